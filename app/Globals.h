@@ -1,0 +1,43 @@
+#pragma once
+// Start-up and shutdown: the program's long-lived objects, created in one fixed order and
+// destroyed in another.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Recent.h"
+#include "app/Tconfig.h"
+#include "app/Twinapp.h"
+#include "recording/Recman.h"
+#include "vars/Tecutype.h"
+#include "vars/Varcustom.h"
+
+class TPollThreadRS;
+class TPlayThreadRS;
+
+extern TSensorList* SensorList;
+extern TVarRefList* GraphSensorList;
+extern TRecordingList* RecordingList;
+extern TPollThreadRS* PollThread;
+extern TPlayThreadRS* PlayThread;
+
+struct TGlobalInitHooks {
+  // Shows an error to the user ("Could not load recording", ...).
+  std::function<void(const std::string&)> ShowError;
+  // Runs work with the busy cursor shown.
+  std::function<void(const std::function<void()>&)> WithBusyCursor;
+  // False for tools that only read recordings: no worker threads are started.
+  bool StartThreads = true;
+};
+
+// Creates the globals in order; args are the command-line arguments after the program name.
+void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& hooks = {});
+// Stops the threads, saves the settings (when saveSettings) and destroys the globals.
+void GlobalUnInit(bool saveSettings = true, const TGlobalInitHooks& hooks = {});
+
+// Loads the recordings named on the command line (arguments beginning with "-" are skipped); the
+// last one loaded becomes current.
+void LoadCommandLineRecordings(const std::vector<std::string>& args, const TGlobalInitHooks& hooks);
+
+// Applies the process and poll-thread priorities of the settings; failures are ignored.
+void ApplyPriorities();

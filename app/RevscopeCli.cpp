@@ -1,0 +1,15 @@
+#include <clocale>
+#include <iostream>
+
+#include "app/Cli.h"
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "C");
+  TArgs args(argv + 1, argv + argc);
+  try {
+    return CliMain(args, std::cout, std::cerr);
+  } catch (const std::exception& e) {
+    std::cerr << "revscope-cli: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,52 @@
+// History append and time lookup on 10 million samples.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+#include "recording/Tbinfile.h"
+#include "vars/Varcustom.h"
+
+namespace {
+constexpr int32_t kSamples = 10'000'000;
+
+void BM_HistoryAppend(benchmark::State& state) {
+  TVarList vars;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto h = std::make_unique<TVarHist>(vars, 1);
+    state.ResumeTiming();
+    for (int32_t i = 0; i < kSamples; ++i) h->Append(static_cast<uint32_t>(i) * 11, static_cast<uint16_t>(i));
+    benchmark::DoNotOptimize(h->Count());
+    state.PauseTiming();
+    state.counters["bytes_per_sample"] = static_cast<double>(h->AllocatedBytes()) / h->Count();
+    h.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kSamples);
+  state.counters["ns_per_append"] =
+      benchmark::Counter(static_cast<double>(state.iterations()) * kSamples, benchmark::Counter::kIsRate |
+                                                                                benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HistoryAppend)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_HistoryIndexAt(benchmark::State& state) {
+  TVarList vars;
+  TVarHist h(vars, 1);
+  for (int32_t i = 0; i < kSamples; ++i) h.Append(static_cast<uint32_t>(i) * 11, static_cast<uint16_t>(i));
+  std::mt19937 rng(42);
+  std::uniform_real_distribution<double> dist(0.0, kSamples * 11 * 0.00001);
+  std::vector<double> keys(1 << 16);
+  for (double& k : keys) k = dist(rng);
+  size_t i = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(h.IndexAt(keys[i++ & (keys.size() - 1)]));
+  }
+  state.counters["ns_per_lookup"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
+                                                                       benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HistoryIndexAt);
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,3 @@
+# Display logic without Qt.
+target_sources(revscope_core PRIVATE
+)

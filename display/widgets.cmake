@@ -1,0 +1,3 @@
+# Gauge controls and input widgets.
+target_sources(revscope_gui PRIVATE
+)

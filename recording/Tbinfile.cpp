@@ -1,0 +1,272 @@
+#include "recording/Tbinfile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "vars/Varcustom.h"
+
+// ---------------------------------------------------------------------------------------------
+// TBinFile
+
+TBinFile::~TBinFile() { Close(); }
+
+bool TBinFile::CreateNew(const std::string& path) {
+  Close();
+  int fd;
+  do fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  fd_ = fd;
+  name_ = path;
+  return true;
+}
+
+bool TBinFile::OpenExisting(const std::string& path) {
+  Close();
+  int fd;
+  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  fd_ = fd;
+  name_ = path;
+  return true;
+}
+
+size_t TBinFile::ReadBytes(void* buffer, size_t n) {
+  if (fd_ < 0) return 0;
+  auto* p = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::read(fd_, p + done, n - done);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    done += static_cast<size_t>(r);
+  }
+  return done;
+}
+
+size_t TBinFile::WriteBytes(const void* buffer, size_t n) {
+  if (fd_ < 0) return 0;
+  auto* p = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < n) {
+    ssize_t w = ::write(fd_, p + done, n - done);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) break;
+    done += static_cast<size_t>(w);
+  }
+  return done;
+}
+
+bool TBinFile::Close() {
+  if (fd_ < 0) return false;
+  int r = ::close(fd_);
+  fd_ = -1;
+  return r == 0;
+}
+
+uint64_t TBinFile::Remaining() const {
+  if (fd_ < 0) return 0;
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return 0;
+  off_t pos = ::lseek(fd_, 0, SEEK_CUR);
+  if (pos < 0 || pos > st.st_size) return 0;
+  return static_cast<uint64_t>(st.st_size - pos);
+}
+
+size_t TStringFile::WriteLine(const std::string& text) {
+  std::string line = text;
+  line += "\r\n";
+  return WriteBytes(line.data(), line.size());
+}
+
+// ---------------------------------------------------------------------------------------------
+// TVarHist
+
+namespace {
+constexpr uint32_t kBlockHeaderLength = 128;
+constexpr uint32_t kHistoryMagic = 12360;
+constexpr size_t kRecordBytes = 6;
+
+void PutU32(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+uint32_t GetU32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+}  // namespace
+
+TVarHist::TVarHist(const TVarList& vars, int32_t sensorId)
+    : SensorId(sensorId), vars_(vars), pages_(new Page*[MaxPages]()) {
+  AddBlock();
+}
+
+TVarHist::~TVarHist() {
+  for (int32_t p = 0; p < MaxPages && pages_[p]; ++p) {
+    for (Block* b : pages_[p]->Blocks) delete b;
+    delete pages_[p];
+  }
+}
+
+void TVarHist::AddBlock() {
+  int32_t b = blocks_;
+  if (b / PageBlocks >= MaxPages) throw std::bad_alloc();
+  Page*& page = pages_[b / PageBlocks];
+  if (!page) page = new Page;
+  page->Blocks[b % PageBlocks] = new Block;
+  blocks_ = b + 1;
+  capacity_.store(blocks_ * BlockSamples, std::memory_order_relaxed);
+}
+
+void TVarHist::EnsureCapacity(int32_t n) {
+  if (n <= Capacity()) return;
+  int64_t want = (static_cast<int64_t>(n) / BlockSamples) * BlockSamples + BlockSamples;
+  while (static_cast<int64_t>(blocks_) * BlockSamples < want) AddBlock();
+}
+
+void TVarHist::Append(uint32_t time, uint16_t raw) {
+  int32_t n = count_.load(std::memory_order_relaxed);
+  if (n == capacity_.load(std::memory_order_relaxed)) AddBlock();
+  int32_t b = n / BlockSamples;
+  int32_t k = n - b * BlockSamples;
+  Page* page = pages_[b / PageBlocks];
+  Block* block = page->Blocks[b % PageBlocks];
+  block->Times[k] = time;
+  block->Raws[k] = raw;
+  if (k == 0) page->FirstTimes[b % PageBlocks] = time;
+  if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
+  lastTime_ = time;
+  count_.store(n + 1, std::memory_order_release);
+}
+
+// The search as the file format's readers have always done it: a bisection that ends on the last
+// sample whose time is not after the key, or on 0 when every sample is later.
+int32_t TVarHist::IndexAtLiteral(uint32_t key, int32_t count) const {
+  int32_t lo = 0, hi = count, mid = count / 2;
+  while (hi - lo > 1 && mid != 0 && mid < count) {
+    if (TicksOf(mid) > key)
+      hi = mid;
+    else
+      lo = mid;
+    mid = (lo + hi) / 2;
+  }
+  return mid;
+}
+
+// Same result for samples in time order: find the block by its first time, then the sample.
+int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
+  int32_t nblocks = (count + BlockSamples - 1) / BlockSamples;
+  // Last block whose first time is <= key.
+  int32_t lo = 0, hi = nblocks;  // first times of [0, lo] are <= key (block 0 assumed), of [hi, n) > key
+  while (hi - lo > 1) {
+    int32_t mid = lo + (hi - lo) / 2;
+    if (pages_[mid / PageBlocks]->FirstTimes[mid % PageBlocks] > key)
+      hi = mid;
+    else
+      lo = mid;
+  }
+  const Block* block = pages_[lo / PageBlocks]->Blocks[lo % PageBlocks];
+  int32_t base = lo * BlockSamples;
+  int32_t n = std::min(BlockSamples, count - base);
+  // Last index in the block with time <= key.
+  int32_t a = 0, z = n;  // invariant: answer in [a-1, z-1]
+  while (a < z) {
+    int32_t m = a + (z - a) / 2;
+    if (block->Times[m] > key)
+      z = m;
+    else
+      a = m + 1;
+  }
+  int32_t idx = base + a - 1;
+  return idx < 0 ? 0 : idx;
+}
+
+int32_t TVarHist::IndexAt(double t) const {
+  int32_t count = Count();
+  if (count == 0) return -1;
+  uint32_t key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
+  if (sorted_.load(std::memory_order_relaxed)) return IndexAtSorted(key, count);
+  return IndexAtLiteral(key, count);
+}
+
+std::optional<TSample> TVarHist::SampleAt(double t) {
+  int32_t i = IndexAt(t);
+  lastIndex_.store(i, std::memory_order_relaxed);
+  if (i < 0) return std::nullopt;
+  return TSample{TicksOf(i), RawOf(i)};
+}
+
+TVar* TVarHist::Variable() const { return vars_.FindById(static_cast<uint32_t>(SensorId)); }
+
+size_t TVarHist::AllocatedBytes() const {
+  size_t bytes = sizeof(Page*) * MaxPages + static_cast<size_t>(blocks_) * sizeof(Block);
+  for (int32_t p = 0; p < MaxPages && pages_[p]; ++p) bytes += sizeof(Page);
+  return bytes;
+}
+
+bool TVarHist::WriteTo(TBinFile& file) const {
+  int32_t count = Count();
+  unsigned char header[kBlockHeaderLength] = {};
+  PutU32(header, kBlockHeaderLength);
+  PutU32(header + 4, kHistoryMagic);
+  PutU32(header + 8, static_cast<uint32_t>(count));
+  PutU32(header + 12, static_cast<uint32_t>(SensorId));
+  if (file.WriteBytes(header, sizeof header) != sizeof header) return false;
+
+  std::vector<unsigned char> buf(static_cast<size_t>(BlockSamples) * kRecordBytes);
+  for (int32_t base = 0; base < count; base += BlockSamples) {
+    const Block* block = BlockOf(base);
+    int32_t n = std::min(BlockSamples, count - base);
+    unsigned char* p = buf.data();
+    for (int32_t k = 0; k < n; ++k, p += kRecordBytes) {
+      PutU32(p, block->Times[k]);
+      p[4] = static_cast<unsigned char>(block->Raws[k]);
+      p[5] = static_cast<unsigned char>(block->Raws[k] >> 8);
+    }
+    size_t bytes = static_cast<size_t>(n) * kRecordBytes;
+    if (file.WriteBytes(buf.data(), bytes) != bytes) return false;
+  }
+  return true;
+}
+
+bool TVarHist::ReadFrom(TBinFile& file) {
+  unsigned char header[kBlockHeaderLength];
+  if (file.ReadBytes(header, sizeof header) != sizeof header) return false;
+  if (GetU32(header) != kBlockHeaderLength) throw THistoryError("Could not read recording - history size incorrect");
+  if (GetU32(header + 4) != kHistoryMagic)
+    throw THistoryError("Could not read recording - history magic number incorrect");
+  auto count = static_cast<int32_t>(GetU32(header + 8));
+  SensorId = static_cast<int32_t>(GetU32(header + 12));
+  // A negative count cannot describe samples; a count beyond the file's remaining bytes means
+  // the file ends inside the records. Memory is only ever taken for bytes actually present.
+  if (count < 0) throw THistoryError("Could not read recording - history size incorrect");
+
+  std::vector<unsigned char> buf(static_cast<size_t>(BlockSamples) * kRecordBytes);
+  for (int32_t base = 0; base < count; base += BlockSamples) {
+    int32_t n = std::min(BlockSamples, count - base);
+    size_t bytes = static_cast<size_t>(n) * kRecordBytes;
+    size_t got = file.ReadBytes(buf.data(), bytes);
+    size_t whole = got / kRecordBytes;
+    const unsigned char* p = buf.data();
+    for (size_t k = 0; k < whole; ++k, p += kRecordBytes)
+      Append(GetU32(p), static_cast<uint16_t>(p[4] | p[5] << 8));
+    if (got != bytes) throw THistoryError("Could not read recording - file truncated");
+  }
+  EnsureCapacity(count);
+  return true;
+}

@@ -1,0 +1,128 @@
+#pragma once
+// Unbuffered binary files, the text-file writer, and one variable's sample history.
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+class TVarList;
+struct TVar;
+
+class TBinFile {
+ public:
+  TBinFile() = default;
+  virtual ~TBinFile();
+  TBinFile(const TBinFile&) = delete;
+  TBinFile& operator=(const TBinFile&) = delete;
+
+  // Creates the file, or truncates an existing one, for writing only.
+  bool CreateNew(const std::string& path);
+  // Opens an existing file for reading only.
+  bool OpenExisting(const std::string& path);
+  // Bytes actually read: fewer than n only at the end of the file or on an error.
+  size_t ReadBytes(void* buffer, size_t n);
+  // Bytes actually written.
+  size_t WriteBytes(const void* buffer, size_t n);
+  bool Close();
+  bool IsOpen() const { return fd_ >= 0; }
+  const std::string& FileName() const { return name_; }
+  // Bytes left between the read position and the end of the file (0 when unknown).
+  uint64_t Remaining() const;
+
+ private:
+  int fd_ = -1;
+  std::string name_;
+};
+
+class TStringFile : public TBinFile {
+ public:
+  // Writes the text followed by CR LF in one write; the bytes written.
+  size_t WriteLine(const std::string& text);
+};
+
+// Raised for a corrupt history block while reading a recording.
+class THistoryError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TSample {
+  uint32_t Time;  // ticks of 10 us since the recording started
+  uint16_t Raw;
+};
+
+// One variable's samples. Storage grows in blocks of 1350 samples that never move once allocated,
+// so other threads may read the samples below Count() while one thread appends.
+class TVarHist {
+ public:
+  static constexpr int32_t BlockSamples = 1350;
+
+  TVarHist(const TVarList& vars, int32_t sensorId);
+  virtual ~TVarHist();
+  TVarHist(const TVarHist&) = delete;
+  TVarHist& operator=(const TVarHist&) = delete;
+
+  int32_t SensorId;
+
+  // Number of samples published to readers.
+  int32_t Count() const { return count_.load(std::memory_order_acquire); }
+  int32_t Capacity() const { return capacity_.load(std::memory_order_relaxed); }
+  int32_t LastIndex() const { return lastIndex_.load(std::memory_order_relaxed); }
+
+  // One writer only.
+  void Append(uint32_t time, uint16_t raw);
+  void EnsureCapacity(int32_t n);
+
+  uint32_t TicksOf(int32_t i) const { return BlockOf(i)->Times[static_cast<size_t>(i % BlockSamples)]; }
+  double TimeOf(int32_t i) const { return TicksOf(i) * 0.00001; }
+  uint16_t RawOf(int32_t i) const { return BlockOf(i)->Raws[static_cast<size_t>(i % BlockSamples)]; }
+
+  // Index of the sample in force at t seconds; -1 when empty.
+  int32_t IndexAt(double t) const;
+  std::optional<TSample> SampleAt(double t);
+  TVar* Variable() const;
+  int64_t MemorySize() const { return 32 + 14 * static_cast<int64_t>(Count()); }
+
+  bool WriteTo(TBinFile& file) const;
+  // False when the block header is short; throws THistoryError for a corrupt block.
+  bool ReadFrom(TBinFile& file);
+
+  // Bytes of memory held for the samples and their directory.
+  size_t AllocatedBytes() const;
+
+ private:
+  struct Block {
+    uint32_t Times[BlockSamples];
+    uint16_t Raws[BlockSamples];
+  };
+  static constexpr int32_t PageBlocks = 1024;
+  static constexpr int32_t MaxPages = 1600;  // 1600 x 1024 x 1350 samples exceed 2^31
+  struct Page {
+    Block* Blocks[PageBlocks] = {};
+    uint32_t FirstTimes[PageBlocks] = {};  // time of each block's first sample
+  };
+
+  const Block* BlockOf(int32_t i) const {
+    int32_t b = i / BlockSamples;
+    return pages_[b / PageBlocks]->Blocks[b % PageBlocks];
+  }
+  void AddBlock();
+  int32_t IndexAtSorted(uint32_t key, int32_t count) const;
+  int32_t IndexAtLiteral(uint32_t key, int32_t count) const;
+
+  const TVarList& vars_;
+  std::atomic<int32_t> count_{0};
+  std::atomic<int32_t> capacity_{0};
+  std::atomic<int32_t> lastIndex_{0};
+  // Appender's own state.
+  int32_t blocks_ = 0;
+  uint32_t lastTime_ = 0;
+  // Cleared for good once a time is appended below its predecessor (the tick counter wraps
+  // after 11.9 hours); until then lookups may use the block index.
+  std::atomic<bool> sorted_{true};
+  std::unique_ptr<Page*[]> pages_;
+};

@@ -1,0 +1,47 @@
+#include "TestSupport.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+TTempDir::TTempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-test-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+void CatalogueTest::SetUp() {
+  config_ = std::make_unique<TConfig>(dir_.File("Revscope.ini"), dir_.Path());
+  config_->MachinePath = dir_.File("machine/Settings.ini");
+  Config = config_.get();
+  ecu_ = std::make_unique<TECUType>();
+  ECUType = ecu_.get();
+  sensors_ = std::make_unique<TSensorList>();
+  sensors_->BuildVariables();
+  sensors_->SetDefaultRanges();
+}
+
+void CatalogueTest::TearDown() {
+  CurrentRecording.store(nullptr);
+  sensors_.reset();
+  ECUType = nullptr;
+  Config = nullptr;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}

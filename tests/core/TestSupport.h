@@ -1,0 +1,40 @@
+#pragma once
+// Shared fixtures: a built catalogue with default settings and a scratch folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/Tconfig.h"
+#include "recording/Recman.h"
+#include "vars/Tecutype.h"
+#include "vars/Varcustom.h"
+
+// A folder under the system's temporary folder, removed with everything in it.
+class TTempDir {
+ public:
+  TTempDir();
+  ~TTempDir();
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// The catalogue, default settings (kept in a scratch folder) and an ECU type, published as the
+// program's globals for the test's lifetime.
+class CatalogueTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  TTempDir dir_;
+  std::unique_ptr<TSensorList> sensors_;
+  std::unique_ptr<TConfig> config_;
+  std::unique_ptr<TECUType> ecu_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);

@@ -1,0 +1,266 @@
+#pragma once
+// Unit conversions and the display-variable classes built on them.
+#include <cstdint>
+
+#include "vars/Varcustom.h"
+
+class TVarHist;
+
+double ByteToVolts(uint8_t b);
+int32_t VoltsToByte(double v);
+int32_t PeriodToRpm(uint16_t p);
+uint16_t RpmToPeriod(int32_t r);
+int32_t PackedByteToRpm(uint8_t b);
+int32_t RpmToPackedByte(int32_t r);
+double MapVoltsToBar(double v);
+double MapBarToVolts(double bar);
+double BarToInHgVacuum(double bar);
+double InHgVacuumToAtm(double x);
+double BarToPsi(double x);
+double TempVoltsToCelsius(double v);
+double TempByteToCelsius(uint8_t b);
+double CelsiusToTempVolts(double t);
+int32_t CelsiusToTempByte(double t);
+double CelsiusToFahrenheit(double t);
+double FahrenheitToCelsius(double f);
+double KmhToMph(double x);
+double MphToKmh(double x);
+double SpeedRawToKmh(uint16_t raw);
+int32_t KmhToSpeedRaw(double x);
+double InjRawToMs(uint16_t raw);
+double InjMsToRaw(double ms);
+double IgnRawToDegrees(uint16_t raw);
+int32_t IgnDegreesToRaw(double d);
+double LambdaToAfr(double l);
+double AfrToLambda(double a);
+int32_t Percent(double x, double lo, double hi);
+double ToFixedDigits(double x, int digits);
+double InchesToMetres(double x);
+
+class TRevsVar : public TDisplayVar {
+ public:
+  TRevsVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TPackedRevsVar : public TDisplayVar {
+ public:
+  TPackedRevsVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TSpeedVar : public TDisplayVar {
+ public:
+  TSpeedVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TGearVar : public TDisplayVar {
+ public:
+  TGearVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  double GetValue(uint8_t unit) override;
+  double GetValueAt(uint8_t unit, double t) override;
+  double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+
+  TDisplayVar* RevsVar;
+  int32_t Gear = 0;
+  double Upper[6] = {};  // indexed by gear 1..5
+  double Lower[6] = {};
+
+ private:
+  double Evaluate(double kmh, double rpm);
+};
+
+class TSpeedAccelVar : public TDisplayVar {
+ public:
+  TSpeedAccelVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  double GetValueAt(uint8_t unit, double t) override;
+  double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+
+ private:
+  TVarHist* hist_ = nullptr;
+};
+
+class TTempVar : public TDisplayVar {
+ public:
+  TTempVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TMAPVar : public TDisplayVar {
+ public:
+  TMAPVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TPAVar : public TMAPVar {
+ public:
+  TPAVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  void SetDefaultRange() override;
+};
+
+class TElevationVar : public TDisplayVar {
+ public:
+  TElevationVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TTPSVar : public TDisplayVar {
+ public:
+  TTPSVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TInjDurationVar : public TDisplayVar {
+ public:
+  TInjDurationVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TDutyCycleVar : public TDisplayVar {
+ public:
+  TDutyCycleVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  double GetValue(uint8_t unit) override;
+  double GetValueAt(uint8_t unit, double t) override;
+  double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+
+  TDisplayVar* RevsVar;
+
+ private:
+  static double Duty(double ms, double rpm);
+};
+
+class TIgnAdvanceVar : public TDisplayVar {
+ public:
+  TIgnAdvanceVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+// Sensor voltage: O2 sensors, ALT and EACV.
+class TVoltsVar : public TDisplayVar {
+ public:
+  TVoltsVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+};
+
+class TO2Var : public TVoltsVar {
+ public:
+  using TVoltsVar::TVoltsVar;
+  void SetDefaultRange() override;
+};
+
+class TALTVar : public TVoltsVar {
+ public:
+  using TVoltsVar::TVoltsVar;
+  void SetDefaultRange() override;
+};
+
+class TEACVVar : public TVoltsVar {
+ public:
+  using TVoltsVar::TVoltsVar;
+  void SetDefaultRange() override;
+};
+
+class TCloseLoopVar : public TDisplayVar {
+ public:
+  TCloseLoopVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TLambdaVar : public TDisplayVar {
+ public:
+  TLambdaVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TBooleanVar : public TDisplayVar {
+ public:
+  TBooleanVar(TSensorList& s, uint32_t id, int32_t src, const char* name, int bit, bool activeHigh);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+
+  Relaxed<uint32_t> Mask;
+  Relaxed<uint8_t> ActiveHigh;
+  Relaxed<uint8_t> Enabled{1};
+};
+
+class TBitMaskVar : public TDisplayVar {
+ public:
+  TBitMaskVar(TSensorList& s, uint32_t id, int32_t src, const char* name, uint32_t mask, bool activeHigh);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+
+  Relaxed<uint32_t> Mask;
+  Relaxed<uint8_t> ActiveHigh;
+};
+
+class TByteVar : public TDisplayVar {
+ public:
+  TByteVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TLapVar : public TDisplayVar {
+ public:
+  TLapVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TIACDutyVar : public TDisplayVar {
+ public:
+  TIACDutyVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+};
+
+class TIdleDiffVar : public TDisplayVar {
+ public:
+  TIdleDiffVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
+  double Convert(uint8_t unit, int32_t raw) override;
+  double GetValue(uint8_t unit) override;
+  double GetValueAt(uint8_t unit, double t) override;
+  double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  int32_t ToRaw(uint8_t unit, double value) override;
+  void SetDefaultRange() override;
+
+  TDisplayVar* RevsVar;
+};
