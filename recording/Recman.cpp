@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <mutex>
+#include <vector>
 #include <cstring>
 #include <ctime>
 #include <sys/time.h>
@@ -64,3 +67,38 @@ int64_t TRecording::MemorySize() const {
   for (TVarHist* h : *this) size += h->MemorySize();
   return size;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Releasers
+
+namespace {
+std::mutex releasersMutex;
+std::map<int, TRecordingReleaser> releasers;
+int nextReleaser = 1;
+}  // namespace
+
+int AddRecordingReleaser(TRecordingReleaser releaser) {
+  std::lock_guard<std::mutex> lock(releasersMutex);
+  releasers.emplace(nextReleaser, std::move(releaser));
+  return nextReleaser++;
+}
+
+void RemoveRecordingReleaser(int handle) {
+  std::lock_guard<std::mutex> lock(releasersMutex);
+  releasers.erase(handle);
+}
+
+void ReleaseRecording(TRecording* recording) {
+  std::vector<TRecordingReleaser> copy;
+  {
+    std::lock_guard<std::mutex> lock(releasersMutex);
+    for (auto& [handle, r] : releasers) copy.push_back(r);
+  }
+  for (auto& r : copy) r(recording);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files (the format itself is still to come)
+
+bool TRecording::SaveToFile(const std::string&) { return false; }
+bool TRecording::LoadFromFile(const std::string&, const std::function<void(const std::string&)>&) { return false; }

@@ -3,6 +3,7 @@
 // recordings and the current one.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "recording/Tbinfile.h"
@@ -40,6 +41,11 @@ class TRecording : public TObjList<TVarHist> {
   TVarHist* History(int i) const { return Items(i); }
   double LengthSeconds() const { return LengthMs * 0.001; }
   int64_t MemorySize() const;
+
+  // The .rec file. Saving writes a temporary file beside path and renames it over path only when
+  // everything was written. Loading reports the header and history messages through onMessage.
+  bool SaveToFile(const std::string& path);
+  bool LoadFromFile(const std::string& path, const std::function<void(const std::string&)>& onMessage = {});
 };
 
 class TRecordingList : public TObjList<TRecording> {
@@ -50,3 +56,12 @@ class TRecordingList : public TObjList<TRecording> {
 // The recording the displays, the player and the variable accessors work on; none or a member of
 // the recording list. Written by the user-interface thread only.
 extern std::atomic<TRecording*> CurrentRecording;
+
+// Threads that may touch a recording (the poll thread filling it, the player reading it) register
+// a releaser: called on the user-interface thread before a recording is destroyed, it returns only
+// once that thread no longer touches the recording.
+using TRecordingReleaser = std::function<void(TRecording*)>;
+int AddRecordingReleaser(TRecordingReleaser releaser);
+void RemoveRecordingReleaser(int handle);
+// Runs every registered releaser for the recording.
+void ReleaseRecording(TRecording* recording);
