@@ -255,6 +255,9 @@ bool TVarHist::ReadFrom(TBinFile& file) {
   // A negative count cannot describe samples; a count beyond the file's remaining bytes means
   // the file ends inside the records. Memory is only ever taken for bytes actually present.
   if (count < 0) throw THistoryError("Could not read recording - history size incorrect");
+  // The capacity a reader that reserved room for the whole count up front would end with.
+  int64_t target = Capacity();
+  if (count > target) target = (static_cast<int64_t>(count) / BlockSamples) * BlockSamples + BlockSamples;
 
   std::vector<unsigned char> buf(static_cast<size_t>(BlockSamples) * kRecordBytes);
   for (int32_t base = 0; base < count; base += BlockSamples) {
@@ -267,6 +270,6 @@ bool TVarHist::ReadFrom(TBinFile& file) {
       Append(GetU32(p), static_cast<uint16_t>(p[4] | p[5] << 8));
     if (got != bytes) throw THistoryError("Could not read recording - file truncated");
   }
-  EnsureCapacity(count);
+  while (static_cast<int64_t>(blocks_) * BlockSamples < target) AddBlock();
   return true;
 }

@@ -1,0 +1,318 @@
+// Sample histories: lookup by time, growth, the file block, hostile input and concurrent readers.
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "TestSupport.h"
+#include "recording/Tbinfile.h"
+
+namespace {
+
+// The bisection as the recording format's readers define it, over plain arrays.
+int32_t ReferenceIndexAt(const std::vector<uint32_t>& times, double t) {
+  auto count = static_cast<int32_t>(times.size());
+  if (count == 0) return -1;
+  auto key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
+  int32_t lo = 0, hi = count, mid = count / 2;
+  while (hi - lo > 1 && mid != 0 && mid < count) {
+    if (times[static_cast<size_t>(mid)] > key)
+      hi = mid;
+    else
+      lo = mid;
+    mid = (lo + hi) / 2;
+  }
+  return mid;
+}
+
+std::string BlockHeader(uint32_t length, uint32_t magic, int32_t count, int32_t id) {
+  std::string h(128, '\0');
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) h[at + static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  put(0, length);
+  put(4, magic);
+  put(8, static_cast<uint32_t>(count));
+  put(12, static_cast<uint32_t>(id));
+  return h;
+}
+
+class History : public ::testing::Test {
+ protected:
+  TVarList vars_;
+  TTempDir dir_;
+};
+
+TEST_F(History, EmptyHistory) {
+  TVarHist h(vars_, 4);
+  EXPECT_EQ(h.Count(), 0);
+  EXPECT_EQ(h.IndexAt(1.0), -1);
+  EXPECT_FALSE(h.SampleAt(1.0).has_value());
+  EXPECT_EQ(h.LastIndex(), -1);
+  EXPECT_EQ(h.MemorySize(), 32);
+  EXPECT_EQ(h.Capacity(), 1350);
+
+  TBinFile f;
+  ASSERT_TRUE(f.CreateNew(dir_.File("empty.bin")));
+  ASSERT_TRUE(h.WriteTo(f));
+  f.Close();
+  EXPECT_EQ(ReadFileBytes(dir_.File("empty.bin")), BlockHeader(128, 12360, 0, 4));
+}
+
+TEST_F(History, LookupByTime) {
+  TVarHist h(vars_, 1);
+  // Times 100, 200, 200, 200, 300 ticks.
+  for (uint32_t t : {100u, 200u, 200u, 200u, 300u}) h.Append(t, static_cast<uint16_t>(t));
+  EXPECT_EQ(h.IndexAt(0.0), 0);        // before the first sample: the first sample
+  EXPECT_EQ(h.IndexAt(0.00099), 0);    // key 99
+  EXPECT_EQ(h.IndexAt(0.001), 0);      // exactly the first
+  EXPECT_EQ(h.IndexAt(0.002), 3);      // the last of three equal times
+  EXPECT_EQ(h.IndexAt(0.0025), 3);
+  EXPECT_EQ(h.IndexAt(0.003), 4);
+  EXPECT_EQ(h.IndexAt(100.0), 4);      // after the last
+  auto s = h.SampleAt(0.0021);
+  ASSERT_TRUE(s.has_value());
+  EXPECT_EQ(s->Raw, 200);
+  EXPECT_EQ(h.LastIndex(), 3);
+}
+
+TEST_F(History, KeyIsTruncatedNotRounded) {
+  TVarHist h(vars_, 1);
+  h.Append(1, 10);
+  h.Append(2, 20);
+  EXPECT_EQ(h.IndexAt(0.000015), 0);  // key 1
+  EXPECT_EQ(h.IndexAt(0.00002), 1);
+}
+
+TEST_F(History, TimesAndRawValues) {
+  TVarHist h(vars_, 1);
+  h.Append(123456, 0xBEEF);
+  EXPECT_DOUBLE_EQ(h.TimeOf(0), 1.23456);
+  EXPECT_EQ(h.RawOf(0), 0xBEEF);
+  EXPECT_EQ(h.TicksOf(0), 123456u);
+  EXPECT_EQ(h.MemorySize(), 32 + 14);
+}
+
+TEST_F(History, GrowsByBlocksAndKeepsSamples) {
+  TVarHist h(vars_, 1);
+  for (uint32_t i = 0; i < 1350; ++i) h.Append(i, static_cast<uint16_t>(i));
+  EXPECT_EQ(h.Capacity(), 1350);
+  h.Append(1350, 1350);
+  EXPECT_EQ(h.Capacity(), 2700);
+  for (int32_t i = 0; i <= 1350; ++i) {
+    ASSERT_EQ(h.TicksOf(i), static_cast<uint32_t>(i));
+    ASSERT_EQ(h.RawOf(i), static_cast<uint16_t>(i));
+  }
+}
+
+TEST_F(History, EnsureCapacity) {
+  TVarHist h(vars_, 1);
+  h.EnsureCapacity(1350);
+  EXPECT_EQ(h.Capacity(), 1350);
+  h.EnsureCapacity(1351);
+  EXPECT_EQ(h.Capacity(), 2700);
+  h.EnsureCapacity(2700);
+  EXPECT_EQ(h.Capacity(), 2700);
+  h.EnsureCapacity(2701);
+  EXPECT_EQ(h.Capacity(), 4050);
+}
+
+TEST_F(History, MatchesTheBisectionOnSortedTimesWithTies) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; ++round) {
+    TVarHist h(vars_, 1);
+    std::vector<uint32_t> times;
+    uint32_t t = rng() % 50;
+    int n = static_cast<int>(rng() % 6000);
+    for (int i = 0; i < n; ++i) {
+      t += rng() % 4;  // many equal neighbours
+      times.push_back(t);
+      h.Append(t, 0);
+    }
+    for (int q = 0; q < 500; ++q) {
+      double when = (rng() % (t + 100)) * 0.00001 + 0.000001;
+      ASSERT_EQ(h.IndexAt(when), ReferenceIndexAt(times, when)) << "n=" << n << " t=" << when;
+    }
+  }
+}
+
+TEST_F(History, MatchesTheBisectionAfterTheTickCounterWraps) {
+  TVarHist h(vars_, 1);
+  std::vector<uint32_t> times;
+  uint32_t t = 0xFFFFFFFFu - 5000 * 7;
+  for (int i = 0; i < 9000; ++i) {
+    t += 7;  // wraps past zero half-way
+    times.push_back(t);
+    h.Append(t, 0);
+  }
+  std::mt19937 rng(3);
+  for (int q = 0; q < 2000; ++q) {
+    double when = (rng() % 0xFFFFFFFFu) * 0.00001;
+    ASSERT_EQ(h.IndexAt(when), ReferenceIndexAt(times, when)) << when;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// File blocks
+
+TEST_F(History, BlockRoundTripIsByteExact) {
+  TVarHist h(vars_, 161);
+  for (uint32_t i = 0; i < 3000; ++i) h.Append(i * 37 + 0x01020304, static_cast<uint16_t>(i * 11));
+  TBinFile out;
+  ASSERT_TRUE(out.CreateNew(dir_.File("h.bin")));
+  ASSERT_TRUE(h.WriteTo(out));
+  out.Close();
+  std::string bytes = ReadFileBytes(dir_.File("h.bin"));
+  ASSERT_EQ(bytes.size(), 128u + 3000u * 6u);
+  EXPECT_EQ(bytes.substr(0, 128), BlockHeader(128, 12360, 3000, 161));
+  // Sample 1: time 0x01020304 + 37 = 0x01020329, raw 11, little-endian.
+  EXPECT_EQ(bytes.substr(128 + 6, 6), std::string("\x29\x03\x02\x01\x0B\x00", 6));
+
+  TVarHist back(vars_, 0);
+  TBinFile in;
+  ASSERT_TRUE(in.OpenExisting(dir_.File("h.bin")));
+  ASSERT_TRUE(back.ReadFrom(in));
+  EXPECT_EQ(back.SensorId, 161);
+  ASSERT_EQ(back.Count(), 3000);
+  for (int32_t i = 0; i < 3000; ++i) {
+    ASSERT_EQ(back.TicksOf(i), h.TicksOf(i));
+    ASSERT_EQ(back.RawOf(i), h.RawOf(i));
+  }
+  EXPECT_EQ(back.Capacity(), 4050);
+}
+
+struct ReadCase {
+  std::string bytes;
+  bool result;
+  const char* error;  // nullptr: no error
+};
+
+void ExpectRead(const std::string& path, const ReadCase& c, TVarHist& h) {
+  WriteFileBytes(path, c.bytes);
+  TBinFile f;
+  ASSERT_TRUE(f.OpenExisting(path));
+  if (c.error) {
+    try {
+      h.ReadFrom(f);
+      FAIL() << "expected: " << c.error;
+    } catch (const THistoryError& e) {
+      EXPECT_STREQ(e.what(), c.error);
+    }
+  } else {
+    EXPECT_EQ(h.ReadFrom(f), c.result);
+  }
+}
+
+TEST_F(History, ShortBlockHeaderIsAPlainFalse) {
+  TVarHist h(vars_, 0);
+  ExpectRead(dir_.File("short"), {std::string(100, '\0'), false, nullptr}, h);
+}
+
+TEST_F(History, WrongLengthIsCheckedBeforeTheMagic) {
+  TVarHist h(vars_, 0);
+  ExpectRead(dir_.File("len"), {BlockHeader(64, 12360, 0, 1), false, "Could not read recording - history size incorrect"},
+             h);
+  ExpectRead(dir_.File("both"), {BlockHeader(64, 0, 0, 1), false, "Could not read recording - history size incorrect"},
+             h);
+  ExpectRead(dir_.File("magic"),
+             {BlockHeader(128, 12361, 0, 1), false, "Could not read recording - history magic number incorrect"}, h);
+}
+
+TEST_F(History, TruncatedRecords) {
+  TVarHist h(vars_, 0);
+  std::string bytes = BlockHeader(128, 12360, 3, 1) + std::string(6 * 2 + 4, '\x01');
+  ExpectRead(dir_.File("trunc"), {bytes, false, "Could not read recording - file truncated"}, h);
+}
+
+TEST_F(History, CountsFixCapacityLikeEnsureCapacity) {
+  for (auto [count, capacity] : {std::pair{1351, 2700}, std::pair{2700, 4050}, std::pair{1, 1350}, std::pair{0, 1350}}) {
+    TVarHist h(vars_, 0);
+    std::string bytes = BlockHeader(128, 12360, count, 5) + std::string(static_cast<size_t>(count) * 6, '\0');
+    ExpectRead(dir_.File("cap"), {bytes, true, nullptr}, h);
+    EXPECT_EQ(h.Count(), count);
+    EXPECT_EQ(h.Capacity(), capacity) << count;
+  }
+}
+
+TEST_F(History, HostileCountsFailWithoutTakingMemory) {
+  {
+    TVarHist h(vars_, 0);
+    // Two billion samples promised, twelve bytes present.
+    std::string bytes = BlockHeader(128, 12360, 2000000000, 5) + std::string(12, '\0');
+    ExpectRead(dir_.File("huge"), {bytes, false, "Could not read recording - file truncated"}, h);
+    EXPECT_LE(h.AllocatedBytes(), 64u * 1024u);
+  }
+  {
+    TVarHist h(vars_, 0);
+    ExpectRead(dir_.File("neg"),
+               {BlockHeader(128, 12360, -5, 5), false, "Could not read recording - history size incorrect"}, h);
+  }
+}
+
+TEST_F(History, VariableById) {
+  TVarList list;
+  auto* v = new TRawVar(&list, 9, "MAP", 7, 20, 0);
+  list.Add(v);
+  TVarHist h(list, 9);
+  EXPECT_EQ(h.Variable(), v);
+  h.SensorId = 10;
+  EXPECT_EQ(h.Variable(), nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+TEST_F(History, BinFileBasics) {
+  TStringFile f;
+  EXPECT_FALSE(f.Close());
+  EXPECT_FALSE(f.OpenExisting(dir_.File("missing")));
+  EXPECT_FALSE(f.CreateNew(dir_.File("no/such/folder/x")));
+  ASSERT_TRUE(f.CreateNew(dir_.File("t.txt")));
+  EXPECT_EQ(f.WriteLine("abc"), 5u);
+  EXPECT_TRUE(f.Close());
+  EXPECT_FALSE(f.Close());
+  EXPECT_EQ(ReadFileBytes(dir_.File("t.txt")), "abc\r\n");
+  ASSERT_TRUE(f.CreateNew(dir_.File("t.txt")));  // truncates
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(ReadFileBytes(dir_.File("t.txt")), "");
+  TBinFile r;
+  ASSERT_TRUE(r.OpenExisting(dir_.File("t.txt")));
+  char c;
+  EXPECT_EQ(r.ReadBytes(&c, 1), 0u);
+  EXPECT_EQ(r.WriteBytes("x", 1), 0u);  // read only
+}
+
+// ---------------------------------------------------------------------------------------------
+// One appender, several readers
+
+TEST_F(History, ReadersSeeOnlyCompleteSamplesWhileAppending) {
+  constexpr int32_t kSamples = 2'000'000;
+  TVarHist h(vars_, 1);
+  std::atomic<bool> done{false};
+  std::atomic<int64_t> checked{0};
+  std::atomic<bool> bad{false};
+  auto reader = [&](int seed) {
+    std::mt19937 rng(static_cast<unsigned>(seed));
+    while (!done.load(std::memory_order_acquire)) {
+      int32_t n = h.Count();
+      if (n == 0) continue;
+      int32_t i = static_cast<int32_t>(rng() % static_cast<uint32_t>(n));
+      if (h.TicksOf(i) != static_cast<uint32_t>(i) * 3 || h.RawOf(i) != static_cast<uint16_t>(i ^ 0x5A5A)) bad = true;
+      int32_t found = h.IndexAt(i * 3 * 0.00001 + 0.000001);
+      if (found < i) bad = true;  // later samples may have arrived meanwhile, never fewer
+      checked.fetch_add(1, std::memory_order_relaxed);
+    }
+  };
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 3; ++r) readers.emplace_back(reader, r);
+  for (int32_t i = 0; i < kSamples; ++i) h.Append(static_cast<uint32_t>(i) * 3, static_cast<uint16_t>(i ^ 0x5A5A));
+  done.store(true, std::memory_order_release);
+  for (auto& t : readers) t.join();
+  EXPECT_FALSE(bad.load());
+  EXPECT_GT(checked.load(), 0);
+  EXPECT_EQ(h.Count(), kSamples);
+  EXPECT_EQ(h.IndexAt(kSamples * 3 * 0.00001), kSamples - 1);
+}
+
+}  // namespace
