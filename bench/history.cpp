@@ -2,7 +2,9 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "recording/Tbinfile.h"
 #include "vars/Varcustom.h"
@@ -47,6 +49,48 @@ void BM_HistoryIndexAt(benchmark::State& state) {
                                                                        benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_HistoryIndexAt);
+
+// The graph's pattern: one lookup per pixel column, left to right, over a 10 s window.
+void BM_HistoryIndexAtSweep(benchmark::State& state) {
+  TVarList vars;
+  TVarHist h(vars, 1);
+  for (int32_t i = 0; i < kSamples; ++i) h.Append(static_cast<uint32_t>(i) * 11, static_cast<uint16_t>(i));
+  const double length = kSamples * 11 * 0.00001;
+  double start = 0;
+  int column = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(h.IndexAt(start + column * (10.0 / 1000)));
+    if (++column == 1000) {
+      column = 0;
+      start += 10;
+      if (start > length - 10) start = 0;
+    }
+  }
+  state.counters["ns_per_lookup"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
+                                                                       benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HistoryIndexAtSweep);
+
+// Baseline: the same lookups with std::upper_bound on one flat array of 10 million times.
+void BM_FlatArrayUpperBound(benchmark::State& state) {
+  std::vector<uint32_t> times(kSamples);
+  for (int32_t i = 0; i < kSamples; ++i) times[static_cast<size_t>(i)] = static_cast<uint32_t>(i) * 11;
+  std::mt19937 rng(42);
+  std::uniform_real_distribution<double> dist(0.0, kSamples * 11 * 0.00001);
+  std::vector<double> keys(1 << 16);
+  for (double& k : keys) k = dist(rng);
+  size_t i = 0;
+  for (auto _ : state) {
+    auto key = static_cast<uint32_t>(static_cast<int64_t>(keys[i++ & (keys.size() - 1)] * 100000));
+    auto it = std::upper_bound(times.begin(), times.end(), key);
+    benchmark::DoNotOptimize(it == times.begin() ? 0 : (it - times.begin()) - 1);
+  }
+  state.counters["ns_per_lookup"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
+                                                                       benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FlatArrayUpperBound);
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -148,6 +148,7 @@ void TVarHist::Append(uint32_t time, uint16_t raw) {
   Block* block = page->Blocks[b % PageBlocks];
   block->Times[k] = time;
   block->Raws[k] = raw;
+  if (k % Stride == 0) block->Strides[k / Stride] = time;
   if (k == 0) page->FirstTimes[b % PageBlocks] = time;
   if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
   lastTime_ = time;
@@ -183,16 +184,20 @@ int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   const Block* block = pages_[lo / PageBlocks]->Blocks[lo % PageBlocks];
   int32_t base = lo * BlockSamples;
   int32_t n = std::min(BlockSamples, count - base);
-  // Last index in the block with time <= key.
-  int32_t a = 0, z = n;  // invariant: answer in [a-1, z-1]
-  while (a < z) {
+  // Last stride whose first time is <= key (or 0), then the last sample of it that is <= key.
+  int32_t a = 0, z = (n + Stride - 1) / Stride;
+  while (z - a > 1) {
     int32_t m = a + (z - a) / 2;
-    if (block->Times[m] > key)
+    if (block->Strides[m] > key)
       z = m;
     else
-      a = m + 1;
+      a = m;
   }
-  int32_t idx = base + a - 1;
+  int32_t first = a * Stride;
+  int32_t last = std::min(first + Stride, n);
+  int32_t k = first;
+  while (k < last && block->Times[k] <= key) ++k;
+  int32_t idx = base + k - 1;
   return idx < 0 ? 0 : idx;
 }
 

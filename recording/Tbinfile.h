@@ -95,9 +95,14 @@ class TVarHist {
   size_t AllocatedBytes() const;
 
  private:
+  // Every 16th time of a block again, side by side: a lookup reads a few cache lines of these
+  // and then one line of Times instead of bisecting all 1350 times.
+  static constexpr int32_t Stride = 16;
+  static constexpr int32_t StrideEntries = (BlockSamples + Stride - 1) / Stride;
   struct Block {
     uint32_t Times[BlockSamples];
     uint16_t Raws[BlockSamples];
+    uint32_t Strides[StrideEntries];
   };
   static constexpr int32_t PageBlocks = 1024;
   static constexpr int32_t MaxPages = 1600;  // 1600 x 1024 x 1350 samples exceed 2^31
