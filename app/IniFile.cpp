@@ -104,8 +104,13 @@ bool TIniFile::Load(const std::string& path) {
 std::string TIniFile::Text() const {
   std::ostringstream out;
   for (const std::string& l : preamble_) out << l << '\n';
+  bool blankBefore = true;
+  for (const std::string& l : preamble_) blankBefore = Trim(l).empty();
   for (const Section& s : sections_) {
+    if (!blankBefore) out << '\n';  // sections stand apart
     out << '[' << s.name << "]\n";
+    blankBefore = false;
+    if (!s.lines.empty()) blankBefore = s.lines.back().key.empty() && Trim(s.lines.back().raw).empty();
     for (const Line& l : s.lines) {
       if (l.key.empty())
         out << l.raw << '\n';

@@ -2,12 +2,26 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <clocale>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Fmain.h"
 #include "app/Globals.h"
+
+namespace {
+// SIGTERM, SIGINT and SIGHUP close the window the ordinary way, so settings are still saved.
+int signalPipe[2] = {-1, -1};
+void OnSignal(int) {
+  char c = 1;
+  [[maybe_unused]] ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -33,6 +47,21 @@ int main(int argc, char** argv) {
     int rc;
     {
       TMainForm form;
+      std::unique_ptr<QSocketNotifier> notifier;
+      if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, &form, [&form] {
+          char buf[16];
+          while (::read(signalPipe[0], buf, sizeof buf) > 0) {
+          }
+          form.close();
+        });
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
+      }
       form.show();
       rc = app.exec();
     }
