@@ -72,6 +72,25 @@ void BM_HistoryIndexAtSweep(benchmark::State& state) {
 }
 BENCHMARK(BM_HistoryIndexAtSweep);
 
+// The player's pattern: SampleAt at a time a little later than the last one (100 Hz passes over a
+// variable sampled at about 20 Hz).
+void BM_HistorySampleAtPlayback(benchmark::State& state) {
+  TVarList vars;
+  TVarHist h(vars, 1);
+  for (int32_t i = 0; i < kSamples; ++i) h.Append(static_cast<uint32_t>(i) * 5000, static_cast<uint16_t>(i));
+  const double length = (kSamples - 1) * 5000 * 0.00001;
+  double t = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(h.SampleAt(t));
+    t += 0.01;
+    if (t > length) t = 0;
+  }
+  state.counters["ns_per_lookup"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
+                                                                       benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_HistorySampleAtPlayback);
+
 // Baseline: the same lookups with std::upper_bound on one flat array of 10 million times.
 void BM_FlatArrayUpperBound(benchmark::State& state) {
   std::vector<uint32_t> times(kSamples);

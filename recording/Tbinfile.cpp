@@ -205,8 +205,20 @@ int32_t TVarHist::IndexAt(double t) const {
   int32_t count = Count();
   if (count == 0) return -1;
   uint32_t key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
-  if (sorted_.load(std::memory_order_relaxed)) return IndexAtSorted(key, count);
-  return IndexAtLiteral(key, count);
+  if (!sorted_.load(std::memory_order_relaxed)) return IndexAtLiteral(key, count);
+  // Players and graphs ask for times close to the previous lookup: try its neighbourhood first.
+  int32_t hint = lastIndex_.load(std::memory_order_relaxed);
+  if (hint >= 0 && hint < count) {
+    if (TicksOf(hint) <= key) {
+      int32_t end = std::min(count, hint + 9);
+      int32_t j = hint + 1;
+      while (j < end && TicksOf(j) <= key) ++j;
+      if (j < end || j == count) return j - 1;  // the sample after j - 1 is later than the key
+    } else if (hint > 0 && TicksOf(hint - 1) <= key) {
+      return hint - 1;
+    }
+  }
+  return IndexAtSorted(key, count);
 }
 
 std::optional<TSample> TVarHist::SampleAt(double t) {

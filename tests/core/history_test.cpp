@@ -133,6 +133,13 @@ TEST_F(History, MatchesTheBisectionOnSortedTimesWithTies) {
     for (int q = 0; q < 500; ++q) {
       double when = (rng() % (t + 100)) * 0.00001 + 0.000001;
       ASSERT_EQ(h.IndexAt(when), ReferenceIndexAt(times, when)) << "n=" << n << " t=" << when;
+      // A lookup close to the last one takes the short way; the answer must not change.
+      h.SampleAt(when);
+      for (int d : {-3, -1, 0, 1, 2, 5, 9, 40}) {
+        double near = when + d * 0.00001;
+        if (near < 0) continue;
+        ASSERT_EQ(h.IndexAt(near), ReferenceIndexAt(times, near)) << "n=" << n << " t=" << near;
+      }
     }
   }
 }
