@@ -73,12 +73,12 @@ void BM_HistoryIndexAtSweep(benchmark::State& state) {
 BENCHMARK(BM_HistoryIndexAtSweep);
 
 // The player's pattern: SampleAt at a time a little later than the last one (100 Hz passes over a
-// variable sampled at about 20 Hz).
+// variable sampled at 250 Hz).
 void BM_HistorySampleAtPlayback(benchmark::State& state) {
   TVarList vars;
   TVarHist h(vars, 1);
-  for (int32_t i = 0; i < kSamples; ++i) h.Append(static_cast<uint32_t>(i) * 5000, static_cast<uint16_t>(i));
-  const double length = (kSamples - 1) * 5000 * 0.00001;
+  for (int32_t i = 0; i < kSamples; ++i) h.Append(static_cast<uint32_t>(i) * 400, static_cast<uint16_t>(i));
+  const double length = (kSamples - 1) * 400.0 * 0.00001;
   double t = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(h.SampleAt(t));
