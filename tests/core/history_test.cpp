@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "ecu/Thighrestimer.h"
 #include "recording/Tbinfile.h"
+#include "vars/Tobjlist.h"
 
 namespace {
 
@@ -320,6 +322,59 @@ TEST_F(History, ReadersSeeOnlyCompleteSamplesWhileAppending) {
   EXPECT_GT(checked.load(), 0);
   EXPECT_EQ(h.Count(), kSamples);
   EXPECT_EQ(h.IndexAt(kSamples * 3 * 0.00001), kSamples - 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HighResTimer, UnitsAgree) {
+  THighResTimer t;
+  int64_t ticks0 = t.ElapsedTicks();
+  EXPECT_GE(ticks0, 0);
+  struct timespec pause {0, 3'000'000};
+  nanosleep(&pause, nullptr);
+  double s = t.ElapsedSeconds();
+  int64_t ms = t.ElapsedMs();
+  int64_t ticks = t.ElapsedTicks();
+  EXPECT_GE(s, 0.003);
+  EXPECT_GE(ms, 3);
+  EXPECT_GE(ticks, 300);
+  EXPECT_LE(ms, t.ElapsedMs());
+  EXPECT_NEAR(ticks / 100.0, static_cast<double>(t.ElapsedMs()), 50.0);  // 10-us ticks vs ms
+  t.Reset();
+  EXPECT_LT(t.ElapsedMs(), ms + 1);
+}
+
+struct Counted {
+  explicit Counted(int* alive) : alive_(alive) { ++*alive_; }
+  ~Counted() { --*alive_; }
+  int* alive_;
+};
+
+TEST(ObjList, OwningListsDestroyTheirItems) {
+  int alive = 0;
+  {
+    TObjList<Counted> owning(true);
+    owning.Add(new Counted(&alive));
+    owning.Add(new Counted(&alive));
+    EXPECT_EQ(alive, 2);
+    Counted* first = owning.Items(0);
+    owning.Remove(first);  // taken out, not destroyed
+    EXPECT_EQ(alive, 2);
+    delete first;
+    owning.Clear();
+    EXPECT_EQ(alive, 0);
+    owning.Add(new Counted(&alive));
+  }
+  EXPECT_EQ(alive, 0);
+  Counted kept(&alive);
+  {
+    TObjList<Counted> borrowing;
+    borrowing.Add(&kept);
+    EXPECT_THROW(borrowing.Items(1), std::out_of_range);
+  }
+  EXPECT_EQ(alive, 1);
 }
 
 }  // namespace
