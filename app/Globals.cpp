@@ -2,6 +2,10 @@
 
 #include <sys/resource.h>
 
+#include <memory>
+
+#include "recording/Tplaythread.h"
+
 TSensorList* SensorList = nullptr;
 TVarRefList* GraphSensorList = nullptr;
 TRecordingList* RecordingList = nullptr;
@@ -50,6 +54,7 @@ void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& ho
   if (hooks.StartThreads) {
     // 10. Poll thread: created running and idle, with the COM port index and error tolerance.
     // 11. Playback thread.
+    PlayThread = new TPlayThreadRS();
     // 12. Priorities.
     ApplyPriorities();
   }
@@ -61,13 +66,26 @@ void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& ho
 }
 
 void LoadCommandLineRecordings(const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {
-  (void)args;
-  (void)hooks;
+  for (const std::string& arg : args) {
+    if (!arg.empty() && arg[0] == '-') continue;
+    auto rec = std::make_unique<TRecording>(*SensorList->RawVars);
+    if (!rec->LoadFromFile(arg, hooks.ShowError)) {
+      if (hooks.ShowError) hooks.ShowError("Could not load recording");
+      continue;
+    }
+    rec->FileName = arg;
+    RecordingList->Add(rec.get());
+    CurrentRecording.store(rec.release(), std::memory_order_release);
+    RecentFiles->Add(arg);
+    Busy(hooks, [] { SensorList->AutoRangeFromHistories(); });
+  }
 }
 
 void GlobalUnInit(bool saveSettings, const TGlobalInitHooks& hooks) {
   // 2. Poll thread: stopped and joined before anything it uses goes away.
   // 3. Playback thread: the same.
+  delete PlayThread;
+  PlayThread = nullptr;
   // 4. Settings.
   if (Config) {
     if (saveSettings) {

@@ -1,14 +1,24 @@
 #include "recording/Recman.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <map>
-#include <mutex>
-#include <vector>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
+#include <vector>
 
+#include "app/Globals.h"
+#include "recording/Tplaythread.h"
+#include "vars/Tecutype.h"
 #include "vars/Varcustom.h"
 
 std::atomic<TRecording*> CurrentRecording{nullptr};
@@ -97,8 +107,285 @@ void ReleaseRecording(TRecording* recording) {
   for (auto& r : copy) r(recording);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Files (the format itself is still to come)
 
-bool TRecording::SaveToFile(const std::string&) { return false; }
-bool TRecording::LoadFromFile(const std::string&, const std::function<void(const std::string&)>&) { return false; }
+// ---------------------------------------------------------------------------------------------
+// The .rec file
+
+namespace {
+void PutU32(unsigned char* p, uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+uint32_t GetU32(const unsigned char* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+
+// A recording holds one history per raw variable, so a file that ends this many blocks before its
+// header's count is not a truncated recording: its count is corrupt, and the load fails instead
+// of reporting every missing block.
+constexpr int64_t kMaxMissingHistories = 256;
+
+// A name beside path that no other file has, reserved by creating it empty.
+std::string ReserveTempFile(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string tmp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    int fd;
+    do fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+      ::close(fd);
+      return tmp;
+    }
+    if (errno != EEXIST) return {};
+  }
+  return {};
+}
+
+// Flushes a written file's data to the disk.
+bool SyncPath(const std::string& path, bool directory) {
+  int fd = ::open(path.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+// The file a save replaces: a symbolic link is followed so the link itself stays in place.
+std::string SaveTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::error_code ec;
+    auto resolved = std::filesystem::weakly_canonical(path, ec);
+    if (!ec) return resolved.string();
+  }
+  return path;
+}
+}  // namespace
+
+bool TRecording::WriteTo(TBinFile& file) {
+  // Which histories have samples is decided once, so the count in the header always matches the
+  // blocks that follow even while a history receives its first sample.
+  std::vector<const TVarHist*> written;
+  for (const TVarHist* h : *this)
+    if (h->Count() > 0) written.push_back(h);
+
+  unsigned char header[HeaderLength] = {};
+  PutU32(header, HeaderLength);
+  PutU32(header + 4, Magic);
+  PutU32(header + 8, static_cast<uint32_t>(written.size()));
+  // Bytes 12..19 (the date and time) stay zero.
+  PutU32(header + 20, LengthMs);
+  std::memcpy(header + DescriptionOffset, Description, strnlen(Description, MaxDescription));
+  header[ModelOffset] = ECUType ? ECUType->Model.load() : 0;
+  if (file.WriteBytes(header, sizeof header) != sizeof header) return false;
+
+  for (const TVarHist* h : written)
+    if (!h->WriteTo(file)) return false;
+  Modified = false;
+  return true;
+}
+
+bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage) {
+  auto say = [&](const char* what) {
+    if (onMessage) onMessage("Could not load '" + name + "' - " + what);
+  };
+  unsigned char header[HeaderLength];
+  if (file.ReadBytes(header, sizeof header) != sizeof header) {
+    say("recording header magic number incorrect");
+    return false;
+  }
+  if (GetU32(header) != HeaderLength) {
+    say("recording header length incorrect");
+    return false;
+  }
+  if (GetU32(header + 4) != Magic) {
+    say("recording header magic number incorrect");
+    return false;
+  }
+
+  // The ids in the file are those of the family the model byte names: switch before reading.
+  if (ECUType) {
+    ECUType->SetModel(header[ModelOffset]);
+    if (SensorList && SensorList->RawVars == &Vars) SensorList->ApplyEcuType(ECUType->Family);
+  }
+
+  const char* text = reinterpret_cast<const char*>(header + DescriptionOffset);
+  SetDescription(std::string(text, strnlen(text, MaxDescription)));
+  LengthMs = GetU32(header + 20);
+  auto n = static_cast<int32_t>(GetU32(header + 8));
+
+  bool result = true;
+  for (int32_t i = 0; i < n; ++i) {
+    std::unique_ptr<TVarHist> history;
+    bool complete;
+    try {
+      history = std::make_unique<TVarHist>(Vars, 0);
+      complete = history->ReadFrom(file);
+    } catch (const std::exception&) {
+      // A corrupt block, or a history too large for memory: the whole load fails.
+      result = false;
+      break;
+    }
+    if (!complete) {
+      // The block header was short, so the file has ended: every remaining block is missing.
+      int64_t missing = static_cast<int64_t>(n) - i;
+      if (missing > kMaxMissingHistories) {
+        result = false;
+        break;
+      }
+      for (int64_t k = 0; k < missing; ++k) say("invalid sensor history");
+      break;
+    }
+    // Histories of sensors this program does not know are dropped; doing it as they arrive keeps
+    // only what will stay in memory.
+    if (SensorIdKnown(history->SensorId)) AddHistory(history.release());
+  }
+  if (result) Modified = false;
+  return result;
+}
+
+bool TRecording::SensorIdKnown(int32_t id) const {
+  return id >= 0 && Vars.FindById(static_cast<uint32_t>(id)) != nullptr;
+}
+
+bool TRecording::SaveToFile(const std::string& path) {
+  const std::string target = SaveTarget(path);
+  const std::string tmp = ReserveTempFile(target);
+  if (tmp.empty()) return false;
+  const bool wasModified = Modified;
+  // An existing file keeps its permissions.
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(tmp.c_str(), st.st_mode & 07777);
+
+  TBinFile file;
+  bool ok = file.CreateNew(tmp) && WriteTo(file);
+  ok = file.Close() && ok;
+  ok = ok && SyncPath(tmp, false);
+  ok = ok && ::rename(tmp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    Modified = wasModified;
+    return false;
+  }
+  std::string folder = std::filesystem::path(target).parent_path().string();
+  SyncPath(folder.empty() ? "." : folder, true);
+  return true;
+}
+
+bool TRecording::LoadFromFile(const std::string& path, const TMessageSink& onMessage) {
+  TBinFile file;
+  if (!file.OpenExisting(path)) return false;
+  bool result = ReadFrom(file, path, onMessage);
+  file.Close();
+  return result;
+}
+
+TRecording* TRecordingList::FindByFileName(const std::string& path) const {
+  for (TRecording* r : *this)
+    if (r->FileName == path) return r;
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The recording manager
+
+TRecManHooks RecManHooks;
+
+void WithBusyCursor(const std::function<void()>& work) {
+  if (RecManHooks.WithBusyCursor)
+    RecManHooks.WithBusyCursor(work);
+  else
+    work();
+}
+
+namespace {
+void AutoRangeAll() {
+  if (SensorList) WithBusyCursor([] { SensorList->AutoRangeFromHistories(); });
+}
+}  // namespace
+
+void RefreshRecordings() {
+  WithBusyCursor([] {
+    if (PlayThread) {
+      PlayThread->Stop();
+      PlayThread->ResetPlayer();
+    }
+    if (RecManHooks.RefreshViews) RecManHooks.RefreshViews();
+  });
+}
+
+void SelectRecording(TRecording* recording) {
+  if (!recording || !RecordingList || RecordingList->IndexOf(recording) < 0) return;
+  if (CurrentRecording.load() == recording) return;
+  CurrentRecording.store(recording, std::memory_order_release);
+  AutoRangeAll();
+  RefreshRecordings();
+}
+
+bool CloseRecording(TRecording* recording) {
+  if (!recording || !RecordingList || RecordingList->IndexOf(recording) < 0) return true;
+  const bool wasCurrent = CurrentRecording.load() == recording;
+  RecordingList->Remove(recording);
+  // Nothing may reach the recording through the current pointer once it is being destroyed.
+  if (wasCurrent)
+    CurrentRecording.store(RecordingList->Count() > 0 ? RecordingList->Items(0) : nullptr, std::memory_order_release);
+  // The player stops and the poll thread ends a run into it; both acknowledge before this returns.
+  ReleaseRecording(recording);
+  delete recording;
+  if (wasCurrent) {
+    AutoRangeAll();
+    RefreshRecordings();
+  } else if (RecManHooks.RefreshRecordingList) {
+    RecManHooks.RefreshRecordingList();
+  }
+  return true;
+}
+
+bool QueryCloseRecording(TRecording* recording) {
+  if (!recording) return false;
+  if (!recording->Modified) return CloseRecording(recording);
+  TSaveAnswer answer = RecManHooks.AskSave ? RecManHooks.AskSave(recording) : TSaveAnswer::Cancel;
+  switch (answer) {
+    case TSaveAnswer::Yes:
+      if (!RecManHooks.SaveRecordingAs || !RecManHooks.SaveRecordingAs(recording)) return false;
+      if (RecentFiles) RecentFiles->Add(recording->FileName);
+      return CloseRecording(recording);
+    case TSaveAnswer::No: return CloseRecording(recording);
+    case TSaveAnswer::Cancel: break;
+  }
+  return false;
+}
+
+void RenameRecording(int index, const std::string& text) {
+  if (!RecordingList || index < 0 || index >= RecordingList->Count()) return;
+  RecordingList->Items(index)->SetDescription(text);
+}
+
+std::string MainWindowTitle() {
+  TRecording* r = CurrentRecording.load();
+  return r ? "Revscope - " + r->FileName : "Revscope";
+}
+
+const std::array<const char*, 6> RecordingColumnCaptions = {"Description", "Filename", "Saved", "Time", "Length", "Size"};
+const std::array<int, 6> RecordingColumnWidths = {180, 180, 45, 110, 50, 50};
+
+std::string RecordingLengthText(uint32_t lengthMs) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%01u:%02us", lengthMs / 60000, (lengthMs % 60000) / 1000);
+  return buf;
+}
+
+std::string RecordingSizeText(int64_t memorySize) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%lldk", static_cast<long long>((memorySize - 1024) / 1024 + 1));
+  return buf;
+}
+
+std::array<std::string, 6> RecordingColumnTexts(const TRecording& r) {
+  return {std::string(r.Description), r.FileName, r.Modified ? "No" : "Yes", r.Stamp.Text(),
+          RecordingLengthText(r.LengthMs), RecordingSizeText(r.MemorySize())};
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Recordings: one history per raw variable with a description, stamp and length; the list of open
-// recordings and the current one.
+// recordings and the current one; the common refresh and closing with its save query.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -13,6 +14,9 @@
 class TVarList;
 struct TVar;
 
+// Receives each message a load reports ("Could not load '<path>' - ...").
+using TMessageSink = std::function<void(const std::string&)>;
+
 struct TRecordingTime {
   uint8_t Day = 0, Month = 0;
   uint16_t Year = 0;
@@ -24,6 +28,13 @@ struct TRecordingTime {
 class TRecording : public TObjList<TVarHist> {
  public:
   explicit TRecording(const TVarList& vars);
+
+  // .rec layout.
+  static constexpr uint32_t HeaderLength = 652;
+  static constexpr uint32_t Magic = 12370;
+  static constexpr size_t DescriptionOffset = 24;
+  static constexpr size_t ModelOffset = 152;
+  static constexpr size_t MaxDescription = 127;
 
   const TVarList& Vars;
   TRecordingTime Stamp;
@@ -42,15 +53,28 @@ class TRecording : public TObjList<TVarHist> {
   double LengthSeconds() const { return LengthMs * 0.001; }
   int64_t MemorySize() const;
 
-  // The .rec file. Saving writes a temporary file beside path and renames it over path only when
-  // everything was written. Loading reports the header and history messages through onMessage.
+  // The header and every history with samples, in list order; clears Modified on success.
+  bool WriteTo(TBinFile& file);
+  // Reads a whole recording; messages name the file as given in name. Switches the ECU type (and
+  // the catalogue's wiring) to the file's model byte before the histories are read.
+  bool ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage = {});
+
+  // Saving writes a temporary file beside path and renames it over path only when everything was
+  // written, so a failed save leaves an existing file untouched. Does not change FileName.
   bool SaveToFile(const std::string& path);
-  bool LoadFromFile(const std::string& path, const std::function<void(const std::string&)>& onMessage = {});
+  // False without a message when the file cannot be opened; otherwise ReadFrom's result. Does not
+  // set FileName.
+  bool LoadFromFile(const std::string& path, const TMessageSink& onMessage = {});
+
+ private:
+  bool SensorIdKnown(int32_t id) const;
 };
 
 class TRecordingList : public TObjList<TRecording> {
  public:
   TRecordingList() : TObjList<TRecording>(true) {}
+  // The open recording whose FileName is exactly path (case-sensitive), or none.
+  TRecording* FindByFileName(const std::string& path) const;
 };
 
 // The recording the displays, the player and the variable accessors work on; none or a member of
@@ -65,3 +89,59 @@ int AddRecordingReleaser(TRecordingReleaser releaser);
 void RemoveRecordingReleaser(int handle);
 // Runs every registered releaser for the recording.
 void ReleaseRecording(TRecording* recording);
+
+// ---------------------------------------------------------------------------------------------
+// The recording manager. Everything here runs on the user-interface thread; the window fills the
+// hooks when it is created (until then they are empty and the core parts still run).
+
+enum class TSaveAnswer { Yes, No, Cancel };
+
+struct TRecManHooks {
+  // Runs work with the busy cursor shown.
+  std::function<void(const std::function<void()>&)> WithBusyCursor;
+  // A failure the user must see ("Could not save recording", "Could not export history").
+  std::function<void(const std::string&)> ShowError;
+  // A plain message (the load messages of a recording file).
+  std::function<void(const std::string&)> ShowMessage;
+  // The window's part of the common refresh: title, command states, position slider, Recordings
+  // menu, graph, recordings page, lap display and, unless connected, the dashboard.
+  std::function<void()> RefreshViews;
+  // The Recordings menu and the recordings page only (a recording that was not current closed).
+  std::function<void()> RefreshRecordingList;
+  // "Do you want to save this recording?" with Yes, No and Cancel; Cancel when unset.
+  std::function<TSaveAnswer(TRecording*)> AskSave;
+  // The Save As dialog followed by the save; true only when the recording was saved.
+  std::function<bool(TRecording*)> SaveRecordingAs;
+};
+extern TRecManHooks RecManHooks;
+
+// Runs work under the busy cursor when the window has given one.
+void WithBusyCursor(const std::function<void()>& work);
+
+// The common refresh after every open, close, save-as, new recording, end of a run and switch of
+// the current recording: stops playback, resets the player, then the window's views.
+void RefreshRecordings();
+// Makes a recording of the list current (unless it already is): ranges from its histories, then
+// the common refresh. Recordings not in the list are ignored.
+void SelectRecording(TRecording* recording);
+// Adds a new or opened recording to the list and makes it current.
+void AddAndSelectRecording(TRecording* recording);
+// Closes without asking: the threads let go of it first, then it is destroyed. When it was the
+// current one the first remaining recording becomes current. Always true.
+bool CloseRecording(TRecording* recording);
+// Closes, first offering to save a modified recording; true when it was closed.
+bool QueryCloseRecording(TRecording* recording);
+// The description edited on the recordings page; indices outside the list are ignored.
+void RenameRecording(int index, const std::string& text);
+
+// The main window's title for the current recording.
+std::string MainWindowTitle();
+
+// Recordings page columns: "Description", "Filename", "Saved", "Time", "Length", "Size".
+extern const std::array<const char*, 6> RecordingColumnCaptions;
+extern const std::array<int, 6> RecordingColumnWidths;
+std::array<std::string, 6> RecordingColumnTexts(const TRecording& recording);
+// "%01d:%02ds" of minutes and seconds, e.g. 2:05s.
+std::string RecordingLengthText(uint32_t lengthMs);
+// "%dk" of ((bytes - 1024) div 1024) + 1.
+std::string RecordingSizeText(int64_t memorySize);

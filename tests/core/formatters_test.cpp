@@ -1,0 +1,50 @@
+// Time and unit texts.
+#include "TestSupport.h"
+#include "recording/Formatters.h"
+
+namespace {
+
+TEST(FormatMilliseconds, HoursMinutesSecondsAndThousandths) {
+  EXPECT_EQ(FormatMilliseconds(3723456), "1:02:03.456s");
+  EXPECT_EQ(FormatMilliseconds(0), "0:00:00.000s");
+  EXPECT_EQ(FormatMilliseconds(59999), "0:00:59.999s");
+  EXPECT_EQ(FormatMilliseconds(36000000), "10:00:00.000s");
+  EXPECT_EQ(FormatMilliseconds(4294967295u), "1193:02:47.295s");
+}
+
+TEST(FormatSeconds, TruncatesEachPart) {
+  EXPECT_EQ(FormatSeconds(65.25), "0:01:05.250s");
+  EXPECT_EQ(FormatSeconds(0), "0:00:00.000s");
+  EXPECT_EQ(FormatSeconds(3723.4567), "1:02:03.456s");
+  EXPECT_EQ(FormatSeconds(59.9999), "0:00:59.999s");
+}
+
+TEST(FormatSeconds, OutOfRangeValuesDoNotOverflow) {
+  EXPECT_EQ(FormatSeconds(std::numeric_limits<double>::quiet_NaN()), "0:00:00.000s");
+  EXPECT_FALSE(FormatSeconds(1e300).empty());
+}
+
+TEST(FormatAxisTime, DropsLeadingZeroUnitsAndPadsToTwoPlaces) {
+  EXPECT_EQ(FormatAxisTime(3725), "1:02:05");
+  EXPECT_EQ(FormatAxisTime(125), " 2:05");
+  EXPECT_EQ(FormatAxisTime(7), " 7");
+  EXPECT_EQ(FormatAxisTime(59.9), "59");
+  EXPECT_EQ(FormatAxisTime(60), " 1:00");
+  EXPECT_EQ(FormatAxisTime(3600), "1:00:00");
+  EXPECT_EQ(FormatAxisTime(0), " 0");
+}
+
+class UnitTexts : public CatalogueTest {};
+
+TEST_F(UnitTexts, FollowTheSettings) {
+  Config->SpeedUnit = 0;
+  Config->TemperatureUnit = 0;
+  EXPECT_EQ(SpeedUnitText(), "mph");
+  EXPECT_EQ(TemperatureUnitText(), "\xC2\xB0" "F");
+  Config->SpeedUnit = 1;
+  Config->TemperatureUnit = 1;
+  EXPECT_EQ(SpeedUnitText(), "kph");
+  EXPECT_EQ(TemperatureUnitText(), "\xC2\xB0" "C");
+}
+
+}  // namespace
