@@ -1,3 +1,4 @@
 # Display logic without Qt.
 target_sources(revscope_core PRIVATE
+  Tlapdisplay.cpp
 )
