@@ -1,0 +1,67 @@
+#include "GuiSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
+
+#include <cmath>
+#include <cstdlib>
+
+QImage RenderWidget(QWidget& w, qreal dpr) {
+  QImage image(QSize(int(std::ceil(w.width() * dpr)), int(std::ceil(w.height() * dpr))),
+               QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(dpr);
+  image.fill(Qt::magenta);
+  w.render(&image);
+  return image;
+}
+
+QString SaveArtifact(const QImage& image, const QString& name) {
+  const QString dir = QStringLiteral(REVSCOPE_ARTIFACTS);
+  QDir().mkpath(dir);
+  const QString path = dir + QLatin1Char('/') + name + QStringLiteral(".png");
+  image.save(path);
+  return path;
+}
+
+QColor PixelAt(const QImage& image, double x, double y) {
+  const qreal dpr = image.devicePixelRatio();
+  return image.pixelColor(int(std::floor(x * dpr)), int(std::floor(y * dpr)));
+}
+
+bool Near(const QColor& a, const QColor& b, int tolerance) {
+  return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+         std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+int CountNear(const QImage& image, const QRect& logical, const QColor& c, int tolerance) {
+  const qreal dpr = image.devicePixelRatio();
+  const QRect r(int(logical.x() * dpr), int(logical.y() * dpr), int(logical.width() * dpr),
+                int(logical.height() * dpr));
+  int n = 0;
+  for (int y = std::max(r.top(), 0); y <= std::min(r.bottom(), image.height() - 1); ++y)
+    for (int x = std::max(r.left(), 0); x <= std::min(r.right(), image.width() - 1); ++x)
+      if (Near(image.pixelColor(x, y), c, tolerance)) ++n;
+  return n;
+}
+
+void ProcessEvents() {
+  for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+}
+
+void Key(QWidget& w, int key, Qt::KeyboardModifiers mods, const QString& text) {
+  QKeyEvent press(QEvent::KeyPress, key, mods, text);
+  QCoreApplication::sendEvent(&w, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+  QCoreApplication::sendEvent(&w, &release);
+}
+
+void Type(QWidget& w, const QString& text) {
+  for (QChar ch : text) Key(w, ch.toUpper().unicode(), Qt::NoModifier, QString(ch));
+}
+
+void Focus(QWidget& w, QEvent::Type type, Qt::FocusReason reason) {
+  QFocusEvent e(type, reason);
+  QCoreApplication::sendEvent(&w, &e);
+}
