@@ -126,7 +126,7 @@ TDisplayControl::TDisplayControl(QWidget* parent, const QString& name) : QWidget
 TDisplayControl::~TDisplayControl() = default;
 
 void TDisplayControl::SetColor(const QColor& c) {
-  color_ = c;
+  if (!Assign(color_, c)) return;
   PropertyChanged();
 }
 
@@ -137,27 +137,27 @@ void TDisplayControl::SetFont(const QFont& f) {
 }
 
 void TDisplayControl::SetFontColour(const QColor& c) {
-  fontColour_ = c;
+  if (!Assign(fontColour_, c)) return;
   PropertyChanged();
 }
 
 void TDisplayControl::SetBorderStyle(TDisplayBorderStyle s) {
-  borderStyle_ = s;
+  if (!Assign(borderStyle_, s)) return;
   PropertyChanged();
 }
 
 void TDisplayControl::SetCaption(const QString& s) {
-  caption_ = s;
+  if (!Assign(caption_, s)) return;
   PropertyChanged();
 }
 
 void TDisplayControl::SetCaptionAlign(TAlign a) {
-  captionAlign_ = a;
+  if (!Assign(captionAlign_, a)) return;
   PropertyChanged();
 }
 
 void TDisplayControl::SetMargin(int v) {
-  margin_ = v;
+  if (!Assign(margin_, v)) return;
   PropertyChanged();
 }
 

@@ -18,6 +18,14 @@ enum TDisplayBorderStyle { dbsNone, dbsSingle, dbsSunken, dbsRaised };
 // The side a caption sits on.
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
+// Stores v in field; false when it already held v (setters then skip the redraw).
+template <class T>
+bool Assign(T& field, const T& v) {
+  if (field == v) return false;
+  field = v;
+  return true;
+}
+
 // Width of the border each style draws.
 int BorderWidthOf(TDisplayBorderStyle style);
 

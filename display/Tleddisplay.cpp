@@ -10,17 +10,17 @@ TLEDDisplay::TLEDDisplay(QWidget* parent, const QString& name) : TDisplayControl
 }
 
 void TLEDDisplay::SetLEDColor(const QColor& c) {
-  ledColor_ = c;
+  if (!Assign(ledColor_, c)) return;
   PropertyChanged();
 }
 
 void TLEDDisplay::SetLEDOutlineColor(const QColor& c) {
-  ledOutlineColor_ = c;
+  if (!Assign(ledOutlineColor_, c)) return;
   PropertyChanged();
 }
 
 void TLEDDisplay::SetLEDSize(int v) {
-  ledSize_ = v;
+  if (!Assign(ledSize_, v)) return;
   PropertyChanged();
 }
 

@@ -77,75 +77,75 @@ void TMeter270Display::SetValue(double v) {
 }
 
 void TMeter270Display::SetAngleStart(double v) {
-  angleStart_ = v;
+  if (!Assign(angleStart_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetAngleEnd(double v) {
-  angleEnd_ = v;
+  if (!Assign(angleEnd_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetValueMin(int v) {
-  valueMin_ = v;
+  if (!Assign(valueMin_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetValueMax(int v) {
-  valueMax_ = v;
+  if (!Assign(valueMax_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetNeedleColour(const QColor& c) {
-  needleColour_ = c;
+  if (!Assign(needleColour_, c)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetValueRedline(int v) {
-  valueRedline_ = v;
+  if (!Assign(valueRedline_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetValueFont(const QFont& f) {
-  valueFont_ = f;
+  if (!Assign(valueFont_, f)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetValueFontColour(const QColor& c) {
-  valueFontColour_ = c;
+  if (!Assign(valueFontColour_, c)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetCircleMargin(int v) {
-  circleMargin_ = v;
+  if (!Assign(circleMargin_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetArcWidth(int v) {
-  arcWidth_ = v;
+  if (!Assign(arcWidth_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetTickWidth(int v) {
-  tickWidth_ = v;
+  if (!Assign(tickWidth_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetTickMajorWidth(int v) {
-  tickMajorWidth_ = v;
+  if (!Assign(tickMajorWidth_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetTickMinorWidth(int v) {
-  tickMinorWidth_ = v;
+  if (!Assign(tickMinorWidth_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetTickIncrement(int v) {
-  tickIncrement_ = v;
+  if (!Assign(tickIncrement_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetTickIncrementMajor(int v) {
-  tickIncrementMajor_ = v;
+  if (!Assign(tickIncrementMajor_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetTickIncrementMinor(int v) {
-  tickIncrementMinor_ = v;
+  if (!Assign(tickIncrementMinor_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetLabelDivider(int v) {
-  labelDivider_ = v;
+  if (!Assign(labelDivider_, v)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetNeedleBaseRadius(int v) {
-  needleBaseRadius_ = v;
+  if (!Assign(needleBaseRadius_, v)) return;
   PropertyChanged();
 }
 

@@ -42,6 +42,7 @@ TValueDisplay::TValueDisplay(QWidget* parent, const QString& name)
       valueFont_(WithPixelSize(font_, 10)),
       unitFont_(WithPixelSize(font_, 8)) {
   setObjectName(name);
+  color_ = palette().color(QPalette::Button);
   fontColour_ = palette().color(QPalette::WindowText);
   unitFontColour_ = palette().color(QPalette::ButtonText);
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -154,80 +155,85 @@ void TValueDisplay::Changed(bool relayout) {
   update();
 }
 
+void TValueDisplay::SetColor(const QColor& c) {
+  if (!Assign(color_, c)) return;
+  Changed(false);
+}
+
 void TValueDisplay::SetFont(const QFont& f) {
-  font_ = f;
+  if (!Assign(font_, f)) return;
   Changed(true);
 }
 void TValueDisplay::SetFontColour(const QColor& c) {
-  fontColour_ = c;
+  if (!Assign(fontColour_, c)) return;
   Changed(false);
 }
 void TValueDisplay::SetMargin(int v) {
-  margin_ = v;
+  if (!Assign(margin_, v)) return;
   Changed(true);
 }
 void TValueDisplay::SetBorderStyle(TDisplayBorderStyle s) {
-  borderStyle_ = s;
+  if (!Assign(borderStyle_, s)) return;
   Changed(true);
 }
 void TValueDisplay::SetCaption(const QString& s) {
-  caption_ = s;
+  if (!Assign(caption_, s)) return;
   Changed(true);
 }
 void TValueDisplay::SetCaptionMinSize(int v) {
-  captionMinSize_ = v;
+  if (!Assign(captionMinSize_, v)) return;
   Changed(true);
 }
 void TValueDisplay::SetCaptionMaxSize(int v) {
-  captionMaxSize_ = v;
+  if (!Assign(captionMaxSize_, v)) return;
   Changed(true);
 }
 void TValueDisplay::SetValueMin(double v) {
-  valueMin_ = v;
+  if (!Assign(valueMin_, v)) return;
   Changed(false);
 }
 void TValueDisplay::SetValueMax(double v) {
-  valueMax_ = v;
+  if (!Assign(valueMax_, v)) return;
   Changed(false);
 }
 void TValueDisplay::SetValueFormat(const QString& f) {
-  valueFormat_ = f;
+  if (!Assign(valueFormat_, f)) return;
   Changed(true);
 }
 void TValueDisplay::SetValueFont(const QFont& f) {
-  valueFont_ = f;
+  if (!Assign(valueFont_, f)) return;
   Changed(true);
 }
 void TValueDisplay::SetValueFontColour(const QColor& c) {
-  valueFontColour_ = c;
+  if (!Assign(valueFontColour_, c)) return;
   Changed(false);
 }
 void TValueDisplay::SetValueFontMinSize(int v) {
-  valueFontMinSize_ = v;
+  if (!Assign(valueFontMinSize_, v)) return;
   Changed(true);
 }
 void TValueDisplay::SetValueFontMaxSize(int v) {
-  valueFontMaxSize_ = v;
+  if (!Assign(valueFontMaxSize_, v)) return;
   Changed(true);
 }
 void TValueDisplay::SetOverflowColour(const QColor& c) {
-  overflowColour_ = c;
+  if (!Assign(overflowColour_, c)) return;
   Changed(false);
 }
 void TValueDisplay::SetUnit(const QString& s) {
-  unit_ = s;
+  if (!Assign(unit_, s)) return;
   Changed(true);
 }
 void TValueDisplay::SetUnitFont(const QFont& f) {
-  unitFont_ = f;
+  if (!Assign(unitFont_, f)) return;
   Changed(true);
 }
 void TValueDisplay::SetUnitFontColour(const QColor& c) {
-  unitFontColour_ = c;
+  if (!Assign(unitFontColour_, c)) return;
   Changed(false);
 }
 void TValueDisplay::SetUnitSize(int v) {
-  unitSize_ = v;
+  if (!Assign(unitSize_, v)) return;
   Changed(true);
 }
 
@@ -345,8 +351,7 @@ QPixmap TValueDisplay::BuildStatic(qreal dpr) {
   const QSize device(std::max(1, int(std::ceil(width() * dpr))), std::max(1, int(std::ceil(height() * dpr))));
   QPixmap pm(device);
   pm.setDevicePixelRatio(dpr);
-  const QColor face = palette().color(QPalette::Button);
-  pm.fill(face);
+  pm.fill(color_);
   QPainter p(&pm);
   p.setRenderHint(QPainter::TextAntialiasing);
   PaintBevel(p, rect(), borderStyle_, palette());

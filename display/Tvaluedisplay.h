@@ -16,6 +16,9 @@ class TValueDisplay : public QWidget {
  public:
   explicit TValueDisplay(QWidget* parent = nullptr, const QString& name = QString());
 
+  // Background (button face unless set; a readout laid over another gauge takes its colour).
+  QColor Color() const { return color_; }
+  void SetColor(const QColor& c);
   // The caption's font; its size is fitted to the control.
   QFont Font() const {
     EnsureLayout();
@@ -115,6 +118,7 @@ class TValueDisplay : public QWidget {
   QPixmap BuildStatic(qreal dpr);
   double ShownValue(bool* overflow) const;
 
+  QColor color_;
   QFont font_;
   QColor fontColour_;
   int margin_ = 1;

@@ -36,27 +36,27 @@ void TVertMeterDisplay::SetValue(double v) {
 }
 
 void TVertMeterDisplay::SetValueMin(int v) {
-  valueMin_ = v;
+  if (!Assign(valueMin_, v)) return;
   PropertyChanged();
 }
 void TVertMeterDisplay::SetValueMax(int v) {
-  valueMax_ = v;
+  if (!Assign(valueMax_, v)) return;
   PropertyChanged();
 }
 void TVertMeterDisplay::SetValueFont(const QFont& f) {
-  valueFont_ = f;
+  if (!Assign(valueFont_, f)) return;
   PropertyChanged();
 }
 void TVertMeterDisplay::SetValueFontColour(const QColor& c) {
-  valueFontColour_ = c;
+  if (!Assign(valueFontColour_, c)) return;
   PropertyChanged();
 }
 void TVertMeterDisplay::SetLineWidth(int v) {
-  lineWidth_ = v;
+  if (!Assign(lineWidth_, v)) return;
   PropertyChanged();
 }
 void TVertMeterDisplay::SetPointerSize(int v) {
-  pointerSize_ = v;
+  if (!Assign(pointerSize_, v)) return;
   PropertyChanged();
 }
 

@@ -49,7 +49,9 @@ void WaterBar(TVertMeterDisplay& b) {
 
 void Shoot(QWidget& w, const QString& name) {
   for (qreal dpr : {1.0, 2.0}) {
-    const QImage img = RenderWidget(w, dpr);
+    // The widget's own grab at its ratio, and a render into a high-density image.
+    const QImage img = dpr == 1.0 ? w.grab().toImage() : RenderWidget(w, dpr);
+    EXPECT_EQ(img.size(), w.size() * dpr);
     SaveArtifact(img, QStringLiteral("%1@%2x").arg(name).arg(int(dpr)));
     // Something besides the background was drawn.
     const QColor bg = img.pixelColor(0, 0);
@@ -138,4 +140,119 @@ TEST(GaugeGallery, ValueDisplays) {
     v.SetValue(c.v);
     Shoot(v, QStringLiteral("value_%1").arg(QLatin1String(c.name)));
   }
+}
+
+namespace {
+
+TValueDisplay* Readout(QWidget* parent, const char* caption, const char* format, const char* unit, int unitSize,
+                       int fontPx, double max, QRect at, double value, bool border) {
+  auto* v = new TValueDisplay(parent, QString::fromUtf8(caption));
+  v->SetFont(BoldArial(fontPx));
+  v->SetValueFont(BoldArial(fontPx));
+  v->SetValueFormat(QString::fromLatin1(format));
+  v->SetUnit(QString::fromUtf8(unit));
+  v->SetUnitSize(unitSize);
+  v->SetValueMax(max);
+  v->SetBorderStyle(border ? dbsSunken : dbsNone);
+  v->setGeometry(at);
+  v->SetValue(value);
+  return v;
+}
+
+TLEDDisplay* Lamp(QWidget* parent, const char* caption, QRect at, bool on, QColor colour = QColor(255, 0, 0)) {
+  auto* l = new TLEDDisplay(parent, QString::fromUtf8(caption));
+  l->SetLEDColor(colour);
+  l->setGeometry(at);
+  l->SetValue(on);
+  return l;
+}
+
+TVertMeterDisplay* Meter(QWidget* parent, QRect at, int min, int max, int major, int minor, double value) {
+  auto* b = new TVertMeterDisplay(parent, QString());
+  b->SetCaption(QString());
+  b->SetBorderStyle(dbsNone);
+  b->SetValueFont(BoldArial(16));
+  b->SetValueMin(min);
+  b->SetValueMax(max);
+  b->TickMajor().SetIncrement(major);
+  b->TickMinor().SetIncrement(minor);
+  b->SetPointerSize(at.width() / 4);
+  b->setGeometry(at);
+  b->SetValue(value);
+  return b;
+}
+
+}  // namespace
+
+// The gauges arranged as the dashboard's columns, at its design size.
+TEST(GaugeGallery, DashboardComposite) {
+  QWidget page;
+  page.resize(662, 420);
+  const int c = 68;
+  // Water and air columns.
+  Readout(&page, "", "##0", "\u00b0C", 65, 25, 250, QRect(0, 0, c, 39), 87, false);
+  TVertMeterDisplay* tw = Meter(&page, QRect(0, 42, c, 370), 20, 120, 20, 10, 87);
+  tw->ValueColour().SetRange1From(20);
+  tw->ValueColour().SetRange1To(90);
+  tw->ValueColour().SetRange2From(90);
+  tw->ValueColour().SetRange2To(110);
+  tw->ValueColour().SetRange3From(110);
+  tw->ValueColour().SetRange3To(120);
+  Readout(&page, "", "##0", "\u00b0C", 65, 25, 250, QRect(c, 0, c, 39), 31, false);
+  TVertMeterDisplay* air = Meter(&page, QRect(c, 42, c, 370), 0, 80, 20, 10, 31);
+  air->ValueColour().SetRange1To(60);
+  air->ValueColour().SetRange2From(60);
+  air->ValueColour().SetRange2To(70);
+  air->ValueColour().SetRange3From(70);
+  air->ValueColour().SetRange3To(80);
+  // Middle: the dial with its figures, then speed, gear and the rpm thresholds.
+  const int mx = 2 * c, mw = 662 - 6 * c;
+  auto* revs = new TMeter270Display(&page, QStringLiteral("gcRevs"));
+  RevCounter(*revs);
+  revs->setGeometry(mx, 0, mw, int(0.85 * mw));
+  revs->SetValue(6350);
+  auto* figures = Readout(revs, "", "####0", "rpm", 65, 20, 19999,
+                          QRect((mw - int(0.4 * mw)) / 2, revs->height() - int(0.2 * revs->height()), int(0.4 * mw),
+                                int(0.2 * revs->height())),
+                          6350, false);
+  figures->SetColor(revs->Color());
+  const int py = revs->height(), ph = 420 - py;
+  Readout(&page, "Speed", "##0.0", "kph", 65, 29, 300, QRect(mx, py, std::min(mw / 2, 140), std::min(int(0.4 * ph), 100)),
+          112.4, true);
+  Lamp(&page, "Rev Limit", QRect(mx + std::min(mw / 2, 140), py, 60, 40), true);
+  Readout(&page, "Gear", "#", "", 65, 41, 5, QRect(mx, py + std::min(int(0.4 * ph), 100), std::min(int(0.28 * mw), 100), 120),
+          4, true)
+      ->SetCaptionMaxSize(12);
+  // Throttle, MAP and the gauge panel.
+  const int tx = mx + mw;
+  Readout(&page, "", "0.00", "V", 65, 25, 5, QRect(tx, 0, c, int(0.55 * c)), 3.12, false);
+  Readout(&page, "", "##0", "%", 65, 29, 120, QRect(tx, 40, c, int(0.6 * c)), 67, false);
+  auto noBands = [](TVertMeterDisplay* b) {
+    for (int i = 0; i < 3; ++i) {
+      b->ValueColour().SetFrom(i, 0);
+      b->ValueColour().SetTo(i, 0);
+    }
+  };
+  TVertMeterDisplay* tps = Meter(&page, QRect(tx, 84, c, 328), 0, 100, 20, 0, 67);
+  tps->TickMajor().SetWidth(8);
+  noBands(tps);
+  Readout(&page, "", "0.00", "V", 65, 25, 5, QRect(tx + c, 0, c, int(0.55 * c)), 1.71, false);
+  Readout(&page, "", "##0.0", "Hg", 65, 17, 40, QRect(tx + c, 40, c, int(0.4 * c)), -18.2, false)->SetValueMin(-50);
+  Readout(&page, "", "###0", "mb", 65, 17, 5000, QRect(tx + c, 70, c, int(0.43 * c)), 402, false);
+  noBands(Meter(&page, QRect(tx + c, 102, c, 310), 0, 1050, 200, 100, 402));
+  const int gx = tx + 2 * c;
+  Readout(&page, "O2 A", "0.00", "V", 65, 23, 5, QRect(gx, 0, c, 50), 0.48, true);
+  Readout(&page, "O2 B", "0.00", "V", 65, 23, 5, QRect(gx, 52, c, 50), 0.61, true);
+  Readout(&page, "Duration", "#0.0", "mS", 65, 21, 99.9, QRect(gx, 104, c, 50), 3.4, true);
+  Readout(&page, "Duty cycle", "##0", "%", 65, 29, 100, QRect(gx, 156, c, 50), 23, true);
+  Readout(&page, "Advance", "#0.0", "\u00b0", 65, 25, 90, QRect(gx, 208, c, 50), 21.5, true);
+  Lamp(&page, "Pressure", QRect(gx, 270, c, 40), true, QColor(0, 200, 0));
+  Lamp(&page, "Spool", QRect(gx, 312, c, 40), false);
+  const int lx = gx + c;
+  const char* lamps[] = {"Brake", "Clutch", "A/C", "Start", "Fuel", "LED", "Purge", "Check", "A/C"};
+  for (int i = 0; i < 9; ++i) Lamp(&page, lamps[i], QRect(lx, i * 44, c, 42), i == 4 || i == 7);
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(page, dpr), QStringLiteral("dashboard@%1x").arg(int(dpr)));
+  // The rev figures sit on the dial's lower centre, in the dial's colour.
+  const QImage img = RenderWidget(page);
+  EXPECT_TRUE(Near(PixelAt(img, mx + 2 + (mw - int(0.4 * mw)) / 2, py - 2), revs->Color(), 4));
 }
