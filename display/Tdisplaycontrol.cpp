@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 int BorderWidthOf(TDisplayBorderStyle style) {
@@ -66,9 +67,12 @@ QSize TextExtent(const QFont& font, const QString& text) {
 }
 
 qreal PainterPixelRatio(const QPainter& canvas) {
-  if (const QPaintEngine* engine = canvas.paintEngine())
-    if (const QPaintDevice* device = engine->paintDevice()) return device->devicePixelRatio();
-  return canvas.device() ? canvas.device()->devicePixelRatio() : 1.0;
+  // The device transform carries the target's pixel ratio and any scaling on the way there
+  // (a printer, a zoomed preview), so the cached layer is made at the density it lands at.
+  const QTransform t = canvas.deviceTransform();
+  const double scale = std::hypot(t.m11(), t.m12());
+  if (!(scale > 0)) return 1.0;
+  return std::clamp(std::round(scale * 100) / 100, 0.25, 8.0);
 }
 
 // ---- TValueTick / TValueColour -------------------------------------------------------------
@@ -244,11 +248,9 @@ void TDisplayControl::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const qreal dpr = PainterPixelRatio(p);
   const QPixmap& layer = StaticLayer(dpr);
-  const QRect dirty = event->rect();
-  // Copy only the damaged part of the static layer.
-  const QRectF source(dirty.x() * dpr, dirty.y() * dpr, dirty.width() * dpr, dirty.height() * dpr);
-  p.drawPixmap(QRectF(dirty), layer, source);
-  p.setClipRect(dirty);
+  // Only the damaged part is copied and drawn over.
+  p.setClipRect(event->rect());
+  p.drawPixmap(QPointF(0, 0), layer);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setFont(font());

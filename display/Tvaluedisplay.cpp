@@ -387,12 +387,11 @@ void TValueDisplay::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const qreal dpr = PainterPixelRatio(p);
   const QPixmap& layer = StaticLayer(dpr);
-  const QRect dirty = event->rect();
-  p.drawPixmap(QRectF(dirty), layer,
-               QRectF(dirty.x() * dpr, dirty.y() * dpr, dirty.width() * dpr, dirty.height() * dpr));
+  p.setClipRect(event->rect());
+  p.drawPixmap(QPointF(0, 0), layer);
   if (valueFormat_.isEmpty() || valueBox_.width() <= 0) return;
   ++valuePaints_;
-  p.setClipRect(valueBox_.adjusted(1, 1, -1, -1));
+  p.setClipRect(valueBox_.adjusted(1, 1, -1, -1), Qt::IntersectClip);
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setFont(valueFont_);
   p.setPen(shownColour_);

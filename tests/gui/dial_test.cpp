@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QPaintEvent>
+#include <QPainter>
 
 #include <cmath>
 #include <limits>
@@ -150,6 +151,22 @@ TEST_F(Dial, StaticLayerIsKeptAcrossValueChanges) {
   RenderWidget(d, 1.0);
   RenderWidget(d, 2.0);
   EXPECT_EQ(d.StaticLayerBuilds(), builds + 1);
+}
+
+TEST_F(Dial, ScaledPaintingGetsALayerAtItsDensity) {
+  RenderWidget(d);
+  const int builds = d.StaticLayerBuilds();
+  d.SetValue(5000);
+  QImage print(900, 900, QImage::Format_ARGB32_Premultiplied);
+  print.fill(Qt::white);
+  QPainter p(&print);
+  p.scale(3, 3);  // as a printer or a zoomed preview paints
+  d.render(&p);
+  p.end();
+  EXPECT_EQ(d.StaticLayerBuilds(), builds + 1);
+  const QPointF at = PointOf(5000, 0.6) * 3;
+  EXPECT_TRUE(Near(print.pixelColor(at.toPoint()), kBlue, 40));
+  SaveArtifact(print, QStringLiteral("dial_scaled_x3"));
 }
 
 TEST_F(Dial, PropertyChangeAndResizeRebuildTheStaticLayer) {
