@@ -1,0 +1,460 @@
+#include "ecu/Tpoll.h"
+
+#include <chrono>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "app/Globals.h"
+#include "app/Tconfig.h"
+#include "recording/Recman.h"
+#include "vars/Tecutype.h"
+#include "vars/Varcustom.h"
+
+namespace {
+
+constexpr uint32_t kDatalogErrorId = 160;
+constexpr uint32_t kWaitForCTSMs = 150;
+constexpr uint32_t kPollVarCTSMs = 1000;
+
+// The CTS waits re-test the line about once a millisecond instead of spinning.
+void Breather() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
+
+}  // namespace
+
+int64_t TSharedTimer::Now() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+TPollThread::TPollThread(bool createSuspended, TSensorList* sensors, TECUType* ecuType, const TConfig* config)
+    : sensors_(sensors ? sensors : SensorList),
+      ecuType_(ecuType),
+      config_(config ? config : Config),
+      createSuspended_(createSuspended),
+      port_(std::make_unique<TComPort>()) {
+  port_->SetPortIndex(0);
+  port_->SetBaudRate(19200);
+  releaser_ = AddRecordingReleaser([this](TRecording* r) { Release(r); });
+}
+
+TPollThread::~TPollThread() {
+  Stop();
+  RemoveRecordingReleaser(releaser_);
+  eOpenSerialPort.Reset();
+  // The port closes itself as it goes.
+}
+
+void TPollThread::Start() {
+  if (thread_.joinable()) return;
+  terminated_.store(false);
+  thread_ = std::thread([this] { Execute(); });
+}
+
+void TPollThread::Stop() {
+  if (!thread_.joinable()) return;
+  terminated_.store(true);
+  eConnect.Reset();
+  eOpenSerialPort.Reset();
+  Notify();
+  thread_.join();
+}
+
+void TPollThread::Notify() {
+  { std::lock_guard<std::mutex> lock(requestMutex_); }
+  requestCv_.notify_all();
+}
+
+void TPollThread::PollThread_OpenSerialPort() {
+  eOpenSerialPort.Set();
+  Notify();
+}
+
+void TPollThread::PollThread_CloseSerialPort() {
+  eOpenSerialPort.Reset();
+  Notify();
+}
+
+void TPollThread::PollThread_Connect() {
+  eConnect.Set();
+  Notify();
+}
+
+void TPollThread::PollThread_Disconnect() {
+  eConnect.Reset();
+  Notify();
+}
+
+void TPollThread::DelayUIUpdate(int ms) { nextUIUpdate_ = static_cast<uint32_t>(LinkMs() + static_cast<uint32_t>(ms)); }
+
+std::string TPollThread::LastErrorText() const {
+  std::lock_guard<std::mutex> lock(textMutex_);
+  return lastErrorText_;
+}
+
+TRawVar* TPollThread::FindRaw(uint32_t id) const {
+  return sensors_ ? static_cast<TRawVar*>(sensors_->RawVars->FindById(id)) : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Priority
+
+void TPollThread::SetPriority(int priority) {
+  if (priority < -2) priority = -2;
+  if (priority > 2) priority = 2;
+  priority_.store(priority);
+  if (tid_.load() != 0) ApplyPriority();
+}
+
+void TPollThread::ApplyPriority() {
+  int tid = tid_.load();
+  if (tid == 0) return;
+  // Each step is five nice levels; a refusal (raising needs privileges) is ignored.
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), -5 * priority_.load());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recording hand-over
+
+void TPollThread::Record(TRecording* recording) {
+  if (!recording) recording = CurrentRecording.load();
+  std::lock_guard<std::mutex> lock(recMutex_);
+  recTarget_ = recording;
+  recRestart_ = true;
+  recording_ = recording != nullptr;
+  recChanged_.store(true, std::memory_order_release);
+}
+
+void TPollThread::StopRecording() {
+  std::lock_guard<std::mutex> lock(recMutex_);
+  recording_ = false;
+  recTarget_ = nullptr;
+  recChanged_.store(true, std::memory_order_release);
+}
+
+void TPollThread::TakeRecording() {
+  if (!recChanged_.load(std::memory_order_acquire)) return;
+  bool restart;
+  {
+    std::lock_guard<std::mutex> lock(recMutex_);
+    restart = recRestart_;
+    recRestart_ = false;
+    recChanged_.store(false, std::memory_order_relaxed);
+    if (restart && sensors_) {
+      // A new run: every variable is due at once and the time base starts again.
+      for (TVar* v : *sensors_->RawVars) static_cast<TRawVar*>(v)->LastUpdate = 0;
+      RecordTimer.Reset();
+    }
+    recInUse_.store(recTarget_);
+  }
+  recCv_.notify_all();
+}
+
+void TPollThread::Release(TRecording* recording) {
+  if (!recording) return;
+  std::unique_lock<std::mutex> lock(recMutex_);
+  if (recTarget_ == recording) {
+    recTarget_ = nullptr;
+    recording_ = false;
+    recChanged_.store(true, std::memory_order_release);
+  }
+  // The thread lets go at the top of its next pass (or at the end of the connected phase).
+  recCv_.wait(lock, [&] { return recInUse_.load() != recording; });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Thread body
+
+void TPollThread::Execute() {
+  tid_.store(static_cast<int>(::syscall(SYS_gettid)));
+  ApplyPriority();
+  for (;;) {
+    // Idle: wait for a request to open the port.
+    WaitForRequest([&] { return terminated_.load() || eOpenSerialPort.IsSet(); });
+    if (terminated_.load()) break;
+    port_->SetPortIndex(comPortIndex_.load());
+    if (!port_->Open()) {
+      eOpenSerialPort.Reset();
+      continue;
+    }
+    // Port open: poll while connected; otherwise wait until asked to connect or to close.
+    while (eOpenSerialPort.IsSet() && !terminated_.load()) {
+      if (eConnect.IsSet())
+        ConnectedPhase();
+      else
+        WaitForRequest([&] { return terminated_.load() || eConnect.IsSet() || !eOpenSerialPort.IsSet(); });
+    }
+    port_->Close();
+  }
+}
+
+void TPollThread::ConnectedPhase() {
+  BeginConnection();
+  while (eConnect.IsSet() && !terminated_.load()) LoopPass();
+  EndConnection();
+}
+
+void TPollThread::BeginConnection() {
+  polling_.store(true);
+  cursor_ = 0;
+  errorCount_ = 0;
+  varCount_ = 0;
+  LinkTimer.Reset();
+  listComplete_ = false;
+  port_->SetDTR(true);
+  port_->SetRTS(true);
+  uint32_t now = LinkMs();
+  nextUIUpdate_ = now;
+  nextStatistics_ = now + 1000;
+  ReadECUType();
+  DoECUTypeRead();
+  firstPass_ = false;
+}
+
+void TPollThread::EndConnection() {
+  {
+    std::lock_guard<std::mutex> lock(recMutex_);
+    recording_ = false;
+    recTarget_ = nullptr;
+    recRestart_ = false;
+    recChanged_.store(false, std::memory_order_relaxed);
+    recInUse_.store(nullptr);
+  }
+  recCv_.notify_all();
+  DoDisconnected();
+  polling_.store(false);
+}
+
+bool TPollThread::ReadECUType() {
+  if (!WaitForCTS()) return false;
+  uint8_t reply = 0;
+  if (!SendByteGetReply(0xFE, reply)) return false;
+  // Start-up creates the ECU type after the thread: the global is looked up here.
+  if (TECUType* ecu = ecuType_ ? ecuType_ : ECUType) {
+    ecu->SetModel(reply);
+    if (sensors_) sensors_->ApplyEcuType(ecu->Family);
+  }
+  return true;
+}
+
+void TPollThread::LoopPass() {
+  TakeRecording();
+  // 1. Another thread wants the port: acknowledge and wait until it is done.
+  if (ePausePolling.IsSet()) {
+    ePollingPaused.Set();
+    while (ePausePolling.IsSet() && !terminated_.load()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      TakeRecording();
+    }
+    ePollingPaused.Reset();
+  }
+  // 2. One variable, if the ECU is there.
+  if (WaitForCTS()) {
+    varCount_ += PollNextVar();
+    if (!firstPass_) {
+      DoConnected();
+      firstPass_ = true;
+    }
+  } else {
+    CommsError("ECU not present (CTS not set)");
+  }
+  // 3. Display refresh.
+  if (LinkMs() > nextUIUpdate_) {
+    DoUpdateUI();
+    nextUIUpdate_ = LinkMs() + 100;
+  }
+  // 4. The recording's length.
+  if (recording_) {
+    if (TRecording* rec = recInUse_.load()) rec->LengthMs = static_cast<uint32_t>(RecordTimer.ElapsedMs());
+  }
+  // 5. Statistics per one-second window.
+  uint32_t now = LinkMs();
+  if (now > nextStatistics_) {
+    nextStatistics_ = now + 1000;
+    ErrorsPerSecond = errorCount_;
+    errorCount_ = 0;
+    VarsPerSecond = varCount_;
+    varCount_ = 0;
+  }
+  // 6-7.
+  DoLoop();
+  if (listComplete_) {
+    DoListComplete();
+    listComplete_ = false;
+  }
+}
+
+bool TPollThread::WaitForCTS() {
+  if (port_->CTS()) return true;
+  const uint32_t start = LinkMs();
+  while (!port_->CTS() && LinkMs() - start <= kWaitForCTSMs) Breather();
+  bool cts = port_->CTS();
+  port_->PurgeIO();
+  return cts;
+}
+
+int TPollThread::PollNextVar() {
+  const int count = sensors_ ? sensors_->RawVars->Count() : 0;
+  int result = 0;
+  if (cursor_ < count) {
+    TRawVar* v = sensors_->Raw(cursor_);
+    if (v->PollEnabled && v->Supported) {
+      const int32_t rate = v->RateHz;
+      const bool quickly = config_ ? static_cast<bool>(config_->PollSensorsQuickly) : true;
+      if (quickly || rate == -1) {
+        PollVar(v);
+        result = 1;
+      } else {
+        uint32_t due = rate == 0 ? v->LastUpdate + 1000000u
+                                 : static_cast<uint32_t>(v->LastUpdate + static_cast<uint32_t>(100000 / rate));
+        if (RecordTicks() >= due) {
+          PollVar(v);
+          result = 1;
+        }
+      }
+    }
+  }
+  cursor_ += 1;
+  while (cursor_ < count && sensors_->Raw(cursor_)->PollEnabled != 1) cursor_ += 1;
+  if (cursor_ >= count) {
+    cursor_ = 0;
+    listComplete_ = true;
+  }
+  return result;
+}
+
+bool TPollThread::PollVar(TRawVar* var) {
+  if (!port_->CTS()) {
+    const uint32_t start = LinkMs();
+    bool back = false;
+    while (LinkMs() - start <= kPollVarCTSMs) {
+      if (port_->CTS()) {
+        back = true;
+        break;
+      }
+      Breather();
+    }
+    if (!back) return false;
+    port_->PurgeIO();
+  }
+  uint8_t low = 0;
+  if (!SendByteGetReply(static_cast<uint8_t>(var->RequestCode & 0xFF), low)) return false;
+  uint16_t value = low;
+  if (var->ReadMode == 1) {
+    uint8_t high = 0;
+    if (GetByte(high)) value = static_cast<uint16_t>(low + 256 * high);
+  } else if (var->ReadMode == 2) {
+    if (!port_->CTS()) return false;
+    uint8_t high = 0;
+    if (!SendByteGetReply(0x00, high)) return false;
+    value = static_cast<uint16_t>(low + 256 * high);
+  }
+  if (!port_->CTS()) return false;  // the ECU went away: the value is not trusted
+  SetVarValue(var, value);
+  return true;
+}
+
+bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
+  if (port_->InQueue() > 0) port_->PurgeIO();
+  if (!port_->CTS()) return false;
+  if (!port_->Write(&request, 1)) {
+    CommsError("Could not send byte (#1)");
+    return false;
+  }
+  if (!port_->WaitComplete()) {
+    CommsError("Byte was not sent (#2)");
+    return false;
+  }
+  port_->Flush();
+  if (!port_->CTS()) return false;
+  uint8_t b = 0xFF;
+  if (!port_->Read(&b, 1)) {
+    CommsError("ECU did not reply (#3)");
+    return false;
+  }
+  if (!port_->WaitComplete()) {
+    CommsError("ECU did not reply (#4)");
+    return false;
+  }
+  reply = b;
+  return true;
+}
+
+bool TPollThread::GetByte(uint8_t& byte) {
+  if (!port_->CTS()) return false;
+  uint8_t b = 0xFF;
+  if (!port_->Read(&b, 1)) {
+    CommsError("ECU did not reply (#5)");
+    return false;
+  }
+  if (!port_->WaitComplete()) {
+    CommsError("ECU did not reply (#6)");
+    return false;
+  }
+  byte = b;
+  return true;
+}
+
+void TPollThread::SetVarValue(TRawVar* var, uint16_t value) {
+  var->RawValue = value;
+  if (recording_) AddToHistory(var, RecordTicks(), value);
+  var->LastUpdate = RecordTicks();
+}
+
+void TPollThread::AddToHistory(TRawVar* var, uint32_t time, uint16_t value) {
+  TRecording* rec = recInUse_.load();
+  if (!rec) return;
+  if (TVarHist* h = rec->HistoryFor(*var)) h->Append(time, value);
+}
+
+bool TPollThread::CommsError(const std::string& message) {
+  // 1. A spike in the "Datalog Error" variable marks the moment.
+  if (TRawVar* err = FindRaw(kDatalogErrorId)) {
+    SetVarValue(err, 0);
+    SetVarValue(err, 0xFFFF);
+    SetVarValue(err, 0);
+  }
+  // 2-3.
+  port_->ClearError();
+  const int32_t before = errorCount_;
+  errorCount_ = before + 1;
+  bool result = true;
+  if (before >= ErrorTolerance) {
+    {
+      std::lock_guard<std::mutex> lock(textMutex_);
+      lastErrorText_ = "Error: " + message;
+    }
+    DoCommsError();
+    result = false;
+  }
+  // 4.
+  DoUpdateUI();
+  nextUIUpdate_ = LinkMs() + 100;
+  return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands from other threads
+
+bool TPollThread::SendCommand(uint8_t command, int replyBytes) {
+  std::lock_guard<std::mutex> serial(commandMutex_);
+  // The loop may not yet have resumed from the previous command; its old acknowledgement must
+  // not be taken for a new one.
+  for (int i = 0; i < 1000 && ePollingPaused.IsSet(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ePausePolling.Set();
+  bool ok = false;
+  if (ePollingPaused.WaitFor(1000)) {
+    if (port_->Write(&command, 1) && port_->WaitComplete()) {
+      port_->Flush();
+      for (int i = 0; i < replyBytes; ++i) {
+        uint8_t discard;
+        GetByte(discard);
+      }
+      ok = true;
+    }
+  }
+  ePausePolling.Reset();
+  return ok;
+}
