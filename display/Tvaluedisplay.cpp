@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -374,31 +375,92 @@ QPixmap TValueDisplay::BuildStatic(qreal dpr) {
   return pm;
 }
 
-const QPixmap& TValueDisplay::StaticLayer(qreal dpr) {
+namespace {
+const char16_t kGlyphChars[] = u"0123456789.-";
+int GlyphIndex(QChar ch) {
+  for (int i = 0; i < 12; ++i)
+    if (kGlyphChars[i] == ch.unicode()) return i;
+  return -1;
+}
+}  // namespace
+
+std::shared_ptr<TValueDisplay::Glyphs> TValueDisplay::BuildGlyphs(qreal) const {
+  auto g = std::make_shared<Glyphs>();
+  const QFontMetricsF fm(valueFont_);
+  g->pad = std::max(2, valueFont_.pixelSize() / 4);
+  for (int i = 0; i < kGlyphs; ++i) g->advance[i] = fm.horizontalAdvance(QChar(kGlyphChars[i]));
+  return g;
+}
+
+const QPixmap& TValueDisplay::GlyphImage(Glyphs& g, qreal dpr, int colour, int index) const {
+  QPixmap& pm = g.image[colour][index];
+  if (!pm.isNull()) return pm;
+  const QFontMetricsF fm(valueFont_);
+  const int w = int(std::ceil(g.advance[index])) + 2 * g.pad;
+  const int h = int(std::ceil(fm.height()));
+  pm = QPixmap(QSize(int(std::ceil(w * dpr)), int(std::ceil(h * dpr))));
+  pm.setDevicePixelRatio(dpr);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  p.setFont(valueFont_);
+  p.setPen(colour == 0 ? valueFontColour_ : overflowColour_);
+  p.drawText(QPointF(g.pad, fm.ascent()), QString(QChar(kGlyphChars[index])));
+  return pm;
+}
+
+TValueDisplay::Layer& TValueDisplay::StaticLayerFor(qreal dpr) {
   EnsureLayout();
-  for (const Layer& l : layers_)
-    if (l.dpr == dpr) return l.pixmap;
+  for (Layer& l : layers_)
+    if (l.dpr == dpr) return l;
   if (layers_.size() >= 2) layers_.erase(layers_.begin());
-  layers_.push_back({dpr, BuildStatic(dpr)});
-  return layers_.back().pixmap;
+  layers_.push_back({dpr, BuildStatic(dpr), BuildGlyphs(dpr)});
+  return layers_.back();
+}
+
+void TValueDisplay::DrawDigits(QPainter& p, Layer& layer) const {
+  const int right = valueBox_.x() + valueBox_.width() - 1 - margin_;
+  const int top = valueBox_.y() + margin_;
+  Glyphs& g = *layer.glyphs;
+  const int colour = shownColour_ == valueFontColour_ ? 0 : shownColour_ == overflowColour_ ? 1 : -1;
+  double width = 0;
+  bool cached = colour >= 0;
+  for (QChar ch : shownText_) {
+    const int i = GlyphIndex(ch);
+    if (i < 0) {
+      cached = false;
+      break;
+    }
+    width += g.advance[i];
+  }
+  if (!cached) {
+    // Other characters (a format's literal text): drawn as text.
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setFont(valueFont_);
+    p.setPen(shownColour_);
+    const QFontMetricsF fm(valueFont_);
+    p.drawText(QPointF(right - fm.horizontalAdvance(shownText_), top + fm.ascent()), shownText_);
+    return;
+  }
+  const qreal dpr = layer.dpr;
+  double x = right - width;
+  for (QChar ch : shownText_) {
+    const int i = GlyphIndex(ch);
+    p.drawPixmap(QPointF(std::round(x * dpr) / dpr - g.pad, top), GlyphImage(g, dpr, colour, i));
+    x += g.advance[i];
+  }
 }
 
 void TValueDisplay::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   const qreal dpr = PainterPixelRatio(p);
-  const QPixmap& layer = StaticLayer(dpr);
+  Layer& layer = StaticLayerFor(dpr);
   p.setClipRect(event->rect());
-  p.drawPixmap(QPointF(0, 0), layer);
+  p.drawPixmap(QPointF(0, 0), layer.pixmap);
   if (valueFormat_.isEmpty() || valueBox_.width() <= 0) return;
   ++valuePaints_;
   p.setClipRect(valueBox_.adjusted(1, 1, -1, -1), Qt::IntersectClip);
-  p.setRenderHint(QPainter::TextAntialiasing);
-  p.setFont(valueFont_);
-  p.setPen(shownColour_);
-  const QFontMetrics fm(valueFont_);
-  const int right = valueBox_.x() + valueBox_.width() - 1 - margin_;
-  const int x = right - fm.horizontalAdvance(shownText_);
-  p.drawText(QPoint(x, valueBox_.y() + margin_ + fm.ascent()), shownText_);
+  DrawDigits(p, layer);
 }
 
 void TValueDisplay::resizeEvent(QResizeEvent* event) {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 #include "display/Tdisplaycontrol.h"
@@ -114,7 +115,6 @@ class TValueDisplay : public QWidget {
   void Changed(bool relayout);
   // Runs CalcSize when a property or the size changed since it last ran.
   void EnsureLayout() const;
-  const QPixmap& StaticLayer(qreal dpr);
   QPixmap BuildStatic(qreal dpr);
   double ShownValue(bool* overflow) const;
 
@@ -148,10 +148,24 @@ class TValueDisplay : public QWidget {
   bool layoutValid_ = false;
   QSize layoutSize_;
 
+  // Digits, point and minus drawn once (when first shown) in the value font, in the normal and
+  // the overflow colour, so that a value change copies a few small images instead of drawing
+  // outlines.
+  static constexpr int kGlyphs = 12;
+  struct Glyphs {
+    QPixmap image[2][kGlyphs];
+    double advance[kGlyphs] = {};
+    int pad = 0;
+  };
   struct Layer {
     qreal dpr = 1;
     QPixmap pixmap;
+    std::shared_ptr<Glyphs> glyphs;
   };
+  Layer& StaticLayerFor(qreal dpr);
+  std::shared_ptr<Glyphs> BuildGlyphs(qreal dpr) const;
+  const QPixmap& GlyphImage(Glyphs& g, qreal dpr, int colour, int index) const;
+  void DrawDigits(QPainter& p, Layer& layer) const;
   std::vector<Layer> layers_;
   QString shownText_;
   QColor shownColour_;

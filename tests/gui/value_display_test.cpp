@@ -215,6 +215,14 @@ TEST_F(Readout, WithoutCaptionTheDigitsStartAtTheTop) {
   EXPECT_EQ(v.UnitFont().pixelSize(), 25 * 65 / 100);
 }
 
+TEST_F(Readout, FormatWithLiteralTextIsDrawnToo) {
+  v.SetValueFormat(QStringLiteral("0.0 V"));
+  v.SetValue(2.25);
+  EXPECT_EQ(v.ShownText(), "2.3 V");
+  const QImage img = RenderWidget(v, 2.0);
+  EXPECT_GT(CountNear(img, v.ValueBox(), QColor(0, 255, 0), 6), 20);
+}
+
 TEST_F(Readout, EmptyFormatHasNoBox) {
   v.SetValueFormat(QString());
   EXPECT_EQ(v.ValueBox().width(), 0);
