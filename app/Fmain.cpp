@@ -32,7 +32,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), messages_(std::make
 
   for (int p = 0; p < PageCount; ++p) {
     auto* act = new QAction(this);
-    act->setShortcut(QKeySequence(Qt::Key_F1 + p));
+    act->setShortcut(QKeySequence(Qt::Key_F1 + p));  // a hidden page is selected all the same
     act->setShortcutContext(Qt::WindowShortcut);
     connect(act, &QAction::triggered, this, [this, p] { SelectPage(static_cast<Page>(p)); });
     addAction(act);
@@ -41,10 +41,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), messages_(std::make
 
 TMainForm::~TMainForm() = default;
 
-void TMainForm::SelectPage(Page p) {
-  if (!IsPageVisible(p)) SetPageVisible(p, true);
-  pages_->setCurrentIndex(p);
-}
+void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
 
 bool TMainForm::IsPageVisible(Page p) const { return pages_->isTabVisible(p); }
 void TMainForm::SetPageVisible(Page p, bool visible) { pages_->setTabVisible(p, visible); }

@@ -18,7 +18,7 @@ class TMainForm : public QMainWindow {
 
   QTabWidget* Pages() const { return pages_; }
   QWidget* PageWidget(Page p) const { return pageWidgets_[p]; }
-  // Shows the page; a hidden page is shown first.
+  // Shows the page, also one whose tab is hidden.
   void SelectPage(Page p);
   bool IsPageVisible(Page p) const;
   void SetPageVisible(Page p, bool visible);
