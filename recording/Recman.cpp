@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -128,11 +127,18 @@ uint32_t GetU32(const unsigned char* p) {
 // of reporting every missing block.
 constexpr int64_t kMaxMissingHistories = 256;
 
-// A name beside path that no other file has, reserved by creating it empty.
+std::string FolderOfPath(const std::string& path) {
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+// A name in path's folder that no other file has, reserved by creating it empty. It does not
+// grow with path's own name, so any name that fits the folder can be saved.
 std::string ReserveTempFile(const std::string& path) {
   static std::atomic<unsigned> counter{0};
+  const std::string folder = FolderOfPath(path);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string tmp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    std::string tmp = folder + "/.revscope-save-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
     int fd;
     do fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
@@ -271,8 +277,7 @@ bool TRecording::SaveToFile(const std::string& path) {
     Modified = wasModified;
     return false;
   }
-  std::string folder = std::filesystem::path(target).parent_path().string();
-  SyncPath(folder.empty() ? "." : folder, true);
+  SyncPath(FolderOfPath(target), true);
   return true;
 }
 

@@ -272,6 +272,10 @@ TEST_F(RecordingFile, SavingOverAFolderOrIntoAMissingFolderFails) {
   EXPECT_TRUE(std::filesystem::is_directory(dir_.File("folder.rec")));
   EXPECT_FALSE(rec->SaveToFile(dir_.File("no/such/folder.rec")));
   EXPECT_TRUE(rec->Modified);
+  // The temporary name does not grow with the target's: the longest name the folder takes saves.
+  const std::string longest = dir_.File(std::string(251, 'n') + ".rec");
+  EXPECT_TRUE(rec->SaveToFile(longest));
+  EXPECT_EQ(ReadFileBytes(longest).size(), 652u + 128 + 6);
 }
 
 TEST_F(RecordingFile, SavingOverAFileKeepsItsPermissionsAndALinkStaysALink) {
