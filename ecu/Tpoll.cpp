@@ -234,7 +234,7 @@ bool TPollThread::ReadECUType() {
   // Start-up creates the ECU type after the thread: the global is looked up here.
   if (TECUType* ecu = ecuType_ ? ecuType_ : ECUType) {
     ecu->SetModel(reply);
-    if (sensors_) sensors_->ApplyEcuType(ecu->Family);
+    if (sensors_ && sensors_->RawSpeed) sensors_->ApplyEcuType(ecu->Family);  // a built catalogue
   }
   return true;
 }
