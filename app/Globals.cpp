@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "ecu/Tpollthread.h"
 #include "recording/Tplaythread.h"
 
 TSensorList* SensorList = nullptr;
@@ -22,6 +23,8 @@ void Busy(const TGlobalInitHooks& hooks, const std::function<void()>& work) {
 }  // namespace
 
 void ApplyPriorities() {
+  // The poll thread's own priority (-2..2, 0 normal).
+  if (PollThread) PollThread->SetPriority(Config->PollThreadPriority);
   // Process priority class: 32 normal, 128 high; anything else leaves the process alone. Raising
   // the priority needs privileges here and is ignored where it is refused.
   int cls = Config->ProcessPriority;
@@ -53,6 +56,9 @@ void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& ho
   RecentFiles->Load();
   if (hooks.StartThreads) {
     // 10. Poll thread: created running and idle, with the COM port index and error tolerance.
+    PollThread = new TPollThreadRS();
+    PollThread->SetComPort(static_cast<uint8_t>(Config->ComPort.load()));
+    PollThread->ErrorTolerance = Config->ErrorTolerance.load();
     // 11. Playback thread.
     PlayThread = new TPlayThreadRS();
     // 12. Priorities.
@@ -83,6 +89,10 @@ void LoadCommandLineRecordings(const std::vector<std::string>& args, const TGlob
 
 void GlobalUnInit(bool saveSettings, const TGlobalInitHooks& hooks) {
   // 2. Poll thread: stopped and joined before anything it uses goes away.
+  // The message target is dropped first: the window that owned it is gone.
+  if (PollThread) PollThread->SetMessageTarget(nullptr);
+  delete PollThread;
+  PollThread = nullptr;
   // 3. Playback thread: the same.
   delete PlayThread;
   PlayThread = nullptr;
