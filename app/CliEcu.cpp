@@ -1,14 +1,261 @@
 // revscope-cli log and simulate.
+#include <pthread.h>
+#include <signal.h>
+#include <time.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <ostream>
 
 #include "app/Cli.h"
+#include "app/Globals.h"
+#include "ecu/Datalogpreset.h"
+#include "ecu/Messages.h"
+#include "ecu/Simecu.h"
+#include "ecu/Tcomport.h"
+#include "ecu/Tpollthread.h"
+#include "recording/Formatters.h"
 
-int CliLog(const TArgs&, std::ostream&, std::ostream& err) {
-  err << "revscope-cli: 'log' is not available yet\n";
-  return 1;
+namespace {
+
+// SIGINT and SIGTERM are blocked while a command runs (the threads it starts inherit the mask)
+// and taken by the main thread when it waits, so the workers never see them.
+class TStopSignals {
+ public:
+  TStopSignals() {
+    sigemptyset(&set_);
+    sigaddset(&set_, SIGINT);
+    sigaddset(&set_, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set_, &old_);
+  }
+  ~TStopSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+  TStopSignals(const TStopSignals&) = delete;
+  TStopSignals& operator=(const TStopSignals&) = delete;
+
+  // Waits up to ms milliseconds; true once SIGINT or SIGTERM has arrived.
+  bool Wait(int ms) {
+    if (stopped_) return true;
+    timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    int s = sigtimedwait(&set_, nullptr, &ts);
+    if (s == SIGINT || s == SIGTERM) stopped_ = true;
+    return stopped_;
+  }
+
+ private:
+  sigset_t set_{}, old_{};
+  bool stopped_ = false;
+};
+
+// What the poll thread has reported.
+class TLogTarget : public TMessageTarget {
+ public:
+  void Post(uint32_t message) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (message == WM_POLL_CONNECTED) connected_ = true;
+    if (message == WM_POLL_ERROR) error_ = true;
+  }
+  bool Connected() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connected_;
+  }
+  bool Error() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool connected_ = false;
+  bool error_ = false;
+};
+
+// Start-up with the poll thread, shutdown without saving the settings.
+struct TLogSession {
+  explicit TLogSession(std::ostream& err) {
+    TGlobalInitHooks hooks;
+    hooks.StartThreads = true;
+    hooks.ShowError = [&err](const std::string& text) { err << "revscope-cli: " << text << "\n"; };
+    GlobalInit({}, hooks);
+  }
+  ~TLogSession() { GlobalUnInit(false); }
+  TLogSession(const TLogSession&) = delete;
+  TLogSession& operator=(const TLogSession&) = delete;
+};
+
+// Detaches the message target from the poll thread before the target goes away.
+struct TTargetGuard {
+  explicit TTargetGuard(TMessageTarget* target) { PollThread->SetMessageTarget(target); }
+  ~TTargetGuard() {
+    if (PollThread) PollThread->SetMessageTarget(nullptr);
+  }
+  TTargetGuard(const TTargetGuard&) = delete;
+  TTargetGuard& operator=(const TTargetGuard&) = delete;
+};
+
+bool ParseSeconds(const std::string& text, double& seconds) {
+  char* end = nullptr;
+  errno = 0;
+  double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || errno != 0 || !end || *end != '\0' || !std::isfinite(v) || v <= 0.0 || v > 1e7) return false;
+  seconds = v;
+  return true;
 }
 
-int CliSimulate(const TArgs&, std::ostream&, std::ostream& err) {
-  err << "revscope-cli: 'simulate' is not available yet\n";
-  return 1;
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
+  (void)out;
+  std::string port, outFile, presetName;
+  double seconds = 0.0;  // 0: until interrupted
+  bool havePreset = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    if (a == "--port") {
+      if (!value(port) || port.empty()) return CliUsageError(err, "'--port' needs a port name or device path");
+    } else if (a == "--out") {
+      if (!value(outFile) || outFile.empty()) return CliUsageError(err, "'--out' needs a file name");
+    } else if (a == "--seconds") {
+      std::string text;
+      if (!value(text) || !ParseSeconds(text, seconds))
+        return CliUsageError(err, "'--seconds' needs a positive number of seconds");
+    } else if (a == "--preset") {
+      if (!value(presetName)) return CliUsageError(err, "'--preset' needs all, performance or mixture");
+      havePreset = true;
+    } else {
+      return CliUsageError(err, "'log' does not know '" + a + "'");
+    }
+  }
+  if (port.empty()) return CliUsageError(err, "'log' needs --port");
+  if (outFile.empty()) return CliUsageError(err, "'log' needs --out");
+  TDatalogPreset preset = TDatalogPreset::All;
+  if (havePreset && !ParseDatalogPreset(presetName, preset))
+    return CliUsageError(err, "unknown preset '" + presetName + "' (all, performance or mixture)");
+
+  TStopSignals signals;
+  TLogSession session(err);
+  if (havePreset) ApplyDatalogPreset(*SensorList, preset);
+  TLogTarget target;
+  TTargetGuard guard(&target);
+
+  TComPort* comPort = PollThread->Port();
+  const std::string device = ResolvePortName(port, Config->MachinePath);
+  if (device == SimulatedDevicePath()) {
+    // The built-in ECU on a line as fast as a real one.
+    auto sim = std::make_shared<TSimDevice>();
+    sim->SetByteTiming(19200);
+    comPort->SetDevice(sim);
+  } else {
+    comPort->SetDevicePath(device);
+  }
+
+  PollThread->PollThread_OpenSerialPort();
+  PollThread->PollThread_Connect();
+  // The thread opens the port, or gives up and drops the request.
+  while (!comPort->IsOpen()) {
+    if (!PollThread->OpenRequested()) {
+      err << "revscope-cli: cannot open " << (device == SimulatedDevicePath() ? port : device) << ": "
+          << std::strerror(comPort->LastError()) << "\n";
+      return 1;
+    }
+    if (signals.Wait(5)) {
+      err << "revscope-cli: interrupted before the port was open; nothing recorded\n";
+      return 1;
+    }
+  }
+
+  TRecording* rec = nullptr;
+  bool failed = false;
+  const int64_t started = NowMs();
+  int64_t recordStart = 0;
+  int64_t nextProgress = started + 1000;
+  const int64_t limitMs = seconds > 0.0 ? static_cast<int64_t>(std::llround(seconds * 1000.0)) : -1;
+  for (;;) {
+    if (signals.Wait(20)) break;
+    if (target.Error()) {
+      failed = true;
+      break;
+    }
+    const int64_t now = NowMs();
+    if (!rec && target.Connected()) {
+      // The link is up (the ECU type has been applied, so the histories carry the right ids).
+      auto created = std::make_unique<TRecording>(*SensorList->RawVars);
+      created->CreateHistories();
+      created->SetDescription("Recording #1");
+      created->Modified = true;
+      rec = created.release();
+      RecordingList->Add(rec);
+      CurrentRecording.store(rec);
+      PollThread->Record(rec);
+      recordStart = now;
+    }
+    if (limitMs > 0 && now - (rec ? recordStart : started) >= limitMs) break;
+    if (now >= nextProgress) {
+      nextProgress += 1000;
+      err << "length " << FormatMilliseconds(rec ? rec->LengthMs.load() : 0) << ", " << PollThread->VarsPerSecond.load()
+          << " vars/s, " << PollThread->ErrorsPerSecond.load() << " errs/s" << std::endl;
+    }
+  }
+
+  PollThread->StopRecording();
+  PollThread->PollThread_Disconnect();
+  PollThread->PollThread_CloseSerialPort();
+  // Once released the thread no longer touches the recording.
+  if (rec) ReleaseRecording(rec);
+  if (failed) err << "Connection error\n" << PollThread->LastErrorText() << "\n";
+  if (!rec) {
+    err << "revscope-cli: the ECU link never came up; nothing recorded\n";
+    return 1;
+  }
+  if (!rec->SaveToFile(outFile)) {
+    err << "revscope-cli: Could not save recording '" << outFile << "'\n";
+    return 1;
+  }
+  err << "Saved " << outFile << " (" << FormatMilliseconds(rec->LengthMs) << ")" << std::endl;
+  return failed ? 1 : 0;
+}
+
+int CliSimulate(const TArgs& args, std::ostream& out, std::ostream& err) {
+  int model = 2;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--model") {
+      if (i + 1 >= args.size()) return CliUsageError(err, "'--model' needs a model byte (0..255)");
+      const std::string& text = args[++i];
+      char* end = nullptr;
+      long v = std::strtol(text.c_str(), &end, 0);
+      if (text.empty() || !end || *end != '\0' || v < 0 || v > 255)
+        return CliUsageError(err, "'--model' needs a model byte (0..255), not '" + text + "'");
+      model = static_cast<int>(v);
+    } else {
+      return CliUsageError(err, "'simulate' does not know '" + args[i] + "'");
+    }
+  }
+  TStopSignals signals;
+  TPtySimulator sim(static_cast<uint8_t>(model));
+  std::string error;
+  if (!sim.Create(&error)) {
+    err << "revscope-cli: cannot create a pseudo-terminal: " << error << "\n";
+    return 1;
+  }
+  out << sim.SlavePath() << std::endl;
+  sim.Start();
+  while (!signals.Wait(500)) {
+  }
+  sim.Stop();
+  return 0;
 }
