@@ -111,40 +111,40 @@ uint32_t GetU32(const unsigned char* p) {
 }
 }  // namespace
 
-TVarHist::TVarHist(const TVarList& vars, int32_t sensorId)
-    : SensorId(sensorId), vars_(vars), pages_(new Page*[MaxPages]()) {
-  AddBlock();
-}
+TVarHist::TVarHist(const TVarList& vars, int32_t sensorId) : SensorId(sensorId), vars_(vars) {}
 
 TVarHist::~TVarHist() {
-  for (int32_t p = 0; p < MaxPages && pages_[p]; ++p) {
-    for (Block* b : pages_[p]->Blocks) delete b;
-    delete pages_[p];
+  for (int32_t p = 0; p * PageBlocks < blocks_; ++p) {
+    Page* page = PageAt(p);
+    for (Block* b : page->Blocks) delete b;
+    delete page;
   }
 }
 
 void TVarHist::AddBlock() {
   int32_t b = blocks_;
-  if (b / PageBlocks >= MaxPages) throw std::bad_alloc();
-  Page*& page = pages_[b / PageBlocks];
+  int32_t p = b / PageBlocks;
+  if (p >= MaxPages) throw std::bad_alloc();
+  if (p >= InlinePages && !morePages_) morePages_.reset(new Page*[MaxPages - InlinePages]());
+  Page*& page = p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages];
   if (!page) page = new Page;
   page->Blocks[b % PageBlocks] = new Block;
   blocks_ = b + 1;
-  capacity_.store(blocks_ * BlockSamples, std::memory_order_relaxed);
 }
 
 void TVarHist::EnsureCapacity(int32_t n) {
   if (n <= Capacity()) return;
   int64_t want = (static_cast<int64_t>(n) / BlockSamples) * BlockSamples + BlockSamples;
-  while (static_cast<int64_t>(blocks_) * BlockSamples < want) AddBlock();
+  capacity_.store(static_cast<int32_t>(std::min<int64_t>(want, 0x7FFFFFFF)), std::memory_order_relaxed);
 }
 
 void TVarHist::Append(uint32_t time, uint16_t raw) {
   int32_t n = count_.load(std::memory_order_relaxed);
-  if (n == capacity_.load(std::memory_order_relaxed)) AddBlock();
+  if (n == capacity_.load(std::memory_order_relaxed)) capacity_.store(n + BlockSamples, std::memory_order_relaxed);
+  if (n == blocks_ * BlockSamples) AddBlock();
   int32_t b = n / BlockSamples;
   int32_t k = n - b * BlockSamples;
-  Page* page = pages_[b / PageBlocks];
+  Page* page = PageAt(b / PageBlocks);
   Block* block = page->Blocks[b % PageBlocks];
   block->Times[k] = time;
   block->Raws[k] = raw;
@@ -153,6 +153,39 @@ void TVarHist::Append(uint32_t time, uint16_t raw) {
   if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
   lastTime_ = time;
   count_.store(n + 1, std::memory_order_release);
+}
+
+void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
+  int32_t count = count_.load(std::memory_order_relaxed);
+  bool inOrder = true;
+  uint32_t last = lastTime_;
+  bool first = count == 0;
+  while (n > 0) {
+    if (count == blocks_ * BlockSamples) AddBlock();
+    int32_t b = count / BlockSamples;
+    int32_t k = count - b * BlockSamples;
+    Page* page = PageAt(b / PageBlocks);
+    Block* block = page->Blocks[b % PageBlocks];
+    int32_t take = std::min(n, BlockSamples - k);
+    for (int32_t j = k; j < k + take; ++j, p += 6) {
+      uint32_t t = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+                   static_cast<uint32_t>(p[3]) << 24;
+      block->Times[j] = t;
+      block->Raws[j] = static_cast<uint16_t>(p[4] | p[5] << 8);
+      inOrder &= first || t >= last;
+      first = false;
+      last = t;
+    }
+    for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides[j / Stride] = block->Times[j];
+    if (k == 0) page->FirstTimes[b % PageBlocks] = block->Times[0];
+    count += take;
+    n -= take;
+  }
+  if (!inOrder) sorted_.store(false, std::memory_order_relaxed);
+  lastTime_ = last;
+  while (count > capacity_.load(std::memory_order_relaxed))
+    capacity_.store(capacity_.load(std::memory_order_relaxed) + BlockSamples, std::memory_order_relaxed);
+  count_.store(count, std::memory_order_release);
 }
 
 // The search as the file format's readers have always done it: a bisection that ends on the last
@@ -176,12 +209,12 @@ int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   int32_t lo = 0, hi = nblocks;  // first times of [0, lo] are <= key (block 0 assumed), of [hi, n) > key
   while (hi - lo > 1) {
     int32_t mid = lo + (hi - lo) / 2;
-    if (pages_[mid / PageBlocks]->FirstTimes[mid % PageBlocks] > key)
+    if (PageAt(mid / PageBlocks)->FirstTimes[mid % PageBlocks] > key)
       hi = mid;
     else
       lo = mid;
   }
-  const Block* block = pages_[lo / PageBlocks]->Blocks[lo % PageBlocks];
+  const Block* block = PageAt(lo / PageBlocks)->Blocks[lo % PageBlocks];
   int32_t base = lo * BlockSamples;
   int32_t n = std::min(BlockSamples, count - base);
   // Last stride whose first time is <= key (or 0), then the last sample of it that is <= key.
@@ -231,8 +264,9 @@ std::optional<TSample> TVarHist::SampleAt(double t) {
 TVar* TVarHist::Variable() const { return vars_.FindById(static_cast<uint32_t>(SensorId)); }
 
 size_t TVarHist::AllocatedBytes() const {
-  size_t bytes = sizeof(Page*) * MaxPages + static_cast<size_t>(blocks_) * sizeof(Block);
-  for (int32_t p = 0; p < MaxPages && pages_[p]; ++p) bytes += sizeof(Page);
+  size_t pages = static_cast<size_t>((blocks_ + PageBlocks - 1) / PageBlocks);
+  size_t bytes = sizeof(*this) + static_cast<size_t>(blocks_) * sizeof(Block) + pages * sizeof(Page);
+  if (morePages_) bytes += sizeof(Page*) * (MaxPages - InlinePages);
   return bytes;
 }
 
@@ -245,18 +279,24 @@ bool TVarHist::WriteTo(TBinFile& file) const {
   PutU32(header + 12, static_cast<uint32_t>(SensorId));
   if (file.WriteBytes(header, sizeof header) != sizeof header) return false;
 
-  std::vector<unsigned char> buf(static_cast<size_t>(BlockSamples) * kRecordBytes);
+  // Records go out in batches of up to 64 blocks (about half a megabyte) a write.
+  constexpr size_t kBatch = static_cast<size_t>(BlockSamples) * kRecordBytes * 64;
+  std::vector<unsigned char> buf(std::min(kBatch, static_cast<size_t>(count) * kRecordBytes));
+  size_t used = 0;
   for (int32_t base = 0; base < count; base += BlockSamples) {
     const Block* block = BlockOf(base);
     int32_t n = std::min(BlockSamples, count - base);
-    unsigned char* p = buf.data();
+    unsigned char* p = buf.data() + used;
     for (int32_t k = 0; k < n; ++k, p += kRecordBytes) {
       PutU32(p, block->Times[k]);
       p[4] = static_cast<unsigned char>(block->Raws[k]);
       p[5] = static_cast<unsigned char>(block->Raws[k] >> 8);
     }
-    size_t bytes = static_cast<size_t>(n) * kRecordBytes;
-    if (file.WriteBytes(buf.data(), bytes) != bytes) return false;
+    used += static_cast<size_t>(n) * kRecordBytes;
+    if (used + static_cast<size_t>(BlockSamples) * kRecordBytes > buf.size() || base + BlockSamples >= count) {
+      if (file.WriteBytes(buf.data(), used) != used) return false;
+      used = 0;
+    }
   }
   return true;
 }
@@ -276,17 +316,17 @@ bool TVarHist::ReadFrom(TBinFile& file) {
   int64_t target = Capacity();
   if (count > target) target = (static_cast<int64_t>(count) / BlockSamples) * BlockSamples + BlockSamples;
 
-  std::vector<unsigned char> buf(static_cast<size_t>(BlockSamples) * kRecordBytes);
-  for (int32_t base = 0; base < count; base += BlockSamples) {
-    int32_t n = std::min(BlockSamples, count - base);
+  // Up to 64 blocks' worth of records a read, decoded straight into the blocks. The buffer never
+  // exceeds what the count promises, and samples take memory only once they have been read.
+  constexpr int32_t kChunk = BlockSamples * 64;
+  std::vector<unsigned char> buf(static_cast<size_t>(std::min(count, kChunk)) * kRecordBytes);
+  for (int32_t base = 0; base < count; base += kChunk) {
+    int32_t n = std::min(kChunk, count - base);
     size_t bytes = static_cast<size_t>(n) * kRecordBytes;
     size_t got = file.ReadBytes(buf.data(), bytes);
-    size_t whole = got / kRecordBytes;
-    const unsigned char* p = buf.data();
-    for (size_t k = 0; k < whole; ++k, p += kRecordBytes)
-      Append(GetU32(p), static_cast<uint16_t>(p[4] | p[5] << 8));
+    AppendRecords(buf.data(), static_cast<int32_t>(got / kRecordBytes));
     if (got != bytes) throw THistoryError("Could not read recording - file truncated");
   }
-  while (static_cast<int64_t>(blocks_) * BlockSamples < target) AddBlock();
+  if (target > Capacity()) capacity_.store(static_cast<int32_t>(target), std::memory_order_relaxed);
   return true;
 }

@@ -104,30 +104,38 @@ class TVarHist {
     uint16_t Raws[BlockSamples];
     uint32_t Strides[StrideEntries];
   };
-  static constexpr int32_t PageBlocks = 1024;
-  static constexpr int32_t MaxPages = 1600;  // 1600 x 1024 x 1350 samples exceed 2^31
+  // Blocks are reached through pages of 128 block pointers. The first pages sit in the history
+  // itself; a table for more pages is allocated only for histories of over 1.3 million samples.
+  // Nothing is allocated until the first sample arrives.
+  static constexpr int32_t PageBlocks = 128;
+  static constexpr int32_t InlinePages = 8;
+  static constexpr int32_t MaxPages = (0x7FFFFFFF / BlockSamples) / PageBlocks + 1;
   struct Page {
     Block* Blocks[PageBlocks] = {};
     uint32_t FirstTimes[PageBlocks] = {};  // time of each block's first sample
   };
 
+  Page* PageAt(int32_t p) const { return p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages]; }
   const Block* BlockOf(int32_t i) const {
     int32_t b = i / BlockSamples;
-    return pages_[b / PageBlocks]->Blocks[b % PageBlocks];
+    return PageAt(b / PageBlocks)->Blocks[b % PageBlocks];
   }
   void AddBlock();
+  // Appends n records of 6 bytes (time, raw; little-endian) and publishes them at once.
+  void AppendRecords(const unsigned char* records, int32_t n);
   int32_t IndexAtSorted(uint32_t key, int32_t count) const;
   int32_t IndexAtLiteral(uint32_t key, int32_t count) const;
 
   const TVarList& vars_;
   std::atomic<int32_t> count_{0};
-  std::atomic<int32_t> capacity_{0};
+  std::atomic<int32_t> capacity_{BlockSamples};  // grows by 1350 as samples arrive
   std::atomic<int32_t> lastIndex_{0};
   // Appender's own state.
-  int32_t blocks_ = 0;
+  int32_t blocks_ = 0;  // blocks allocated
   uint32_t lastTime_ = 0;
   // Cleared for good once a time is appended below its predecessor (the tick counter wraps
   // after 11.9 hours); until then lookups may use the block index.
   std::atomic<bool> sorted_{true};
-  std::unique_ptr<Page*[]> pages_;
+  Page* inlinePages_[InlinePages] = {};
+  std::unique_ptr<Page*[]> morePages_;
 };

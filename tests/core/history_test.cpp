@@ -259,6 +259,21 @@ TEST_F(History, HostileCountsFailWithoutTakingMemory) {
   }
 }
 
+TEST_F(History, MemoryFollowsTheSamplesActuallyHeld) {
+  TVarHist empty(vars_, 1);
+  EXPECT_EQ(empty.Capacity(), 1350);
+  EXPECT_LT(empty.AllocatedBytes(), 512u);  // a recording may hold thousands of unused histories
+  TVarHist one(vars_, 1);
+  one.Append(1, 1);
+  EXPECT_LT(one.AllocatedBytes(), 12u * 1024u);
+  one.EnsureCapacity(1'000'000);  // capacity is bookkeeping; memory comes with the samples
+  EXPECT_EQ(one.Capacity(), 1'000'350);
+  EXPECT_LT(one.AllocatedBytes(), 12u * 1024u);
+  TVarHist big(vars_, 1);
+  for (uint32_t i = 0; i < 2'000'000; ++i) big.Append(i, 0);
+  EXPECT_LT(static_cast<double>(big.AllocatedBytes()) / big.Count(), 6.5);
+}
+
 TEST_F(History, VariableById) {
   TVarList list;
   auto* v = new TRawVar(&list, 9, "MAP", 7, 20, 0);
