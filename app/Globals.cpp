@@ -25,14 +25,19 @@ void Busy(const TGlobalInitHooks& hooks, const std::function<void()>& work) {
 void ApplyPriorities() {
   // The poll thread's own priority (-2..2, 0 normal).
   if (PollThread) PollThread->SetPriority(Config->PollThreadPriority);
-  // Process priority class: 32 normal, 128 high; anything else leaves the process alone. Raising
-  // the priority needs privileges here and is ignored where it is refused.
-  int cls = Config->ProcessPriority;
-  if (cls == 32)
-    setpriority(PRIO_PROCESS, 0, 0);
-  else if (cls == 128)
-    setpriority(PRIO_PROCESS, 0, -10);
-  // The poll thread's own priority: the poll thread applies PollThreadPriority itself.
+  // Process priority classes map onto nice values; anything that is not a class (the default 0)
+  // leaves the process alone. Raising the priority needs privileges and is ignored when refused.
+  int nice;
+  switch (Config->ProcessPriority.load()) {
+    case 64: nice = 19; break;      // idle
+    case 16384: nice = 10; break;   // below normal
+    case 32: nice = 0; break;       // normal
+    case 32768: nice = -5; break;   // above normal
+    case 128: nice = -10; break;    // high
+    case 256: nice = -20; break;    // realtime
+    default: return;
+  }
+  setpriority(PRIO_PROCESS, 0, nice);
 }
 
 void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {
