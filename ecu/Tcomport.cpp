@@ -9,6 +9,7 @@
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -326,6 +327,10 @@ bool TTermiosDevice::ModemStatus(unsigned& bits) {
 // ---------------------------------------------------------------------------------------------
 // Simulated device
 
+namespace {
+constexpr std::chrono::microseconds kAwakeMargin{150};
+}  // namespace
+
 TSimDevice::TSimDevice(uint8_t model) : ecu_(std::make_unique<TSimEcu>(model)), start_(TClock::now()) {
   lineFree_ = start_;
 }
@@ -447,10 +452,22 @@ int TSimDevice::Write(const uint8_t* buffer, int count, int) {
 
 int TSimDevice::Read(uint8_t* buffer, int count, int timeoutMs) {
   if (!Usable()) return -1;
+  // Replies keep the line's timing only if the reader wakes when they arrive, not up to the
+  // default 50 microseconds later.
+  static thread_local bool preciseWakeups = false;
+  if (!preciseWakeups) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (byteTime_.count() > 0) {
+      ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+      preciseWakeups = true;
+    }
+  }
   const TClock::time_point deadline = TClock::now() + std::chrono::milliseconds(timeoutMs);
   int got = 0;
   while (got < count) {
     TClock::time_point wakeAt = deadline;
+    bool arrival = false;
+    bool timed = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       TClock::time_point now = TClock::now();
@@ -461,14 +478,30 @@ int TSimDevice::Read(uint8_t* buffer, int count, int timeoutMs) {
       }
       if (got == count) break;
       // Wait for the byte still on its way if it comes in time; otherwise until the time-out.
-      if (!input_.empty() && input_.front().Arrival < deadline) wakeAt = input_.front().Arrival;
+      if (!input_.empty() && input_.front().Arrival < deadline) {
+        wakeAt = input_.front().Arrival;
+        arrival = true;
+      }
+      timed = byteTime_.count() > 0;
       if (now >= deadline) break;
     }
-    timespec ts{};
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wakeAt.time_since_epoch()).count();
-    ts.tv_sec = static_cast<time_t>(ns / 1000000000);
-    ts.tv_nsec = static_cast<long>(ns % 1000000000);
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+    // A sleep ends tens of microseconds late, which at 0.5 ms a byte would slow the line by a
+    // tenth: with byte timing the last stretch before a byte arrives is waited out awake, as a
+    // receiver would see it.
+    TClock::time_point sleepUntil = arrival && timed ? wakeAt - kAwakeMargin : wakeAt;
+    if (sleepUntil > TClock::now()) {
+      timespec ts{};
+      auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(sleepUntil.time_since_epoch()).count();
+      ts.tv_sec = static_cast<time_t>(ns / 1000000000);
+      ts.tv_nsec = static_cast<long>(ns % 1000000000);
+      while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+      }
+    }
+    if (arrival && timed) {
+      const TClock::time_point t0 = TClock::now();
+      TClock::time_point t = t0;
+      while (t < wakeAt) t = TClock::now();
+      awakeNs_.fetch_add(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(t - t0).count()));
     }
     if (!Usable()) return -1;
   }

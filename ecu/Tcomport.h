@@ -169,6 +169,8 @@ class TSimDevice : public TComDevice {
   uint64_t Requests() const { return requests_.load(); }
   std::vector<uint8_t> RecentRequests();
   void ClearRecentRequests();
+  // Time a reader has spent awake waiting for timed bytes to arrive (see Read).
+  uint64_t AwakeWaitNs() const { return awakeNs_.load(); }
 
   bool OpenDevice() override;
   bool ApplyLineSettings(const TLineSettings& settings) override;
@@ -209,6 +211,7 @@ class TSimDevice : public TComDevice {
   std::atomic<bool> cts_{true}, dsr_{false}, cd_{false}, dtr_{false}, rts_{false};
   std::atomic<int64_t> cdUntilNs_{0};
   std::atomic<uint64_t> requests_{0};
+  std::atomic<uint64_t> awakeNs_{0};
 };
 
 // ---------------------------------------------------------------------------------------------
