@@ -111,16 +111,6 @@ void ReleaseRecording(TRecording* recording) {
 // The .rec file
 
 namespace {
-void PutU32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-uint32_t GetU32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 // A recording holds one history per raw variable, so a file that ends this many blocks before its
 // header's count is not a truncated recording: its count is corrupt, and the load fails instead

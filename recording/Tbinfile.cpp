@@ -99,16 +99,6 @@ constexpr uint32_t kBlockHeaderLength = 128;
 constexpr uint32_t kHistoryMagic = 12360;
 constexpr size_t kRecordBytes = 6;
 
-void PutU32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-uint32_t GetU32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 }  // namespace
 
 TVarHist::TVarHist(const TVarList& vars, int32_t sensorId) : SensorId(sensorId), vars_(vars) {}
@@ -168,8 +158,7 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
     Block* block = page->Blocks[b % PageBlocks];
     int32_t take = std::min(n, BlockSamples - k);
     for (int32_t j = k; j < k + take; ++j, p += 6) {
-      uint32_t t = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-                   static_cast<uint32_t>(p[3]) << 24;
+      uint32_t t = GetU32(p);
       block->Times[j] = t;
       block->Raws[j] = static_cast<uint16_t>(p[4] | p[5] << 8);
       inOrder &= first || t >= last;
