@@ -154,15 +154,9 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
   TTargetGuard guard(&target);
 
   TComPort* comPort = PollThread->Port();
+  // A COM name through the machine's map, "sim" for the built-in ECU, or a device path.
   const std::string device = ResolvePortName(port, Config->MachinePath);
-  if (device == SimulatedDevicePath()) {
-    // The built-in ECU on a line as fast as a real one.
-    auto sim = std::make_shared<TSimDevice>();
-    sim->SetByteTiming(19200);
-    comPort->SetDevice(sim);
-  } else {
-    comPort->SetDevicePath(device);
-  }
+  comPort->SetDevicePath(device);
 
   PollThread->PollThread_OpenSerialPort();
   PollThread->PollThread_Connect();

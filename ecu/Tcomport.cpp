@@ -630,7 +630,12 @@ bool TComPort::Open() {
     if (setDevice_) {
       dev = setDevice_;
     } else if (path == SimulatedDevicePath()) {
-      if (!simDevice_) simDevice_ = std::make_shared<TSimDevice>();
+      if (!simDevice_) {
+        // As fast as a real ECU on a real line, no faster.
+        auto sim = std::make_shared<TSimDevice>();
+        sim->SetByteTiming(baudRate_.load());
+        simDevice_ = sim;
+      }
       dev = simDevice_;
     } else {
       dev = std::make_shared<TTermiosDevice>(path);

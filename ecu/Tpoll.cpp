@@ -21,6 +21,11 @@ constexpr uint32_t kPollVarCTSMs = 1000;
 // The CTS waits re-test the line about once a millisecond instead of spinning.
 void Breather() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 
+// The thread's steps on the diagnostic output, when it is switched on.
+void Trace(const char* text) {
+  if (DebugOutputEnabled()) OutputDebugText(std::string("TPollThread: ") + text);
+}
+
 }  // namespace
 
 int64_t TSharedTimer::Now() {
@@ -68,21 +73,25 @@ void TPollThread::Notify() {
 }
 
 void TPollThread::PollThread_OpenSerialPort() {
+  Trace("Setting eOpenSerialPort");
   eOpenSerialPort.Set();
   Notify();
 }
 
 void TPollThread::PollThread_CloseSerialPort() {
+  Trace("Resetting eOpenSerialPort");
   eOpenSerialPort.Reset();
   Notify();
 }
 
 void TPollThread::PollThread_Connect() {
+  Trace("Setting eConnect");
   eConnect.Set();
   Notify();
 }
 
 void TPollThread::PollThread_Disconnect() {
+  Trace("Resetting eConnect");
   eConnect.Reset();
   Notify();
 }
@@ -174,6 +183,7 @@ void TPollThread::Execute() {
     // Idle: wait for a request to open the port.
     WaitForRequest([&] { return terminated_.load() || eOpenSerialPort.IsSet(); });
     if (terminated_.load()) break;
+    Trace("Opening serial port");
     port_->SetPortIndex(comPortIndex_.load());
     if (!port_->Open()) {
       eOpenSerialPort.Reset();
@@ -186,7 +196,9 @@ void TPollThread::Execute() {
       else
         WaitForRequest([&] { return terminated_.load() || eConnect.IsSet() || !eOpenSerialPort.IsSet(); });
     }
+    Trace("Closing serial port");
     port_->Close();
+    Trace("Serial port closed");
   }
 }
 
@@ -197,6 +209,7 @@ void TPollThread::ConnectedPhase() {
 }
 
 void TPollThread::BeginConnection() {
+  Trace("Connecting");
   polling_.store(true);
   cursor_ = 0;
   errorCount_ = 0;
@@ -214,6 +227,7 @@ void TPollThread::BeginConnection() {
 }
 
 void TPollThread::EndConnection() {
+  Trace("Disconnecting");
   {
     std::lock_guard<std::mutex> lock(recMutex_);
     recording_ = false;
@@ -244,11 +258,13 @@ void TPollThread::LoopPass() {
   // 1. Another thread wants the port: acknowledge and wait until it is done.
   if (ePausePolling.IsSet()) {
     ePollingPaused.Set();
+    Trace("Polling paused");
     while (ePausePolling.IsSet() && !terminated_.load()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
       TakeRecording();
     }
     ePollingPaused.Reset();
+    Trace("Polling resumed");
   }
   // 2. One variable, if the ECU is there.
   if (WaitForCTS()) {
@@ -288,9 +304,11 @@ void TPollThread::LoopPass() {
 
 bool TPollThread::WaitForCTS() {
   if (port_->CTS()) return true;
+  Trace("CTS not set - waiting");
   const uint32_t start = LinkMs();
   while (!port_->CTS() && LinkMs() - start <= kWaitForCTSMs) Breather();
   bool cts = port_->CTS();
+  Trace(cts ? "CTS is now set" : "CTS not set - timed out");
   port_->PurgeIO();
   return cts;
 }
@@ -336,11 +354,17 @@ bool TPollThread::PollVar(TRawVar* var) {
       }
       Breather();
     }
-    if (!back) return false;
+    if (!back) {
+      Trace("CTS not set in PollVar");
+      return false;
+    }
     port_->PurgeIO();
   }
   uint8_t low = 0;
-  if (!SendByteGetReply(static_cast<uint8_t>(var->RequestCode & 0xFF), low)) return false;
+  if (!SendByteGetReply(static_cast<uint8_t>(var->RequestCode & 0xFF), low)) {
+    Trace("SendByteGetReply() failed in PollVar");
+    return false;
+  }
   uint16_t value = low;
   if (var->ReadMode == 1) {
     uint8_t high = 0;
@@ -351,14 +375,20 @@ bool TPollThread::PollVar(TRawVar* var) {
     if (!SendByteGetReply(0x00, high)) return false;
     value = static_cast<uint16_t>(low + 256 * high);
   }
-  if (!port_->CTS()) return false;  // the ECU went away: the value is not trusted
+  if (!port_->CTS()) {  // the ECU went away: the value is not trusted
+    Trace("CTS not set in PollVar #2");
+    return false;
+  }
   SetVarValue(var, value);
   return true;
 }
 
 bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
   if (port_->InQueue() > 0) port_->PurgeIO();
-  if (!port_->CTS()) return false;
+  if (!port_->CTS()) {
+    Trace("CTS false in TPollThread::SendByteGetReply() #1");
+    return false;
+  }
   if (!port_->Write(&request, 1)) {
     CommsError("Could not send byte (#1)");
     return false;
@@ -368,7 +398,10 @@ bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
     return false;
   }
   port_->Flush();
-  if (!port_->CTS()) return false;
+  if (!port_->CTS()) {
+    Trace("CTS false in TPollThread::SendByteGetReply() #2");
+    return false;
+  }
   uint8_t b = 0xFF;
   if (!port_->Read(&b, 1)) {
     CommsError("ECU did not reply (#3)");
@@ -383,7 +416,10 @@ bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
 }
 
 bool TPollThread::GetByte(uint8_t& byte) {
-  if (!port_->CTS()) return false;
+  if (!port_->CTS()) {
+    Trace("CTS false in TPollThread::GetByte()");
+    return false;
+  }
   uint8_t b = 0xFF;
   if (!port_->Read(&b, 1)) {
     CommsError("ECU did not reply (#5)");
