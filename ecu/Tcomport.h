@@ -89,7 +89,6 @@ class TTermiosDevice : public TComDevice {
   void SetModemCacheMs(int ms) { modemCacheNs_ = static_cast<int64_t>(ms) * 1000000; }
   // System calls made so far (the benchmark's measure of the cost of an exchange).
   uint64_t SystemCalls() const { return systemCalls_.load(std::memory_order_relaxed); }
-  int Fd() const { return fd_; }
 
   bool OpenDevice() override;
   bool ApplyLineSettings(const TLineSettings& settings) override;

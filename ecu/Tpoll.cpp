@@ -169,8 +169,9 @@ void TPollThread::Release(TRecording* recording) {
     recording_ = false;
     recChanged_.store(true, std::memory_order_release);
   }
-  // The thread lets go at the top of its next pass (or at the end of the connected phase).
-  recCv_.wait(lock, [&] { return recInUse_.load() != recording; });
+  // The thread lets go at the top of its next pass (or at the end of the connected phase); a
+  // thread that is not running holds nothing.
+  recCv_.wait(lock, [&] { return recInUse_.load() != recording || !running_.load(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -178,7 +179,17 @@ void TPollThread::Release(TRecording* recording) {
 
 void TPollThread::Execute() {
   tid_.store(static_cast<int>(::syscall(SYS_gettid)));
+  running_.store(true);
   ApplyPriority();
+  ExecuteLoop();
+  {
+    std::lock_guard<std::mutex> lock(recMutex_);
+    running_.store(false);
+  }
+  recCv_.notify_all();
+}
+
+void TPollThread::ExecuteLoop() {
   for (;;) {
     // Idle: wait for a request to open the port.
     WaitForRequest([&] { return terminated_.load() || eOpenSerialPort.IsSet(); });

@@ -105,6 +105,7 @@ class TPollThread {
 
   // The protocol; the thread runs these, tests may drive them one by one without the thread.
   void Execute();
+  void ExecuteLoop();
   void ConnectedPhase();
   void BeginConnection();  // the connect sequence up to the first pass
   void EndConnection();    // recording off, DoDisconnected
@@ -157,6 +158,7 @@ class TPollThread {
   std::atomic<uint8_t> comPortIndex_{0};
   std::atomic<bool> terminated_{false};
   std::atomic<bool> polling_{false};
+  std::atomic<bool> running_{false};  // Execute is running
   std::atomic<int> priority_{0};
   std::atomic<int> tid_{0};
 

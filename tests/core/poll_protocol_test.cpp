@@ -315,6 +315,18 @@ TEST_F(PollProtocol, EveryErrorLeavesASpikeInTheDatalogErrorHistory) {
   EXPECT_EQ(Raw(160)->RawValue, 0);
 }
 
+TEST_F(PollProtocol, ReleasingARecordingWhileTheThreadIsNotRunningReturnsAtOnce) {
+  TRecording rec(*sensors_->RawVars);
+  rec.CreateHistories();
+  poll_->Record(&rec);
+  poll_->TakeRecording();
+  ASSERT_EQ(poll_->RecordingInUse(), &rec);
+  ReleaseRecording(&rec);  // no pass will ever come to let go of it
+  EXPECT_FALSE(poll_->Recording());
+  poll_->TakeRecording();
+  EXPECT_EQ(poll_->RecordingInUse(), nullptr);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The scheduler
 
