@@ -67,8 +67,8 @@ struct TEnv {
   TSensorList sensors;
 };
 
-// Stands in for the main window: on every refresh request it asks for the next one
-// UIUpdateDelayRecording (50 ms) later, from a thread of its own.
+// Stands in for the main window: on every refresh request it refreshes (3 ms) and asks for the
+// next one UIUpdateDelayRecording (50 ms) later, from a thread of its own.
 class TWindowLike : public TMessageTarget {
  public:
   void Attach(TPollThread* poll) {
@@ -101,7 +101,11 @@ class TWindowLike : public TMessageTarget {
       cv_.wait(lock, [&] { return stop_ || pending_; });
       if (stop_) return;
       pending_ = false;
+      // A refresh of the displays takes a few milliseconds before the window asks for the next.
+      lock.unlock();
+      std::this_thread::sleep_for(3ms);
       if (poll_) poll_->DelayUIUpdate(50);
+      lock.lock();
     }
   }
   TPollThread* poll_ = nullptr;
