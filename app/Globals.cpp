@@ -1,8 +1,9 @@
 #include "app/Globals.h"
 
-#include <sys/resource.h>
-
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <sys/resource.h>
 
 #include "ecu/Tpollthread.h"
 #include "recording/Tplaythread.h"
@@ -23,11 +24,11 @@ void Busy(const TGlobalInitHooks& hooks, const std::function<void()>& work) {
 }  // namespace
 
 void ApplyPriorities() {
-  // The poll thread's own priority (-2..2, 0 normal).
-  if (PollThread) PollThread->SetPriority(Config->PollThreadPriority);
   // Process priority classes map onto nice values; anything that is not a class (the default 0)
-  // leaves the process alone. Raising the priority needs privileges and is ignored when refused.
-  int nice;
+  // leaves the process alone. A nice value belongs to one thread on Linux, so every thread of the
+  // process gets it. Raising the priority needs privileges and is ignored when refused.
+  int nice = 0;
+  bool isClass = true;
   switch (Config->ProcessPriority.load()) {
     case 64: nice = 19; break;      // idle
     case 16384: nice = 10; break;   // below normal
@@ -35,9 +36,15 @@ void ApplyPriorities() {
     case 32768: nice = -5; break;   // above normal
     case 128: nice = -10; break;    // high
     case 256: nice = -20; break;    // realtime
-    default: return;
+    default: isClass = false; break;
   }
-  setpriority(PRIO_PROCESS, 0, nice);
+  if (isClass) {
+    std::error_code ec;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ec))
+      setpriority(PRIO_PROCESS, static_cast<id_t>(std::atoi(task.path().filename().c_str())), nice);
+  }
+  // Then the poll thread's own priority (-2..2, 0 normal).
+  if (PollThread) PollThread->SetPriority(Config->PollThreadPriority);
 }
 
 void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {

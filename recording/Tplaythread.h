@@ -83,8 +83,12 @@ class TPlayThreadRS : public TPlayThread {
   explicit TPlayThreadRS(TMessageTarget* target = nullptr) : target_(target) {}
   ~TPlayThreadRS() override { Terminate(); }
 
-  // Set by the main window once it exists; none posts nothing.
-  void SetMessageTarget(TMessageTarget* target) { target_.store(target, std::memory_order_release); }
+  // Set by the main window once it exists; none posts nothing. Once this returns, the previous
+  // target receives nothing more, so it may be destroyed.
+  void SetMessageTarget(TMessageTarget* target) {
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    target_ = target;
+  }
 
  protected:
   void DoUpdateUI() override { Post(WM_UPDATE_UI); }
@@ -92,7 +96,9 @@ class TPlayThreadRS : public TPlayThread {
 
  private:
   void Post(uint32_t message) {
-    if (TMessageTarget* t = target_.load(std::memory_order_acquire)) t->Post(message);
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    if (target_) target_->Post(message);
   }
-  std::atomic<TMessageTarget*> target_;
+  std::mutex targetMutex_;
+  TMessageTarget* target_;
 };
