@@ -115,11 +115,22 @@ void TVarHist::AddBlock() {
   int32_t b = blocks_;
   int32_t p = b / PageBlocks;
   if (p >= MaxPages) throw std::bad_alloc();
-  if (p >= InlinePages && !morePages_) morePages_.reset(new Page*[MaxPages - InlinePages]());
+  if (p >= InlinePages && !morePages_) {
+    morePages_.reset(new Page*[MaxPages - InlinePages]());
+    morePageFirst_.reset(new uint32_t[MaxPages - InlinePages]());
+  }
   Page*& page = p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages];
   if (!page) page = new Page;
   page->Blocks[b % PageBlocks] = new Block;
   blocks_ = b + 1;
+}
+
+void TVarHist::NoteBlockStart(Page* page, int32_t b, uint32_t time) {
+  page->FirstTimes[b % PageBlocks] = time;
+  if (b % PageBlocks == 0) {
+    int32_t p = b / PageBlocks;
+    (p < InlinePages ? inlinePageFirst_[p] : morePageFirst_[p - InlinePages]) = time;
+  }
 }
 
 void TVarHist::EnsureCapacity(int32_t n) {
@@ -139,7 +150,7 @@ void TVarHist::Append(uint32_t time, uint16_t raw) {
   block->Times[k] = time;
   block->Raws[k] = raw;
   if (k % Stride == 0) block->Strides[k / Stride] = time;
-  if (k == 0) page->FirstTimes[b % PageBlocks] = time;
+  if (k == 0) NoteBlockStart(page, b, time);
   if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
   lastTime_ = time;
   count_.store(n + 1, std::memory_order_release);
@@ -166,7 +177,7 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
       last = t;
     }
     for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides[j / Stride] = block->Times[j];
-    if (k == 0) page->FirstTimes[b % PageBlocks] = block->Times[0];
+    if (k == 0) NoteBlockStart(page, b, block->Times[0]);
     count += take;
     n -= take;
   }
@@ -191,34 +202,37 @@ int32_t TVarHist::IndexAtLiteral(uint32_t key, int32_t count) const {
   return mid;
 }
 
-// Same result for samples in time order: find the block by its first time, then the sample.
+namespace {
+// The last index in [0, n) whose value is <= key, or 0 when there is none; values in order. The
+// loop runs a fixed number of times for a given n and compiles to conditional moves, so random
+// keys cost no mispredicted branches.
+template <typename Get>
+int32_t LastNotAfter(int32_t n, uint32_t key, Get value) {
+  int32_t base = 0;
+  while (n > 1) {
+    int32_t half = n / 2;
+    base = value(base + half) <= key ? base + half : base;
+    n -= half;
+  }
+  return base;
+}
+}  // namespace
+
+// Same result for samples in time order: find the page, then the block by its first time, then
+// the stride, then the sample.
 int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   int32_t nblocks = (count + BlockSamples - 1) / BlockSamples;
-  // Last block whose first time is <= key.
-  int32_t lo = 0, hi = nblocks;  // first times of [0, lo] are <= key (block 0 assumed), of [hi, n) > key
-  while (hi - lo > 1) {
-    int32_t mid = lo + (hi - lo) / 2;
-    if (PageAt(mid / PageBlocks)->FirstTimes[mid % PageBlocks] > key)
-      hi = mid;
-    else
-      lo = mid;
-  }
-  const Block* block = PageAt(lo / PageBlocks)->Blocks[lo % PageBlocks];
-  int32_t base = lo * BlockSamples;
+  int32_t p = LastNotAfter((nblocks + PageBlocks - 1) / PageBlocks, key, [this](int32_t i) { return PageFirstTime(i); });
+  const Page* page = PageAt(p);
+  int32_t b = LastNotAfter(std::min(PageBlocks, nblocks - p * PageBlocks), key,
+                           [page](int32_t i) { return page->FirstTimes[i]; });
+  const Block* block = page->Blocks[b];
+  int32_t base = (p * PageBlocks + b) * BlockSamples;
   int32_t n = std::min(BlockSamples, count - base);
-  // Last stride whose first time is <= key (or 0), then the last sample of it that is <= key.
-  int32_t a = 0, z = (n + Stride - 1) / Stride;
-  while (z - a > 1) {
-    int32_t m = a + (z - a) / 2;
-    if (block->Strides[m] > key)
-      z = m;
-    else
-      a = m;
-  }
-  int32_t first = a * Stride;
+  int32_t first = LastNotAfter((n + Stride - 1) / Stride, key, [block](int32_t i) { return block->Strides[i]; }) * Stride;
   int32_t last = std::min(first + Stride, n);
   int32_t k = first;
-  while (k < last && block->Times[k] <= key) ++k;
+  for (int32_t j = first; j < last; ++j) k += block->Times[j] <= key;
   int32_t idx = base + k - 1;
   return idx < 0 ? 0 : idx;
 }
@@ -228,15 +242,20 @@ int32_t TVarHist::IndexAt(double t) const {
   if (count == 0) return -1;
   uint32_t key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
   if (!sorted_.load(std::memory_order_relaxed)) return IndexAtLiteral(key, count);
-  // Players and graphs ask for times close to the previous lookup: try its neighbourhood first.
+  // Players and graphs ask for times close to the previous lookup: try its neighbourhood first,
+  // within the hint's block.
   int32_t hint = lastIndex_.load(std::memory_order_relaxed);
   if (hint >= 0 && hint < count) {
-    if (TicksOf(hint) <= key) {
-      int32_t end = std::min(count, hint + 9);
-      int32_t j = hint + 1;
-      while (j < end && TicksOf(j) <= key) ++j;
-      if (j < end || j == count) return j - 1;  // the sample after j - 1 is later than the key
-    } else if (hint > 0 && TicksOf(hint - 1) <= key) {
+    const Block* block = BlockOf(hint);
+    int32_t base = hint - hint % BlockSamples;
+    int32_t k = hint - base;
+    int32_t inBlock = std::min(BlockSamples, count - base);
+    if (block->Times[k] <= key) {
+      int32_t end = std::min(inBlock, k + 9);
+      int32_t j = k + 1;
+      while (j < end && block->Times[j] <= key) ++j;
+      if (j < end || base + j == count) return base + j - 1;  // the sample after is later than the key
+    } else if (k > 0 && block->Times[k - 1] <= key) {
       return hint - 1;
     }
   }
@@ -255,7 +274,7 @@ TVar* TVarHist::Variable() const { return vars_.FindById(static_cast<uint32_t>(S
 size_t TVarHist::AllocatedBytes() const {
   size_t pages = static_cast<size_t>((blocks_ + PageBlocks - 1) / PageBlocks);
   size_t bytes = sizeof(*this) + static_cast<size_t>(blocks_) * sizeof(Block) + pages * sizeof(Page);
-  if (morePages_) bytes += sizeof(Page*) * (MaxPages - InlinePages);
+  if (morePages_) bytes += (sizeof(Page*) + sizeof(uint32_t)) * (MaxPages - InlinePages);
   return bytes;
 }
 

@@ -112,9 +112,9 @@ class TVarHist {
   static constexpr int32_t Stride = 16;
   static constexpr int32_t StrideEntries = (BlockSamples + Stride - 1) / Stride;
   struct Block {
+    uint32_t Strides[StrideEntries];  // first, next to the times they lead to
     uint32_t Times[BlockSamples];
     uint16_t Raws[BlockSamples];
-    uint32_t Strides[StrideEntries];
   };
   // Blocks are reached through pages of 128 block pointers. The first pages sit in the history
   // itself; a table for more pages is allocated only for histories of over 1.3 million samples.
@@ -128,11 +128,17 @@ class TVarHist {
   };
 
   Page* PageAt(int32_t p) const { return p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages]; }
+  // The time of each page's first sample, kept beside the page pointers so that a lookup finds
+  // the page without visiting pages that lie all over memory.
+  uint32_t PageFirstTime(int32_t p) const {
+    return p < InlinePages ? inlinePageFirst_[p] : morePageFirst_[p - InlinePages];
+  }
   const Block* BlockOf(int32_t i) const {
     int32_t b = i / BlockSamples;
     return PageAt(b / PageBlocks)->Blocks[b % PageBlocks];
   }
   void AddBlock();
+  void NoteBlockStart(Page* page, int32_t b, uint32_t time);
   // Appends n records of 6 bytes (time, raw; little-endian) and publishes them at once.
   void AppendRecords(const unsigned char* records, int32_t n);
   int32_t IndexAtSorted(uint32_t key, int32_t count) const;
@@ -149,5 +155,7 @@ class TVarHist {
   // after 11.9 hours); until then lookups may use the block index.
   std::atomic<bool> sorted_{true};
   Page* inlinePages_[InlinePages] = {};
+  uint32_t inlinePageFirst_[InlinePages] = {};
   std::unique_ptr<Page*[]> morePages_;
+  std::unique_ptr<uint32_t[]> morePageFirst_;
 };
