@@ -1,5 +1,7 @@
 #include "GuiSupport.h"
 
+#include "display/Tvertmeterdisplay.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFocusEvent>
@@ -64,4 +66,28 @@ void Type(QWidget& w, const QString& text) {
 void Focus(QWidget& w, QEvent::Type type, Qt::FocusReason reason) {
   QFocusEvent e(type, reason);
   QCoreApplication::sendEvent(&w, &e);
+}
+
+QFont BoldArial(int pixels) {
+  QFont f(QStringLiteral("Arial"));
+  f.setPixelSize(pixels);
+  f.setBold(true);
+  return f;
+}
+
+void WaterBar(TVertMeterDisplay& b) {
+  b.SetCaption(QString());
+  b.SetBorderStyle(dbsNone);
+  b.SetValueFont(BoldArial(16));
+  b.SetValueMin(20);
+  b.SetValueMax(120);
+  b.TickMajor().SetIncrement(20);
+  b.TickMinor().SetIncrement(10);
+  b.ValueColour().SetRange1From(20);
+  b.ValueColour().SetRange1To(90);
+  b.ValueColour().SetRange2From(90);
+  b.ValueColour().SetRange2To(110);
+  b.ValueColour().SetRange3From(110);
+  b.ValueColour().SetRange3To(120);
+  b.SetPointerSize(17);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the widget suite: offscreen rendering, PNG artefacts, pixel probes.
 #include <QColor>
+#include <QFont>
 #include <QEvent>
 #include <QImage>
 #include <QString>
@@ -25,3 +26,9 @@ void Key(QWidget& w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const
 void Type(QWidget& w, const QString& text);
 // Sends a focus event of the given type and reason.
 void Focus(QWidget& w, QEvent::Type type, Qt::FocusReason reason);
+
+class TVertMeterDisplay;
+// A bold Arial of the given pixel size, the gauges' label and digit font.
+QFont BoldArial(int pixels);
+// Sets a bar meter up as the dashboard's water-temperature bar (20..120 in three bands).
+void WaterBar(TVertMeterDisplay& b);

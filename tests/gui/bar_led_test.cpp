@@ -20,23 +20,7 @@ const QColor kGreen(0, 128, 0), kYellow(255, 255, 0), kRed(255, 0, 0), kLime(0, 
 struct Bar : ::testing::Test {
   TVertMeterDisplay b{nullptr, QStringLiteral("gcTW")};
   void SetUp() override {
-    b.SetCaption(QString());
-    b.SetBorderStyle(dbsNone);
-    QFont f(QStringLiteral("Arial"));
-    f.setPixelSize(16);
-    f.setBold(true);
-    b.SetValueFont(f);
-    b.SetValueMin(20);
-    b.SetValueMax(120);
-    b.TickMajor().SetIncrement(20);
-    b.TickMinor().SetIncrement(10);
-    b.ValueColour().SetRange1From(20);
-    b.ValueColour().SetRange1To(90);
-    b.ValueColour().SetRange2From(90);
-    b.ValueColour().SetRange2To(110);
-    b.ValueColour().SetRange3From(110);
-    b.ValueColour().SetRange3To(120);
-    b.SetPointerSize(17);
+    WaterBar(b);  // the dashboard's water-temperature bar
     b.resize(68, 300);
     b.LayoutNow();
   }

@@ -12,13 +12,6 @@
 
 namespace {
 
-QFont BoldArial(int pixels) {
-  QFont f(QStringLiteral("Arial"));
-  f.setPixelSize(pixels);
-  f.setBold(true);
-  return f;
-}
-
 void RevCounter(TMeter270Display& d) {
   d.SetCaption(QString());
   d.SetBorderStyle(dbsNone);
@@ -28,23 +21,6 @@ void RevCounter(TMeter270Display& d) {
   d.SetLabelDivider(1000);
   d.SetNeedleBaseRadius(18);
   d.SetValueFont(BoldArial(19));
-}
-
-void WaterBar(TVertMeterDisplay& b) {
-  b.SetCaption(QString());
-  b.SetBorderStyle(dbsNone);
-  b.SetValueFont(BoldArial(16));
-  b.SetValueMin(20);
-  b.SetValueMax(120);
-  b.TickMajor().SetIncrement(20);
-  b.TickMinor().SetIncrement(10);
-  b.ValueColour().SetRange1From(20);
-  b.ValueColour().SetRange1To(90);
-  b.ValueColour().SetRange2From(90);
-  b.ValueColour().SetRange2To(110);
-  b.ValueColour().SetRange3From(110);
-  b.ValueColour().SetRange3To(120);
-  b.SetPointerSize(17);
 }
 
 void Shoot(QWidget& w, const QString& name) {

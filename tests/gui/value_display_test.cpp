@@ -13,13 +13,6 @@ namespace {
 
 QString Fmt(const char* format, double v) { return TValueDisplay::FormatValue(QString::fromLatin1(format), v); }
 
-QFont BoldArial(int pixels) {
-  QFont f(QStringLiteral("Arial"));
-  f.setPixelSize(pixels);
-  f.setBold(true);
-  return f;
-}
-
 struct Readout : ::testing::Test {
   TValueDisplay v{nullptr, QStringLiteral("Speed")};
   void SetUp() override {
