@@ -79,7 +79,7 @@ int CliVars(const TArgs& args, std::ostream& out, std::ostream& err) {
   for (int i = 0; i < SensorList->DisplayVars->Count(); ++i) {
     const TDisplayVar* v = SensorList->Display(i);
     out << "display\t" << v->Id.load() << '\t' << v->Name << '\t' << v->SourceId.load() << '\t' << int(v->Unit) << '\t'
-        << UnitText(v->Unit) << '\n';
+        << UnitText(v->Unit, *Config) << '\n';
   }
   return 0;
 }

@@ -16,7 +16,7 @@
 #include "app/Cli.h"
 #include "app/Globals.h"
 #include "ecu/Datalogpreset.h"
-#include "ecu/Messages.h"
+#include "base/Messages.h"
 #include "ecu/Simecu.h"
 #include "ecu/Tcomport.h"
 #include "ecu/Tpollthread.h"
@@ -194,7 +194,7 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
       created->Modified = true;
       rec = created.release();
       RecordingList->Add(rec);
-      CurrentRecording.store(rec);
+      SetCurrentRecording(*Core, rec);
       PollThread->Record(rec);
       recordStart = now;
     }

@@ -8,11 +8,13 @@
 #include "ecu/Tpollthread.h"
 #include "recording/Tplaythread.h"
 
+TCoreContext* Core = nullptr;
 TSensorList* SensorList = nullptr;
 TVarRefList* GraphSensorList = nullptr;
 TRecordingList* RecordingList = nullptr;
 TPollThreadRS* PollThread = nullptr;
 TPlayThreadRS* PlayThread = nullptr;
+TECUType* ECUType = nullptr;
 
 namespace {
 void Busy(const TGlobalInitHooks& hooks, const std::function<void()>& work) {
@@ -48,88 +50,90 @@ void ApplyPriorities() {
 }
 
 void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {
-  // 1-2. Application paths (the help file is opened from HelpPath).
+  // Application paths (the help file is opened from HelpPath).
   WinApp = new TWinApp("Revscope.ini", "Revscope.hlp");
-  // 3. No splash window at start-up; "-nosplash" changes nothing else.
-  // 4. The variable catalogue, published before it is built.
-  SensorList = new TSensorList;
+  // No splash window at start-up; "-nosplash" changes nothing else.
+  Core = new TCoreContext;
+  Core->AddRecentFile = [](const std::string& path) {
+    if (RecentFiles) RecentFiles->Add(path);
+  };
+  // The variable catalogue, published before it is built.
+  SensorList = new TSensorList(Core);
   SensorList->BuildVariables();
-  // 5. The graph's selection over the display variables.
+  // The graph's selection over the display variables.
   GraphSensorList = new TVarRefList(*SensorList->DisplayVars);
-  // 6. The recording list.
   RecordingList = new TRecordingList;
-  // 7. Settings: defaults, per-machine part, INI file (rates, poll flags, graph selection).
+  Core->Recordings = RecordingList;
+  // Settings: defaults, per-machine part, INI file (rates, poll flags, graph selection).
   Config = new TConfig(WinApp->IniPath(), TWinApp::ProgramDir());
+  Core->Settings = Config;
   Config->Load(SensorList, GraphSensorList);
-  // 8. Default display ranges.
   Busy(hooks, [] { SensorList->SetDefaultRanges(); });
-  // 9. Recent files.
   RecentFiles = new TRecentFileList(Config->IniPath, 8);
   RecentFiles->Load();
   if (hooks.StartThreads) {
-    // 10. Poll thread: created running and idle, with the COM port index and error tolerance.
-    PollThread = new TPollThreadRS();
+    // The poll thread runs from now on, idle until asked to open the port.
+    PollThread = new TPollThreadRS(*Core);
     PollThread->SetComPort(static_cast<uint8_t>(Config->ComPort.load()));
     PollThread->ErrorTolerance = Config->ErrorTolerance.load();
-    // 11. Playback thread.
-    PlayThread = new TPlayThreadRS();
-    // 12. Priorities.
+    PlayThread = new TPlayThreadRS(*Core);
+    Core->Player = PlayThread;
     ApplyPriorities();
   }
-  // 13. The ECU type.
+  // The ECU type comes after the threads: the poll thread looks it up only when it connects.
   ECUType = new TECUType;
   ECUType->SetMapIs3Bar(Config->MapIs3Bar ? 1 : 0);
-  // 14. Recordings named on the command line.
-  LoadCommandLineRecordings(args, hooks);
+  Core->EcuType = ECUType;
+  LoadCommandLineRecordings(*Core, args, hooks);
 }
 
-void LoadCommandLineRecordings(const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {
+void LoadCommandLineRecordings(TCoreContext& core, const std::vector<std::string>& args, const TGlobalInitHooks& hooks) {
   for (const std::string& arg : args) {
     if (!arg.empty() && arg[0] == '-') continue;
-    auto rec = std::make_unique<TRecording>(*SensorList->RawVars);
+    auto rec = std::make_unique<TRecording>(*core.Sensors->RawVars);
     if (!rec->LoadFromFile(arg, hooks.ShowError)) {
       if (hooks.ShowError) hooks.ShowError("Could not load recording");
       continue;
     }
     rec->FileName = arg;
-    RecordingList->Add(rec.get());
-    CurrentRecording.store(rec.release(), std::memory_order_release);
-    RecentFiles->Add(arg);
-    Busy(hooks, [] { SensorList->AutoRangeFromHistories(); });
+    core.Recordings->Add(rec.get());
+    SetCurrentRecording(core, rec.release());
+    if (core.AddRecentFile) core.AddRecentFile(arg);
+    Busy(hooks, [&core] { core.Sensors->AutoRangeFromHistories(); });
   }
 }
 
 void GlobalUnInit(bool saveSettings, const TGlobalInitHooks& hooks) {
-  // 2. Poll thread: stopped and joined before anything it uses goes away.
-  // The message target is dropped first: the window that owned it is gone.
-  if (PollThread) PollThread->SetMessageTarget(nullptr);
+  // The threads stop first, before anything they use goes away. The window has already detached
+  // itself as their message target.
+  if (Core) Core->Player = nullptr;
   delete PollThread;
   PollThread = nullptr;
-  // 3. Playback thread: the same.
   delete PlayThread;
   PlayThread = nullptr;
-  // 4. Settings.
   if (Config) {
     if (saveSettings) {
       std::string error;
       if (!Config->Save(SensorList, GraphSensorList, &error) && hooks.ShowError)
         hooks.ShowError("Could not save the settings:\n" + error);
     }
-    delete Config;
-    Config = nullptr;
   }
-  // 5-10.
   delete RecentFiles;
   RecentFiles = nullptr;
-  delete ECUType;
-  ECUType = nullptr;
-  CurrentRecording.store(nullptr);
+  if (Core) SetCurrentRecording(*Core, nullptr);
   delete SensorList;
   SensorList = nullptr;
   delete GraphSensorList;
   GraphSensorList = nullptr;
   delete RecordingList;
   RecordingList = nullptr;
+  // The settings and the ECU type outlive everything that reads them through the context.
+  delete ECUType;
+  ECUType = nullptr;
+  delete Config;
+  Config = nullptr;
+  delete Core;
+  Core = nullptr;
   delete WinApp;
   WinApp = nullptr;
 }

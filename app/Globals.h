@@ -15,11 +15,18 @@
 class TPollThreadRS;
 class TPlayThreadRS;
 
+// What the core layers work on: the settings, ECU type, current recording, catalogue, recording
+// list and player below, handed to the catalogue and the threads at start-up.
+extern TCoreContext* Core;
 extern TSensorList* SensorList;
 extern TVarRefList* GraphSensorList;
 extern TRecordingList* RecordingList;
 extern TPollThreadRS* PollThread;
 extern TPlayThreadRS* PlayThread;
+// The one ECU-type object (none before start-up and after shutdown).
+extern TECUType* ECUType;
+// The context's current recording.
+inline TRecording* CurrentRecording() { return Core ? CurrentRecordingOf(*Core) : nullptr; }
 
 struct TGlobalInitHooks {
   // Shows an error to the user ("Could not load recording", ...).
@@ -37,7 +44,7 @@ void GlobalUnInit(bool saveSettings = true, const TGlobalInitHooks& hooks = {});
 
 // Loads the recordings named on the command line (arguments beginning with "-" are skipped); the
 // last one loaded becomes current.
-void LoadCommandLineRecordings(const std::vector<std::string>& args, const TGlobalInitHooks& hooks);
+void LoadCommandLineRecordings(TCoreContext& core, const std::vector<std::string>& args, const TGlobalInitHooks& hooks);
 
 // Applies the process and poll-thread priorities of the settings; failures are ignored.
 void ApplyPriorities();

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "ecu/Messages.h"
+#include "base/Messages.h"
 
 class TQtMessageTarget : public TMessageTarget {
  public:

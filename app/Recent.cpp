@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <strings.h>
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 TRecentFileList* RecentFiles = nullptr;
 

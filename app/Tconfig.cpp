@@ -2,26 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/IniFile.h"
+#include "base/IniFile.h"
+#include "base/Paths.h"
 #include "vars/Varcustom.h"
 
 TConfig* Config = nullptr;
-
-std::string UserConfigDir() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg == '/') return xdg;
-  const char* home = std::getenv("HOME");
-  std::string h = home && *home ? home : "";
-  if (h.empty())
-    if (const passwd* pw = getpwuid(getuid())) h = pw->pw_dir ? pw->pw_dir : "";
-  return h + "/.config";
-}
-
-std::string MachineSettingsPath() { return UserConfigDir() + "/Torvane/Settings.ini"; }
 
 namespace {
 // Creates every missing folder on the way to path's parent.
@@ -32,16 +20,11 @@ void MakeParentDirs(const std::string& path) {
 
 int8_t LowByte(long long v) { return static_cast<int8_t>(static_cast<uint8_t>(v & 0xFF)); }
 
-const double kDefaultLambda[TMachineConfig::LambdaPairs][2] = {
-    {0.0, 0.6}, {0.5, 0.7}, {1.0, 0.8}, {1.5, 0.9}, {2.0, 1.0}, {2.5, 1.1},
-    {3.0, 1.2}, {3.5, 1.3}, {4.0, 1.4}, {4.5, 1.5}, {5.0, 1.6}, {0.0, 0.0},
-};
-
 // A number at the front of the text, the rest ignored; 0 when there is none.
 double LeadingNumber(const std::string& s) {
   double v = 0;
   if (ParseDouble(s, v)) return v;
-  // Accept a plain decimal prefix, as the old reader did.
+  // A plain decimal prefix counts too ("14 deg" reads as 14).
   char* end = nullptr;
   v = std::strtod(s.c_str(), &end);
   return end == s.c_str() ? 0.0 : v;
@@ -50,29 +33,6 @@ double LeadingNumber(const std::string& s) {
 
 // ---------------------------------------------------------------------------------------------
 // Per-machine part
-
-TMachineConfig::TMachineConfig() : MachinePath(MachineSettingsPath()) {
-  for (int i = 0; i < LambdaPairs; ++i) {
-    lambda_[i][0] = kDefaultLambda[i][0];
-    lambda_[i][1] = kDefaultLambda[i][1];
-  }
-}
-
-void TMachineConfig::SetLambdaPair(int i, double volts, double lambda) {
-  if (i < 0 || i >= LambdaPairs) return;
-  lambda_[i][0] = volts;
-  lambda_[i][1] = lambda;
-}
-
-double TMachineConfig::LambdaFromVolts(double x) const {
-  int i = 0;
-  while (i < LambdaPairs && !(LambdaVolts(i) > x)) ++i;
-  if (i == LambdaPairs) return LambdaValue(LambdaPairs - 1);
-  if (i == 0) return LambdaValue(0);
-  double v0 = LambdaVolts(i - 1), v1 = LambdaVolts(i);
-  double l0 = LambdaValue(i - 1), l1 = LambdaValue(i);
-  return l0 + (l1 - l0) * (1 - (v1 - x) / (v1 - v0));
-}
 
 void TMachineConfig::LoadMachine(const TIniFile& s) {
   RegistryBaseIgnitionAdvance = static_cast<int32_t>(s.ReadInteger("Vehicle", "BaseIgnitionAdvance", RegistryBaseIgnitionAdvance));
@@ -136,7 +96,9 @@ bool TMachineConfig::SaveMachine(std::string* errorText) const {
 // ---------------------------------------------------------------------------------------------
 // INI part
 
-TConfig::TConfig(const std::string& iniPath, const std::string& programDir) : IniPath(iniPath), FileDir(programDir) {
+TConfig::TConfig(const std::string& iniPath, const std::string& programDir) {
+  IniPath = iniPath;
+  FileDir = programDir;
   struct stat st {};
   if (::stat(IniPath.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) ::chmod(IniPath.c_str(), st.st_mode | S_IWUSR);
 }

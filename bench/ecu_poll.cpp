@@ -44,13 +44,11 @@ struct TEnv {
     std::filesystem::create_directories(dir);
     config = std::make_unique<TConfig>((dir / "Revscope.ini").string(), dir.string());
     config->MachinePath = (dir / "Settings.ini").string();
-    Config = config.get();
-    ECUType = &ecu;
+    sensors.Context.Settings = config.get();
+    sensors.Context.EcuType = &ecu;
     sensors.BuildVariables();
   }
   ~TEnv() {
-    ECUType = nullptr;
-    Config = nullptr;
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
   }
@@ -130,7 +128,7 @@ void BM_PollLineRate(benchmark::State& state) {
   sim->SetByteTiming(static_cast<int>(kBaud));
   sim->SetReplyLatencyUs(0);
   TWindowLike window;
-  TPollThreadRS poll(false, &window, &env.sensors, &env.ecu, env.config.get());
+  TPollThreadRS poll(env.sensors.Context, false, &window);
   if (state.range(1)) window.Attach(&poll);
   poll.Port()->SetDevice(sim);
   poll.PollThread_OpenSerialPort();
@@ -177,7 +175,7 @@ BENCHMARK(BM_PollLineRate)
 void BM_IdleCost(benchmark::State& state) {
   TEnv env;
   auto sim = std::make_shared<TSimDevice>(2);
-  TPollThreadRS poll(false, nullptr, &env.sensors, &env.ecu, env.config.get());
+  TPollThreadRS poll(env.sensors.Context);
   poll.Port()->SetDevice(sim);
   if (state.range(0)) {
     poll.PollThread_OpenSerialPort();
@@ -210,7 +208,7 @@ void BM_TerminalExchangeCost(benchmark::State& state) {
   }
   sim.Start();
   TWindowLike window;
-  TPollThreadRS poll(false, &window, &env.sensors, &env.ecu, env.config.get());
+  TPollThreadRS poll(env.sensors.Context, false, &window);
   window.Attach(&poll);
   poll.Port()->SetDevicePath(sim.SlavePath());
   poll.PollThread_OpenSerialPort();

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "recording/Tbinfile.h"
-#include "vars/Varcustom.h"
 
 namespace {
 constexpr int32_t kSamples = 10'000'000;
@@ -32,10 +31,9 @@ std::vector<double> RandomTimes(double seconds) {
 }
 
 void BM_HistoryAppend(benchmark::State& state) {
-  TVarList vars;
   for (auto _ : state) {
     state.PauseTiming();
-    auto h = std::make_unique<TVarHist>(vars, 1);
+    auto h = std::make_unique<TVarHist>(1);
     state.ResumeTiming();
     Fill(*h, 11);
     benchmark::DoNotOptimize(h->Count());
@@ -50,8 +48,7 @@ void BM_HistoryAppend(benchmark::State& state) {
 BENCHMARK(BM_HistoryAppend)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_HistoryIndexAt(benchmark::State& state) {
-  TVarList vars;
-  TVarHist h(vars, 1);
+  TVarHist h(1);
   Fill(h, 11);
   std::vector<double> keys = RandomTimes(kSamples * 11 * 0.00001);
   size_t i = 0;
@@ -64,8 +61,7 @@ BENCHMARK(BM_HistoryIndexAt);
 
 // The graph's pattern: one lookup per pixel column, left to right, over a 10 s window.
 void BM_HistoryIndexAtSweep(benchmark::State& state) {
-  TVarList vars;
-  TVarHist h(vars, 1);
+  TVarHist h(1);
   Fill(h, 11);
   const double length = kSamples * 11 * 0.00001;
   double start = 0;
@@ -85,8 +81,7 @@ BENCHMARK(BM_HistoryIndexAtSweep);
 // The player's pattern: SampleAt at a time a little later than the last one (100 Hz passes over a
 // variable sampled at 250 Hz).
 void BM_HistorySampleAtPlayback(benchmark::State& state) {
-  TVarList vars;
-  TVarHist h(vars, 1);
+  TVarHist h(1);
   Fill(h, 400);
   const double length = (kSamples - 1) * 400.0 * 0.00001;
   double t = 0;

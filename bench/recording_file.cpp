@@ -36,6 +36,7 @@ struct TFixture {
     if (!::mkdtemp(dir.data())) std::abort();
     ECUType = new TECUType;
     SensorList = new TSensorList;
+    SensorList->Context.EcuType = ECUType;
     SensorList->BuildVariables();
     rec = std::make_unique<TRecording>(*SensorList->RawVars);
     rec->CreateHistories();

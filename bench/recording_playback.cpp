@@ -25,6 +25,7 @@ struct TFixture {
   TFixture() {
     ECUType = new TECUType;
     SensorList = new TSensorList;
+    SensorList->Context.EcuType = ECUType;
     SensorList->BuildVariables();
     rec = std::make_unique<TRecording>(*SensorList->RawVars);
     rec->CreateHistories();
@@ -36,8 +37,8 @@ struct TFixture {
     }
     rec->LengthMs = static_cast<uint32_t>(kSamples / 20 * 1000);
     length = rec->LengthSeconds();
-    CurrentRecording.store(rec.get());
-    player = std::make_unique<TPlayThreadRS>();
+    SetCurrentRecording(SensorList->Context, rec.get());
+    player = std::make_unique<TPlayThreadRS>(SensorList->Context);
   }
 };
 

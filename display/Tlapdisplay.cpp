@@ -31,7 +31,7 @@ std::vector<TLapRow> LapRowsFromTimes(const std::vector<double>& signalTimes) {
 }
 
 std::vector<TLapRow> LapRows(const TSensorList& sensors) {
-  if (!CurrentRecording.load(std::memory_order_acquire)) return {};
+  if (!sensors.Context.Recording.load(std::memory_order_acquire)) return {};
   TDisplayVar* lap = sensors.FindDisplay(kLapVarId);
   if (!lap) return {};
   TVarHist* h = lap->History();

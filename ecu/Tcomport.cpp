@@ -14,8 +14,8 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "app/IniFile.h"
-#include "app/Tconfig.h"
+#include "base/IniFile.h"
+#include "base/Paths.h"
 #include "ecu/Simecu.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -591,7 +591,7 @@ std::string TComPort::DevicePath() const {
     machine = machinePath_;
   }
   if (!path.empty()) return path;
-  if (machine.empty()) machine = Config ? Config->MachinePath : MachineSettingsPath();
+  if (machine.empty()) machine = MachineSettingsPath();
   return ComPortDevicePath(portIndex_.load(), machine);
 }
 

@@ -6,8 +6,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "app/Globals.h"
-#include "app/Tconfig.h"
 #include "recording/Recman.h"
 #include "vars/Tecutype.h"
 #include "vars/Varcustom.h"
@@ -34,12 +32,13 @@ int64_t TSharedTimer::Now() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-TPollThread::TPollThread(bool createSuspended, TSensorList* sensors, TECUType* ecuType, const TConfig* config)
-    : sensors_(sensors ? sensors : SensorList),
-      ecuType_(ecuType),
-      config_(config ? config : Config),
+TPollThread::TPollThread(TCoreContext& core, bool createSuspended)
+    : core_(core),
+      sensors_(core.Sensors),
+      config_(core.Settings),
       createSuspended_(createSuspended),
       port_(std::make_unique<TComPort>()) {
+  port_->SetMachineSettingsPath(config_->MachinePath);
   port_->SetPortIndex(0);
   port_->SetBaudRate(19200);
   releaser_ = AddRecordingReleaser([this](TRecording* r) { Release(r); });
@@ -128,7 +127,7 @@ void TPollThread::ApplyPriority() {
 // Recording hand-over
 
 void TPollThread::Record(TRecording* recording) {
-  if (!recording) recording = CurrentRecording.load();
+  if (!recording) recording = CurrentRecordingOf(core_);
   std::lock_guard<std::mutex> lock(recMutex_);
   recTarget_ = recording;
   recRestart_ = true;
@@ -256,8 +255,8 @@ bool TPollThread::ReadECUType() {
   if (!WaitForCTS()) return false;
   uint8_t reply = 0;
   if (!SendByteGetReply(0xFE, reply)) return false;
-  // Start-up creates the ECU type after the thread: the global is looked up here.
-  if (TECUType* ecu = ecuType_ ? ecuType_ : ECUType) {
+  // Start-up creates the ECU type after the thread: it is looked up here.
+  if (TECUType* ecu = core_.EcuType) {
     ecu->SetModel(reply);
     if (sensors_ && sensors_->RawSpeed) sensors_->ApplyEcuType(ecu->Family);  // a built catalogue
   }
@@ -331,7 +330,7 @@ int TPollThread::PollNextVar() {
     TRawVar* v = sensors_->Raw(cursor_);
     if (v->PollEnabled && v->Supported) {
       const int32_t rate = v->RateHz;
-      const bool quickly = config_ ? static_cast<bool>(config_->PollSensorsQuickly) : true;
+      const bool quickly = config_->PollSensorsQuickly;
       if (quickly || rate == -1) {
         PollVar(v);
         result = 1;

@@ -10,14 +10,14 @@
 #include <string>
 #include <thread>
 
-#include "ecu/TEvent.h"
+#include "base/Relaxed.h"
+#include "base/TEvent.h"
 #include "ecu/Tcomport.h"
-#include "vars/Relaxed.h"
 
 class TSensorList;
 struct TRawVar;
-struct TECUType;
-class TConfig;
+struct TCoreContext;
+struct TSettings;
 class TRecording;
 
 // Elapsed time on the monotonic clock whose start one thread may restart while others read it.
@@ -38,11 +38,10 @@ class TSharedTimer {
 
 class TPollThread {
  public:
-  // The catalogue, ECU type and settings default to the program's globals (the ECU type is looked
-  // up when it is needed: start-up creates it after the thread). The thread does not
-  // run until Start(); the program's own class starts it unless created suspended.
-  explicit TPollThread(bool createSuspended = false, TSensorList* sensors = nullptr, TECUType* ecuType = nullptr,
-                       const TConfig* config = nullptr);
+  // The catalogue, the settings and the current recording come from the context; its ECU type is
+  // looked up when the ECU is identified (start-up creates it after the thread). The thread does
+  // not run until Start(); the program's own class starts it unless created suspended.
+  explicit TPollThread(TCoreContext& core, bool createSuspended = false);
   virtual ~TPollThread();
   TPollThread(const TPollThread&) = delete;
   TPollThread& operator=(const TPollThread&) = delete;
@@ -126,9 +125,9 @@ class TPollThread {
   uint32_t RecordTicks() const { return static_cast<uint32_t>(RecordTimer.ElapsedTicks()); }
   TRawVar* FindRaw(uint32_t id) const;
 
+  TCoreContext& core_;
   TSensorList* const sensors_;
-  TECUType* const ecuType_;  // none: the global ECU type
-  const TConfig* const config_;
+  const TSettings* const config_;
 
   TEvent eOpenSerialPort, eConnect, ePausePolling, ePollingPaused;
 

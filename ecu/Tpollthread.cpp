@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "app/Tconfig.h"
 #include "vars/Varcustom.h"
 
 namespace {
@@ -11,9 +10,8 @@ constexpr uint32_t kLapId = 158;
 constexpr uint32_t kLapIntervalMs = 10000;
 }  // namespace
 
-TPollThreadRS::TPollThreadRS(bool createSuspended, TMessageTarget* target, TSensorList* sensors, TECUType* ecuType,
-                             const TConfig* config)
-    : TPollThread(createSuspended, sensors, ecuType, config), target_(target) {
+TPollThreadRS::TPollThreadRS(TCoreContext& core, bool createSuspended, TMessageTarget* target)
+    : TPollThread(core, createSuspended), target_(target) {
   StopRecording();
   LastLapTime = 0;
   if (!createSuspended) Start();
@@ -49,7 +47,7 @@ void TPollThreadRS::DoCommsError() {
 
 void TPollThreadRS::DoLoop() {
   // The lap input: a CD signal counts one lap, at most one every 10 seconds.
-  if (!config_ || !config_->UseCDForLap) return;
+  if (!config_->UseCDForLap) return;
   if (!Port()->CD()) return;
   const uint32_t now = LinkMs();
   if (static_cast<uint32_t>(now - LastLapTime) <= kLapIntervalMs) return;

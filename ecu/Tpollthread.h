@@ -3,14 +3,13 @@
 // message target), and each pass reads the lap input on the port's CD line.
 #include <mutex>
 
-#include "ecu/Messages.h"
+#include "base/Messages.h"
 #include "ecu/Tpoll.h"
 
 class TPollThreadRS : public TPollThread {
  public:
   // Starts the thread unless created suspended.
-  explicit TPollThreadRS(bool createSuspended = false, TMessageTarget* target = nullptr, TSensorList* sensors = nullptr,
-                         TECUType* ecuType = nullptr, const TConfig* config = nullptr);
+  explicit TPollThreadRS(TCoreContext& core, bool createSuspended = false, TMessageTarget* target = nullptr);
   ~TPollThreadRS() override;
 
   // Where the messages go; none posts nothing. Once this returns, the previous target receives

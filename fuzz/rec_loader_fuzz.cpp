@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::atexit([] { ::unlink(inputPath.c_str()); });
   ECUType = new TECUType;
   SensorList = new TSensorList;
+  SensorList->Context.EcuType = ECUType;
   SensorList->BuildVariables();
   return 0;
 }

@@ -2,32 +2,33 @@
 
 #include <filesystem>
 
-#include "app/Globals.h"
 #include "recording/Tplaythread.h"
 #include "vars/Varcustom.h"
 
 namespace {
-void SetFileDir(const std::string& path) {
-  if (Config) Config->FileDir = FolderOf(path);
+// The folder of the last file opened, saved or exported is where the next dialog starts.
+void SetFileDir(TCoreContext* core, const std::string& path) {
+  if (core) core->Settings->FileDir = FolderOf(path);
 }
 
 // Makes a recording current for as long as the scope lasts, then restores the current one. The
 // player stops first so it never plays the borrowed recording.
 class TBorrowCurrent {
  public:
-  explicit TBorrowCurrent(TRecording* r) : saved_(CurrentRecording.load(std::memory_order_acquire)) {
-    if (r == saved_) return;
+  explicit TBorrowCurrent(TRecording* r) : core_(r->Vars.Context), saved_(core_ ? CurrentRecordingOf(*core_) : nullptr) {
+    if (!core_ || r == saved_) return;
     swapped_ = true;
-    if (PlayThread) PlayThread->Stop();
-    CurrentRecording.store(r, std::memory_order_release);
+    if (core_->Player) core_->Player->Stop();
+    SetCurrentRecording(*core_, r);
   }
   ~TBorrowCurrent() {
-    if (swapped_) CurrentRecording.store(saved_, std::memory_order_release);
+    if (swapped_) SetCurrentRecording(*core_, saved_);
   }
   TBorrowCurrent(const TBorrowCurrent&) = delete;
   TBorrowCurrent& operator=(const TBorrowCurrent&) = delete;
 
  private:
+  TCoreContext* core_;
   TRecording* saved_;
   bool swapped_ = false;
 };
@@ -40,34 +41,34 @@ std::string FolderOf(const std::string& path) {
   return p.parent_path().string();
 }
 
-TRecording* OpenRecordingFile(const std::string& path, const TMessageSink& onMessage) {
-  if (!SensorList || !RecordingList) return nullptr;
-  if (RecordingList->FindByFileName(path)) return nullptr;
+TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const TMessageSink& onMessage) {
+  if (!core.Sensors || !core.Recordings) return nullptr;
+  if (core.Recordings->FindByFileName(path)) return nullptr;
   TRecording* result = nullptr;
   WithBusyCursor([&] {
-    SetFileDir(path);
-    auto rec = std::make_unique<TRecording>(*SensorList->RawVars);
+    SetFileDir(&core, path);
+    auto rec = std::make_unique<TRecording>(*core.Sensors->RawVars);
     const TMessageSink& sink = onMessage ? onMessage : RecManHooks.ShowMessage;
     if (!rec->LoadFromFile(path, sink)) return;
     rec->FileName = path;
-    RecordingList->Add(rec.get());
+    core.Recordings->Add(rec.get());
     result = rec.release();
   });
   return result;
 }
 
-TRecording* OpenRecording(const std::string& path, const TMessageSink& onMessage) {
-  TRecording* rec = OpenRecordingFile(path, onMessage);
+TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMessageSink& onMessage) {
+  TRecording* rec = OpenRecordingFile(core, path, onMessage);
   if (!rec) return nullptr;
-  if (RecentFiles) RecentFiles->Add(path);
-  SelectRecording(rec);
+  if (core.AddRecentFile) core.AddRecentFile(path);
+  SelectRecording(core, rec);
   return rec;
 }
 
 bool SaveRecordingTo(TRecording& recording, const std::string& path) {
   bool ok = false;
   WithBusyCursor([&] {
-    SetFileDir(path);
+    SetFileDir(recording.Vars.Context, path);
     ok = recording.SaveToFile(path);
   });
   if (ok)
@@ -87,7 +88,7 @@ std::string ExportFileName(const TRecording& recording, const TVar& var) {
 bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path) {
   bool ok = false;
   WithBusyCursor([&] {
-    SetFileDir(path);
+    SetFileDir(recording.Vars.Context, path);
     TBorrowCurrent borrow(&recording);
     ok = var.ExportHistoryText(path, "\t");
   });

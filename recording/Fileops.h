@@ -17,11 +17,11 @@ std::string FolderOf(const std::string& path);
 // Loads a .rec file into a new recording added to the list. None when a recording with exactly
 // this FileName is already open (no message) or when the load fails (its messages go to
 // onMessage, else to the window's ShowMessage). FileDir becomes the file's folder.
-TRecording* OpenRecordingFile(const std::string& path, const TMessageSink& onMessage = {});
+TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const TMessageSink& onMessage = {});
 // Open as the Open command, the recent-files list and dropped files do it: on success the
-// recording becomes current, its file goes to the top of the recent files, the ranges follow it
+// recording becomes current, the context is told the file was opened (the recent files), the ranges follow it
 // and the views refresh.
-TRecording* OpenRecording(const std::string& path, const TMessageSink& onMessage = {});
+TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMessageSink& onMessage = {});
 
 // Saves under path (FileDir becomes its folder): FileName = path on success; otherwise
 // "Could not save recording" is shown and FileName and Modified stay as they were.

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/Tconfig.h"
+#include "vars/Settings.h"
 
 namespace {
 // Truncation toward zero; values outside the integer range (and NaN) give 0.
@@ -54,6 +54,8 @@ std::string FormatAxisTime(double t) {
   return buf;
 }
 
-std::string SpeedUnitText() { return (Config && Config->SpeedUnit != 0) ? "kph" : "mph"; }
+std::string SpeedUnitText(const TSettings& settings) { return settings.SpeedUnit != 0 ? "kph" : "mph"; }
 
-std::string TemperatureUnitText() { return (Config && Config->TemperatureUnit != 0) ? "\xC2\xB0" "C" : "\xC2\xB0" "F"; }
+std::string TemperatureUnitText(const TSettings& settings) {
+  return settings.TemperatureUnit != 0 ? "\xC2\xB0" "C" : "\xC2\xB0" "F";
+}

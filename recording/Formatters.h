@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+struct TSettings;
+
 // "h:mm:ss.mmms", e.g. 3723456 -> 1:02:03.456s.
 std::string FormatMilliseconds(uint32_t ms);
 // The same text from seconds, e.g. 65.25 -> 0:01:05.250s.
@@ -11,6 +13,6 @@ std::string FormatSeconds(double t);
 // Axis labels: "h:mm:ss" from an hour on, "%2d:%02d" from a minute on, else "%2d" seconds.
 std::string FormatAxisTime(double t);
 // "kph" or "mph" as the SpeedUnit setting says.
-std::string SpeedUnitText();
+std::string SpeedUnitText(const TSettings& settings);
 // "°C" or "°F" as the TemperatureUnit setting says (UTF-8, as the screen shows it).
-std::string TemperatureUnitText();
+std::string TemperatureUnitText(const TSettings& settings);

@@ -15,12 +15,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/Globals.h"
+#include "base/AtomicSave.h"
 #include "recording/Tplaythread.h"
 #include "vars/Tecutype.h"
 #include "vars/Varcustom.h"
-
-std::atomic<TRecording*> CurrentRecording{nullptr};
 
 TRecordingTime TRecordingTime::Now() {
   timeval tv{};
@@ -45,10 +43,10 @@ std::string TRecordingTime::Text() const {
   return buf;
 }
 
-TRecording::TRecording(const TVarList& vars) : TObjList<TVarHist>(true), Vars(vars), Stamp(TRecordingTime::Now()) {}
+TRecording::TRecording(const TVarList& vars) : Vars(vars), Stamp(TRecordingTime::Now()) {}
 
 void TRecording::CreateHistories() {
-  for (TVar* v : Vars) AddHistory(new TVarHist(Vars, static_cast<int32_t>(v->Id.load())));
+  for (TVar* v : Vars) AddHistory(new TVarHist(static_cast<int32_t>(v->Id.load())));
 }
 
 void TRecording::AddHistory(TVarHist* history) {
@@ -62,14 +60,6 @@ void TRecording::SetDescription(const std::string& text) {
   std::memset(Description + n, 0, sizeof Description - n);
   Modified = true;
 }
-
-TVarHist* TRecording::HistoryById(int32_t id) const {
-  for (TVarHist* h : *this)
-    if (h->SensorId == id) return h;
-  return nullptr;
-}
-
-TVarHist* TRecording::HistoryFor(const TVar& var) const { return HistoryById(static_cast<int32_t>(var.Id.load())); }
 
 int64_t TRecording::MemorySize() const {
   int64_t size = 172;
@@ -106,7 +96,6 @@ void ReleaseRecording(TRecording* recording) {
   for (auto& r : copy) r(recording);
 }
 
-
 // ---------------------------------------------------------------------------------------------
 // The .rec file
 
@@ -117,49 +106,6 @@ namespace {
 // of reporting every missing block.
 constexpr int64_t kMaxMissingHistories = 256;
 
-std::string FolderOfPath(const std::string& path) {
-  std::string folder = std::filesystem::path(path).parent_path().string();
-  return folder.empty() ? "." : folder;
-}
-
-// A name in path's folder that no other file has, reserved by creating it empty. It does not
-// grow with path's own name, so any name that fits the folder can be saved.
-std::string ReserveTempFile(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const std::string folder = FolderOfPath(path);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string tmp = folder + "/.revscope-save-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-    int fd;
-    do fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    while (fd < 0 && errno == EINTR);
-    if (fd >= 0) {
-      ::close(fd);
-      return tmp;
-    }
-    if (errno != EEXIST) return {};
-  }
-  return {};
-}
-
-// Flushes a written file's data to the disk.
-bool SyncPath(const std::string& path, bool directory) {
-  int fd = ::open(path.c_str(), (directory ? O_RDONLY | O_DIRECTORY : O_RDONLY) | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
-  ::close(fd);
-  return ok;
-}
-
-// The file a save replaces: a symbolic link is followed so the link itself stays in place.
-std::string SaveTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    std::error_code ec;
-    auto resolved = std::filesystem::weakly_canonical(path, ec);
-    if (!ec) return resolved.string();
-  }
-  return path;
-}
 }  // namespace
 
 bool TRecording::WriteTo(TBinFile& file) {
@@ -176,7 +122,8 @@ bool TRecording::WriteTo(TBinFile& file) {
   // Bytes 12..19 (the date and time) stay zero.
   PutU32(header + 20, LengthMs);
   std::memcpy(header + DescriptionOffset, Description, strnlen(Description, MaxDescription));
-  header[ModelOffset] = ECUType ? ECUType->Model.load() : 0;
+  const TECUType* ecu = Vars.Context ? Vars.Context->EcuType : nullptr;
+  header[ModelOffset] = ecu ? ecu->Model.load() : 0;
   if (file.WriteBytes(header, sizeof header) != sizeof header) return false;
 
   for (const TVarHist* h : written)
@@ -204,9 +151,10 @@ bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessag
   }
 
   // The ids in the file are those of the family the model byte names: switch before reading.
-  if (ECUType) {
-    ECUType->SetModel(header[ModelOffset]);
-    if (SensorList && SensorList->RawVars == &Vars) SensorList->ApplyEcuType(ECUType->Family);
+  if (TECUType* ecu = Vars.Context ? Vars.Context->EcuType : nullptr) {
+    ecu->SetModel(header[ModelOffset]);
+    TSensorList* sensors = Vars.Context->Sensors;
+    if (sensors && sensors->RawVars == &Vars) sensors->ApplyEcuType(ecu->Family);
   }
 
   const char* text = reinterpret_cast<const char*>(header + DescriptionOffset);
@@ -219,7 +167,7 @@ bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessag
     std::unique_ptr<TVarHist> history;
     bool complete;
     try {
-      history = std::make_unique<TVarHist>(Vars, 0);
+      history = std::make_unique<TVarHist>(0);
       complete = history->ReadFrom(file);
     } catch (const std::exception&) {
       // A corrupt block, or a history too large for memory: the whole load fails.
@@ -249,26 +197,14 @@ bool TRecording::SensorIdKnown(int32_t id) const {
 }
 
 bool TRecording::SaveToFile(const std::string& path) {
-  const std::string target = SaveTarget(path);
-  const std::string tmp = ReserveTempFile(target);
-  if (tmp.empty()) return false;
   const bool wasModified = Modified;
-  // An existing file keeps its permissions.
-  struct stat st {};
-  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(tmp.c_str(), st.st_mode & 07777);
-
-  TBinFile file;
-  bool ok = file.CreateNew(tmp) && WriteTo(file);
-  ok = file.Close() && ok;
-  ok = ok && SyncPath(tmp, false);
-  ok = ok && ::rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tmp.c_str());
-    Modified = wasModified;
-    return false;
-  }
-  SyncPath(FolderOfPath(target), true);
-  return true;
+  bool ok = AtomicSave(path, [this](const std::string& tmp) {
+    TBinFile file;
+    bool written = file.CreateNew(tmp) && WriteTo(file);
+    return file.Close() && written;
+  });
+  if (!ok) Modified = wasModified;
+  return ok;
 }
 
 bool TRecording::LoadFromFile(const std::string& path, const TMessageSink& onMessage) {
@@ -298,70 +234,78 @@ void WithBusyCursor(const std::function<void()>& work) {
 }
 
 namespace {
-void AutoRangeAll() {
-  if (SensorList) WithBusyCursor([] { SensorList->AutoRangeFromHistories(); });
+void AutoRangeAll(TCoreContext& core) {
+  if (TSensorList* sensors = core.Sensors) WithBusyCursor([sensors] { sensors->AutoRangeFromHistories(); });
+}
+bool Listed(const TCoreContext& core, const TRecording* recording) {
+  return recording && core.Recordings && core.Recordings->IndexOf(recording) >= 0;
 }
 }  // namespace
 
-void RefreshRecordings() {
-  WithBusyCursor([] {
-    if (PlayThread) {
-      PlayThread->Stop();
-      PlayThread->ResetPlayer();
+void RefreshRecordings(TCoreContext& core) {
+  WithBusyCursor([&core] {
+    if (core.Player) {
+      core.Player->Stop();
+      core.Player->ResetPlayer();
     }
     if (RecManHooks.RefreshViews) RecManHooks.RefreshViews();
   });
 }
 
-void SelectRecording(TRecording* recording) {
-  if (!recording || !RecordingList || RecordingList->IndexOf(recording) < 0) return;
-  if (CurrentRecording.load() == recording) return;
-  CurrentRecording.store(recording, std::memory_order_release);
-  AutoRangeAll();
-  RefreshRecordings();
+void SelectRecording(TCoreContext& core, TRecording* recording) {
+  if (!Listed(core, recording)) return;
+  if (CurrentRecordingOf(core) == recording) return;
+  SetCurrentRecording(core, recording);
+  AutoRangeAll(core);
+  RefreshRecordings(core);
 }
 
-bool CloseRecording(TRecording* recording) {
-  if (!recording || !RecordingList || RecordingList->IndexOf(recording) < 0) return true;
-  const bool wasCurrent = CurrentRecording.load() == recording;
-  RecordingList->Remove(recording);
+void AddAndSelectRecording(TCoreContext& core, TRecording* recording) {
+  if (!recording || !core.Recordings) return;
+  core.Recordings->Add(recording);
+  SelectRecording(core, recording);
+}
+
+bool CloseRecording(TCoreContext& core, TRecording* recording) {
+  if (!Listed(core, recording)) return true;
+  const bool wasCurrent = CurrentRecordingOf(core) == recording;
+  core.Recordings->Remove(recording);
   // Nothing may reach the recording through the current pointer once it is being destroyed.
-  if (wasCurrent)
-    CurrentRecording.store(RecordingList->Count() > 0 ? RecordingList->Items(0) : nullptr, std::memory_order_release);
+  if (wasCurrent) SetCurrentRecording(core, core.Recordings->Count() > 0 ? core.Recordings->Items(0) : nullptr);
   // The player stops and the poll thread ends a run into it; both acknowledge before this returns.
   ReleaseRecording(recording);
   delete recording;
   if (wasCurrent) {
-    AutoRangeAll();
-    RefreshRecordings();
+    AutoRangeAll(core);
+    RefreshRecordings(core);
   } else if (RecManHooks.RefreshRecordingList) {
     RecManHooks.RefreshRecordingList();
   }
   return true;
 }
 
-bool QueryCloseRecording(TRecording* recording) {
+bool QueryCloseRecording(TCoreContext& core, TRecording* recording) {
   if (!recording) return false;
-  if (!recording->Modified) return CloseRecording(recording);
+  if (!recording->Modified) return CloseRecording(core, recording);
   TSaveAnswer answer = RecManHooks.AskSave ? RecManHooks.AskSave(recording) : TSaveAnswer::Cancel;
   switch (answer) {
     case TSaveAnswer::Yes:
       if (!RecManHooks.SaveRecordingAs || !RecManHooks.SaveRecordingAs(recording)) return false;
-      if (RecentFiles) RecentFiles->Add(recording->FileName);
-      return CloseRecording(recording);
-    case TSaveAnswer::No: return CloseRecording(recording);
+      if (core.AddRecentFile) core.AddRecentFile(recording->FileName);
+      return CloseRecording(core, recording);
+    case TSaveAnswer::No: return CloseRecording(core, recording);
     case TSaveAnswer::Cancel: break;
   }
   return false;
 }
 
-void RenameRecording(int index, const std::string& text) {
-  if (!RecordingList || index < 0 || index >= RecordingList->Count()) return;
-  RecordingList->Items(index)->SetDescription(text);
+void RenameRecording(TCoreContext& core, int index, const std::string& text) {
+  if (!core.Recordings || index < 0 || index >= core.Recordings->Count()) return;
+  core.Recordings->Items(index)->SetDescription(text);
 }
 
-std::string MainWindowTitle() {
-  TRecording* r = CurrentRecording.load();
+std::string MainWindowTitle(const TCoreContext& core) {
+  TRecording* r = CurrentRecordingOf(core);
   return r ? "Revscope - " + r->FileName : "Revscope";
 }
 

@@ -7,8 +7,9 @@
 #include <functional>
 #include <string>
 
+#include "base/Relaxed.h"
 #include "recording/Tbinfile.h"
-#include "vars/Relaxed.h"
+#include "vars/Context.h"
 #include "vars/Tobjlist.h"
 
 class TVarList;
@@ -25,7 +26,7 @@ struct TRecordingTime {
   std::string Text() const;  // "%02d:%02d %02d/%02d/%04d": hour, minute, day, month, year
 };
 
-class TRecording : public TObjList<TVarHist> {
+class TRecording : public THistorySet {
  public:
   explicit TRecording(const TVarList& vars);
 
@@ -46,8 +47,6 @@ class TRecording : public TObjList<TVarHist> {
   void CreateHistories();
   void AddHistory(TVarHist* history);
   void SetDescription(const std::string& text);
-  TVarHist* HistoryFor(const TVar& var) const;
-  TVarHist* HistoryById(int32_t id) const;
   int HistoryCount() const { return Count(); }
   TVarHist* History(int i) const { return Items(i); }
   double LengthSeconds() const { return LengthMs * 0.001; }
@@ -77,9 +76,15 @@ class TRecordingList : public TObjList<TRecording> {
   TRecording* FindByFileName(const std::string& path) const;
 };
 
-// The recording the displays, the player and the variable accessors work on; none or a member of
-// the recording list. Written by the user-interface thread only.
-extern std::atomic<TRecording*> CurrentRecording;
+// The recording the displays, the player and the variable accessors work on: the context's
+// current recording, none or a member of its recording list. Set by the user-interface thread only.
+inline TRecording* CurrentRecordingOf(const TCoreContext& core) {
+  // Only SetCurrentRecording stores into the context, always a TRecording.
+  return static_cast<TRecording*>(core.Recording.load(std::memory_order_acquire));
+}
+inline void SetCurrentRecording(TCoreContext& core, TRecording* recording) {
+  core.Recording.store(recording, std::memory_order_release);
+}
 
 // Threads that may touch a recording (the poll thread filling it, the player reading it) register
 // a releaser: called on the user-interface thread before a recording is destroyed, it returns only
@@ -120,22 +125,22 @@ void WithBusyCursor(const std::function<void()>& work);
 
 // The common refresh after every open, close, save-as, new recording, end of a run and switch of
 // the current recording: stops playback, resets the player, then the window's views.
-void RefreshRecordings();
+void RefreshRecordings(TCoreContext& core);
 // Makes a recording of the list current (unless it already is): ranges from its histories, then
 // the common refresh. Recordings not in the list are ignored.
-void SelectRecording(TRecording* recording);
+void SelectRecording(TCoreContext& core, TRecording* recording);
 // Adds a new or opened recording to the list and makes it current.
-void AddAndSelectRecording(TRecording* recording);
+void AddAndSelectRecording(TCoreContext& core, TRecording* recording);
 // Closes without asking: the threads let go of it first, then it is destroyed. When it was the
 // current one the first remaining recording becomes current. Always true.
-bool CloseRecording(TRecording* recording);
+bool CloseRecording(TCoreContext& core, TRecording* recording);
 // Closes, first offering to save a modified recording; true when it was closed.
-bool QueryCloseRecording(TRecording* recording);
+bool QueryCloseRecording(TCoreContext& core, TRecording* recording);
 // The description edited on the recordings page; indices outside the list are ignored.
-void RenameRecording(int index, const std::string& text);
+void RenameRecording(TCoreContext& core, int index, const std::string& text);
 
 // The main window's title for the current recording.
-std::string MainWindowTitle();
+std::string MainWindowTitle(const TCoreContext& core);
 
 // Recordings page columns: "Description", "Filename", "Saved", "Time", "Length", "Size".
 extern const std::array<const char*, 6> RecordingColumnCaptions;

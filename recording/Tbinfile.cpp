@@ -9,7 +9,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "vars/Varcustom.h"
 
 // ---------------------------------------------------------------------------------------------
 // TBinFile
@@ -101,7 +100,7 @@ constexpr size_t kRecordBytes = 6;
 
 }  // namespace
 
-TVarHist::TVarHist(const TVarList& vars, int32_t sensorId) : SensorId(sensorId), vars_(vars) {}
+TVarHist::TVarHist(int32_t sensorId) : SensorId(sensorId) {}
 
 TVarHist::~TVarHist() {
   for (int32_t p = 0; p * PageBlocks < blocks_; ++p) {
@@ -269,7 +268,6 @@ std::optional<TSample> TVarHist::SampleAt(double t) {
   return TSample{TicksOf(i), RawOf(i)};
 }
 
-TVar* TVarHist::Variable() const { return vars_.FindById(static_cast<uint32_t>(SensorId)); }
 
 size_t TVarHist::AllocatedBytes() const {
   size_t pages = static_cast<size_t>((blocks_ + PageBlocks - 1) / PageBlocks);

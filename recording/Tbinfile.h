@@ -9,20 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-class TVarList;
-struct TVar;
-
-// Little-endian 32-bit fields of the recording format.
-inline void PutU32(unsigned char* p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-inline uint32_t GetU32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
+#include "base/Endian.h"
 
 class TBinFile {
  public:
@@ -73,7 +60,7 @@ class TVarHist {
  public:
   static constexpr int32_t BlockSamples = 1350;
 
-  TVarHist(const TVarList& vars, int32_t sensorId);
+  explicit TVarHist(int32_t sensorId);
   virtual ~TVarHist();
   TVarHist(const TVarHist&) = delete;
   TVarHist& operator=(const TVarHist&) = delete;
@@ -96,7 +83,6 @@ class TVarHist {
   // Index of the sample in force at t seconds; -1 when empty.
   int32_t IndexAt(double t) const;
   std::optional<TSample> SampleAt(double t);
-  TVar* Variable() const;
   int64_t MemorySize() const { return 32 + 14 * static_cast<int64_t>(Count()); }
 
   bool WriteTo(TBinFile& file) const;
@@ -144,7 +130,6 @@ class TVarHist {
   int32_t IndexAtSorted(uint32_t key, int32_t count) const;
   int32_t IndexAtLiteral(uint32_t key, int32_t count) const;
 
-  const TVarList& vars_;
   std::atomic<int32_t> count_{0};
   std::atomic<int32_t> capacity_{BlockSamples};  // grows by 1350 as samples arrive
   std::atomic<int32_t> lastIndex_{0};

@@ -16,7 +16,7 @@ int64_t NowNs() {
 constexpr double kSpeedFactors[8] = {-1.0, 0.125, 0.25, 0.5, 1.0, 2.0, 4.0, 8.0};
 }  // namespace
 
-TPlayThread::TPlayThread() {
+TPlayThread::TPlayThread(TCoreContext& core) : core_(core) {
   clockStartNs_.store(NowNs(), std::memory_order_relaxed);
   ResetPlayer();
   // A recording about to be destroyed: stop playing, then wait until the pass in progress (the
@@ -26,7 +26,10 @@ TPlayThread::TPlayThread() {
     Stop();
     std::lock_guard<std::mutex> lock(passMutex_);
   });
-  thread_ = std::thread([this] { Execute(); });
+}
+
+void TPlayThread::Start() {
+  if (!thread_.joinable()) thread_ = std::thread([this] { Execute(); });
 }
 
 TPlayThread::~TPlayThread() {
@@ -85,14 +88,14 @@ void TPlayThread::GoToStart() {
 void TPlayThread::GoToEnd() {
   nextUIUpdate_.store(static_cast<uint32_t>(ClockMs()), std::memory_order_relaxed);
   std::lock_guard<std::mutex> lock(passMutex_);
-  TRecording* r = CurrentRecording.load(std::memory_order_acquire);
+  TRecording* r = CurrentRecordingOf(core_);
   currentTime_.store(r ? r->LengthSeconds() : 0.0, std::memory_order_relaxed);
   ApplyPosition();
   Seeked();
 }
 
 void TPlayThread::Clamp() {
-  TRecording* r = CurrentRecording.load(std::memory_order_acquire);
+  TRecording* r = CurrentRecordingOf(core_);
   const double length = r ? r->LengthSeconds() : 0.0;
   const double t = CurrentTime();
   if (t > 0) {
@@ -106,13 +109,13 @@ void TPlayThread::Clamp() {
 }
 
 void TPlayThread::ApplyPosition() {
-  TRecording* r = CurrentRecording.load(std::memory_order_acquire);
+  TRecording* r = CurrentRecordingOf(core_);
   if (!r) return;
   const double t = CurrentTime();
   for (TVarHist* h : *r) {
     auto sample = h->SampleAt(t);
     if (!sample) continue;
-    TVar* v = h->Variable();
+    TVar* v = r->Vars.FindById(static_cast<uint32_t>(h->SensorId));
     if (v && v->IsRaw) static_cast<TRawVar*>(v)->RawValue = sample->Raw;
   }
 }

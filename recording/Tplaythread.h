@@ -6,18 +6,23 @@
 #include <mutex>
 #include <thread>
 
-#include "ecu/Messages.h"
-#include "ecu/TEvent.h"
+#include "base/Messages.h"
+#include "base/TEvent.h"
 
 class TRecording;
+struct TCoreContext;
 
 class TPlayThread {
  public:
-  TPlayThread();
+  // Plays the context's current recording. The thread does not run until Start(); the program's
+  // own class starts it unless created suspended, as the poll thread does, so the loop never calls
+  // a hook of an object still under construction.
+  explicit TPlayThread(TCoreContext& core);
   virtual ~TPlayThread();
   TPlayThread(const TPlayThread&) = delete;
   TPlayThread& operator=(const TPlayThread&) = delete;
 
+  void Start();
   // Speed step 4 (normal speed), position 0. Does not stop playback.
   void ResetPlayer();
   void Play() { playEvent_.Set(); }
@@ -62,6 +67,7 @@ class TPlayThread {
   int64_t ClockMs() const;
   int64_t ClockTicks() const;
 
+  TCoreContext& core_;
   std::atomic<double> currentTime_{0.0};
   std::atomic<int64_t> clockStartNs_{0};  // the play clock, restarted each time playing starts
   std::atomic<uint32_t> nextUIUpdate_{0};
@@ -80,7 +86,10 @@ class TPlayThread {
 // The program's player: its notifications become messages to the main window.
 class TPlayThreadRS : public TPlayThread {
  public:
-  explicit TPlayThreadRS(TMessageTarget* target = nullptr) : target_(target) {}
+  explicit TPlayThreadRS(TCoreContext& core, bool createSuspended = false, TMessageTarget* target = nullptr)
+      : TPlayThread(core), target_(target) {
+    if (!createSuspended) Start();
+  }
   ~TPlayThreadRS() override { Terminate(); }
 
   // Set by the main window once it exists; none posts nothing. Once this returns, the previous

@@ -2,19 +2,10 @@
 
 #include <cmath>
 
-#include "app/Tconfig.h"
-#include "recording/Recman.h"
 #include "recording/Tbinfile.h"
 #include "vars/Tecutype.h"
 
 namespace {
-// The settings in force, or the defaults where none are loaded.
-const TConfig& Cfg() {
-  static const TConfig defaults("", "");
-  return Config ? *Config : defaults;
-}
-double SpeedK() { return ECUType ? ECUType->SpeedConstant.load() : 1.0; }
-bool Map3Bar() { return ECUType && ECUType->MapIs3Bar != 0; }
 uint8_t Low(int32_t raw) { return static_cast<uint8_t>(raw & 0xFF); }
 uint16_t Word(int32_t raw) { return static_cast<uint16_t>(raw & 0xFFFF); }
 int32_t Trunc(double v) {
@@ -32,8 +23,8 @@ int32_t PeriodToRpm(uint16_t p) { return p == 0 ? 0 : 1875000 / p; }
 uint16_t RpmToPeriod(int32_t r) { return r == 0 ? 0xFFFF : static_cast<uint16_t>(1875000 / r); }
 int32_t PackedByteToRpm(uint8_t b) { return PeriodToRpm(static_cast<uint16_t>(b * 2 + 187)); }
 int32_t RpmToPackedByte(int32_t r) { return (RpmToPeriod(r) - 187) / 2; }
-double MapVoltsToBar(double v) { return Map3Bar() ? v * 0.58 + 0.0645 : v * 0.367 - 0.045; }
-double MapBarToVolts(double bar) { return Map3Bar() ? bar * 1.7208 - 0.1084 : bar * 2.7248 + 0.1226; }
+double MapVoltsToBar(double v, bool map3Bar) { return map3Bar ? v * 0.58 + 0.0645 : v * 0.367 - 0.045; }
+double MapBarToVolts(double bar, bool map3Bar) { return map3Bar ? bar * 1.7208 - 0.1084 : bar * 2.7248 + 0.1226; }
 double BarToInHgVacuum(double bar) { return 29.92 - bar * 0.98692326671601285 * 29.92; }
 double InHgVacuumToAtm(double x) { return 1 - x * 0.033422459893048126; }
 double BarToPsi(double x) { return x * 14.6953; }
@@ -46,15 +37,13 @@ double FahrenheitToCelsius(double f) { return (f - 32) * 5 * 0.1111111111111111;
 double KmhToMph(double x) { return x * 0.62137273664980676; }
 double MphToKmh(double x) { return x * 1.60934; }
 
-double SpeedRawToKmh(uint16_t raw) {
+double SpeedRawToKmh(uint16_t raw, double k) {
   if (raw == 0 || raw == 0xFFFF) return 0;
-  double k = SpeedK();
   return k != 0 ? k / raw : raw * 0.01;
 }
 
-int32_t KmhToSpeedRaw(double x) {
+int32_t KmhToSpeedRaw(double x, double k) {
   if (x == 0) return 0xFFFF;
-  double k = SpeedK();
   return k != 0 ? Trunc(k / x) : Trunc(x * 100);
 }
 
@@ -102,11 +91,11 @@ TSpeedVar::TSpeedVar(TSensorList& s, uint32_t id, int32_t src, const char* name)
   RangeCeiling = 280;
 }
 double TSpeedVar::Convert(uint8_t, int32_t raw) {
-  double kmh = SpeedRawToKmh(Word(raw));
+  double kmh = SpeedRawToKmh(Word(raw), SpeedK());
   return Cfg().SpeedUnit != 0 ? kmh : KmhToMph(kmh);
 }
 int32_t TSpeedVar::ToRaw(uint8_t, double value) {
-  return KmhToSpeedRaw(Cfg().SpeedUnit != 0 ? value : MphToKmh(value));
+  return KmhToSpeedRaw(Cfg().SpeedUnit != 0 ? value : MphToKmh(value), SpeedK());
 }
 void TSpeedVar::SetDefaultRange() { SetRange(0, 100, 25); }
 
@@ -119,7 +108,7 @@ int32_t TGearVar::ToRaw(uint8_t, double) { return 0; }
 
 void TGearVar::SetDefaultRange() {
   SetRange(0, 5.5, 1);
-  const TConfig& c = Cfg();
+  const TSettings& c = Cfg();
   double r[6];
   for (int g = 1; g <= 5; ++g) r[g] = c.GearRatios[g - 1];
   Upper[1] = r[1] * 1.2;
@@ -130,7 +119,7 @@ void TGearVar::SetDefaultRange() {
 }
 
 double TGearVar::Evaluate(double kmh, double rpm) {
-  const TConfig& c = Cfg();
+  const TSettings& c = Cfg();
   double w = kmh * 0.27777777777777778 * 60 / c.TyreRollingCircumference * c.GearRatios[5];
   if (w == 0) return 0;
   double q = rpm / w;
@@ -144,12 +133,12 @@ double TGearVar::Evaluate(double kmh, double rpm) {
 
 double TGearVar::GetValue(uint8_t) {
   double rpm = RevsVar ? RevsVar->GetValue(UNIT_RPM) : 0;
-  return Evaluate(SpeedRawToKmh(SourceRaw()), rpm);
+  return Evaluate(SpeedRawToKmh(SourceRaw(), SpeedK()), rpm);
 }
 
 double TGearVar::GetValueAt(uint8_t, double t) {
   TRawVar* src = Source;
-  double kmh = SpeedRawToKmh(src ? src->RawAt(t) : 0);
+  double kmh = SpeedRawToKmh(src ? src->RawAt(t) : 0, SpeedK());
   double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, t) : 0;
   return Evaluate(kmh, rpm);
 }
@@ -157,7 +146,7 @@ double TGearVar::GetValueAt(uint8_t, double t) {
 double TGearVar::GetValueAtIndex(uint8_t, int32_t i) {
   if (i == 0) Gear = 0;
   TRawVar* src = Source;
-  double kmh = SpeedRawToKmh(src->RawAtIndex(i));
+  double kmh = SpeedRawToKmh(src->RawAtIndex(i), SpeedK());
   double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, src->TimeAtIndex(i)) : 0;
   return Evaluate(kmh, rpm);
 }
@@ -176,14 +165,14 @@ TSpeedAccelVar::TSpeedAccelVar(TSensorList& s, uint32_t id, int32_t src, const c
 }
 
 double TSpeedAccelVar::Convert(uint8_t, int32_t) {
-  if (!CurrentRecording.load(std::memory_order_acquire)) return 0;
+  if (!Owner->Context->Recording.load(std::memory_order_acquire)) return 0;
   TRawVar* src = Source;
   hist_ = src ? src->History() : nullptr;
   if (!hist_) return 0;
   int32_t k = hist_->LastIndex();
   int32_t count = hist_->Count();
   if (k < 0 || k >= count - 2) return 0;
-  return AccelBetween(SpeedRawToKmh(src->RawValue), hist_->TimeOf(k), SpeedRawToKmh(hist_->RawOf(k + 2)),
+  return AccelBetween(SpeedRawToKmh(src->RawValue, SpeedK()), hist_->TimeOf(k), SpeedRawToKmh(hist_->RawOf(k + 2), SpeedK()),
                       hist_->TimeOf(k + 2));
 }
 
@@ -191,7 +180,7 @@ double TSpeedAccelVar::GetValueAtIndex(uint8_t, int32_t i) {
   TRawVar* src = Source;
   hist_ = src ? src->History() : nullptr;
   if (!hist_ || i >= hist_->Count() - 2 || i < 0) return 0;
-  return AccelBetween(SpeedRawToKmh(hist_->RawOf(i)), hist_->TimeOf(i), SpeedRawToKmh(hist_->RawOf(i + 2)),
+  return AccelBetween(SpeedRawToKmh(hist_->RawOf(i), SpeedK()), hist_->TimeOf(i), SpeedRawToKmh(hist_->RawOf(i + 2), SpeedK()),
                       hist_->TimeOf(i + 2));
 }
 
@@ -238,20 +227,20 @@ double TMAPVar::Convert(uint8_t unit, int32_t raw) {
   double v = ByteToVolts(Low(raw));
   switch (unit) {
     case UNIT_VOLTS: return v;
-    case UNIT_BAR: return MapVoltsToBar(v);
-    case UNIT_MBAR: return MapVoltsToBar(v) * 1000;
-    case UNIT_PERCENT: return MapVoltsToBar(v) * 100;
-    case UNIT_INHG: return BarToInHgVacuum(MapVoltsToBar(v));
+    case UNIT_BAR: return MapVoltsToBar(v, Map3Bar());
+    case UNIT_MBAR: return MapVoltsToBar(v, Map3Bar()) * 1000;
+    case UNIT_PERCENT: return MapVoltsToBar(v, Map3Bar()) * 100;
+    case UNIT_INHG: return BarToInHgVacuum(MapVoltsToBar(v, Map3Bar()));
     default: return 0;
   }
 }
 int32_t TMAPVar::ToRaw(uint8_t unit, double value) {
   switch (unit) {
     case UNIT_VOLTS: return VoltsToByte(value);
-    case UNIT_BAR: return VoltsToByte(MapBarToVolts(value));
-    case UNIT_MBAR: return VoltsToByte(MapBarToVolts(value * 0.001));
-    case UNIT_PERCENT: return VoltsToByte(MapBarToVolts(value * 0.01));
-    case UNIT_INHG: return VoltsToByte(MapBarToVolts(InHgVacuumToAtm(value) * 1.01325));
+    case UNIT_BAR: return VoltsToByte(MapBarToVolts(value, Map3Bar()));
+    case UNIT_MBAR: return VoltsToByte(MapBarToVolts(value * 0.001, Map3Bar()));
+    case UNIT_PERCENT: return VoltsToByte(MapBarToVolts(value * 0.01, Map3Bar()));
+    case UNIT_INHG: return VoltsToByte(MapBarToVolts(InHgVacuumToAtm(value) * 1.01325, Map3Bar()));
     default: return 0;
   }
 }
@@ -273,7 +262,7 @@ TElevationVar::TElevationVar(TSensorList& s, uint32_t id, int32_t src, const cha
 }
 double TElevationVar::Convert(uint8_t unit, int32_t raw) {
   if (unit != UNIT_METRES && unit != UNIT_FEET) return 0;
-  double bar = MapVoltsToBar(ByteToVolts(Low(raw)));
+  double bar = MapVoltsToBar(ByteToVolts(Low(raw)), Map3Bar());
   double ratio = bar / (Cfg().BaroSeaLevelPressure * 0.001);
   if (!(ratio > 0)) return 0;
   double e = std::log(ratio) * -7000;
@@ -463,3 +452,18 @@ double TIdleDiffVar::GetValueAtIndex(uint8_t, int32_t i) {
 }
 int32_t TIdleDiffVar::ToRaw(uint8_t, double) { return 0; }
 void TIdleDiffVar::SetDefaultRange() { SetRange(-300, 300, 100); }
+
+// ---------------------------------------------------------------------------------------------
+// The settings and the ECU type as the conversions see them
+
+const TSettings& TDisplayVar::Cfg() const { return *Owner->Context->Settings; }
+
+double TDisplayVar::SpeedK() const {
+  const TECUType* ecu = Owner->Context->EcuType;
+  return ecu ? ecu->SpeedConstant.load() : 1.0;
+}
+
+bool TDisplayVar::Map3Bar() const {
+  const TECUType* ecu = Owner->Context->EcuType;
+  return ecu && ecu->MapIs3Bar != 0;
+}

@@ -3,8 +3,6 @@
 #include "vars/Conversions.h"
 #include "vars/Varcustom.h"
 
-TECUType* ECUType = nullptr;
-
 void TECUType::SetModel(uint8_t m) {
   Model = m;
   if (m == 2 || m == 3)

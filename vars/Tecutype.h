@@ -2,7 +2,7 @@
 // Which ECU the program talks to: model byte, family, 3-bar MAP sensor and road-speed constant.
 #include <cstdint>
 
-#include "vars/Relaxed.h"
+#include "base/Relaxed.h"
 
 enum : uint8_t { FAMILY_UNKNOWN = 0, FAMILY_OBD0 = 1, FAMILY_OBD1 = 2, FAMILY_ANY = 3 };
 
@@ -17,6 +17,3 @@ struct TECUType {
   const char* FamilyName() const;
   void SetMapIs3Bar(uint8_t b) { MapIs3Bar = b; }
 };
-
-// The one ECU-type object (none before start-up and after shutdown).
-extern TECUType* ECUType;

@@ -6,24 +6,22 @@
 #include <cstring>
 #include <strings.h>
 
-#include "app/IniFile.h"
-#include "app/Tconfig.h"
-#include "recording/Recman.h"
+#include "base/IniFile.h"
 #include "recording/Tbinfile.h"
 
 // ---------------------------------------------------------------------------------------------
 // Units
 
 namespace {
-std::string UnitTextWithDegree(uint8_t unit, const char* degree) {
+std::string UnitTextWithDegree(uint8_t unit, const TSettings& settings, const char* degree) {
   switch (unit) {
     case 0: return "";
     case 1: return "V";
-    case 2: return std::string(degree) + ((Config && Config->TemperatureUnit != 0) ? "C" : "F");
+    case 2: return std::string(degree) + (settings.TemperatureUnit != 0 ? "C" : "F");
     case 3: return "%";
     case 4: return "rpm";
     case 5: return degree;
-    case 6: return (Config && Config->SpeedUnit != 0) ? "kph" : "mph";
+    case 6: return settings.SpeedUnit != 0 ? "kph" : "mph";
     case 7: return "ms";
     case 8: return "bar";
     case 9: return "mbar";
@@ -54,15 +52,17 @@ std::string PrintfLong(const char* fmt, long v) {
   std::snprintf(buf, sizeof buf, fmt, v);
   return buf;
 }
-// Truncation toward zero into a 32-bit integer, as the old formats did.
+// Truncation toward zero into a 32-bit integer: a value shown never rounds up.
 long TruncLong(double v) {
   if (!(v > -2147483649.0 && v < 2147483648.0)) return 0;
   return static_cast<long>(static_cast<int32_t>(v));
 }
 }  // namespace
 
-std::string UnitText(uint8_t unit) { return UnitTextWithDegree(unit, "\xC2\xB0"); }
-std::string UnitText8Bit(uint8_t unit) { return UnitTextWithDegree(unit, "\xB0"); }
+std::string UnitText(uint8_t unit, const TSettings& settings) { return UnitTextWithDegree(unit, settings, "\xC2\xB0"); }
+std::string UnitText8Bit(uint8_t unit, const TSettings& settings) {
+  return UnitTextWithDegree(unit, settings, "\xB0");
+}
 
 std::string FormatValue(uint8_t unit, double value) {
   switch (unit) {
@@ -111,7 +111,7 @@ TRawVar::TRawVar(TVarList* owner, uint32_t id, const char* name, int32_t request
 }
 
 TVarHist* TRawVar::History() const {
-  TRecording* rec = CurrentRecording.load(std::memory_order_acquire);
+  const THistorySet* rec = Owner && Owner->Context ? Owner->Context->Recording.load(std::memory_order_acquire) : nullptr;
   return rec ? rec->HistoryFor(*this) : nullptr;
 }
 
@@ -246,7 +246,7 @@ bool TDisplayVar::ExportHistoryText(const std::string& fileName, const std::stri
   TStringFile f;
   if (!f.CreateNew(fileName)) return false;
   // Text files carry the 8-bit form of the unit and '.' as the decimal point.
-  std::string header = "Time(s)" + separator + "Value(" + UnitText8Bit(Unit) + ")";
+  std::string header = "Time(s)" + separator + "Value(" + UnitText8Bit(Unit, *Owner->Context->Settings) + ")";
   bool ok = f.WriteLine(header) == header.size() + 2;
   // One write per batch of lines rather than one per sample.
   std::string batch;
@@ -342,10 +342,27 @@ void TVarRefList::LoadFromIni(const std::string& section, const std::string& ini
 // ---------------------------------------------------------------------------------------------
 // TSensorList
 
+TSensorList::TSensorList(TCoreContext* context)
+    : ownContext_(context ? nullptr : std::make_unique<TCoreContext>()), Context(context ? *context : *ownContext_) {
+  Context.Sensors = this;
+}
+
 TSensorList::~TSensorList() {
   delete RawVars;
   delete DisplayVars;
+  if (Context.Sensors == this) Context.Sensors = nullptr;
 }
+
+// ---------------------------------------------------------------------------------------------
+// THistorySet
+
+TVarHist* THistorySet::HistoryById(int32_t id) const {
+  for (TVarHist* h : *this)
+    if (h->SensorId == id) return h;
+  return nullptr;
+}
+
+TVarHist* THistorySet::HistoryFor(const TVar& var) const { return HistoryById(static_cast<int32_t>(var.Id.load())); }
 
 TDisplayVar* TSensorList::FindDisplayByName(const std::string& name) const {
   for (TVar* v : *DisplayVars)

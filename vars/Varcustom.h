@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "vars/Relaxed.h"
+#include <memory>
+
+#include "base/Relaxed.h"
+#include "vars/Context.h"
 #include "vars/Tobjlist.h"
 
 class TVarList;
@@ -41,9 +44,9 @@ enum : uint8_t {
 };
 
 // The unit's text as shown on screen (UTF-8; the degree sign is "°").
-std::string UnitText(uint8_t unit);
+std::string UnitText(uint8_t unit, const TSettings& settings);
 // The unit's text in the 8-bit form written to text files (the degree sign is the byte 0xB0).
-std::string UnitText8Bit(uint8_t unit);
+std::string UnitText8Bit(uint8_t unit, const TSettings& settings);
 // The value formatted as the unit prescribes; empty for an unknown unit.
 std::string FormatValue(uint8_t unit, double value);
 
@@ -116,6 +119,10 @@ class TDisplayVar : public TVar {
 
  protected:
   uint16_t SourceRaw() const;
+  // What the conversions read from the catalogue's context.
+  const TSettings& Cfg() const;
+  double SpeedK() const;
+  bool Map3Bar() const;
   void SetRange(double lo, double hi, double tick) {
     RangeMin = lo;
     RangeMax = hi;
@@ -125,7 +132,10 @@ class TDisplayVar : public TVar {
 
 class TVarList : public TObjList<TVar> {
  public:
-  TVarList() : TObjList<TVar>(true) {}
+  explicit TVarList(TCoreContext* context = nullptr) : TObjList<TVar>(true), Context(context) {}
+  // Where the variables find the settings, the ECU type and the current recording; none for a
+  // list that stands alone (its variables then have no history).
+  TCoreContext* const Context;
   TVar* FindById(uint32_t id) const;
 };
 
@@ -161,13 +171,20 @@ class TBitMaskVar;
 
 class TSensorList {
  public:
-  TSensorList() = default;
+  // context: what the variables read; none gives the catalogue a context of its own with the
+  // default settings. The context's Sensors becomes this catalogue.
+  explicit TSensorList(TCoreContext* context = nullptr);
   ~TSensorList();
   TSensorList(const TSensorList&) = delete;
   TSensorList& operator=(const TSensorList&) = delete;
 
-  TVarList* RawVars = new TVarList;
-  TVarList* DisplayVars = new TVarList;
+ private:
+  std::unique_ptr<TCoreContext> ownContext_;
+
+ public:
+  TCoreContext& Context;
+  TVarList* RawVars = new TVarList(&Context);
+  TVarList* DisplayVars = new TVarList(&Context);
 
   // Variables addressed by role.
   TRawVar* RawRevs = nullptr;

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "CliSupport.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 namespace {
 

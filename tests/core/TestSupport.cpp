@@ -19,19 +19,19 @@ TTempDir::~TTempDir() {
 void CatalogueTest::SetUp() {
   config_ = std::make_unique<TConfig>(dir_.File("Revscope.ini"), dir_.Path());
   config_->MachinePath = dir_.File("machine/Settings.ini");
-  Config = config_.get();
+  core_.Settings = config_.get();
   ecu_ = std::make_unique<TECUType>();
-  ECUType = ecu_.get();
-  sensors_ = std::make_unique<TSensorList>();
+  core_.EcuType = ecu_.get();
+  core_.Recordings = &recordings_;
+  sensors_ = std::make_unique<TSensorList>(&core_);
   sensors_->BuildVariables();
   sensors_->SetDefaultRanges();
 }
 
 void CatalogueTest::TearDown() {
-  CurrentRecording.store(nullptr);
+  SetCurrentRecording(core_, nullptr);
+  recordings_.Clear();
   sensors_.reset();
-  ECUType = nullptr;
-  Config = nullptr;
 }
 
 std::string ReadFileBytes(const std::string& path) {

@@ -23,14 +23,16 @@ class TTempDir {
   std::string path_;
 };
 
-// The catalogue, default settings (kept in a scratch folder) and an ECU type, published as the
-// program's globals for the test's lifetime.
+// The catalogue with default settings (kept in a scratch folder) and an ECU type, all in the
+// test's own core context; recordings the test creates go into recordings_.
 class CatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
 
   TTempDir dir_;
+  TCoreContext core_;
+  TRecordingList recordings_;
   std::unique_ptr<TSensorList> sensors_;
   std::unique_ptr<TConfig> config_;
   std::unique_ptr<TECUType> ecu_;

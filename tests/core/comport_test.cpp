@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "ecu/Tcomport.h"
 
 namespace {

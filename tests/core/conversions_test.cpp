@@ -36,14 +36,14 @@ TEST(UnitFormat, DecimalFormats) {
 using Units = CatalogueTest;
 
 TEST_F(Units, TextsFollowTheSettingsAtTheMomentOfTheCall) {
-  EXPECT_EQ(UnitText(2), "\xC2\xB0" "F");
-  EXPECT_EQ(UnitText(6), "mph");
+  EXPECT_EQ(UnitText(2, *config_), "\xC2\xB0" "F");
+  EXPECT_EQ(UnitText(6, *config_), "mph");
   config_->TemperatureUnit = 1;
   config_->SpeedUnit = 1;
-  EXPECT_EQ(UnitText(2), "\xC2\xB0" "C");
-  EXPECT_EQ(UnitText(6), "kph");
-  EXPECT_EQ(UnitText8Bit(2), "\xB0" "C");
-  EXPECT_EQ(UnitText8Bit(5), "\xB0");
+  EXPECT_EQ(UnitText(2, *config_), "\xC2\xB0" "C");
+  EXPECT_EQ(UnitText(6, *config_), "kph");
+  EXPECT_EQ(UnitText8Bit(2, *config_), "\xB0" "C");
+  EXPECT_EQ(UnitText8Bit(5, *config_), "\xB0");
 }
 
 TEST_F(Units, FixedTexts) {
@@ -51,10 +51,10 @@ TEST_F(Units, FixedTexts) {
                             "%", "", "", "", "", "rpm", "g", "m", "ft", "L", "A/F"};
   for (int u = 0; u <= 22; ++u) {
     if (expected[u]) {
-      EXPECT_EQ(UnitText(static_cast<uint8_t>(u)), expected[u]) << u;
+      EXPECT_EQ(UnitText(static_cast<uint8_t>(u), *config_), expected[u]) << u;
     }
   }
-  EXPECT_EQ(UnitText(23), "?");
+  EXPECT_EQ(UnitText(23, *config_), "?");
 }
 
 TEST(ConversionFunctions, EnginePeriods) {
@@ -125,7 +125,7 @@ TEST_F(Classes, ThreeBarMapSensor) {
 TEST_F(Classes, ElevationAtSeaLevelPressureIsZero) {
   TDisplayVar* elevation = sensors_->FindDisplay(1125);
   // Choose the sea-level pressure equal to what raw 200 reads.
-  double bar = MapVoltsToBar(ByteToVolts(200));
+  double bar = MapVoltsToBar(ByteToVolts(200), false);
   config_->BaroSeaLevelPressure = bar * 1000;
   EXPECT_NEAR(elevation->Convert(19, 200), 0, 1e-9);
   config_->BaroSeaLevelPressure = 1013;
@@ -159,9 +159,9 @@ TEST_F(Classes, RoadSpeedWithTheFamilyConstant) {
 
 TEST_F(Classes, SpeedRawFollowsFamily) {
   ecu_->SetFamily(FAMILY_ANY);
-  EXPECT_DOUBLE_EQ(SpeedRawToKmh(10000), 100);
+  EXPECT_DOUBLE_EQ(SpeedRawToKmh(10000, ecu_->SpeedConstant), 100);
   ecu_->SetFamily(FAMILY_OBD0);
-  EXPECT_DOUBLE_EQ(SpeedRawToKmh(10000), 18.28);
+  EXPECT_DOUBLE_EQ(SpeedRawToKmh(10000, ecu_->SpeedConstant), 18.28);
 }
 
 TEST_F(Classes, TemperatureInBothScales) {
@@ -300,12 +300,12 @@ TEST_F(Classes, AutoRangeFromHistoryWidensToTheData) {
   TVarHist* h = rec.HistoryFor(*sensors_->RawRevs);
   h->Append(0, 1875);   // 1000 rpm
   h->Append(10, 187);   // 10026 rpm
-  CurrentRecording.store(&rec);
+  SetCurrentRecording(core_, &rec);
   sensors_->Revs->AutoRangeFromHistory();
   EXPECT_DOUBLE_EQ(sensors_->Revs->RangeMax, 10527);  // trunc(10026 * 1.05)
   EXPECT_DOUBLE_EQ(sensors_->Revs->RangeMin, 0);
   EXPECT_DOUBLE_EQ(sensors_->Revs->Tick, 4096);
-  CurrentRecording.store(nullptr);
+  SetCurrentRecording(core_, nullptr);
   sensors_->Revs->AutoRangeFromHistory();  // no recording: the defaults
   EXPECT_DOUBLE_EQ(sensors_->Revs->RangeMax, 8500);
 }
@@ -319,7 +319,7 @@ TEST_F(Classes, AccelerationFromTheHistory) {
   h->Append(50000, 1000);
   h->Append(100000, 3600);  // 36 km/h after 1 s: 10 m/s^2
   h->Append(150000, 3600);
-  CurrentRecording.store(&rec);
+  SetCurrentRecording(core_, &rec);
   TDisplayVar* accel = sensors_->Acceleration;
   EXPECT_NEAR(accel->GetValueAtIndex(18, 0), 10 * 0.10200750775257059, 1e-9);
   EXPECT_EQ(accel->GetValueAtIndex(18, 2), 0);  // no sample two further on
@@ -328,7 +328,7 @@ TEST_F(Classes, AccelerationFromTheHistory) {
   h->SampleAt(0.0);
   sensors_->RawSpeed->RawValue = 0;
   EXPECT_NEAR(accel->GetValue(18), 10 * 0.10200750775257059, 1e-9);
-  CurrentRecording.store(nullptr);
+  SetCurrentRecording(core_, nullptr);
   EXPECT_EQ(accel->GetValue(18), 0);
 }
 

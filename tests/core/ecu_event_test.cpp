@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "ecu/TEvent.h"
+#include "base/TEvent.h"
 
 using namespace std::chrono_literals;
 

@@ -56,8 +56,8 @@ TEST_F(DatalogPreset, AllEnablesEverySourceOfADisplayVariable) {
 }
 
 TEST_F(DatalogPreset, TheSpeedSourceIsFollowedAfterTheFamilyChanges) {
-  ECUType->SetModel(2);
-  sensors_->ApplyEcuType(ECUType->Family);
+  ecu_->SetModel(2);
+  sensors_->ApplyEcuType(ecu_->Family);
   SetAll(0);
   ApplyDatalogPreset(*sensors_, TDatalogPreset::Performance);
   EXPECT_TRUE(Polled().count(19));

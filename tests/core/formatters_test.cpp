@@ -37,14 +37,14 @@ TEST(FormatAxisTime, DropsLeadingZeroUnitsAndPadsToTwoPlaces) {
 class UnitTexts : public CatalogueTest {};
 
 TEST_F(UnitTexts, FollowTheSettings) {
-  Config->SpeedUnit = 0;
-  Config->TemperatureUnit = 0;
-  EXPECT_EQ(SpeedUnitText(), "mph");
-  EXPECT_EQ(TemperatureUnitText(), "\xC2\xB0" "F");
-  Config->SpeedUnit = 1;
-  Config->TemperatureUnit = 1;
-  EXPECT_EQ(SpeedUnitText(), "kph");
-  EXPECT_EQ(TemperatureUnitText(), "\xC2\xB0" "C");
+  config_->SpeedUnit = 0;
+  config_->TemperatureUnit = 0;
+  EXPECT_EQ(SpeedUnitText(*config_), "mph");
+  EXPECT_EQ(TemperatureUnitText(*config_), "\xC2\xB0" "F");
+  config_->SpeedUnit = 1;
+  config_->TemperatureUnit = 1;
+  EXPECT_EQ(SpeedUnitText(*config_), "kph");
+  EXPECT_EQ(TemperatureUnitText(*config_), "\xC2\xB0" "C");
 }
 
 }  // namespace

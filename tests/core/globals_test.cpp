@@ -22,7 +22,7 @@ TEST(Globals, InitCreatesEverythingAndUnInitClearsEverything) {
   EXPECT_EQ(&GraphSensorList->Vars, SensorList->DisplayVars);
   ASSERT_NE(RecordingList, nullptr);
   EXPECT_EQ(RecordingList->Count(), 0);
-  EXPECT_EQ(CurrentRecording.load(), nullptr);  // no arguments: nothing loaded
+  EXPECT_EQ(CurrentRecording(), nullptr);  // no arguments: nothing loaded
   ASSERT_NE(Config, nullptr);
   EXPECT_EQ(Config->IniPath, WinApp->IniPath());
   ASSERT_NE(RecentFiles, nullptr);

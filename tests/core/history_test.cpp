@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "ecu/Thighrestimer.h"
+#include "base/Thighrestimer.h"
 #include "recording/Tbinfile.h"
 #include "vars/Tobjlist.h"
 
@@ -42,12 +42,11 @@ std::string BlockHeader(uint32_t length, uint32_t magic, int32_t count, int32_t 
 
 class History : public ::testing::Test {
  protected:
-  TVarList vars_;
   TTempDir dir_;
 };
 
 TEST_F(History, EmptyHistory) {
-  TVarHist h(vars_, 4);
+  TVarHist h(4);
   EXPECT_EQ(h.Count(), 0);
   EXPECT_EQ(h.IndexAt(1.0), -1);
   EXPECT_FALSE(h.SampleAt(1.0).has_value());
@@ -63,7 +62,7 @@ TEST_F(History, EmptyHistory) {
 }
 
 TEST_F(History, LookupByTime) {
-  TVarHist h(vars_, 1);
+  TVarHist h(1);
   // Times 100, 200, 200, 200, 300 ticks.
   for (uint32_t t : {100u, 200u, 200u, 200u, 300u}) h.Append(t, static_cast<uint16_t>(t));
   EXPECT_EQ(h.IndexAt(0.0), 0);        // before the first sample: the first sample
@@ -80,7 +79,7 @@ TEST_F(History, LookupByTime) {
 }
 
 TEST_F(History, KeyIsTruncatedNotRounded) {
-  TVarHist h(vars_, 1);
+  TVarHist h(1);
   h.Append(1, 10);
   h.Append(2, 20);
   EXPECT_EQ(h.IndexAt(0.000015), 0);  // key 1
@@ -88,7 +87,7 @@ TEST_F(History, KeyIsTruncatedNotRounded) {
 }
 
 TEST_F(History, TimesAndRawValues) {
-  TVarHist h(vars_, 1);
+  TVarHist h(1);
   h.Append(123456, 0xBEEF);
   EXPECT_DOUBLE_EQ(h.TimeOf(0), 1.23456);
   EXPECT_EQ(h.RawOf(0), 0xBEEF);
@@ -97,7 +96,7 @@ TEST_F(History, TimesAndRawValues) {
 }
 
 TEST_F(History, GrowsByBlocksAndKeepsSamples) {
-  TVarHist h(vars_, 1);
+  TVarHist h(1);
   for (uint32_t i = 0; i < 1350; ++i) h.Append(i, static_cast<uint16_t>(i));
   EXPECT_EQ(h.Capacity(), 1350);
   h.Append(1350, 1350);
@@ -109,7 +108,7 @@ TEST_F(History, GrowsByBlocksAndKeepsSamples) {
 }
 
 TEST_F(History, EnsureCapacity) {
-  TVarHist h(vars_, 1);
+  TVarHist h(1);
   h.EnsureCapacity(1350);
   EXPECT_EQ(h.Capacity(), 1350);
   h.EnsureCapacity(1351);
@@ -123,7 +122,7 @@ TEST_F(History, EnsureCapacity) {
 TEST_F(History, MatchesTheBisectionOnSortedTimesWithTies) {
   std::mt19937 rng(7);
   for (int round = 0; round < 20; ++round) {
-    TVarHist h(vars_, 1);
+    TVarHist h(1);
     std::vector<uint32_t> times;
     uint32_t t = rng() % 50;
     int n = static_cast<int>(rng() % 6000);
@@ -147,7 +146,7 @@ TEST_F(History, MatchesTheBisectionOnSortedTimesWithTies) {
 }
 
 TEST_F(History, MatchesTheBisectionAfterTheTickCounterWraps) {
-  TVarHist h(vars_, 1);
+  TVarHist h(1);
   std::vector<uint32_t> times;
   uint32_t t = 0xFFFFFFFFu - 5000 * 7;
   for (int i = 0; i < 9000; ++i) {
@@ -166,7 +165,7 @@ TEST_F(History, MatchesTheBisectionAfterTheTickCounterWraps) {
 // File blocks
 
 TEST_F(History, BlockRoundTripIsByteExact) {
-  TVarHist h(vars_, 161);
+  TVarHist h(161);
   for (uint32_t i = 0; i < 3000; ++i) h.Append(i * 37 + 0x01020304, static_cast<uint16_t>(i * 11));
   TBinFile out;
   ASSERT_TRUE(out.CreateNew(dir_.File("h.bin")));
@@ -178,7 +177,7 @@ TEST_F(History, BlockRoundTripIsByteExact) {
   // Sample 1: time 0x01020304 + 37 = 0x01020329, raw 11, little-endian.
   EXPECT_EQ(bytes.substr(128 + 6, 6), std::string("\x29\x03\x02\x01\x0B\x00", 6));
 
-  TVarHist back(vars_, 0);
+  TVarHist back(0);
   TBinFile in;
   ASSERT_TRUE(in.OpenExisting(dir_.File("h.bin")));
   ASSERT_TRUE(back.ReadFrom(in));
@@ -214,12 +213,12 @@ void ExpectRead(const std::string& path, const ReadCase& c, TVarHist& h) {
 }
 
 TEST_F(History, ShortBlockHeaderIsAPlainFalse) {
-  TVarHist h(vars_, 0);
+  TVarHist h(0);
   ExpectRead(dir_.File("short"), {std::string(100, '\0'), false, nullptr}, h);
 }
 
 TEST_F(History, WrongLengthIsCheckedBeforeTheMagic) {
-  TVarHist h(vars_, 0);
+  TVarHist h(0);
   ExpectRead(dir_.File("len"), {BlockHeader(64, 12360, 0, 1), false, "Could not read recording - history size incorrect"},
              h);
   ExpectRead(dir_.File("both"), {BlockHeader(64, 0, 0, 1), false, "Could not read recording - history size incorrect"},
@@ -229,14 +228,14 @@ TEST_F(History, WrongLengthIsCheckedBeforeTheMagic) {
 }
 
 TEST_F(History, TruncatedRecords) {
-  TVarHist h(vars_, 0);
+  TVarHist h(0);
   std::string bytes = BlockHeader(128, 12360, 3, 1) + std::string(6 * 2 + 4, '\x01');
   ExpectRead(dir_.File("trunc"), {bytes, false, "Could not read recording - file truncated"}, h);
 }
 
 TEST_F(History, CountsFixCapacityLikeEnsureCapacity) {
   for (auto [count, capacity] : {std::pair{1351, 2700}, std::pair{2700, 4050}, std::pair{1, 1350}, std::pair{0, 1350}}) {
-    TVarHist h(vars_, 0);
+    TVarHist h(0);
     std::string bytes = BlockHeader(128, 12360, count, 5) + std::string(static_cast<size_t>(count) * 6, '\0');
     ExpectRead(dir_.File("cap"), {bytes, true, nullptr}, h);
     EXPECT_EQ(h.Count(), count);
@@ -246,42 +245,32 @@ TEST_F(History, CountsFixCapacityLikeEnsureCapacity) {
 
 TEST_F(History, HostileCountsFailWithoutTakingMemory) {
   {
-    TVarHist h(vars_, 0);
+    TVarHist h(0);
     // Two billion samples promised, twelve bytes present.
     std::string bytes = BlockHeader(128, 12360, 2000000000, 5) + std::string(12, '\0');
     ExpectRead(dir_.File("huge"), {bytes, false, "Could not read recording - file truncated"}, h);
     EXPECT_LE(h.AllocatedBytes(), 64u * 1024u);
   }
   {
-    TVarHist h(vars_, 0);
+    TVarHist h(0);
     ExpectRead(dir_.File("neg"),
                {BlockHeader(128, 12360, -5, 5), false, "Could not read recording - history size incorrect"}, h);
   }
 }
 
 TEST_F(History, MemoryFollowsTheSamplesActuallyHeld) {
-  TVarHist empty(vars_, 1);
+  TVarHist empty(1);
   EXPECT_EQ(empty.Capacity(), 1350);
   EXPECT_LT(empty.AllocatedBytes(), 512u);  // a recording may hold thousands of unused histories
-  TVarHist one(vars_, 1);
+  TVarHist one(1);
   one.Append(1, 1);
   EXPECT_LT(one.AllocatedBytes(), 12u * 1024u);
   one.EnsureCapacity(1'000'000);  // capacity is bookkeeping; memory comes with the samples
   EXPECT_EQ(one.Capacity(), 1'000'350);
   EXPECT_LT(one.AllocatedBytes(), 12u * 1024u);
-  TVarHist big(vars_, 1);
+  TVarHist big(1);
   for (uint32_t i = 0; i < 2'000'000; ++i) big.Append(i, 0);
   EXPECT_LT(static_cast<double>(big.AllocatedBytes()) / big.Count(), 6.5);
-}
-
-TEST_F(History, VariableById) {
-  TVarList list;
-  auto* v = new TRawVar(&list, 9, "MAP", 7, 20, 0);
-  list.Add(v);
-  TVarHist h(list, 9);
-  EXPECT_EQ(h.Variable(), v);
-  h.SensorId = 10;
-  EXPECT_EQ(h.Variable(), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -312,7 +301,7 @@ TEST_F(History, BinFileBasics) {
 
 TEST_F(History, ReadersSeeOnlyCompleteSamplesWhileAppending) {
   constexpr int32_t kSamples = 2'000'000;
-  TVarHist h(vars_, 1);
+  TVarHist h(1);
   std::atomic<bool> done{false};
   std::atomic<int64_t> checked{0};
   std::atomic<bool> bad{false};

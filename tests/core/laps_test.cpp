@@ -30,16 +30,16 @@ TEST_F(Laps, ComeFromTheLapHistoryOfTheCurrentRecording) {
   std::unique_ptr<TRecording> two(MakeRecording("two", 200000, {{158, {{6550000, 1}, {12825000, 2}}}}));
   std::unique_ptr<TRecording> none(MakeRecording("none", 200000, {{1, {{0, 1}}}}));
   EXPECT_TRUE(LapRows(*sensors_).empty());
-  CurrentRecording.store(five.get());
+  SetCurrentRecording(core_, five.get());
   EXPECT_EQ(LapRows(*sensors_).size(), 5u);
-  CurrentRecording.store(two.get());
+  SetCurrentRecording(core_, two.get());
   auto rows = LapRows(*sensors_);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].TimeText, "65.5");
   EXPECT_EQ(rows[1].TimeText, "62.75");
-  CurrentRecording.store(none.get());
+  SetCurrentRecording(core_, none.get());
   EXPECT_TRUE(LapRows(*sensors_).empty());
-  CurrentRecording.store(nullptr);
+  SetCurrentRecording(core_, nullptr);
   EXPECT_TRUE(LapRows(*sensors_).empty());
 }
 

@@ -46,7 +46,7 @@ class Playback : public RecordingTest {
  protected:
   void SetUp() override {
     RecordingTest::SetUp();
-    player_ = std::make_unique<TPlayThreadRS>(&target_);
+    player_ = std::make_unique<TPlayThreadRS>(core_, false, &target_);
   }
   void TearDown() override {
     player_.reset();
@@ -55,8 +55,8 @@ class Playback : public RecordingTest {
   // Revs (id 1) at 1 s and 2 s; TPS (id 6) at 0.5 s; MAP (id 9) without samples.
   TRecording* Current(uint32_t lengthMs) {
     TRecording* rec = MakeRecording("play", lengthMs, {{1, {{100000, 1000}, {200000, 2000}}}, {6, {{50000, 77}}}, {9, {}}});
-    RecordingList->Add(rec);
-    CurrentRecording.store(rec);
+    recordings_.Add(rec);
+    SetCurrentRecording(core_, rec);
     return rec;
   }
   bool WaitStopped(std::chrono::milliseconds timeout = 5s) {
@@ -255,6 +255,7 @@ TEST_F(Playback, WithoutATargetNothingIsPosted) {
 // A player whose refresh hook blocks, holding the loop inside a pass over the recording.
 class TBlockingPlayer : public TPlayThread {
  public:
+  explicit TBlockingPlayer(TCoreContext& core) : TPlayThread(core) { Start(); }
   ~TBlockingPlayer() override {
     Open();
     Terminate();
@@ -287,13 +288,13 @@ class TBlockingPlayer : public TPlayThread {
 
 TEST_F(Playback, ReleasingWaitsUntilThePassInProgressHasEnded) {
   player_.reset();
-  TBlockingPlayer player;
+  TBlockingPlayer player(core_);
   TRecording* rec = Current(600000);
   player.Play();
   player.WaitInside();
   std::atomic<bool> sawInside{true};
   std::thread closer([&] {
-    CurrentRecording.store(nullptr);
+    SetCurrentRecording(core_, nullptr);
     ReleaseRecording(rec);
     sawInside = player.inside.load();
   });
@@ -311,24 +312,24 @@ TEST_F(Playback, ClosingTheRecordingBeingPlayedIsSafe) {
     player_->SetCurrentTime(round * 10.0);
     player_->Play();
     std::this_thread::sleep_for(std::chrono::milliseconds(round % 4));
-    CloseRecording(rec);
+    CloseRecording(core_, rec);
     EXPECT_FALSE(player_->IsPlaying());
-    EXPECT_NE(CurrentRecording.load(), rec);
+    EXPECT_NE(CurrentRecordingOf(core_), rec);
     player_->Play();  // plays the recording that became current
     std::this_thread::sleep_for(1ms);
-    CloseRecording(CurrentRecording.load());
+    CloseRecording(core_, CurrentRecordingOf(core_));
   }
-  EXPECT_EQ(CurrentRecording.load(), nullptr);
+  EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
 }
 
 TEST_F(Playback, RefreshStopsAndResetsThePlayer) {
   Current(600000);
-  PlayThread = player_.get();
+  core_.Player = player_.get();
   player_->SetSpeed(6);
   player_->SetCurrentTime(42);
   player_->Play();
-  RefreshRecordings();
-  PlayThread = nullptr;
+  RefreshRecordings(core_);
+  core_.Player = nullptr;
   EXPECT_FALSE(player_->IsPlaying());
   EXPECT_EQ(player_->CurrentTime(), 0.0);
   EXPECT_EQ(player_->SpeedStep(), 4);

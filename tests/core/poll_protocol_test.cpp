@@ -33,8 +33,7 @@ class TMessageLog : public TMessageTarget {
 // The poll thread's steps, run on the test's own thread.
 class TStepPoll : public TPollThreadRS {
  public:
-  TStepPoll(TMessageTarget* target, TSensorList* sensors, TECUType* ecu, const TConfig* config)
-      : TPollThreadRS(true, target, sensors, ecu, config) {}
+  TStepPoll(TMessageTarget* target, TCoreContext& core) : TPollThreadRS(core, true, target) {}
   using TPollThread::BeginConnection;
   using TPollThread::CommsError;
   using TPollThread::EndConnection;
@@ -67,7 +66,7 @@ class PollProtocol : public CatalogueTest {
     CatalogueTest::SetUp();
     sim_ = std::make_shared<TSimDevice>(2);
     sim_->SetFixedClock(20.0);  // accelerating: every value well away from zero
-    poll_ = std::make_unique<TStepPoll>(&log_, sensors_.get(), ecu_.get(), config_.get());
+    poll_ = std::make_unique<TStepPoll>(&log_, core_);
     poll_->Port()->SetDevice(sim_);
     ASSERT_TRUE(poll_->Port()->Open());
   }
@@ -106,8 +105,8 @@ TEST_F(PollProtocol, ConnectingRaisesDtrAndRtsAndAppliesTheReportedEcuType) {
   poll_->BeginConnection();
   EXPECT_TRUE(sim_->DTR());
   EXPECT_TRUE(sim_->RTS());
-  EXPECT_EQ(ECUType->Model, 2);
-  EXPECT_EQ(ECUType->Family, FAMILY_OBD1);
+  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
   EXPECT_EQ(sensors_->RawSpeed->Id, 19u);
   EXPECT_EQ(sensors_->RawSpeed->RequestCode, 9);
   EXPECT_EQ(Sent(), std::vector<uint8_t>{0xFE});
@@ -116,7 +115,7 @@ TEST_F(PollProtocol, ConnectingRaisesDtrAndRtsAndAppliesTheReportedEcuType) {
 TEST_F(PollProtocol, AnAnyEcuRewiresTheSpeedVariableBack) {
   sim_->WithEcu([](TSimEcu& e) { e.SetModel(4); });
   ASSERT_TRUE(poll_->ReadECUType());
-  EXPECT_EQ(ECUType->Family, FAMILY_ANY);
+  EXPECT_EQ(ecu_->Family, FAMILY_ANY);
   EXPECT_EQ(sensors_->RawSpeed->Id, 161u);
 }
 
@@ -125,7 +124,7 @@ TEST_F(PollProtocol, AnUnansweredIdentificationLeavesTheEcuTypeAndCountsOneError
     if (ex.Request == 0xFE) ex.Reply.clear();
   });
   EXPECT_FALSE(poll_->ReadECUType());
-  EXPECT_EQ(ECUType->Family, FAMILY_UNKNOWN);
+  EXPECT_EQ(ecu_->Family, FAMILY_UNKNOWN);
   EXPECT_EQ(sensors_->RawSpeed->Id, 161u);
   EXPECT_EQ(poll_->ErrorCount(), 1);
 }
@@ -401,7 +400,9 @@ TEST(PollProtocolEmpty, AnEmptyListPollsNothingAndCompletesOnEveryPass) {
   TECUType ecu;
   TTempDir dir;
   TConfig config(dir.File("Revscope.ini"), dir.Path());
-  TStepPoll poll(nullptr, &empty, &ecu, &config);
+  empty.Context.Settings = &config;
+  empty.Context.EcuType = &ecu;
+  TStepPoll poll(nullptr, empty.Context);
   auto sim = std::make_shared<TSimDevice>();
   poll.Port()->SetDevice(sim);
   ASSERT_TRUE(poll.Port()->Open());

@@ -81,7 +81,7 @@ class PollThread : public CatalogueTest {
     CatalogueTest::SetUp();
     sim_ = std::make_shared<TSimDevice>(2);
     sim_->SetReplyLatencyUs(100);  // gentle on the machine: about 5000 exchanges a second
-    poll_ = std::make_unique<TPollThreadRS>(false, &log_, sensors_.get(), ecu_.get(), config_.get());
+    poll_ = std::make_unique<TPollThreadRS>(core_, false, &log_);
     poll_->Port()->SetDevice(sim_);
   }
   void TearDown() override {
@@ -118,7 +118,7 @@ class PollThread : public CatalogueTest {
 TEST_F(PollThread, ALoggingRunConnectsRecordsStopsAndDisconnects) {
   Connect();
   ASSERT_TRUE(log_.WaitFor(WM_POLL_CONNECTED));
-  EXPECT_EQ(ECUType->Family, FAMILY_OBD1);
+  EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
   TRecording* rec = NewRecording();
   poll_->Record(rec);
   ASSERT_TRUE(WaitUntil([&] { return Samples(rec, 1) >= 20 && rec->LengthMs > 0; }));
@@ -312,7 +312,7 @@ TEST_F(PollThreadPty, ASimulatorOnAPseudoTerminalIsPolledAndItsHangUpEndsTheLink
   TWaitingLog log;
   TRecording rec(*sensors_->RawVars);
   rec.CreateHistories();
-  TPollThreadRS poll(false, &log, sensors_.get(), ecu_.get(), config_.get());
+  TPollThreadRS poll(core_, false, &log);
   poll.Port()->SetDevicePath(sim.SlavePath());
   poll.PollThread_OpenSerialPort();
   poll.PollThread_Connect();

@@ -1,6 +1,6 @@
 // The recent-files list kept in the INI file.
 #include "TestSupport.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 #include "app/Recent.h"
 
 namespace {

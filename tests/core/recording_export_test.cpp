@@ -19,14 +19,14 @@ TEST_F(Export, WritesTimesAndValuesWithPercentFTabAndCrLf) {
   std::unique_ptr<TRecording> rec(MakeRecording("R", 20000, {{1, {{1, 0x2000}, {1234567, 0x1000}}}}));
   const std::string path = dir_.File("revs.tdf");
   ASSERT_TRUE(ExportVariable(*rec, *sensors_->Revs, path));
-  CurrentRecording.store(rec.get());
+  SetCurrentRecording(core_, rec.get());
   std::string expected = "Time(s)\tValue(rpm)\r\n";
   char line[128];
   std::snprintf(line, sizeof line, "0.000010\t%f\r\n", sensors_->Revs->Convert(sensors_->Revs->Unit, 0x2000));
   expected += line;
   std::snprintf(line, sizeof line, "12.345670\t%f\r\n", sensors_->Revs->Convert(sensors_->Revs->Unit, 0x1000));
   expected += line;
-  CurrentRecording.store(nullptr);
+  SetCurrentRecording(core_, nullptr);
   EXPECT_EQ(ReadFileBytes(path), expected);
 }
 
@@ -41,9 +41,9 @@ TEST_F(Export, NegativeValuesKeepTheirSign) {
 TEST_F(Export, TheDegreeSignIsOneByteAndUnitsFollowTheSettings) {
   std::unique_ptr<TRecording> rec(MakeRecording("R", 1, {{4, {{0, 100}}}}));
   TDisplayVar* water = sensors_->WaterTemp;
-  Config->TemperatureUnit = 1;
+  config_->TemperatureUnit = 1;
   ASSERT_TRUE(ExportVariable(*rec, *water, dir_.File("c.tdf")));
-  Config->TemperatureUnit = 0;
+  config_->TemperatureUnit = 0;
   ASSERT_TRUE(ExportVariable(*rec, *water, dir_.File("f.tdf")));
   std::string c = ReadFileBytes(dir_.File("c.tdf"));
   std::string f = ReadFileBytes(dir_.File("f.tdf"));
@@ -64,9 +64,9 @@ TEST_F(Export, ARecordingThatIsNotCurrentIsReadAndTheCurrentOneRestored) {
   TRecording* current = AddRecording("current");
   TRecording* other = AddRecording("other");
   other->History(0)->Append(500000, 0x3000);
-  CurrentRecording.store(current);
+  SetCurrentRecording(core_, current);
   ASSERT_TRUE(ExportVariable(*other, *sensors_->Revs, dir_.File("o.tdf")));
-  EXPECT_EQ(CurrentRecording.load(), current);
+  EXPECT_EQ(CurrentRecordingOf(core_), current);
   auto lines = ReadFileBytes(dir_.File("o.tdf"));
   EXPECT_NE(lines.find("\r\n5.000000\t"), std::string::npos);  // the other recording's second sample
 }
@@ -109,7 +109,7 @@ TEST_F(Export, AFileThatCannotBeWrittenStopsTheExport) {
   EXPECT_FALSE(ok);
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(errors_, std::vector<std::string>{"Could not export history"});
-  EXPECT_EQ(Config->FileDir, dir_.File("missing"));
+  EXPECT_EQ(config_->FileDir, dir_.File("missing"));
 }
 
 }  // namespace

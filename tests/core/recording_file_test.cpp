@@ -29,7 +29,7 @@ class RecordingFile : public RecordingTest {
 // Writing
 
 TEST_F(RecordingFile, WritesTheHeaderAndNonEmptyHistoriesByteForByte) {
-  ECUType->SetModel(2);
+  ecu_->SetModel(2);
   std::unique_ptr<TRecording> rec(
       MakeRecording("Recording #1", 123456, {{1, {{0, 0x1234}, {100, 0xBEEF}}}, {4, {}}, {9, {{7, 3}}}}));
   ASSERT_TRUE(rec->Modified);
@@ -120,7 +120,7 @@ TEST_F(RecordingFile, AWrongMagicIsReported) {
   EXPECT_FALSE(ok);
   EXPECT_EQ(messages_, std::vector<std::string>{Message("recording header magic number incorrect")});
   // Nothing past the header was acted on.
-  EXPECT_EQ(ECUType->Model, 0);
+  EXPECT_EQ(ecu_->Model, 0);
 }
 
 TEST_F(RecordingFile, AFileThatCannotBeOpenedFailsWithoutAMessage) {
@@ -140,7 +140,7 @@ TEST_F(RecordingFile, ACorruptBlockFailsSilentlyAfterTheFamilySwitch) {
                   &ok);
   EXPECT_FALSE(ok);
   EXPECT_TRUE(messages_.empty());
-  EXPECT_EQ(ECUType->Family, FAMILY_OBD1);
+  EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
 }
 
 TEST_F(RecordingFile, BlockLengthIsCheckedBeforeItsMagicAndTruncationFails) {
@@ -199,15 +199,15 @@ TEST_F(RecordingFile, TheModelByteSwitchesTheFamilyBeforeHistoriesAreRead) {
   bool ok = false;
   auto obd1 = Load(RecHeader(2, 0, "", 2) + HistoryBlock(19, {{1, 1}}) + HistoryBlock(161, {{1, 1}}), &ok);
   ASSERT_TRUE(ok);
-  EXPECT_EQ(ECUType->Model, 2);
-  EXPECT_EQ(ECUType->Family, FAMILY_OBD1);
+  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
   EXPECT_EQ(sensors_->RawSpeed->Id, 19u);
   ASSERT_EQ(obd1->HistoryCount(), 1);
   EXPECT_EQ(obd1->History(0)->SensorId, 19);
 
   auto any = Load(RecHeader(2, 0, "", 4) + HistoryBlock(19, {{1, 1}}) + HistoryBlock(161, {{1, 1}}), &ok);
   ASSERT_TRUE(ok);
-  EXPECT_EQ(ECUType->Family, FAMILY_ANY);
+  EXPECT_EQ(ecu_->Family, FAMILY_ANY);
   ASSERT_EQ(any->HistoryCount(), 1);
   EXPECT_EQ(any->History(0)->SensorId, 161);
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "recording/Fileops.h"
+#include "app/Globals.h"
 #include "recording_support.h"
 
 namespace {
@@ -26,23 +27,23 @@ class RecordingManager : public RecordingTest {
 
 TEST_F(RecordingManager, ClosingTheOnlyRecordingLeavesNoneCurrent) {
   TRecording* rec = AddRecording("only");
-  CurrentRecording.store(rec);
-  EXPECT_EQ(MainWindowTitle(), "Revscope - ");
-  EXPECT_TRUE(CloseRecording(rec));
-  EXPECT_EQ(RecordingList->Count(), 0);
-  EXPECT_EQ(CurrentRecording.load(), nullptr);
+  SetCurrentRecording(core_, rec);
+  EXPECT_EQ(MainWindowTitle(core_), "Revscope - ");
+  EXPECT_TRUE(CloseRecording(core_, rec));
+  EXPECT_EQ(recordings_.Count(), 0);
+  EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
   EXPECT_EQ(refreshes_, 1);
-  EXPECT_EQ(MainWindowTitle(), "Revscope");
+  EXPECT_EQ(MainWindowTitle(core_), "Revscope");
 }
 
 TEST_F(RecordingManager, ClosingAnotherRecordingKeepsTheCurrentOne) {
   TRecording* a = AddRecording("a");
   TRecording* b = AddRecording("b");
-  CurrentRecording.store(b);
-  CloseRecording(a);
-  EXPECT_EQ(CurrentRecording.load(), b);
-  ASSERT_EQ(RecordingList->Count(), 1);
-  EXPECT_EQ(RecordingList->Items(0), b);
+  SetCurrentRecording(core_, b);
+  CloseRecording(core_, a);
+  EXPECT_EQ(CurrentRecordingOf(core_), b);
+  ASSERT_EQ(recordings_.Count(), 1);
+  EXPECT_EQ(recordings_.Items(0), b);
   EXPECT_EQ(refreshes_, 0);
   EXPECT_EQ(listRefreshes_, 1);
 }
@@ -52,27 +53,27 @@ TEST_F(RecordingManager, ClosingTheCurrentOneMakesTheFirstRemainingCurrent) {
   TRecording* b = AddRecording("b");
   TRecording* c = AddRecording("c");
   b->FileName = "/data/b.rec";
-  CurrentRecording.store(c);
-  CloseRecording(c);
-  EXPECT_EQ(CurrentRecording.load(), a);
-  CloseRecording(a);
-  EXPECT_EQ(CurrentRecording.load(), b);
-  EXPECT_EQ(MainWindowTitle(), "Revscope - /data/b.rec");
+  SetCurrentRecording(core_, c);
+  CloseRecording(core_, c);
+  EXPECT_EQ(CurrentRecordingOf(core_), a);
+  CloseRecording(core_, a);
+  EXPECT_EQ(CurrentRecordingOf(core_), b);
+  EXPECT_EQ(MainWindowTitle(core_), "Revscope - /data/b.rec");
   EXPECT_EQ(refreshes_, 2);
 }
 
 TEST_F(RecordingManager, ThreadsLetGoBeforeTheRecordingIsDestroyedAndItIsNoLongerCurrent) {
   TRecording* a = AddRecording("a");
   TRecording* b = AddRecording("b");
-  CurrentRecording.store(b);
+  SetCurrentRecording(core_, b);
   std::vector<std::string> seen;
   int handle = AddRecordingReleaser([&](TRecording* r) {
     // Still alive, already out of the list and of the current pointer.
-    seen.push_back(std::string(r->Description) + (CurrentRecording.load() == r ? " current" : " released") +
-                   (RecordingList->IndexOf(r) < 0 ? " unlisted" : " listed"));
+    seen.push_back(std::string(r->Description) + (CurrentRecordingOf(core_) == r ? " current" : " released") +
+                   (recordings_.IndexOf(r) < 0 ? " unlisted" : " listed"));
   });
-  CloseRecording(b);
-  CloseRecording(a);
+  CloseRecording(core_, b);
+  CloseRecording(core_, a);
   RemoveRecordingReleaser(handle);
   EXPECT_EQ(seen, (std::vector<std::string>{"b released unlisted", "a released unlisted"}));
 }
@@ -81,7 +82,7 @@ TEST_F(RecordingManager, ARecordingOutsideTheListIsNeitherReleasedNorDestroyed) 
   std::unique_ptr<TRecording> stray(MakeRecording("stray", 1, {}));
   int calls = 0;
   int handle = AddRecordingReleaser([&](TRecording*) { ++calls; });
-  EXPECT_TRUE(CloseRecording(stray.get()));
+  EXPECT_TRUE(CloseRecording(core_, stray.get()));
   RemoveRecordingReleaser(handle);
   EXPECT_EQ(calls, 0);
   EXPECT_STREQ(stray->Description, "stray");
@@ -95,7 +96,7 @@ class SaveQuery : public RecordingManager {
   void SetUp() override {
     RecordingManager::SetUp();
     rec_ = AddRecording("query");
-    CurrentRecording.store(rec_);
+    SetCurrentRecording(core_, rec_);
     RecManHooks.AskSave = [this](TRecording*) {
       ++asked_;
       return answer_;
@@ -115,45 +116,45 @@ class SaveQuery : public RecordingManager {
 
 TEST_F(SaveQuery, AnUnmodifiedRecordingClosesWithoutAsking) {
   rec_->Modified = false;
-  EXPECT_TRUE(QueryCloseRecording(rec_));
+  EXPECT_TRUE(QueryCloseRecording(core_, rec_));
   EXPECT_EQ(asked_, 0);
-  EXPECT_EQ(RecordingList->Count(), 0);
+  EXPECT_EQ(recordings_.Count(), 0);
 }
 
 TEST_F(SaveQuery, CancelKeepsTheRecordingOpenAndUnchanged) {
   answer_ = TSaveAnswer::Cancel;
-  EXPECT_FALSE(QueryCloseRecording(rec_));
+  EXPECT_FALSE(QueryCloseRecording(core_, rec_));
   EXPECT_EQ(asked_, 1);
   EXPECT_EQ(saveDialogs_, 0);
-  EXPECT_EQ(RecordingList->Count(), 1);
+  EXPECT_EQ(recordings_.Count(), 1);
   EXPECT_TRUE(rec_->Modified);
-  EXPECT_EQ(CurrentRecording.load(), rec_);
+  EXPECT_EQ(CurrentRecordingOf(core_), rec_);
 }
 
 TEST_F(SaveQuery, NoClosesWithoutSaving) {
   answer_ = TSaveAnswer::No;
-  EXPECT_TRUE(QueryCloseRecording(rec_));
+  EXPECT_TRUE(QueryCloseRecording(core_, rec_));
   EXPECT_EQ(saveDialogs_, 0);
-  EXPECT_EQ(RecordingList->Count(), 0);
+  EXPECT_EQ(recordings_.Count(), 0);
   EXPECT_FALSE(std::filesystem::exists(dir_.File("saved.rec")));
 }
 
 TEST_F(SaveQuery, YesSavesAddsToRecentFilesAndCloses) {
   answer_ = TSaveAnswer::Yes;
-  EXPECT_TRUE(QueryCloseRecording(rec_));
-  EXPECT_EQ(RecordingList->Count(), 0);
+  EXPECT_TRUE(QueryCloseRecording(core_, rec_));
+  EXPECT_EQ(recordings_.Count(), 0);
   EXPECT_TRUE(std::filesystem::exists(dir_.File("saved.rec")));
-  ASSERT_FALSE(RecentFiles->Files.empty());
-  EXPECT_EQ(RecentFiles->Files[0], dir_.File("saved.rec"));
+  ASSERT_FALSE(recent_->Files.empty());
+  EXPECT_EQ(recent_->Files[0], dir_.File("saved.rec"));
 }
 
 TEST_F(SaveQuery, YesWithACancelledOrFailedSaveKeepsItOpen) {
   answer_ = TSaveAnswer::Yes;
   saves_ = false;
-  EXPECT_FALSE(QueryCloseRecording(rec_));
+  EXPECT_FALSE(QueryCloseRecording(core_, rec_));
   EXPECT_EQ(saveDialogs_, 1);
-  EXPECT_EQ(RecordingList->Count(), 1);
-  EXPECT_TRUE(RecentFiles->Files.empty());
+  EXPECT_EQ(recordings_.Count(), 1);
+  EXPECT_TRUE(recent_->Files.empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -162,24 +163,24 @@ TEST_F(SaveQuery, YesWithACancelledOrFailedSaveKeepsItOpen) {
 TEST_F(RecordingManager, SelectingSwitchesAndRefreshesOnlyOnAChange) {
   TRecording* a = AddRecording("a");
   TRecording* b = AddRecording("b");
-  CurrentRecording.store(a);
-  SelectRecording(a);
+  SetCurrentRecording(core_, a);
+  SelectRecording(core_, a);
   EXPECT_EQ(refreshes_, 0);
-  SelectRecording(b);
-  EXPECT_EQ(CurrentRecording.load(), b);
+  SelectRecording(core_, b);
+  EXPECT_EQ(CurrentRecordingOf(core_), b);
   EXPECT_EQ(refreshes_, 1);
   std::unique_ptr<TRecording> stray(MakeRecording("stray", 1, {}));
-  SelectRecording(stray.get());
-  EXPECT_EQ(CurrentRecording.load(), b);
+  SelectRecording(core_, stray.get());
+  EXPECT_EQ(CurrentRecordingOf(core_), b);
 }
 
 TEST_F(RecordingManager, RenamingMarksUnsavedAndChangesTheExportName) {
   TRecording* rec = AddRecording("old");
   rec->Modified = false;
   EXPECT_EQ(RecordingColumnTexts(*rec)[2], "Yes");
-  RenameRecording(0, "Track day");
-  RenameRecording(5, "ignored");
-  RenameRecording(-1, "ignored");
+  RenameRecording(core_, 0, "Track day");
+  RenameRecording(core_, 5, "ignored");
+  RenameRecording(core_, -1, "ignored");
   EXPECT_STREQ(rec->Description, "Track day");
   EXPECT_TRUE(rec->Modified);
   EXPECT_EQ(RecordingColumnTexts(*rec)[0], "Track day");
@@ -233,41 +234,41 @@ class OpenAndSave : public RecordingManager {
 
 TEST_F(OpenAndSave, OpeningAddsMakesCurrentAndRemembersTheFile) {
   std::string path = SaveSample("a.rec");
-  TRecording* rec = OpenRecording(path);
+  TRecording* rec = OpenRecording(core_, path);
   ASSERT_NE(rec, nullptr);
   EXPECT_EQ(rec->FileName, path);
   EXPECT_FALSE(rec->Modified);
-  EXPECT_EQ(CurrentRecording.load(), rec);
-  EXPECT_EQ(RecordingList->Count(), 1);
-  EXPECT_EQ(RecentFiles->Files.at(0), path);
-  EXPECT_EQ(Config->FileDir, dir_.Path());
+  EXPECT_EQ(CurrentRecordingOf(core_), rec);
+  EXPECT_EQ(recordings_.Count(), 1);
+  EXPECT_EQ(recent_->Files.at(0), path);
+  EXPECT_EQ(config_->FileDir, dir_.Path());
   EXPECT_EQ(refreshes_, 1);
 }
 
 TEST_F(OpenAndSave, TheSamePathStringOpensOnceAnotherSpellingAgain) {
   std::string path = SaveSample("a.rec");
-  ASSERT_NE(OpenRecordingFile(path), nullptr);
-  EXPECT_EQ(OpenRecordingFile(path), nullptr);
+  ASSERT_NE(OpenRecordingFile(core_, path), nullptr);
+  EXPECT_EQ(OpenRecordingFile(core_, path), nullptr);
   EXPECT_TRUE(messages_.empty());
   std::string other = dir_.Path() + "/./a.rec";
-  TRecording* again = OpenRecordingFile(other);
+  TRecording* again = OpenRecordingFile(core_, other);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->FileName, other);
-  EXPECT_EQ(RecordingList->Count(), 2);
+  EXPECT_EQ(recordings_.Count(), 2);
 }
 
 TEST_F(OpenAndSave, AFailedOpenAddsNothingButMovesTheFolder) {
   std::filesystem::create_directory(dir_.File("sub"));
   WriteFileBytes(dir_.File("sub/bad.rec"), "short");
-  EXPECT_EQ(OpenRecording(dir_.File("sub/bad.rec")), nullptr);
+  EXPECT_EQ(OpenRecording(core_, dir_.File("sub/bad.rec")), nullptr);
   EXPECT_EQ(messages_, std::vector<std::string>{"Could not load '" + dir_.File("sub/bad.rec") +
                                                 "' - recording header magic number incorrect"});
-  EXPECT_EQ(RecordingList->Count(), 0);
-  EXPECT_EQ(CurrentRecording.load(), nullptr);
-  EXPECT_EQ(Config->FileDir, dir_.File("sub"));
-  EXPECT_EQ(OpenRecording(dir_.File("sub/missing.rec")), nullptr);
+  EXPECT_EQ(recordings_.Count(), 0);
+  EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
+  EXPECT_EQ(config_->FileDir, dir_.File("sub"));
+  EXPECT_EQ(OpenRecording(core_, dir_.File("sub/missing.rec")), nullptr);
   EXPECT_EQ(messages_.size(), 1u);
-  EXPECT_TRUE(RecentFiles->Files.empty());
+  EXPECT_TRUE(recent_->Files.empty());
 }
 
 TEST_F(OpenAndSave, SavingSetsTheFileNameOnlyOnSuccess) {
@@ -280,7 +281,7 @@ TEST_F(OpenAndSave, SavingSetsTheFileNameOnlyOnSuccess) {
   EXPECT_EQ(errors_, std::vector<std::string>{"Could not save recording"});
   EXPECT_EQ(rec->FileName, dir_.File("ok.rec"));
   EXPECT_TRUE(rec->Modified);
-  EXPECT_EQ(Config->FileDir, dir_.File("missing"));
+  EXPECT_EQ(config_->FileDir, dir_.File("missing"));
 }
 
 TEST_F(OpenAndSave, FolderOfKeepsTheRootAndResolvesRelativePaths) {
@@ -295,13 +296,13 @@ TEST_F(OpenAndSave, CommandLineLoadsEachFileAndTheLastGoodOneIsCurrent) {
   std::vector<std::string> boxes;
   TGlobalInitHooks hooks;
   hooks.ShowError = [&](const std::string& m) { boxes.push_back(m); };
-  LoadCommandLineRecordings({"-nosplash", a, dir_.File("missing.rec"), b, "-x"}, hooks);
+  LoadCommandLineRecordings(core_, {"-nosplash", a, dir_.File("missing.rec"), b, "-x"}, hooks);
   EXPECT_EQ(boxes, std::vector<std::string>{"Could not load recording"});
-  ASSERT_EQ(RecordingList->Count(), 2);
-  EXPECT_EQ(RecordingList->Items(0)->FileName, a);
-  EXPECT_EQ(RecordingList->Items(1)->FileName, b);
-  EXPECT_EQ(CurrentRecording.load(), RecordingList->Items(1));
-  EXPECT_EQ(RecentFiles->Files, (std::vector<std::string>{b, a}));
+  ASSERT_EQ(recordings_.Count(), 2);
+  EXPECT_EQ(recordings_.Items(0)->FileName, a);
+  EXPECT_EQ(recordings_.Items(1)->FileName, b);
+  EXPECT_EQ(CurrentRecordingOf(core_), recordings_.Items(1));
+  EXPECT_EQ(recent_->Files, (std::vector<std::string>{b, a}));
 }
 
 TEST_F(OpenAndSave, CommandLineShowsHeaderMessagesThenTheFailure) {
@@ -309,11 +310,11 @@ TEST_F(OpenAndSave, CommandLineShowsHeaderMessagesThenTheFailure) {
   std::vector<std::string> boxes;
   TGlobalInitHooks hooks;
   hooks.ShowError = [&](const std::string& m) { boxes.push_back(m); };
-  LoadCommandLineRecordings({dir_.File("bad.rec")}, hooks);
+  LoadCommandLineRecordings(core_, {dir_.File("bad.rec")}, hooks);
   EXPECT_EQ(boxes, (std::vector<std::string>{
                        "Could not load '" + dir_.File("bad.rec") + "' - recording header magic number incorrect",
                        "Could not load recording"}));
-  EXPECT_EQ(CurrentRecording.load(), nullptr);
+  EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
 }
 
 }  // namespace

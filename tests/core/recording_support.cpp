@@ -2,20 +2,14 @@
 
 void RecordingTest::SetUp() {
   CatalogueTest::SetUp();
-  SensorList = sensors_.get();
-  RecordingList = new TRecordingList;
-  RecentFiles = new TRecentFileList(dir_.File("Revscope.ini"), 8);
+  recent_ = std::make_unique<TRecentFileList>(dir_.File("Revscope.ini"), 8);
+  core_.AddRecentFile = [this](const std::string& path) { recent_->Add(path); };
   RecManHooks = {};
 }
 
 void RecordingTest::TearDown() {
   RecManHooks = {};
-  CurrentRecording.store(nullptr);
-  delete RecordingList;
-  RecordingList = nullptr;
-  delete RecentFiles;
-  RecentFiles = nullptr;
-  SensorList = nullptr;
+  core_.AddRecentFile = nullptr;
   CatalogueTest::TearDown();
 }
 
@@ -26,7 +20,7 @@ TRecording* RecordingTest::MakeRecording(
   rec->SetDescription(description);
   rec->LengthMs = lengthMs;
   for (const auto& [id, samples] : histories) {
-    auto* h = new TVarHist(*sensors_->RawVars, id);
+    auto* h = new TVarHist(id);
     for (const auto& [t, v] : samples) h->Append(t, v);
     rec->AddHistory(h);
   }
@@ -35,7 +29,7 @@ TRecording* RecordingTest::MakeRecording(
 
 TRecording* RecordingTest::AddRecording(const std::string& description, uint32_t lengthMs) {
   TRecording* rec = MakeRecording(description, lengthMs, {{1, {{0, 100}}}});
-  RecordingList->Add(rec);
+  recordings_.Add(rec);
   return rec;
 }
 

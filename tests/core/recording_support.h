@@ -1,6 +1,6 @@
 #pragma once
-// Fixtures for the recording suites: the catalogue published as the program's globals together
-// with a recording list and recent files, plus builders for .rec bytes.
+// Fixtures for the recording suites: the catalogue's context with a recording list and recent
+// files, plus builders for .rec bytes.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/Globals.h"
 #include "app/Recent.h"
 
 class RecordingTest : public CatalogueTest {
@@ -23,6 +22,7 @@ class RecordingTest : public CatalogueTest {
   // The same, added to the recording list.
   TRecording* AddRecording(const std::string& description, uint32_t lengthMs = 1000);
 
+  std::unique_ptr<TRecentFileList> recent_;
   std::vector<std::string> messages_;
   TMessageSink Collect() {
     return [this](const std::string& m) { messages_.push_back(m); };

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "TestSupport.h"
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 namespace {
 

@@ -87,8 +87,8 @@ class SimEcuDrive : public CatalogueTest {};
 
 TEST_F(SimEcuDrive, ACycleIdlesAcceleratesThroughTheGearsCruisesBrakesAndRepeats) {
   TSimEcu ecu(2);
-  ECUType->SetModel(2);
-  sensors_->ApplyEcuType(ECUType->Family);
+  ecu_->SetModel(2);
+  sensors_->ApplyEcuType(ecu_->Family);
   std::set<int> gears;
   double maxRpm = 0, minIdle = 1e9, maxIdle = 0, maxKmh = 0, minMap = 9, maxMap = 0, minTps = 200, maxTps = -200;
   double minAdv = 99, maxAdv = -99, maxInj = 0, minO2 = 9, maxO2 = 0, minTrim = 99, maxTrim = -99;
@@ -102,7 +102,7 @@ TEST_F(SimEcuDrive, ACycleIdlesAcceleratesThroughTheGearsCruisesBrakesAndRepeats
     const double rpm = PeriodToRpm(Ask(ecu, 0x0A, t));
     const double kmh = 228500.0 / std::max<uint16_t>(1, Ask(ecu, 0x09, t));
     const uint16_t speedRaw = Ask(ecu, 0x09, t);
-    const double map = MapVoltsToBar(ByteToVolts(static_cast<uint8_t>(Ask(ecu, 0x07, t))));
+    const double map = MapVoltsToBar(ByteToVolts(static_cast<uint8_t>(Ask(ecu, 0x07, t))), false);
     const double tps = (ByteToVolts(static_cast<uint8_t>(Ask(ecu, 0x08, t))) - 0.45) * 25.0;
     const double adv = IgnRawToDegrees(Ask(ecu, 0x12, t)) - 20 + 14;
     const double inj = InjRawToMs(Ask(ecu, 0x11, t));
@@ -197,7 +197,7 @@ TEST(SimEcuDriveSlow, TheEngineWarmsUpAndTheIdleTargetFollows) {
   const double air = TempByteToCelsius(static_cast<uint8_t>(Ask(ecu, 0x04, 600.0)));
   EXPECT_GT(air, 20.0);
   EXPECT_LT(air, 45.0);
-  EXPECT_NEAR(MapVoltsToBar(ByteToVolts(static_cast<uint8_t>(Ask(ecu, 0x3F, 600.0)))), 1.013, 0.02);
+  EXPECT_NEAR(MapVoltsToBar(ByteToVolts(static_cast<uint8_t>(Ask(ecu, 0x3F, 600.0))), false), 1.013, 0.02);
 }
 
 TEST(SimEcuDriveSlow, TheRpmThresholdsDecodeToTheirSettings) {

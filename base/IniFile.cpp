@@ -1,4 +1,4 @@
-#include "app/IniFile.h"
+#include "base/IniFile.h"
 
 #include <cerrno>
 #include <charconv>
@@ -10,6 +10,8 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "base/AtomicSave.h"
 
 namespace {
 std::string Trim(const std::string& s) {
@@ -122,43 +124,7 @@ std::string TIniFile::Text() const {
 }
 
 bool TIniFile::Save(const std::string& path, std::string* errorText) const {
-  std::string text = Text();
-  std::string tmp = path + ".XXXXXX";
-  std::vector<char> name(tmp.begin(), tmp.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  auto fail = [&](const char* what) {
-    if (errorText) *errorText = std::string(what) + ": " + std::strerror(errno);
-    return false;
-  };
-  if (fd < 0) return fail("cannot create a temporary file");
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      int e = errno;
-      ::close(fd);
-      ::unlink(name.data());
-      errno = e;
-      return fail("cannot write");
-    }
-    done += static_cast<size_t>(w);
-  }
-  ::fchmod(fd, 0644);
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    int e = errno;
-    ::unlink(name.data());
-    errno = e;
-    return fail("cannot write");
-  }
-  if (::rename(name.data(), path.c_str()) != 0) {
-    int e = errno;
-    ::unlink(name.data());
-    errno = e;
-    return fail("cannot replace the file");
-  }
-  return true;
+  return AtomicSaveText(path, Text(), errorText);
 }
 
 const TIniFile::Section* TIniFile::FindSection(const std::string& name) const {
