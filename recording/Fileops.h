@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "recording/Recman.h"
+#include "recording/Recmanager.h"
 
 class TDisplayVar;
 struct TVar;

@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "app/Recent.h"
+#include "recording/Recmanager.h"
 
 class RecordingTest : public CatalogueTest {
  protected:
