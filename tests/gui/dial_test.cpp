@@ -111,10 +111,18 @@ TEST_F(Dial, ArcAndTicksTurnRedAtTheRedLine) {
     const QPointF p = d.Centre() + TMeter270Display::GetArcPosF(d.AngleOf(v), radius);
     return PixelAt(img, p.x(), p.y());
   };
-  // The arc between ticks.
+  // The arc, sampled just outside the ticks' outer ends: black well before the red line, red
+  // near the end, and turning red within a degree and a half either side of the red line's angle.
+  const double redAngle =
+      d.AngleStart() + d.ValueRedline() * (d.AngleEnd() - d.AngleStart()) / (d.ValueMax() - d.ValueMin());
+  auto arc = [&](double angle) {
+    const QPointF p = d.Centre() + TMeter270Display::GetArcPosF(angle, r + 1);
+    return PixelAt(img, p.x(), p.y());
+  };
   EXPECT_TRUE(Near(at(5100, r), black, 60));
-  EXPECT_TRUE(Near(at(8600, r), red, 60));
   EXPECT_TRUE(Near(at(9400, r), red, 60));
+  EXPECT_TRUE(Near(arc(redAngle - 1.5), black, 60));
+  EXPECT_TRUE(Near(arc(redAngle + 1.5), red, 60));
   // Labelled ticks (12 long), a major tick (9) and a minor tick (6), inside the arc.
   EXPECT_TRUE(Near(at(3000, r - 8 * s), black, 60));
   EXPECT_TRUE(Near(at(9000, r - 8 * s), red, 60));

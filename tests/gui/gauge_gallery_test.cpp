@@ -1,8 +1,13 @@
 // Renders the gauges as the dashboard configures them, at small, design and large sizes and at
-// pixel ratios 1 and 2, into PNG artefacts, and checks that every picture has content.
+// pixel ratios 1 and 2, into PNG artefacts, and checks in every picture that the needle, pointer,
+// lamp or digits show the value they were given.
 #include <gtest/gtest.h>
 
 #include <QFont>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
 
 #include "GuiSupport.h"
 #include "display/Tleddisplay.h"
@@ -11,6 +16,8 @@
 #include "display/Tvertmeterdisplay.h"
 
 namespace {
+
+const QColor kLime(0, 255, 0);
 
 void RevCounter(TMeter270Display& d) {
   d.SetCaption(QString());
@@ -23,20 +30,45 @@ void RevCounter(TMeter270Display& d) {
   d.SetValueFont(BoldArial(19));
 }
 
-void Shoot(QWidget& w, const QString& name) {
+// Saves the widget's pictures at ratios 1 and 2 and runs the check on each.
+void Shoot(QWidget& w, const QString& name, const std::function<void(const QImage&)>& check) {
   for (qreal dpr : {1.0, 2.0}) {
     // The widget's own grab at its ratio, and a render into a high-density image.
     const QImage img = dpr == 1.0 ? w.grab().toImage() : RenderWidget(w, dpr);
     EXPECT_EQ(img.size(), w.size() * dpr);
     SaveArtifact(img, QStringLiteral("%1@%2x").arg(name).arg(int(dpr)));
-    // Something besides the background was drawn.
-    const QColor bg = img.pixelColor(0, 0);
-    int other = 0;
-    for (int y = 0; y < img.height(); y += 2)
-      for (int x = 0; x < img.width(); x += 2)
-        if (!Near(img.pixelColor(x, y), bg, 40)) ++other;
-    EXPECT_GT(other, 0) << name.toStdString();
+    SCOPED_TRACE(QStringLiteral("%1 at ratio %2").arg(name).arg(dpr).toStdString());
+    check(img);
   }
+}
+
+// Pixels in a logical rectangle where green clearly outweighs red and blue: a lime needle or
+// digit, anti-aliased edges included, and nothing else the dial or a readout draws.
+int GreenInk(const QImage& img, const QRectF& logical) {
+  const qreal dpr = img.devicePixelRatio();
+  const QRect r = QRectF(logical.topLeft() * dpr, logical.size() * dpr).toAlignedRect() & img.rect();
+  int n = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const QColor c = img.pixelColor(x, y);
+      if (c.green() - std::max(c.red(), c.blue()) > 80) ++n;
+    }
+  return n;
+}
+
+// The needle's angle for a value: the clamped value scaled from the start to the end angle
+// across the range.
+double NeedleAngle(const TMeter270Display& d, double v) {
+  v = std::clamp(v, double(d.ValueMin()), double(d.ValueMax()));
+  return d.AngleStart() + v * (d.AngleEnd() - d.AngleStart()) / std::max(1, d.ValueMax() - d.ValueMin());
+}
+
+// Green ink in a small square at an angle, 0.6 of the way from the hub to the arc; offset moves
+// the dial (a dial inside a larger picture).
+int NeedleInkAt(const QImage& img, const TMeter270Display& d, double angle, QPointF offset = {}) {
+  const QPointF p = offset + d.Centre() + TMeter270Display::GetArcPosF(angle, 0.6 * d.Radius());
+  const double h = std::max(2.0, 0.04 * d.Radius());
+  return GreenInk(img, QRectF(p.x() - h, p.y() - h, 2 * h, 2 * h));
 }
 
 }  // namespace
@@ -51,7 +83,12 @@ TEST(GaugeGallery, RevCounterAtManySizes) {
     RevCounter(d);
     d.resize(c.w, c.h);
     d.SetValue(c.v);
-    Shoot(d, QStringLiteral("dial_%1x%2").arg(c.w).arg(c.h));
+    Shoot(d, QStringLiteral("dial_%1x%2").arg(c.w).arg(c.h), [&](const QImage& img) {
+      const double a = NeedleAngle(d, c.v);
+      EXPECT_GT(NeedleInkAt(img, d, a), 0);
+      // Not 60 degrees away (towards the farther end of the scale).
+      EXPECT_EQ(NeedleInkAt(img, d, a + 60 <= d.AngleEnd() ? a + 60 : a - 60), 0);
+    });
   }
 }
 
@@ -65,7 +102,18 @@ TEST(GaugeGallery, BarMeterAtManySizes) {
     WaterBar(b);
     b.resize(c.w, c.h);
     b.SetValue(c.v);
-    Shoot(b, QStringLiteral("bar_%1x%2").arg(c.w).arg(c.h));
+    Shoot(b, QStringLiteral("bar_%1x%2").arg(c.w).arg(c.h), [&](const QImage& img) {
+      // The pointer's tip row: the value's fraction of the range, up from the scale's bottom.
+      const int h = b.ScaleHeight();
+      const double f = (c.v - b.ValueMin()) / double(b.ValueMax() - b.ValueMin());
+      const int y = b.ScaleTop() + h - int(h * f);
+      // Halfway along the triangle it is PointerSize high; nothing lime above or below that.
+      const double x = b.BarX() - b.PointerSize() / 2.0;
+      const int reach = b.PointerSize() / 2 + 2;
+      EXPECT_TRUE(Near(PixelAt(img, x, y + 0.5), kLime, 10));
+      EXPECT_EQ(CountNear(img, QRect(int(x), 0, 1, y - reach), kLime, 60), 0);
+      EXPECT_EQ(CountNear(img, QRect(int(x), y + reach + 1, 1, b.height()), kLime, 60), 0);
+    });
   }
 }
 
@@ -78,7 +126,17 @@ TEST(GaugeGallery, LampInEveryAlignment) {
       l.SetCaptionAlign(aligns[i]);
       l.resize(aligns[i] == alLeft || aligns[i] == alRight ? 90 : 60, 40);
       l.SetValue(on);
-      Shoot(l, QStringLiteral("led_%1_%2").arg(QLatin1String(names[i]), on ? QStringLiteral("on") : QStringLiteral("off")));
+      // The lamp is its circle, or with the caption in the client area the whole control; the
+      // caption may lie across it, so a quarter of its box in the lamp colour counts as lit.
+      const QRect lamp = aligns[i] == alClient ? l.rect() : l.ComponentRect();
+      Shoot(l, QStringLiteral("led_%1_%2").arg(QLatin1String(names[i]), on ? QStringLiteral("on") : QStringLiteral("off")),
+            [&](const QImage& img) {
+              const double dpr = img.devicePixelRatio();
+              if (on)
+                EXPECT_GT(CountNear(img, lamp, l.LEDColor(), 8), lamp.width() * lamp.height() * dpr * dpr / 4);
+              else
+                EXPECT_EQ(CountNear(img, l.rect(), l.LEDColor(), 60), 0);
+            });
     }
 }
 
@@ -114,7 +172,17 @@ TEST(GaugeGallery, ValueDisplays) {
     v.SetValueMax(std::string(c.name) == "duty_overflow" ? 100 : 20000);
     v.resize(c.w, c.h);
     v.SetValue(c.v);
-    Shoot(v, QStringLiteral("value_%1").arg(QLatin1String(c.name)));
+    const bool over = c.v > v.ValueMax();
+    const QColor ink = over ? v.OverflowColour() : v.ValueFontColour();
+    const QColor notInk = over ? v.ValueFontColour() : v.OverflowColour();
+    Shoot(v, QStringLiteral("value_%1").arg(QLatin1String(c.name)), [&](const QImage& img) {
+      EXPECT_GT(CountNear(img, v.ValueBox(), ink, 60), 0);
+      EXPECT_EQ(CountNear(img, v.ValueBox(), notInk, 60), 0);
+    });
+    // Another value in range draws other digits.
+    const QImage before = RenderWidget(v);
+    v.SetValue(over ? v.ValueMax() - 1 : c.v + 1);
+    EXPECT_NE(RenderWidget(v).copy(v.ValueBox()), before.copy(v.ValueBox())) << c.name;
   }
 }
 
@@ -186,11 +254,11 @@ TEST(GaugeGallery, DashboardComposite) {
   auto* revs = new TMeter270Display(&page, QStringLiteral("gcRevs"));
   RevCounter(*revs);
   revs->setGeometry(mx, 0, mw, int(0.85 * mw));
-  revs->SetValue(6350);
-  auto* figures = Readout(revs, "", "####0", "rpm", 65, 20, 19999,
-                          QRect((mw - int(0.4 * mw)) / 2, revs->height() - int(0.2 * revs->height()), int(0.4 * mw),
-                                int(0.2 * revs->height())),
-                          6350, false);
+  const double rpm = 6350;
+  revs->SetValue(rpm);
+  const QRect figuresAt((mw - int(0.4 * mw)) / 2, revs->height() - int(0.2 * revs->height()), int(0.4 * mw),
+                        int(0.2 * revs->height()));
+  auto* figures = Readout(revs, "", "####0", "rpm", 65, 20, 19999, figuresAt, rpm, false);
   figures->SetColor(revs->Color());
   const int py = revs->height(), ph = 420 - py;
   Readout(&page, "Speed", "##0.0", "kph", 65, 29, 300, QRect(mx, py, std::min(mw / 2, 140), std::min(int(0.4 * ph), 100)),
@@ -228,7 +296,17 @@ TEST(GaugeGallery, DashboardComposite) {
   const char* lamps[] = {"Brake", "Clutch", "A/C", "Start", "Fuel", "LED", "Purge", "Check", "A/C"};
   for (int i = 0; i < 9; ++i) Lamp(&page, lamps[i], QRect(lx, i * 44, c, 42), i == 4 || i == 7);
   for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(page, dpr), QStringLiteral("dashboard@%1x").arg(int(dpr)));
-  // The rev figures sit on the dial's lower centre, in the dial's colour.
-  const QImage img = RenderWidget(page);
-  EXPECT_TRUE(Near(PixelAt(img, mx + 2 + (mw - int(0.4 * mw)) / 2, py - 2), revs->Color(), 4));
+  // The needle at its angle, and in the figures' box on the dial the same digits as a lone
+  // readout showing the revs draws; with the figures hidden the box holds no digit ink.
+  const QRect figuresBox = figures->ValueBox().translated(figures->mapTo(&page, QPoint()));
+  QImage img = RenderWidget(page);
+  EXPECT_GT(NeedleInkAt(img, *revs, NeedleAngle(*revs, rpm), revs->pos()), 0);
+  EXPECT_GT(CountNear(img, figuresBox, kLime, 60), 20);
+  const std::unique_ptr<TValueDisplay> alone(
+      Readout(nullptr, "", "####0", "rpm", 65, 20, 19999, QRect(QPoint(), figuresAt.size()), rpm, false));
+  alone->SetColor(revs->Color());
+  EXPECT_EQ(img.copy(figuresBox), RenderWidget(*alone).copy(alone->ValueBox()));
+  figures->hide();
+  img = RenderWidget(page);
+  EXPECT_EQ(CountNear(img, figuresBox, kLime, 60), 0);
 }
