@@ -7,7 +7,10 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/Globals.h"
 #include "app/QtMessageTarget.h"
+#include "ecu/Tpollthread.h"
+#include "recording/Tplaythread.h"
 
 namespace {
 const char* const kCaptions[TMainForm::PageCount] = {"F1 Dash", "F2 Sensors", "F3 Graphs",
@@ -37,9 +40,17 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), messages_(std::make
     connect(act, &QAction::triggered, this, [this, p] { SelectPage(static_cast<Page>(p)); });
     addAction(act);
   }
+
+  // From now on the worker threads report to this window.
+  if (PollThread) PollThread->SetMessageTarget(messages_.get());
+  if (PlayThread) PlayThread->SetMessageTarget(messages_.get());
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // Before the message target goes: once these return, neither thread posts to it again.
+  if (PollThread) PollThread->SetMessageTarget(nullptr);
+  if (PlayThread) PlayThread->SetMessageTarget(nullptr);
+}
 
 void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Sectioned key=value files with the old profile-file rules: sections and keys match without
+// Sectioned key=value files with profile-file rules: sections and keys match without
 // regard to case, everything the program does not touch is kept, a missing or unreadable value
 // gives the caller's default, and saving replaces the file only once the new one is complete.
 #include <string>

@@ -27,7 +27,7 @@ QString Replace(const QLineEdit& edit, const QString& insert);  // selection (or
 QString Backspace(const QLineEdit& edit);
 QString Delete(const QLineEdit& edit);
 QString Cut(const QLineEdit& edit);
-// The character a key produces as the classic edit sees it (Ctrl+letter gives its control code);
+// The character a key types into a plain line edit (Ctrl+letter gives its control code);
 // empty for keys without one.
 QString KeyChar(const QKeyEvent& event);
 }  // namespace EditCandidate

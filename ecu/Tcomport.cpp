@@ -647,24 +647,24 @@ bool TComPort::Open() {
   s.OddParity = oddParity_;
   s.CTSFlowControl = ctsFlowControl_;
   s.TimeoutMs = timeoutMs_;
-  // 1. The device, for reading and writing, not shared.
+  // The device, for reading and writing, not shared.
   if (!dev->OpenDevice()) {
     Fail("TComPort - CreateFile failed", false);
     return false;
   }
-  // 2. Line settings.
+  // Line settings.
   if (!dev->ApplyLineSettings(s)) {
     Fail("TComPort - SetCommState failed", true);
     dev->CloseDevice();
     return false;
   }
-  // 3. Time-outs.
+  // Time-outs.
   if (!dev->ApplyTimeouts(s)) {
     Fail("TComPort - SetCommTimeouts failed", false);
     dev->CloseDevice();
     return false;
   }
-  // 4. Queue sizes.
+  // Queue sizes.
   if (!dev->SetQueueSizes(128, 128)) {
     Fail("TComPort - SetupComm failed", false);
     dev->CloseDevice();

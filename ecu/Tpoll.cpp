@@ -222,7 +222,7 @@ void TPollThread::BeginConnection() {
   Trace("Connecting");
   polling_.store(true);
   cursor_ = 0;
-  errorCount_ = 0;
+  errorCount_.store(0, std::memory_order_relaxed);
   varCount_ = 0;
   LinkTimer.Reset();
   listComplete_ = false;
@@ -265,7 +265,7 @@ bool TPollThread::ReadECUType() {
 
 void TPollThread::LoopPass() {
   TakeRecording();
-  // 1. Another thread wants the port: acknowledge and wait until it is done.
+  // Another thread wants the port: acknowledge and wait until it is done.
   if (ePausePolling.IsSet()) {
     ePollingPaused.Set();
     Trace("Polling paused");
@@ -276,7 +276,7 @@ void TPollThread::LoopPass() {
     ePollingPaused.Reset();
     Trace("Polling resumed");
   }
-  // 2. One variable, if the ECU is there.
+  // One variable, if the ECU is there.
   if (WaitForCTS()) {
     varCount_ += PollNextVar();
     if (!firstPass_) {
@@ -286,25 +286,24 @@ void TPollThread::LoopPass() {
   } else {
     CommsError("ECU not present (CTS not set)");
   }
-  // 3. Display refresh.
+  // Display refresh.
   if (LinkMs() > nextUIUpdate_) {
     DoUpdateUI();
     nextUIUpdate_ = LinkMs() + 100;
   }
-  // 4. The recording's length.
+  // The recording's length.
   if (recording_) {
     if (TRecording* rec = recInUse_.load()) rec->LengthMs = static_cast<uint32_t>(RecordTimer.ElapsedMs());
   }
-  // 5. Statistics per one-second window.
+  // Statistics per one-second window.
   uint32_t now = LinkMs();
   if (now > nextStatistics_) {
     nextStatistics_ = now + 1000;
-    ErrorsPerSecond = errorCount_;
-    errorCount_ = 0;
+    ErrorsPerSecond = errorCount_.exchange(0, std::memory_order_relaxed);
     VarsPerSecond = varCount_;
     varCount_ = 0;
   }
-  // 6-7.
+  // The subclass's own work each pass (the lap input), then the end of a pass over the list.
   DoLoop();
   if (listComplete_) {
     DoListComplete();
@@ -456,16 +455,15 @@ void TPollThread::AddToHistory(TRawVar* var, uint32_t time, uint16_t value) {
 }
 
 bool TPollThread::CommsError(const std::string& message) {
-  // 1. A spike in the "Datalog Error" variable marks the moment.
+  // A spike in the "Datalog Error" variable marks the moment in the recording.
   if (TRawVar* err = FindRaw(kDatalogErrorId)) {
     SetVarValue(err, 0);
     SetVarValue(err, 0xFFFF);
     SetVarValue(err, 0);
   }
-  // 2-3.
+  // The line is usable again at once; the error counts against this second's tolerance.
   port_->ClearError();
-  const int32_t before = errorCount_;
-  errorCount_ = before + 1;
+  const int32_t before = errorCount_.fetch_add(1, std::memory_order_relaxed);
   bool result = true;
   if (before >= ErrorTolerance) {
     {
@@ -475,7 +473,7 @@ bool TPollThread::CommsError(const std::string& message) {
     DoCommsError();
     result = false;
   }
-  // 4.
+  // The window shows the error at once, and the next regular refresh is due in 100 ms.
   DoUpdateUI();
   nextUIUpdate_ = LinkMs() + 100;
   return result;

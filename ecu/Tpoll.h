@@ -135,7 +135,10 @@ class TPollThread {
   int cursor_ = 0;
   bool listComplete_ = false;
   bool firstPass_ = false;
-  Relaxed<int32_t> errorCount_{0};
+  // Errors in the current one-second window. The poll thread counts and resets it; SendCommand's
+  // caller (the user-interface thread) counts the errors of its own exchange while the loop is
+  // paused. Counted with an atomic add, so no error is lost even if the two ever overlap.
+  std::atomic<int32_t> errorCount_{0};
   Relaxed<int32_t> varCount_{0};
   Relaxed<uint32_t> nextUIUpdate_{0};
   Relaxed<uint32_t> nextStatistics_{0};

@@ -24,6 +24,11 @@ void TPollThreadRS::SetMessageTarget(TMessageTarget* target) {
   target_ = target;
 }
 
+TMessageTarget* TPollThreadRS::MessageTarget() {
+  std::lock_guard<std::mutex> lock(targetMutex_);
+  return target_;
+}
+
 void TPollThreadRS::Post(uint32_t message) {
   std::lock_guard<std::mutex> lock(targetMutex_);
   if (target_) target_->Post(message);

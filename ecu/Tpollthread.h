@@ -15,6 +15,7 @@ class TPollThreadRS : public TPollThread {
   // Where the messages go; none posts nothing. Once this returns, the previous target receives
   // nothing more, so its owner may destroy it.
   void SetMessageTarget(TMessageTarget* target);
+  TMessageTarget* MessageTarget();
 
   // LinkTimer milliseconds of the last lap counted; kept across connects.
   Relaxed<uint32_t> LastLapTime{0};

@@ -187,8 +187,9 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
   count_.store(count, std::memory_order_release);
 }
 
-// The search as the file format's readers have always done it: a bisection that ends on the last
-// sample whose time is not after the key, or on 0 when every sample is later.
+// The reference search: a bisection that ends on the last sample whose time is not after the key,
+// or on 0 when every sample is later. Recordings whose tick counter wrapped are searched this way,
+// so a position always finds the same sample whatever the order of the times.
 int32_t TVarHist::IndexAtLiteral(uint32_t key, int32_t count) const {
   int32_t lo = 0, hi = count, mid = count / 2;
   while (hi - lo > 1 && mid != 0 && mid < count) {

@@ -98,6 +98,10 @@ class TPlayThreadRS : public TPlayThread {
     std::lock_guard<std::mutex> lock(targetMutex_);
     target_ = target;
   }
+  TMessageTarget* MessageTarget() {
+    std::lock_guard<std::mutex> lock(targetMutex_);
+    return target_;
+  }
 
  protected:
   void DoUpdateUI() override { Post(WM_UPDATE_UI); }

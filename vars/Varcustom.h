@@ -68,9 +68,17 @@ struct TVar {
 struct TRawVar : TVar {
   TRawVar(TVarList* owner, uint32_t id, const char* name, int32_t requestCode, int32_t rateHz, uint8_t readMode);
 
+  // Rewired by ApplyEcuType on the poll thread (when the ECU answers) or the user-interface thread
+  // (loading a file); the window never does both at once, as it loads no file while connecting.
   Relaxed<int32_t> RequestCode{0};
+  // The latest value. Written by the poll thread while connected and by the playback thread while
+  // playing (and by a seek on the user-interface thread). A recording may be played while the link
+  // is up, and then both write: each store is whole and the latest one is shown; nothing reads it
+  // back to compute the next value, so no update depends on another. Every thread reads it.
   Relaxed<uint16_t> RawValue{0};
-  Relaxed<uint32_t> LastUpdate{0};  // ticks of 10 us since polling started
+  Relaxed<uint32_t> LastUpdate{0};  // ticks of 10 us since polling started; poll thread only writes
+  // Written by the user-interface thread (settings, the sensor list's check boxes, presets) and by
+  // ApplyEcuType; read by the poll thread on every pass.
   Relaxed<uint8_t> PollEnabled{1};
   Relaxed<uint8_t> Supported{1};
   Relaxed<int32_t> RateHz{0};

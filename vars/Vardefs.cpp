@@ -27,7 +27,7 @@ void TSensorList::BuildVariables() {
     return static_cast<TBooleanVar*>(display(new TBooleanVar(*this, id, src, name, bit, activeHigh)));
   };
 
-  // 1. Engine, speed, temperatures, pressures, fuel and oxygen sensors.
+  // Engine, speed, temperatures, pressures, fuel and oxygen sensors.
   RawRevs = raw({1, "Revs", 10, 20, 2});
   Revs = display(new TRevsVar(*this, 1008, 1, "Revs"));
   RawSpeed = raw({161, "Speed", 231, 20, 2});
@@ -65,7 +65,7 @@ void TSensorList::BuildVariables() {
   display(new TCloseLoopVar(*this, 1055, 111, "O2B Long Term"));
   Lambda = display(new TLambdaVar(*this, 1131, 2, "Lambda"));
 
-  // 2. Switch inputs and outputs.
+  // Switch inputs and outputs.
   RawInputs = raw({166, "Inputs", 229, 10, 0});
   RawOutputs = raw({167, "Outputs", 228, 10, 0});
   RawDigitalIn = raw({13, "Digital In", 13, 10, 0});
@@ -83,7 +83,7 @@ void TSensorList::BuildVariables() {
   VTECSpool = static_cast<TBitMaskVar*>(display(new TBitMaskVar(*this, 1016, 10001, "VTEC Spool", 0, true)));
   ErrorLED = boolean(1017, 3, "Error LED", 7, false);
 
-  // 3. Stored error codes.
+  // Stored error codes.
   RawErrorCodes[0] = raw({40, "Error codes #1", 22, 1, 0});
   RawErrorCodes[1] = raw({41, "Error codes #2", 23, 1, 0});
   RawErrorCodes[2] = raw({42, "Error codes #3", 24, 1, 0});
@@ -93,7 +93,7 @@ void TSensorList::BuildVariables() {
   display(new TByteVar(*this, 1042, 42, "Error codes #3"));
   display(new TByteVar(*this, 1116, 53, "Error codes #4"));
 
-  // 4. Rev thresholds, flags, lap counter, idle control.
+  // Rev thresholds, flags, lap counter, idle control.
   raw({47, "Launch Revs", 26, 1, 2});
   display(new TRevsVar(*this, 1061, 47, "Launch Revs"));
   raw({48, "VTEC Revs", 27, 1, 0});
@@ -123,7 +123,7 @@ void TSensorList::BuildVariables() {
   display(new TIACDutyVar(*this, 1045, 101, "IAC duty"));
   display(new TIdleDiffVar(*this, 1047, 100, "Idle Difference"));
 
-  // 5. Traces drawn filled.
+  // Traces drawn filled.
   FindDisplay(1014)->FillTrace = 1;
   FindDisplay(1060)->FillTrace = 1;
 }

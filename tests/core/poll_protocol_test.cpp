@@ -47,7 +47,7 @@ class TStepPoll : public TPollThreadRS {
   using TPollThreadRS::DoLoop;
   int Cursor() const { return cursor_; }
   bool ListComplete() const { return listComplete_; }
-  int32_t ErrorCount() const { return errorCount_; }
+  int32_t ErrorCount() const { return errorCount_.load(); }
   void EndStatisticsWindow() { nextStatistics_ = 0; }
   void SetPausing(bool on) { on ? ePausePolling.Set() : ePausePolling.Reset(); }
   int listCompletes = 0, commsErrors = 0;

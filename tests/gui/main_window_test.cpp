@@ -1,10 +1,17 @@
 // The main window's page control: six pages, the laps page hidden, F1..F6 select pages.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTest>
+#include <memory>
 
 #include "app/Fmain.h"
+#include "app/Globals.h"
+#include "app/QtMessageTarget.h"
+#include "ecu/Tpollthread.h"
+#include "recording/Tplaythread.h"
 
 namespace {
 
@@ -38,6 +45,51 @@ TEST(MainWindow, FunctionKeysSelectPages) {
   QTest::keyClick(&form, Qt::Key_F2);
   EXPECT_EQ(pages->currentIndex(), TMainForm::tsSensors);
   EXPECT_FALSE(form.PageWidget(TMainForm::tsLaps)->isVisible());
+}
+
+// The window is the threads' message target while it lives; destroying it while both threads post
+// leaves them posting nowhere, never to the freed target.
+TEST(MainWindow, DestroyedWhileBothThreadsPost) {
+  TCoreContext core;
+  TSensorList sensors(&core);
+  sensors.BuildVariables();
+  TECUType ecu;
+  core.EcuType = &ecu;
+  TRecordingList recordings;
+  core.Recordings = &recordings;
+  auto* rec = new TRecording(*sensors.RawVars);
+  rec->CreateHistories();
+  for (uint32_t i = 0; i < 6000; ++i) rec->History(0)->Append(i * 1000, static_cast<uint16_t>(i));
+  rec->LengthMs = 60000;
+  recordings.Add(rec);
+  SetCurrentRecording(core, rec);
+
+  TPollThreadRS poll(core);
+  TPlayThreadRS play(core);
+  poll.Port()->SetDevice(std::make_shared<TSimDevice>());
+  PollThread = &poll;
+  PlayThread = &play;
+  poll.PollThread_OpenSerialPort();
+  poll.PollThread_Connect();
+  play.Play();
+
+  for (int round = 0; round < 10; ++round) {
+    auto form = std::make_unique<TMainForm>();
+    EXPECT_EQ(poll.MessageTarget(), form->MessageTarget());
+    EXPECT_EQ(play.MessageTarget(), form->MessageTarget());
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 40) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    form.reset();
+    EXPECT_EQ(poll.MessageTarget(), nullptr);
+    EXPECT_EQ(play.MessageTarget(), nullptr);
+    QCoreApplication::processEvents();
+  }
+  EXPECT_TRUE(play.IsPlaying());
+  play.Stop();
+  poll.PollThread_Disconnect();
+  PollThread = nullptr;
+  PlayThread = nullptr;
 }
 
 }  // namespace
