@@ -70,6 +70,15 @@ TMainStep Done(TMainState s, TEffects e) {
   return {s, std::move(e)};
 }
 
+// One command that changes the state through one of the Do* steps above.
+template <typename Step>
+TMainStep Run(const TMainState& s, Step step) {
+  TMainState n = s;
+  TEffects e;
+  step(n, e);
+  return Done(n, std::move(e));
+}
+
 TMainStep Unchanged(const TMainState& s) { return {s, {}}; }
 
 TMainStep Seek(const TMainState& s, double position) {
@@ -103,31 +112,19 @@ TMainStep ECURecordExecute(const TMainState& s, bool playing, const TRecordingOp
 }
 
 TMainStep ConnectECU(const TMainState& s, bool playing) {
-  TMainState n = s;
-  TEffects e;
-  DoConnect(n, playing, e);
-  return Done(n, std::move(e));
+  return Run(s, [&](TMainState& n, TEffects& e) { DoConnect(n, playing, e); });
 }
 
 TMainStep DisconnectECU(const TMainState& s, const TRecordingOptions& o) {
-  TMainState n = s;
-  TEffects e;
-  DoDisconnect(n, o, e);
-  return Done(n, std::move(e));
+  return Run(s, [&](TMainState& n, TEffects& e) { DoDisconnect(n, o, e); });
 }
 
 TMainStep StartRecording(const TMainState& s, bool playing) {
-  TMainState n = s;
-  TEffects e;
-  DoStartRecording(n, playing, e);
-  return Done(n, std::move(e));
+  return Run(s, [&](TMainState& n, TEffects& e) { DoStartRecording(n, playing, e); });
 }
 
 TMainStep FinishRecording(const TMainState& s, const TRecordingOptions& o) {
-  TMainState n = s;
-  TEffects e;
-  DoFinishRecording(n, o, e);
-  return Done(n, std::move(e));
+  return Run(s, [&](TMainState& n, TEffects& e) { DoFinishRecording(n, o, e); });
 }
 
 TMainStep OnPollConnected(const TMainState& s) {
