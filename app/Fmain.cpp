@@ -1,60 +1,761 @@
 #include "app/Fmain.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSlider>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QVBoxLayout>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <filesystem>
 
+#include "app/Fhelp.h"
 #include "app/Globals.h"
 #include "app/QtMessageTarget.h"
+#include "ecu/Datalogpreset.h"
 #include "ecu/Tpollthread.h"
+#include "recording/Fileops.h"
+#include "recording/Formatters.h"
+#include "recording/Recmanager.h"
 #include "recording/Tplaythread.h"
 
 namespace {
 const char* const kCaptions[TMainForm::PageCount] = {"F1 Dash", "F2 Sensors", "F3 Graphs",
                                                      "F4 Error Codes", "F5 Recordings", "F6 Laps"};
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Runs work with the wait cursor, restoring the previous cursor afterwards.
+void Busy(const std::function<void()>& work) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  work();
+  QGuiApplication::restoreOverrideCursor();
 }
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), messages_(std::make_unique<TQtMessageTarget>(this)) {
+// Small toolbar pictures that the style does not provide: a printer, a plug and a record dot.
+QIcon DrawnIcon(char kind) {
+  QPixmap pm(32, 32);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 2));
+  switch (kind) {
+    case 'p':  // printer
+      p.setBrush(QColor(230, 230, 230));
+      p.drawRect(9, 4, 14, 10);
+      p.setBrush(QColor(120, 120, 130));
+      p.drawRoundedRect(3, 13, 26, 11, 2, 2);
+      p.setBrush(Qt::white);
+      p.drawRect(9, 20, 14, 8);
+      break;
+    case 'c':  // plug
+      p.setBrush(QColor(70, 110, 170));
+      p.drawRoundedRect(8, 12, 16, 12, 3, 3);
+      p.drawLine(12, 12, 12, 5);
+      p.drawLine(20, 12, 20, 5);
+      p.drawLine(16, 24, 16, 30);
+      break;
+    case 'r':  // record
+      p.setBrush(QColor(210, 30, 30));
+      p.drawEllipse(QPointF(16, 16), 10, 10);
+      break;
+    default: break;
+  }
+  return QIcon(pm);
+}
+
+TKey ToKey(int key) {
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F6) return static_cast<TKey>(static_cast<int>(TKey::F1) + (key - Qt::Key_F1));
+  switch (key) {
+    case Qt::Key_PageUp: return TKey::PageUp;
+    case Qt::Key_PageDown: return TKey::PageDown;
+    case Qt::Key_Home: return TKey::Home;
+    case Qt::Key_End: return TKey::End;
+    case Qt::Key_Left: return TKey::Left;
+    case Qt::Key_Right: return TKey::Right;
+    case Qt::Key_Up: return TKey::Up;
+    case Qt::Key_Down: return TKey::Down;
+    case Qt::Key_F: return TKey::F;
+    default: return TKey::Other;
+  }
+}
+
+// The panel texts that decide a panel's width besides its design width.
+const char* LongestPanelText(TStatusPanel p) {
+  switch (p) {
+    case TStatusPanel::RecordingLength: return "99:59:59.999s";
+    case TStatusPanel::RecordingSize: return "99999k";
+    case TStatusPanel::PlayPosition: return "99:59:59.999s";
+    case TStatusPanel::ConnectionStatus: return "Connection error";
+    case TStatusPanel::DatalogSpeed: return "9999 vars/s";
+    case TStatusPanel::ErrorStatus: return "999 errs/s";
+    default: return "";
+  }
+}
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
+    : TBaseForm(iniPath, parent), messages_(std::make_unique<TQtMessageTarget>(this)) {
   setObjectName("MainForm");
   setWindowTitle("Revscope");
   resize(662, 571);
+  setMinimumSize(MinWindowWidth, MinWindowHeight);
+  // From now on the worker threads report to this window.
+  if (PollThread) PollThread->SetMessageTarget(messages_.get());
+  if (PlayThread) PlayThread->SetMessageTarget(messages_.get());
+
+  CreateActions();
+  CreatePages();
+  CreateMenus();
+  CreateToolBars();
+
+  // The recording manager's window parts.
+  RecManHooks.WithBusyCursor = Busy;
+  RecManHooks.ShowError = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  RecManHooks.ShowMessage = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  RecManHooks.RefreshViews = [this] { RefreshViews(); };
+  RecManHooks.RefreshRecordingList = [this] {
+    UpdateRecordingsMenu();
+    UpdateActions();
+  };
+  RecManHooks.AskSave = [this](TRecording*) {
+    switch (Prompts.Ask("Do you want to save this recording?")) {
+      case TCloseAnswer::Yes: return TSaveAnswer::Yes;
+      case TCloseAnswer::No: return TSaveAnswer::No;
+      default: return TSaveAnswer::Cancel;
+    }
+  };
+  RecManHooks.SaveRecordingAs = [this](TRecording* r) { return SaveRecordingAs(r); };
+
+  Prompts.Ask = [this](const std::string& question) {
+    auto answer = QMessageBox::warning(this, "Revscope", Q(question),
+                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    return answer == QMessageBox::Yes ? TCloseAnswer::Yes : answer == QMessageBox::No ? TCloseAnswer::No
+                                                                                      : TCloseAnswer::Cancel;
+  };
+  Prompts.ShowMessage = [this](const std::string& text) { QMessageBox::critical(this, "Revscope", Q(text)); };
+
+  if (RecentFiles) {
+    RecentFiles->OnUpdateMenu = [this] { RebuildReopenMenu(); };
+    RebuildReopenMenu();
+  }
+  RestorePlacement();
+  UpdateActions();
+  ClearDashboard();
+  if (Core) RefreshRecordings(*Core);
+  // The laps page appears only when there are laps to show.
+  SetPageVisible(tsLaps, false);
+  setAcceptDrops(true);
+  qApp->installEventFilter(this);
+
+  // The record switch on the DSR line is looked at a few times a second rather than on every idle
+  // moment: with the port closed each look asks the link to connect.
+  auto* dsr = new QTimer(this);
+  connect(dsr, &QTimer::timeout, this, [this] { CheckDSR(); });
+  dsr->start(200);
+}
+
+TMainForm::~TMainForm() {
+  qApp->removeEventFilter(this);
+  // Before the message target goes: once these return, neither thread posts to it again.
+  if (PollThread) PollThread->SetMessageTarget(nullptr);
+  if (PlayThread) PlayThread->SetMessageTarget(nullptr);
+  RecManHooks = {};
+  if (RecentFiles) RecentFiles->OnUpdateMenu = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+void TMainForm::CreateActions() {
+  for (const TCommandInfo& info : CommandTable()) {
+    auto* act = new QAction(QString::fromUtf8(info.Caption), this);
+    if (*info.Shortcut) act->setShortcut(QKeySequence(QString::fromLatin1(info.Shortcut)));
+    act->setShortcutContext(Qt::WindowShortcut);
+    if (*info.Hint) {
+      act->setToolTip(QString::fromUtf8(info.Hint));
+      act->setStatusTip(QString::fromUtf8(info.Hint));
+    }
+    act->setCheckable(IsCheckable(info.Command));
+    const TCommand c = info.Command;
+    connect(act, &QAction::triggered, this, [this, c] { Execute(c); });
+    actions_[static_cast<size_t>(c)] = act;
+    addAction(act);
+  }
+  QStyle* st = style();
+  auto icon = [this](TCommand c, const QIcon& i) { Action(c)->setIcon(i); };
+  icon(TCommand::actFileOpen, st->standardIcon(QStyle::SP_DialogOpenButton));
+  icon(TCommand::actFileSaveAs, st->standardIcon(QStyle::SP_DialogSaveButton));
+  icon(TCommand::actFileClose, st->standardIcon(QStyle::SP_DialogCloseButton));
+  icon(TCommand::actFilePrint, DrawnIcon('p'));
+  icon(TCommand::actPlayBeg, st->standardIcon(QStyle::SP_MediaSkipBackward));
+  icon(TCommand::actPlayRewind, st->standardIcon(QStyle::SP_MediaSeekBackward));
+  icon(TCommand::actPlayPlay, st->standardIcon(QStyle::SP_MediaPlay));
+  icon(TCommand::actPlayForward, st->standardIcon(QStyle::SP_MediaSeekForward));
+  icon(TCommand::actPlayEnd, st->standardIcon(QStyle::SP_MediaSkipForward));
+  icon(TCommand::actECUConnect, DrawnIcon('c'));
+  icon(TCommand::actECURecord, DrawnIcon('r'));
+}
+
+void TMainForm::CreateMenus() {
+  for (const TMenu& m : MainMenus()) {
+    // The graph's menu comes with the graph.
+    if (QString::fromUtf8(m.Caption) == "&Graph") continue;
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.Caption));
+    if (m.Items.empty()) recordingsMenu_ = menu;
+    for (const TMenuItem& item : m.Items) {
+      switch (item.Kind) {
+        case TMenuItem::TKind::Command: menu->addAction(Action(item.Command)); break;
+        case TMenuItem::TKind::Separator: menu->addSeparator(); break;
+        case TMenuItem::TKind::Submenu: {
+          QMenu* sub = menu->addMenu(QString::fromUtf8(item.Caption));
+          for (TCommand c : item.Items) sub->addAction(Action(c));
+          break;
+        }
+        case TMenuItem::TKind::RecentFiles: reopenMenu_ = menu->addMenu(QString::fromUtf8(item.Caption)); break;
+      }
+    }
+  }
+}
+
+void TMainForm::CreateToolBars() {
+  auto panel = [this](TStatusPanel which) {
+    const TStatusPanelInfo& info = StatusPanelTable()[static_cast<size_t>(which)];
+    auto* label = new QLabel(this);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    label->setToolTip(QString::fromUtf8(info.Hint));
+    // The design width, or wider where this font makes the longest text wider.
+    const int text = label->fontMetrics().horizontalAdvance(QString::fromUtf8(LongestPanelText(which))) + 12;
+    label->setFixedWidth(std::max(info.Width, text));
+    panels_[static_cast<size_t>(which)] = label;
+    return label;
+  };
+
+  topBar_ = addToolBar("Recording");
+  topBar_->setObjectName("RecordingBar");
+  topBar_->setMovable(false);
+  for (TCommand c : {TCommand::actFileOpen, TCommand::actFileSaveAs, TCommand::actFileClose, TCommand::actFilePrint})
+    topBar_->addAction(Action(c));
+  topBar_->addSeparator();
+  topBar_->addWidget(panel(TStatusPanel::RecordingLength));
+  topBar_->addWidget(panel(TStatusPanel::RecordingSize));
+  topBar_->addSeparator();
+  for (TCommand c : {TCommand::actPlayBeg, TCommand::actPlayRewind, TCommand::actPlayPlay, TCommand::actPlayForward,
+                     TCommand::actPlayEnd})
+    topBar_->addAction(Action(c));
+  topBar_->addSeparator();
+  topBar_->addWidget(panel(TStatusPanel::PlayPosition));
+  topBar_->addSeparator();
+  trackBar_ = new QSlider(Qt::Horizontal, this);
+  trackBar_->setToolTip(TrackBarHint);
+  trackBar_->setRange(0, 10000);
+  trackBar_->setSingleStep(100);
+  trackBar_->setPageStep(1000);
+  trackBar_->setTickPosition(QSlider::NoTicks);
+  trackBar_->setMinimumWidth(1);
+  topBar_->addWidget(trackBar_);
+  connect(trackBar_, &QSlider::valueChanged, this, [this](int position) {
+    const bool has = CurrentRecording() != nullptr;
+    for (const TMainEffect& e : TrackBarChanged(updatingPosition_, has, position)) Perform(e);
+  });
+
+  addToolBarBreak();
+  QToolBar* link = addToolBar("Link");
+  link->setObjectName("LinkBar");
+  link->setMovable(false);
+  link->addAction(Action(TCommand::actECUConnect));
+  link->addAction(Action(TCommand::actECURecord));
+  link->addSeparator();
+  link->addWidget(panel(TStatusPanel::ConnectionStatus));
+  link->addWidget(panel(TStatusPanel::DatalogSpeed));
+  link->addWidget(panel(TStatusPanel::ErrorStatus));
+  link->addSeparator();
+  errorsButton_ = new QToolButton(this);
+  errorsButton_->setText(ErrorsButtonCaption);
+  errorsButton_->setMinimumSize(46, 22);
+  QPalette pal = errorsButton_->palette();
+  pal.setColor(QPalette::ButtonText, Qt::red);
+  errorsButton_->setPalette(pal);
+  errorsButton_->setEnabled(false);
+  connect(errorsButton_, &QToolButton::clicked, this, [this] { SelectPage(tsErrorCodes); });
+  link->addWidget(errorsButton_);
+}
+
+void TMainForm::CreatePages() {
   pages_ = new QTabWidget(this);
   pages_->setDocumentMode(true);
   for (int p = 0; p < PageCount; ++p) {
     auto* page = new QWidget(pages_);
     page->setObjectName(kCaptions[p]);
-    pageWidgets_[p] = page;
+    pageWidgets_[static_cast<size_t>(p)] = page;
     pages_->addTab(page, kCaptions[p]);
   }
-  // The laps page appears only when there are laps to show.
-  SetPageVisible(tsLaps, false);
   setCentralWidget(pages_);
-
-  for (int p = 0; p < PageCount; ++p) {
-    auto* act = new QAction(this);
-    act->setShortcut(QKeySequence(Qt::Key_F1 + p));  // a hidden page is selected all the same
-    act->setShortcutContext(Qt::WindowShortcut);
-    connect(act, &QAction::triggered, this, [this, p] { SelectPage(static_cast<Page>(p)); });
-    addAction(act);
-  }
-
-  // From now on the worker threads report to this window.
-  if (PollThread) PollThread->SetMessageTarget(messages_.get());
-  if (PlayThread) PlayThread->SetMessageTarget(messages_.get());
-}
-
-TMainForm::~TMainForm() {
-  // Before the message target goes: once these return, neither thread posts to it again.
-  if (PollThread) PollThread->SetMessageTarget(nullptr);
-  if (PlayThread) PlayThread->SetMessageTarget(nullptr);
 }
 
 void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
-
 bool TMainForm::IsPageVisible(Page p) const { return pages_->isTabVisible(p); }
 void TMainForm::SetPageVisible(Page p, bool visible) { pages_->setTabVisible(p, visible); }
 
-bool TMainForm::event(QEvent* e) { return QMainWindow::event(e); }
+// ---------------------------------------------------------------------------------------------
+// State
+
+TRecordingOptions TMainForm::Options() const {
+  TRecordingOptions o;
+  if (Config) {
+    o.AutoSaveRecordings = Config->AutoSaveRecordings;
+    o.AutoCloseRecordings = Config->AutoCloseRecordings;
+  }
+  return o;
+}
+
+bool TMainForm::Playing() const { return PlayThread && PlayThread->IsPlaying(); }
+
+void TMainForm::Apply(const TMainStep& step) {
+  state_ = step.State;
+  for (const TMainEffect& e : step.Effects) Perform(e);
+}
+
+void TMainForm::Perform(const TMainEffect& e) {
+  using K = TMainEffectKind;
+  switch (e.Kind) {
+    case K::PollOpenSerialPort: if (PollThread) PollThread->PollThread_OpenSerialPort(); break;
+    case K::PollConnect: if (PollThread) PollThread->PollThread_Connect(); break;
+    case K::PollDisconnect: if (PollThread) PollThread->PollThread_Disconnect(); break;
+    case K::PollCloseSerialPort: if (PollThread) PollThread->PollThread_CloseSerialPort(); break;
+    case K::PollRecord: if (PollThread) PollThread->Record(CurrentRecording()); break;
+    case K::PollStopRecording: if (PollThread) PollThread->StopRecording(); break;
+    case K::PlayerStop: if (PlayThread) PlayThread->Stop(); break;
+    case K::PlayerSetSpeed: if (PlayThread) PlayThread->SetSpeed(e.Number); break;
+    case K::PlayerPlay: if (PlayThread) PlayThread->Play(); break;
+    case K::PlayerSetPosition: SeekTo(e.Position); break;
+    case K::ClearDashboard: ClearDashboard(); break;
+    case K::NewRecording: NewRecording(e.Number); break;
+    case K::RebuildGraph: break;  // the graph page has no graph yet
+    case K::AutoSave: AutoSave(); break;
+    case K::CloseCurrentRecording:
+      if (Core && CurrentRecording()) CloseRecording(*Core, CurrentRecording());
+      break;
+    case K::RefreshRecordings: if (Core) RefreshRecordings(*Core); break;
+    case K::UpdateActions: UpdateActions(); break;
+    case K::UpdateDisplays: UpdateDisplays(); break;
+  }
+}
+
+void TMainForm::SeekTo(double seconds) {
+  if (PlayThread) PlayThread->SetCurrentTime(seconds);
+  UpdateDisplays();
+}
+
+void TMainForm::Execute(TCommand c) {
+  using C = TCommand;
+  const bool playing = Playing();
+  switch (c) {
+    case C::actFileOpen: OpenCommand(); break;
+    case C::actFileSaveAs:
+      if (TRecording* r = CurrentRecording()) {
+        SaveRecordingAs(r);
+        RefreshRecordings(*Core);
+      }
+      break;
+    case C::actFileExport: ExportCommand(); break;
+    case C::actFileClose:
+      if (TRecording* r = CurrentRecording()) QueryCloseRecording(*Core, r);
+      break;
+    case C::actFilePrintSetup: PrintSetupCommand(); break;
+    case C::actFilePrint: PrintCommand(); break;
+    case C::actFileSettings: break;  // the settings dialog is not built yet
+    case C::actFileExit: close(); break;
+    case C::actECUConnect: Apply(ECUConnectExecute(state_, playing, Options())); break;
+    case C::actECURecord: Apply(ECURecordExecute(state_, playing, Options())); break;
+    case C::actECUClearErrors:
+      if (PollThread) PollThread->SendCommand(0xFD, 0);
+      errorsButton_->setEnabled(false);
+      break;
+    case C::actECUTypeOBD0:
+    case C::actECUTypeOBD1:
+      if (ECUType) ECUType->SetFamily(c == C::actECUTypeOBD0 ? FAMILY_OBD0 : FAMILY_OBD1);
+      UpdateActions();
+      break;
+    case C::actECU3BarMAP:
+      if (Config) {
+        Config->MapIs3Bar = !Config->MapIs3Bar;
+        if (ECUType) ECUType->SetMapIs3Bar(Config->MapIs3Bar ? 1 : 0);
+      }
+      UpdateActions();
+      break;
+    case C::actDatalogAll:
+    case C::actDatalogPerformance:
+    case C::actDatalogMixture:
+      if (SensorList) {
+        ApplyDatalogPreset(*SensorList, c == C::actDatalogAll           ? TDatalogPreset::All
+                                        : c == C::actDatalogPerformance ? TDatalogPreset::Performance
+                                                                        : TDatalogPreset::Mixture);
+      }
+      FillSensorList();
+      break;
+    case C::actPlayBeg:
+      if (PlayThread) PlayThread->GoToStart();
+      UpdateDisplays();
+      break;
+    case C::actPlayEnd:
+      if (PlayThread) PlayThread->GoToEnd();
+      UpdateDisplays();
+      break;
+    case C::actPlayRewind: Apply(PlayRewindExecute(state_, PlayThread ? PlayThread->CurrentTime() : 0)); break;
+    case C::actPlayForward: Apply(PlayForwardExecute(state_, PlayThread ? PlayThread->CurrentTime() : 0)); break;
+    case C::actPlayPlay: Apply(PlayPlayExecute(state_, playing, Options())); break;
+    case C::mPlaySlower: Apply(PlaySlowerExecute(state_)); break;
+    case C::mPlayNormalSpeed: Apply(PlayNormalSpeedExecute(state_)); break;
+    case C::mPlayFaster: Apply(PlayFasterExecute(state_)); break;
+    case C::actHelpContents: THelpForm::ShowHelp(this); break;
+    case C::actHelpAbout: ShowAbout(); break;
+    default: break;  // graph commands come with the graph
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Refreshes
+
+void TMainForm::UpdateActions() {
+  TActionInputs in;
+  in.HasRecording = CurrentRecording() != nullptr;
+  in.Playing = Playing();
+  in.HasPrinter = HasPrinter();
+  in.EcuFamily = ECUType ? ECUType->Family.load() : 0;
+  in.MapIs3Bar = Config && Config->MapIs3Bar;
+  if (GraphSensorList)
+    for (int i = 0; i < GraphSensorList->Count(); ++i) in.GraphSelection.push_back(static_cast<int>(GraphSensorList->IdAt(i)));
+  const TActionStates states = UpdateActionStates(state_, in);
+  for (size_t i = 0; i < CommandCount; ++i) {
+    QAction* act = actions_[i];
+    if (!act) continue;
+    const TActionState& s = states.Actions[i];
+    act->setEnabled(s.Enabled);
+    if (act->isCheckable()) act->setChecked(s.Checked);
+    if (s.Caption) act->setText(QString::fromUtf8(s.Caption));
+  }
+  // Nothing to set up yet, so the command waits for its dialog.
+  Action(TCommand::actFileSettings)->setEnabled(false);
+  trackBar_->setEnabled(states.TrackBarEnabled);
+  Action(TCommand::actPlayPlay)
+      ->setIcon(style()->standardIcon(states.PlayShowsStop ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
+  UpdateStatusPanels();
+}
+
+void TMainForm::UpdateStatusPanels() {
+  TStatusInputs in;
+  if (PollThread) {
+    in.VarsPerSecond = PollThread->VarsPerSecond;
+    in.ErrorsPerSecond = PollThread->ErrorsPerSecond;
+  }
+  if (TRecording* r = CurrentRecording()) {
+    in.HasRecording = true;
+    in.LengthText = FormatMilliseconds(r->LengthMs);
+    in.MemorySize = r->MemorySize();
+    in.PositionText = FormatSeconds(PlayThread ? PlayThread->CurrentTime() : 0);
+  }
+  const TStatusPanels p = ::UpdateStatusPanels(state_, in);
+  auto set = [this](TStatusPanel which, const std::string& text) {
+    QLabel* label = StatusPanel(which);
+    if (label->text() != Q(text)) label->setText(Q(text));
+  };
+  set(TStatusPanel::RecordingLength, p.RecordingLength);
+  set(TStatusPanel::RecordingSize, p.RecordingSize);
+  set(TStatusPanel::PlayPosition, p.PlayPosition);
+  set(TStatusPanel::ConnectionStatus, p.ConnectionStatus);
+  set(TStatusPanel::DatalogSpeed, p.DatalogSpeed);
+  set(TStatusPanel::ErrorStatus, p.ErrorStatus);
+  const uint32_t rgb = PanelColourRgb(p.LinkColour);
+  const QColor colour = p.LinkColour == TPanelColour::ButtonFace ? palette().color(QPalette::Button) : QColor::fromRgb(rgb);
+  // Dark backgrounds (red, teal) take white text.
+  const QColor text = p.LinkColour == TPanelColour::Red || p.LinkColour == TPanelColour::Teal ? Qt::white : Qt::black;
+  for (TStatusPanel which : {TStatusPanel::ConnectionStatus, TStatusPanel::DatalogSpeed, TStatusPanel::ErrorStatus}) {
+    QLabel* label = StatusPanel(which);
+    QPalette pal = label->palette();
+    if (pal.color(QPalette::Window) == colour && pal.color(QPalette::WindowText) == text) continue;
+    pal.setColor(QPalette::Window, colour);
+    pal.setColor(QPalette::WindowText, text);
+    label->setPalette(pal);
+  }
+}
+
+void TMainForm::UpdateDisplays() {
+  UpdatePages();
+  if (state_.RecordState != TRecordState::Recording) {
+    updatingPosition_ = true;
+    trackBar_->setValue(TrackBarPosition(PlayThread ? PlayThread->CurrentTime() : 0));
+    updatingPosition_ = false;
+  } else if (SensorList) {
+    SensorList->ExtendRanges();
+  }
+  UpdateStatusPanels();
+}
+
+// The common refresh after a recording is opened, closed, saved, started, ended or switched.
+void TMainForm::RefreshViews() {
+  setWindowTitle(Q(MainWindowTitle(*Core)));
+  UpdateActions();
+  TRecording* r = CurrentRecording();
+  updatingPosition_ = true;
+  trackBar_->setRange(0, TrackBarMaximum(r ? r->LengthMs.load() : 0));
+  trackBar_->setValue(0);
+  updatingPosition_ = false;
+  UpdateRecordingsMenu();
+  RefreshPages();
+  if (state_.LinkState != TLinkState::Connected) ClearDashboard();
+  UpdateStatusPanels();
+}
+
+void TMainForm::UpdateRecordingsMenu() {
+  if (!recordingsMenu_ || !RecordingList) return;
+  const QList<QAction*> items = recordingsMenu_->actions();
+  const int count = RecordingList->Count();
+  TRecording* current = CurrentRecording();
+  for (int n = 0; n < count; ++n) {
+    TRecording* r = RecordingList->Items(n);
+    QAction* item = n < items.size() ? items[n] : nullptr;
+    if (!item) {
+      item = recordingsMenu_->addAction(QString());
+      item->setCheckable(true);
+      item->setData(n);
+      connect(item, &QAction::triggered, this, [this, n] {
+        if (!RecordingList || n >= RecordingList->Count()) return;
+        TRecording* chosen = RecordingList->Items(n);
+        if (chosen != CurrentRecording()) SelectRecording(*Core, chosen);
+        UpdateRecordingsMenu();
+      });
+    }
+    item->setText(Q(RecordingsMenuCaption(n, r->FileName)));
+    item->setChecked(r == current);
+  }
+  for (int n = count; n < items.size(); ++n) delete items[n];
+  recordingsMenu_->setEnabled(count > 0);
+}
+
+void TMainForm::RebuildReopenMenu() {
+  if (!reopenMenu_ || !RecentFiles) return;
+  reopenMenu_->clear();
+  const int n = std::min<int>(RecentFiles->MaxCount, static_cast<int>(RecentFiles->Files.size()));
+  for (int k = 0; k < n; ++k) {
+    const std::string path = RecentFiles->Files[static_cast<size_t>(k)];
+    QAction* item = reopenMenu_->addAction(Q(RecentFiles->Caption(k)));
+    connect(item, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
+  }
+  reopenMenu_->setEnabled(n > 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recordings and files
+
+void TMainForm::NewRecording(int number) {
+  auto* r = new TRecording(*SensorList->RawVars);
+  r->CreateHistories();
+  r->Modified = true;
+  r->SetDescription(RecordingDescription(number));
+  RecordingList->Add(r);
+  SetCurrentRecording(*Core, r);
+  RefreshRecordings(*Core);
+}
+
+void TMainForm::AutoSave() {
+  TRecording* r = CurrentRecording();
+  if (!r || !Config) return;
+  Busy([&] {
+    std::error_code ec;
+    const std::string path =
+        AutoSaveFileName(Config->FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
+    if (!path.empty() && r->SaveToFile(path)) {
+      r->FileName = path;
+    } else {
+      // The recording stays open and modified, so the close query offers it again.
+      r->Modified = true;
+      Prompts.ShowMessage("Could not save recording");
+    }
+  });
+}
+
+bool TMainForm::SaveRecordingAs(TRecording* r) {
+  if (!r || !Prompts.ChooseSavePath) return false;
+  const std::string path = Prompts.ChooseSavePath(*r);
+  if (path.empty()) return false;
+  if (!SaveRecordingTo(*r, path)) return false;
+  if (Core && Core->AddRecentFile) Core->AddRecentFile(path);
+  return true;
+}
+
+bool TMainForm::OpenRecentFile(const std::string& path) {
+  if (!Core) return false;
+  return OpenRecording(*Core, path) != nullptr;
+}
+
+void TMainForm::OpenCommand() {
+  if (!Prompts.ChooseOpenPath || !Core) return;
+  const std::string path = Prompts.ChooseOpenPath();
+  if (!path.empty()) OpenRecording(*Core, path);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Thread messages, keys, drops, closing, resizing
+
+bool TMainForm::event(QEvent* e) {
+  switch (static_cast<uint32_t>(e->type())) {
+    case WM_UPDATE_UI:
+      UpdateDisplays();
+      if (PollThread && Config) PollThread->DelayUIUpdate(Config->UIUpdateDelayRecording);
+      if (PlayThread && Config) PlayThread->DelayUIUpdate(static_cast<uint32_t>(Config->UIUpdateDelayPlaying.load()));
+      // A burst of refresh requests costs one refresh.
+      messages_->RemovePosted(WM_UPDATE_UI);
+      return true;
+    case WM_POLL_CONNECTED: Apply(OnPollConnected(state_)); return true;
+    case WM_POLL_DISCONNECTED: Apply(OnPollDisconnected(state_)); return true;
+    case WM_POLL_ERROR: Apply(OnPollError(state_)); return true;
+    case WM_PLAY_STOPPED: Apply(OnPlayStopped(state_)); return true;
+    default: return TBaseForm::event(e);
+  }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() != QEvent::KeyPress || !watched->isWidgetType()) return TBaseForm::eventFilter(watched, e);
+  auto* w = static_cast<QWidget*>(watched);
+  if (w->window() != this) return TBaseForm::eventFilter(watched, e);
+  auto* key = static_cast<QKeyEvent*>(e);
+  TKeyModifiers mods;
+  mods.Shift = key->modifiers() & Qt::ShiftModifier;
+  mods.Ctrl = key->modifiers() & Qt::ControlModifier;
+  mods.Alt = key->modifiers() & Qt::AltModifier;
+  TKeyContext ctx;
+  QWidget* focus = QApplication::focusWidget();
+  ctx.FocusOnTabsOrTrackBar = focus == pages_->tabBar() || focus == trackBar_ || focus == pages_;
+  TRecording* r = CurrentRecording();
+  ctx.HasRecording = r != nullptr;
+  ctx.CurrentTime = PlayThread ? PlayThread->CurrentTime() : 0;
+  ctx.LengthSeconds = r ? r->LengthSeconds() : 0;
+  ctx.GraphStartTime = 0;
+  ctx.GraphEndTime = ctx.LengthSeconds;
+  const TKeyResult result = FormKeyDown(ToKey(key->key()), mods, ctx);
+  switch (result.Action) {
+    case TKeyAction::PassOn: return TBaseForm::eventFilter(watched, e);
+    case TKeyAction::SelectPage: SelectPage(static_cast<Page>(result.Page)); return true;
+    case TKeyAction::Seek: SeekTo(result.Position); return true;
+    case TKeyAction::Command:
+      Execute(result.Command);
+      UpdateDisplays();
+      return true;
+  }
+  return TBaseForm::eventFilter(watched, e);
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  const bool mayClose = FormCloseQuery(
+      RecordingList ? RecordingList->Count() : 0, [](int i) { return RecordingList->Items(i)->Modified; },
+      [this] { return Prompts.Ask(UnsavedRecordingsQuestion); },
+      [this](int i) { SaveRecordingAs(RecordingList->Items(i)); });
+  if (!mayClose) {
+    e->ignore();
+    return;
+  }
+  Apply(FormClose(state_, Options()));
+  e->accept();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* e) {
+  TBaseForm::resizeEvent(e);
+  if (!topBar_ || !trackBar_) return;
+  updatingPosition_ = true;
+  trackBar_->setFixedWidth(TrackBarWidth(topBar_->width()));
+  updatingPosition_ = false;
+  ResizePages();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+  if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+  QStringList files;
+  for (const QUrl& url : e->mimeData()->urls())
+    if (url.isLocalFile()) files << url.toLocalFile();
+  OnDropFiles(files);
+  e->acceptProposedAction();
+}
+
+void TMainForm::OnDropFiles(const QStringList& files) {
+  for (const QString& file : files) OpenRecentFile(file.toStdString());
+}
+
+void TMainForm::CheckDSR() {
+  if (!Config || !Config->UseDSRForRecording || !PollThread) return;
+  TComPort* port = PollThread->Port();
+  Apply(OnIdleCheckDSR(state_, true, port->IsOpen(), Playing(), Options(), [port] { return port->DSR(); }));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+bool TMainForm::HasPrinter() const { return !QPrinterInfo::availablePrinters().isEmpty(); }
+
+void TMainForm::PrintSetupCommand() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  QPageSetupDialog dialog(printer_.get(), this);
+  dialog.exec();
+}
+
+void TMainForm::PrintCommand() {
+  TRecording* r = CurrentRecording();
+  if (!r) return;
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  QPrintDialog dialog(printer_.get(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  Busy([&] {
+    const std::string title = PrintTitle(r->Description);
+    printer_->setDocName(Q(title));
+    const QImage image = grab().toImage();
+    QPainter p;
+    if (!p.begin(printer_.get())) {
+      Prompts.ShowMessage("Could not print");
+      return;
+    }
+    const QRect page = printer_->pageLayout().paintRectPixels(printer_->resolution());
+    const int headerWidth = p.fontMetrics().horizontalAdvance(Q(title));
+    const TPrintLayout layout = PrintWindowLayout(page.width(), page.height(), image.width(), image.height(), headerWidth);
+    p.setPen(Qt::black);
+    p.drawText(layout.HeaderX, p.fontMetrics().ascent(), Q(title));
+    p.drawImage(QRect(layout.ImageX, layout.ImageY, layout.ImageWidth, layout.ImageHeight), image);
+    p.end();
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pages
+
+void TMainForm::ShowAbout() {}
+void TMainForm::ExportCommand() {}
+void TMainForm::FillSensorList() {}
+void TMainForm::ClearDashboard() { errorsButton_->setEnabled(false); }
+void TMainForm::UpdatePages() {}
+void TMainForm::RefreshPages() {}
+void TMainForm::ResizePages() {}

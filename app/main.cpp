@@ -7,12 +7,15 @@
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/Fmain.h"
 #include "app/Globals.h"
+#include "ecu/Tcomport.h"
+#include "ecu/Tpollthread.h"
 
 namespace {
 // SIGTERM, SIGINT and SIGHUP close the window the ordinary way, so settings are still saved.
@@ -44,9 +47,12 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   try {
     GlobalInit(args, hooks);
+    // --simulate: this run talks to the built-in simulated ECU; the stored port is left alone.
+    if (PollThread && std::find(args.begin(), args.end(), "--simulate") != args.end())
+      PollThread->Port()->SetDevicePath(SimulatedDevicePath());
     int rc;
     {
-      TMainForm form;
+      TMainForm form(nullptr, Config->IniPath);
       std::unique_ptr<QSocketNotifier> notifier;
       if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);

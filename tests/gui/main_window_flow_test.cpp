@@ -1,0 +1,204 @@
+// The main window driven as a person would: connect to the simulated ECU, record, stop with
+// auto-save, reopen, play back, use the keys, drop files, close with unsaved recordings.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QMenu>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+
+#include "GuiSupport.h"
+#include "ProgramSupport.h"
+#include "base/IniFile.h"
+#include "ecu/Tpollthread.h"
+#include "recording/Tplaythread.h"
+
+namespace {
+
+QString Panel(const TMainForm& form, TStatusPanel p) { return form.StatusPanel(p)->text(); }
+
+class MainWindowFlow : public ProgramTest {
+ protected:
+  void Show(TMainForm& form) {
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+  }
+  bool Connected(const TMainForm& form) {
+    return WaitFor([&] { return form.State().LinkState == TLinkState::Connected; });
+  }
+};
+
+TEST_F(MainWindowFlow, ConnectRecordAndStopWithAutoSave) {
+  Config->AutoSaveRecordings = true;
+  WriteFileBytes(File("r1.rec"), "taken");
+  auto form = MakeWindow();
+  Show(*form);
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Connecting");
+  ASSERT_TRUE(Connected(*form));
+  EXPECT_EQ(form->Action(TCommand::actECUConnect)->text(), "&Disconnect");
+  ASSERT_TRUE(WaitFor([&] { return Panel(*form, TStatusPanel::DatalogSpeed).endsWith(" vars/s") &&
+                                   !Panel(*form, TStatusPanel::DatalogSpeed).startsWith("0 "); }));
+  EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Connected");
+  EXPECT_EQ(form->StatusPanel(TStatusPanel::ConnectionStatus)->palette().color(QPalette::Window), QColor(255, 255, 0));
+
+  QTest::keyClick(form.get(), Qt::Key_F9);
+  EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Recording");
+  TRecording* rec = CurrentRecording();
+  ASSERT_NE(rec, nullptr);
+  EXPECT_STREQ(rec->Description, "Recording #1");
+  ASSERT_TRUE(WaitFor([&] { return rec->LengthMs > 300; }));
+  QTest::keyClick(form.get(), Qt::Key_F9);
+  // r1.rec was taken: the run is saved as r2.rec and stays open.
+  EXPECT_EQ(rec->FileName, File("r2.rec"));
+  EXPECT_FALSE(rec->Modified);
+  EXPECT_TRUE(std::filesystem::file_size(File("r2.rec")) > 652);
+  EXPECT_EQ(form->Action(TCommand::actECURecord)->text(), "&Start Recording");
+  ASSERT_EQ(form->RecordingsMenu()->actions().size(), 1);
+  EXPECT_EQ(form->RecordingsMenu()->actions()[0]->text(), QString::fromStdString("&0 " + File("r2.rec")));
+  EXPECT_EQ(form->windowTitle(), QString::fromStdString("Revscope - " + File("r2.rec")));
+
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  EXPECT_TRUE(WaitFor([&] { return form->State().LinkState == TLinkState::Disconnected; }));
+  EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "");
+}
+
+TEST_F(MainWindowFlow, CablePulledWhileRecordingKeepsTheRunModified) {
+  PollThread->ErrorTolerance = 0;
+  auto form = MakeWindow();
+  Show(*form);
+  QTest::keyClick(form.get(), Qt::Key_F9);  // records as soon as the link is up
+  ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
+  TRecording* rec = CurrentRecording();
+  sim_->Unplug();
+  ASSERT_TRUE(WaitFor([&] { return form->State().LinkState == TLinkState::ConnectionError; }));
+  EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Connection error");
+  EXPECT_EQ(form->State().RecordState, TRecordState::NotRecording);
+  EXPECT_EQ(CurrentRecording(), rec);
+  EXPECT_TRUE(rec->Modified);
+  // The close query offers it.
+  answer_ = TCloseAnswer::Cancel;
+  EXPECT_FALSE(form->close());
+  EXPECT_EQ(asked_, 1);
+}
+
+TEST_F(MainWindowFlow, ReopenPlayToTheEndAndSeekWithTheKeys) {
+  WriteRecording(File("two.rec"), 2);
+  RecentFiles->Add(File("two.rec"));
+  auto form = MakeWindow();
+  Show(*form);
+  ASSERT_EQ(form->ReopenMenu()->actions().size(), 1);
+  form->ReopenMenu()->actions()[0]->trigger();
+  ASSERT_NE(CurrentRecording(), nullptr);
+  EXPECT_EQ(form->PositionTrackBar()->maximum(), 2000);
+  EXPECT_EQ(Panel(*form, TStatusPanel::RecordingLength), "0:00:02.000s");
+  EXPECT_EQ(Panel(*form, TStatusPanel::RecordingSize), "1k");
+
+  // Keys act when the tab strip has the focus.
+  form->Pages()->tabBar()->setFocus();
+  QTest::keyClick(form->Pages()->tabBar(), Qt::Key_Right);
+  EXPECT_DOUBLE_EQ(PlayThread->CurrentTime(), 1.0);
+  QTest::keyClick(form->Pages()->tabBar(), Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_NEAR(PlayThread->CurrentTime(), 0.99, 1e-9);
+  EXPECT_EQ(form->PositionTrackBar()->value(), 990);
+  EXPECT_EQ(Panel(*form, TStatusPanel::PlayPosition), "0:00:00.990s");
+
+  QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(form->Action(TCommand::actPlayPlay)->text(), "&Stop");
+  ASSERT_TRUE(WaitFor([&] { return !PlayThread->IsPlaying(); }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return form->Action(TCommand::actPlayPlay)->text() == "&Play"; }));
+  EXPECT_DOUBLE_EQ(PlayThread->CurrentTime(), 2.0);
+  EXPECT_EQ(form->PositionTrackBar()->value(), 2000);
+}
+
+TEST_F(MainWindowFlow, FunctionKeysAndTheErrorsButtonSelectPages) {
+  auto form = MakeWindow();
+  Show(*form);
+  for (int i : {3, 1, 4, 2, 0, 5}) {
+    QTest::keyClick(form.get(), static_cast<Qt::Key>(Qt::Key_F1 + i));
+    EXPECT_EQ(form->Pages()->currentIndex(), i);
+  }
+  EXPECT_FALSE(form->IsPageVisible(TMainForm::tsLaps));
+  form->ErrorsButton()->setEnabled(true);
+  QTest::mouseClick(form->ErrorsButton(), Qt::LeftButton);
+  EXPECT_EQ(form->Pages()->currentIndex(), TMainForm::tsErrorCodes);
+}
+
+TEST_F(MainWindowFlow, CorruptAndDroppedFiles) {
+  WriteFileBytes(File("bad.rec"), "0123456789");
+  WriteRecording(File("good.rec"), 3);
+  auto form = MakeWindow();
+  Show(*form);
+  EXPECT_FALSE(form->OpenRecentFile(File("bad.rec")));
+  ASSERT_FALSE(messages_.empty());
+  EXPECT_EQ(messages_[0], "Could not load '" + File("bad.rec") + "' - recording header magic number incorrect");
+  EXPECT_EQ(RecordingList->Count(), 0);
+  EXPECT_EQ(form->windowTitle(), "Revscope");
+
+  form->OnDropFiles({QString::fromStdString(File("good.rec"))});
+  ASSERT_EQ(RecordingList->Count(), 1);
+  EXPECT_EQ(CurrentRecording()->FileName, File("good.rec"));
+  EXPECT_EQ(RecentFiles->Files.at(0), File("good.rec"));
+}
+
+TEST_F(MainWindowFlow, CloseQueryAnswers) {
+  auto add = [] {
+    auto* r = new TRecording(*SensorList->RawVars);
+    r->Modified = true;
+    RecordingList->Add(r);
+    return r;
+  };
+  add();
+  add();
+  auto form = MakeWindow();
+  Show(*form);
+  answer_ = TCloseAnswer::Cancel;
+  EXPECT_FALSE(form->close());
+  EXPECT_EQ(RecordingList->Count(), 2);
+  // Yes: each unsaved recording gets its own save dialog, asked once.
+  answer_ = TCloseAnswer::Yes;
+  int dialogs = 0;
+  form->Prompts.ChooseSavePath = [&](TRecording&) { return File("saved" + std::to_string(++dialogs) + ".rec"); };
+  asked_ = 0;
+  EXPECT_TRUE(form->close());
+  EXPECT_EQ(asked_, 1);
+  EXPECT_EQ(dialogs, 2);
+  EXPECT_TRUE(std::filesystem::exists(File("saved2.rec")));
+}
+
+TEST_F(MainWindowFlow, NoClosesWithoutAnyDialog) {
+  auto* r = new TRecording(*SensorList->RawVars);
+  r->Modified = true;
+  RecordingList->Add(r);
+  auto form = MakeWindow();
+  Show(*form);
+  answer_ = TCloseAnswer::No;
+  int dialogs = 0;
+  form->Prompts.ChooseSavePath = [&](TRecording&) { return ++dialogs, std::string(); };
+  EXPECT_TRUE(form->close());
+  EXPECT_EQ(dialogs, 0);
+}
+
+TEST_F(MainWindowFlow, PlacementComesBackAtTheNextStart) {
+  {
+    auto form = MakeWindow();
+    form->setGeometry(40, 50, 900, 700);
+  }
+  TIniFile ini(Config->IniPath);
+  EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 900);
+  EXPECT_EQ(ini.ReadInteger("MainForm", "WindowState", -1), 0);
+  auto again = MakeWindow();
+  EXPECT_EQ(again->width(), 900);
+  EXPECT_EQ(again->height(), 700);
+  // Smaller than the minimum snaps back.
+  again->resize(300, 200);
+  EXPECT_EQ(again->width(), 640);
+  EXPECT_EQ(again->height(), 458);
+}
+
+}  // namespace
