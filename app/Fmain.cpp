@@ -245,7 +245,6 @@ void TMainForm::CreateToolBars() {
     auto* label = new QLabel(this);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     label->setAlignment(Qt::AlignCenter);
-    label->setAutoFillBackground(true);
     label->setToolTip(QString::fromUtf8(info.Hint));
     // The design width, or wider where this font makes the longest text wider.
     const int text = label->fontMetrics().horizontalAdvance(QString::fromUtf8(LongestPanelText(which))) + 12;
@@ -254,6 +253,8 @@ void TMainForm::CreateToolBars() {
     return label;
   };
 
+  // Toolbar pictures at the size of the panels' text, so the bars stay compact.
+  setIconSize(QSize(20, 20));
   topBar_ = addToolBar("Recording");
   topBar_->setObjectName("RecordingBar");
   topBar_->setMovable(false);
@@ -275,7 +276,9 @@ void TMainForm::CreateToolBars() {
   trackBar_->setSingleStep(100);
   trackBar_->setPageStep(1000);
   trackBar_->setTickPosition(QSlider::NoTicks);
+  // The track bar takes whatever width the toolbar has left, at least one pixel.
   trackBar_->setMinimumWidth(1);
+  trackBar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   topBar_->addWidget(trackBar_);
   connect(trackBar_, &QSlider::valueChanged, this, [this](int position) {
     const bool has = CurrentRecording() != nullptr;
@@ -296,8 +299,10 @@ void TMainForm::CreateToolBars() {
   errorsButton_ = new QToolButton(this);
   errorsButton_->setText(ErrorsButtonCaption);
   errorsButton_->setMinimumSize(46, 22);
+  // Red while enabled; the disabled look stays the style's own.
   QPalette pal = errorsButton_->palette();
-  pal.setColor(QPalette::ButtonText, Qt::red);
+  pal.setColor(QPalette::Active, QPalette::ButtonText, Qt::red);
+  pal.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::red);
   errorsButton_->setPalette(pal);
   errorsButton_->setEnabled(false);
   connect(errorsButton_, &QToolButton::clicked, this, [this] { SelectPage(tsErrorCodes); });
@@ -489,17 +494,16 @@ void TMainForm::UpdateStatusPanels() {
   set(TStatusPanel::ConnectionStatus, p.ConnectionStatus);
   set(TStatusPanel::DatalogSpeed, p.DatalogSpeed);
   set(TStatusPanel::ErrorStatus, p.ErrorStatus);
-  const uint32_t rgb = PanelColourRgb(p.LinkColour);
-  const QColor colour = p.LinkColour == TPanelColour::ButtonFace ? palette().color(QPalette::Button) : QColor::fromRgb(rgb);
-  // Dark backgrounds (red, teal) take white text.
-  const QColor text = p.LinkColour == TPanelColour::Red || p.LinkColour == TPanelColour::Teal ? Qt::white : Qt::black;
+  // The three link panels share one background; dark backgrounds (red, teal) take white text.
+  QString sheet;
+  if (p.LinkColour != TPanelColour::ButtonFace) {
+    const QColor back = QColor::fromRgb(PanelColourRgb(p.LinkColour));
+    const bool dark = p.LinkColour == TPanelColour::Red || p.LinkColour == TPanelColour::Teal;
+    sheet = QString("QLabel { background-color: %1; color: %2; }").arg(back.name(), dark ? "white" : "black");
+  }
   for (TStatusPanel which : {TStatusPanel::ConnectionStatus, TStatusPanel::DatalogSpeed, TStatusPanel::ErrorStatus}) {
     QLabel* label = StatusPanel(which);
-    QPalette pal = label->palette();
-    if (pal.color(QPalette::Window) == colour && pal.color(QPalette::WindowText) == text) continue;
-    pal.setColor(QPalette::Window, colour);
-    pal.setColor(QPalette::WindowText, text);
-    label->setPalette(pal);
+    if (label->styleSheet() != sheet) label->setStyleSheet(sheet);
   }
 }
 
@@ -684,10 +688,6 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 void TMainForm::resizeEvent(QResizeEvent* e) {
   TBaseForm::resizeEvent(e);
-  if (!topBar_ || !trackBar_) return;
-  updatingPosition_ = true;
-  trackBar_->setFixedWidth(TrackBarWidth(topBar_->width()));
-  updatingPosition_ = false;
   ResizePages();
 }
 

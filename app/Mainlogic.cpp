@@ -547,7 +547,6 @@ TWindowSize ClampWindowSize(int width, int height) {
   return {std::max(width, MinWindowWidth), std::max(height, MinWindowHeight)};
 }
 
-int TrackBarWidth(int toolbarWidth) { return std::max(toolbarWidth - 440, 1); }
 
 int GaugeColumnWidth(int clientWidth) { return std::max(clientWidth / 10, 68); }
 

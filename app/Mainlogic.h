@@ -407,8 +407,6 @@ struct TWindowSize {
 constexpr int MinWindowWidth = 640;
 constexpr int MinWindowHeight = 458;
 TWindowSize ClampWindowSize(int width, int height);
-// The top toolbar's width less 440, at least 1.
-int TrackBarWidth(int toolbarWidth);
 // The dashboard's six side columns: client width / 10, at least 68.
 int GaugeColumnWidth(int clientWidth);
 // The bar gauges' pointer size: column width / 4.

@@ -415,8 +415,6 @@ TEST(MainTrackBarAndResize, Arithmetic) {
   EXPECT_EQ(TrackBarChanged(false, true, 1500), (std::vector<TMainEffect>{{K::PlayerSetPosition, 0, 1.5}, {K::UpdateDisplays}}));
   EXPECT_EQ(ClampWindowSize(500, 300), (TWindowSize{640, 458}));
   EXPECT_EQ(ClampWindowSize(800, 600), (TWindowSize{800, 600}));
-  EXPECT_EQ(TrackBarWidth(640), 200);
-  EXPECT_EQ(TrackBarWidth(100), 1);
   EXPECT_EQ(GaugeColumnWidth(654), 68);
   EXPECT_EQ(GaugeColumnWidth(1289), 128);
   EXPECT_EQ(GaugePointerSize(71), 17);

@@ -45,10 +45,13 @@ TEST_F(MainWindowFlow, ConnectRecordAndStopWithAutoSave) {
   ASSERT_TRUE(WaitFor([&] { return Panel(*form, TStatusPanel::DatalogSpeed).endsWith(" vars/s") &&
                                    !Panel(*form, TStatusPanel::DatalogSpeed).startsWith("0 "); }));
   EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Connected");
-  EXPECT_EQ(form->StatusPanel(TStatusPanel::ConnectionStatus)->palette().color(QPalette::Window), QColor(255, 255, 0));
+  // The panel is drawn yellow, a pixel inside its frame.
+  QLabel* status = form->StatusPanel(TStatusPanel::ConnectionStatus);
+  EXPECT_TRUE(Near(status->grab().toImage().pixelColor(4, status->height() / 2), QColor(255, 255, 0)));
 
   QTest::keyClick(form.get(), Qt::Key_F9);
   EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Recording");
+  EXPECT_TRUE(Near(status->grab().toImage().pixelColor(4, status->height() / 2), QColor(255, 0, 0)));
   TRecording* rec = CurrentRecording();
   ASSERT_NE(rec, nullptr);
   EXPECT_STREQ(rec->Description, "Recording #1");
