@@ -725,28 +725,31 @@ void TMainForm::PrintSetupCommand() {
 }
 
 void TMainForm::PrintCommand() {
-  TRecording* r = CurrentRecording();
-  if (!r) return;
+  if (!CurrentRecording()) return;
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  // Qt's dialog always offers printing to a PDF file, so this works without a printer too.
   QPrintDialog dialog(printer_.get(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   Busy([&] {
-    const std::string title = PrintTitle(r->Description);
-    printer_->setDocName(Q(title));
-    const QImage image = grab().toImage();
-    QPainter p;
-    if (!p.begin(printer_.get())) {
-      Prompts.ShowMessage("Could not print");
-      return;
-    }
-    const QRect page = printer_->pageLayout().paintRectPixels(printer_->resolution());
-    const int headerWidth = p.fontMetrics().horizontalAdvance(Q(title));
-    const TPrintLayout layout = PrintWindowLayout(page.width(), page.height(), image.width(), image.height(), headerWidth);
-    p.setPen(Qt::black);
-    p.drawText(layout.HeaderX, p.fontMetrics().ascent(), Q(title));
-    p.drawImage(QRect(layout.ImageX, layout.ImageY, layout.ImageWidth, layout.ImageHeight), image);
-    p.end();
+    if (!PrintWindow(*printer_)) Prompts.ShowMessage("Could not print");
   });
+}
+
+bool TMainForm::PrintWindow(QPrinter& printer) {
+  TRecording* r = CurrentRecording();
+  if (!r) return false;
+  const std::string title = PrintTitle(r->Description);
+  printer.setDocName(Q(title));
+  const QImage image = grab().toImage();
+  QPainter p;
+  if (!p.begin(&printer)) return false;
+  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const int headerWidth = p.fontMetrics().horizontalAdvance(Q(title));
+  const TPrintLayout layout = PrintWindowLayout(page.width(), page.height(), image.width(), image.height(), headerWidth);
+  p.setPen(Qt::black);
+  p.drawText(layout.HeaderX, p.fontMetrics().ascent(), Q(title));
+  p.drawImage(QRect(layout.ImageX, layout.ImageY, layout.ImageWidth, layout.ImageHeight), image);
+  return p.end();
 }
 
 // ---------------------------------------------------------------------------------------------

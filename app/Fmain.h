@@ -20,6 +20,7 @@ class QTabWidget;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class QPrinter;
 class TQtMessageTarget;
 class TRecording;
 class TDashboardPage;
@@ -77,6 +78,9 @@ class TMainForm : public TBaseForm {
   bool OpenRecentFile(const std::string& path);
   // Files dropped on the window, opened in the order given.
   void OnDropFiles(const QStringList& files);
+  // The window's image under the title "Revscope - <description>", scaled to 90 % of the page;
+  // false without a current recording or when the printer cannot start.
+  bool PrintWindow(QPrinter& printer);
 
  protected:
   bool event(QEvent* e) override;
@@ -134,5 +138,5 @@ class TMainForm : public TBaseForm {
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
   std::unique_ptr<TQtMessageTarget> messages_;
-  std::unique_ptr<class QPrinter> printer_;
+  std::unique_ptr<QPrinter> printer_;
 };

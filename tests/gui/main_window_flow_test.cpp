@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPrinter>
 #include <QMenu>
 #include <QSlider>
 #include <QTabBar>
@@ -147,6 +148,19 @@ TEST_F(MainWindowFlow, CorruptAndDroppedFiles) {
   ASSERT_EQ(RecordingList->Count(), 1);
   EXPECT_EQ(CurrentRecording()->FileName, File("good.rec"));
   EXPECT_EQ(RecentFiles->Files.at(0), File("good.rec"));
+}
+
+TEST_F(MainWindowFlow, PrintsTheWindowToAPdfFile) {
+  WriteRecording(File("run.rec"), 1);
+  auto form = MakeWindow();
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(File("window.pdf")));
+  EXPECT_FALSE(form->PrintWindow(printer));  // nothing to print without a recording
+  ASSERT_TRUE(form->OpenRecentFile(File("run.rec")));
+  ASSERT_TRUE(form->PrintWindow(printer));
+  EXPECT_EQ(printer.docName(), "Revscope - Saved run");
+  EXPECT_GT(std::filesystem::file_size(File("window.pdf")), 1000u);
 }
 
 TEST_F(MainWindowFlow, CloseQueryAnswers) {
