@@ -31,15 +31,15 @@ constexpr TBarDesign Ticks(TBarDesign b, int major, int minor, int majorWidth) {
 // column groups, borderless; the captioned ones keep their frame.
 constexpr TGaugeDesign V(TGaugeId id, const char* name, G group, const char* caption, double min, double max,
                          const char* format, int font, const char* unit, bool border, int unitSize = 65) {
-  return {id, name, K::Value, group, caption, "", min, max, format, font, unit, border, unitSize, 0, 0, false, {}};
+  return {id, name, K::Value, group, caption, "", min, max, format, font, unit, border, unitSize, 0, 0, false, {}, false};
 }
 constexpr TGaugeDesign B(TGaugeId id, const char* name, G group, const char* caption, int min, int max, int font,
                          TBarDesign bar = {}, bool hidden = false) {
-  return {id, name, K::Bar, group, caption, "", double(min), double(max), "", font, "", true, 0, 0, 0, hidden, bar};
+  return {id, name, K::Bar, group, caption, "", double(min), double(max), "", font, "", true, 0, 0, 0, hidden, bar, false};
 }
 constexpr TGaugeDesign L(TGaugeId id, const char* name, G group, const char* caption, uint32_t colour = 0,
                          const char* hint = "") {
-  return {id, name, K::Light, group, caption, hint, 0, 0, "", 0, "", true, 0, 0, colour, false, {}};
+  return {id, name, K::Light, group, caption, hint, 0, 0, "", 0, "", true, 0, 0, colour, false, {}, false};
 }
 
 TGaugeDesign Gear() {
@@ -48,9 +48,15 @@ TGaugeDesign Gear() {
   return d;
 }
 
-TGaugeDesign Dial() {
-  TGaugeDesign d{gcRevs, "gcRevs", K::Dial, G::Middle, "", "", 0, 9500, "", 19, "", false, 0, 0, 0, false, {}};
+// The rev-limiter light shares a low strip above the launch display.
+TGaugeDesign RevLimiter() {
+  TGaugeDesign d = L(gcRevLimiter, "gcRevLimiter", G::SpeedPanel, "Rev Limit", 0, "Rev limiter operation");
+  d.CaptionBeside = true;
   return d;
+}
+
+TGaugeDesign Dial() {
+  return {gcRevs, "gcRevs", K::Dial, G::Middle, "", "", 0, 9500, "", 19, "", false, 0, 0, 0, false, {}, false};
 }
 
 const std::array<TGaugeDesign, GaugeCount> kDesigns = {
@@ -61,7 +67,7 @@ const std::array<TGaugeDesign, GaugeCount> kDesigns = {
     Dial(),
     V(gcRevsFigures, "gcRevsFigures", G::Middle, "", 0, 19999, "####0", 20, "rpm", false),
     V(gcSpeed, "gcSpeed", G::SpeedPanel, "Speed", 0, 300, "##0.0", 29, "kph", true),
-    L(gcRevLimiter, "gcRevLimiter", G::SpeedPanel, "Rev Limit", 0, "Rev limiter operation"),
+    RevLimiter(),
     V(gcLaunchrpm, "gcLaunchrpm", G::SpeedPanel, "Launch", 0, 19999, "####0", 15, "rpm", true, 0),
     Gear(),
     V(gcVTECrpm, "gcVTECrpm", G::SpeedPanel, "VTEC", 0, 19999, "####0", 15, "rpm", true, 0),
@@ -318,7 +324,11 @@ TSpeedPanelLayout SpeedPanelLayout(int pw, int ph) {
 
 int LampHeight(int panelHeight, int groupChrome) { return std::max(1, (panelHeight - 2 * groupChrome) / 9); }
 
-int LampRadius(int columnWidth) { return std::max(8, columnWidth * 8 / 68); }
+int LampRadius(int columnWidth, int cellHeight) {
+  return std::max(1, std::min(std::max(8, columnWidth * 8 / 68), (cellHeight - 4) / 2));
+}
+
+int LampCaptionPx(int columnWidth) { return std::max(11, columnWidth * 11 / 68); }
 
 int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight) {
   return std::max(1, (panelHeight - vtecGroupHeight) / 5);
@@ -329,7 +339,11 @@ int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight) {
 
 const std::array<TSensorColumnDesign, SensorColumnCount>& SensorColumns() {
   static const std::array<TSensorColumnDesign, SensorColumnCount> columns = {
-      {{"Log", 30}, {"Sensor", 160}, {"Value", 55}, {"Units", 50}, {"Update (Hz)", 75}}};
+      {{"Log", 30, ""},
+       {"Sensor", 160, "Rev Limiter RPM"},
+       {"Value", 55, "-1000.000"},
+       {"Units", 50, "mbar"},
+       {"Update (Hz)", 75, "Update (Hz)"}}};
   return columns;
 }
 

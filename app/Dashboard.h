@@ -103,6 +103,7 @@ struct TGaugeDesign {
   uint32_t LampColour;  // lights; 0 keeps the control's default red
   bool Hidden;
   TBarDesign Bar;
+  bool CaptionBeside;   // lights: the caption left of the lamp (a low, wide cell)
 };
 
 // The design of every gauge, in TGaugeId order.
@@ -217,8 +218,11 @@ TSpeedPanelLayout SpeedPanelLayout(int width, int height);
 // The lamps of the lights panel: nine lamps in two groups whose frames (caption and edges) take
 // groupChrome pixels each.
 int LampHeight(int panelHeight, int groupChrome);
-// The lamp's radius for the column width: the design 8 at 68 pixels, growing with the column.
-int LampRadius(int columnWidth);
+// The lamp's radius for the column width: the design 8 at 68 pixels, growing with the column,
+// but never more than a cell of the given height holds (inside its border).
+int LampRadius(int columnWidth, int cellHeight);
+// The lamps' caption size in pixels: 11 at 68 pixels, growing with the column.
+int LampCaptionPx(int columnWidth);
 // The five readouts of the gauge panel share what the VTEC group leaves.
 int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight);
 
@@ -227,9 +231,12 @@ int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight);
 
 constexpr int SensorColumnCount = 5;
 enum TSensorColumn : uint8_t { scLog, scSensor, scValue, scUnits, scRate };
+// Width is the design width at 96 dots per inch; Widest is the longest text the column shows in
+// practice, so a larger screen font widens the column instead of cutting its texts.
 struct TSensorColumnDesign {
   const char* Caption;
   int Width;
+  const char* Widest;
 };
 const std::array<TSensorColumnDesign, SensorColumnCount>& SensorColumns();
 

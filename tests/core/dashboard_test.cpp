@@ -174,8 +174,10 @@ TEST(DashboardLayout, Proportions) {
   EXPECT_EQ(DialHeight(1000, 600), 390);  // a wide, low window keeps room for the speed panel
   const TRect f = RevsFiguresRect(255, 216);
   EXPECT_EQ(f, (TRect{76, 173, 102, 43}));
-  EXPECT_EQ(LampRadius(68), 8);
-  EXPECT_EQ(LampRadius(136), 16);
+  EXPECT_EQ(LampRadius(68, 40), 8);
+  EXPECT_EQ(LampRadius(136, 80), 16);
+  EXPECT_EQ(LampRadius(136, 24), 10);  // the lamp stays inside a low cell
+  EXPECT_EQ(LampCaptionPx(136), 22);
 }
 
 TEST(DashboardLayout, SpeedPanel) {
