@@ -77,7 +77,8 @@ struct TBand {
   uint32_t Colour = 0;
 };
 
-// A bar scale's ticks and bands; zero (or a negative tick width) keeps the control's default.
+// A bar scale's ticks and bands; a tick field of 0 keeps the control's default, and the bands are
+// set only when SetsBands is true.
 struct TBarDesign {
   int TickMajor = 0;
   int TickMinor = 0;
@@ -166,7 +167,7 @@ uint8_t ErrorByte(double value);
 // A light whose source may be switched off: off whenever its source is not polled.
 bool GuardedLight(bool pollEnabled, double value);
 
-// Every gauge that clearing sets to zero (all but the lights), and every light.
+// True for the indicator lights (they take on/off rather than a number).
 bool IsLight(TGaugeId id);
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <initializer_list>
 
 #include "app/Dashboard.h"
 
