@@ -30,7 +30,9 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/Fdashboard.h"
 #include "app/Fhelp.h"
+#include "app/Fsensorlist.h"
 #include "app/Globals.h"
 #include "app/QtMessageTarget.h"
 #include "ecu/Datalogpreset.h"
@@ -319,6 +321,22 @@ void TMainForm::CreatePages() {
     pages_->addTab(page, kCaptions[p]);
   }
   setCentralWidget(pages_);
+
+  auto fill = [](QWidget* page, QWidget* content) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+  };
+  dashboard_ = new TDashboardPage(pageWidgets_[tsECU]);
+  fill(pageWidgets_[tsECU], dashboard_);
+  connect(dashboard_, &TDashboardPage::ErrorsButtonState, this, [this](bool on) { errorsButton_->setEnabled(on); });
+  sensorList_ = new TSensorListView(pageWidgets_[tsSensors]);
+  fill(pageWidgets_[tsSensors], sensorList_);
+  sensorList_->SetupSensorList();
+  if (SensorList && Config) {
+    dashboard_->ApplyDisplaySettings(*Config, *SensorList);
+    sensorList_->FillSensorList(*SensorList);
+  }
 }
 
 void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
@@ -757,8 +775,21 @@ bool TMainForm::PrintWindow(QPrinter& printer) {
 
 void TMainForm::ShowAbout() {}
 void TMainForm::ExportCommand() {}
-void TMainForm::FillSensorList() {}
-void TMainForm::ClearDashboard() { errorsButton_->setEnabled(false); }
-void TMainForm::UpdatePages() {}
+void TMainForm::FillSensorList() {
+  if (SensorList) sensorList_->FillSensorList(*SensorList);
+}
+
+void TMainForm::ClearDashboard() {
+  dashboard_->ClearDashboard();
+  errorsButton_->setEnabled(false);
+}
+
+void TMainForm::UpdatePages() {
+  if (!SensorList) return;
+  dashboard_->UpdateDashboard(*SensorList);
+  sensorList_->UpdateSensorValues(*SensorList);
+}
+
 void TMainForm::RefreshPages() {}
-void TMainForm::ResizePages() {}
+
+void TMainForm::ResizePages() { dashboard_->SetColumnWidth(GaugeColumnWidth(width())); }
