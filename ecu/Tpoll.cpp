@@ -286,10 +286,12 @@ void TPollThread::LoopPass() {
   } else {
     CommsError("ECU not present (CTS not set)");
   }
-  // Display refresh.
+  // Display refresh. The next one is due in 100 ms unless the window, answering this request,
+  // asks for its own delay: so the time moves ahead before the request goes out, and the window's
+  // answer is never overwritten.
   if (LinkMs() > nextUIUpdate_) {
-    DoUpdateUI();
     nextUIUpdate_ = LinkMs() + 100;
+    DoUpdateUI();
   }
   // The recording's length.
   if (recording_) {
@@ -474,8 +476,8 @@ bool TPollThread::CommsError(const std::string& message) {
     result = false;
   }
   // The window shows the error at once, and the next regular refresh is due in 100 ms.
-  DoUpdateUI();
   nextUIUpdate_ = LinkMs() + 100;
+  DoUpdateUI();
   return result;
 }
 

@@ -1,8 +1,10 @@
 // The ECU protocol and the scheduler, driven one step at a time against the simulated device with
 // scripted faults (no thread runs here).
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "TestSupport.h"
@@ -49,11 +51,18 @@ class TStepPoll : public TPollThreadRS {
   bool ListComplete() const { return listComplete_; }
   int32_t ErrorCount() const { return errorCount_.load(); }
   void EndStatisticsWindow() { nextStatistics_ = 0; }
+  void RefreshDueNow() { nextUIUpdate_ = 0; }
+  int64_t RefreshDueIn() const { return static_cast<int64_t>(nextUIUpdate_.load()) - LinkMs(); }
+  std::function<void()> onUpdate;
   void SetPausing(bool on) { on ? ePausePolling.Set() : ePausePolling.Reset(); }
   int listCompletes = 0, commsErrors = 0;
 
  protected:
   void DoListComplete() override { ++listCompletes; }
+  void DoUpdateUI() override {
+    TPollThreadRS::DoUpdateUI();
+    if (onUpdate) onUpdate();
+  }
   void DoCommsError() override {
     ++commsErrors;
     TPollThreadRS::DoCommsError();
@@ -262,6 +271,21 @@ TEST_F(PollProtocol, AWrittenValueIsTimeStampedOnTheRecordTimer) {
 
 // ---------------------------------------------------------------------------------------------
 // Errors and the tolerance
+
+TEST_F(PollProtocol, TheWindowsAnswerToARefreshRequestSetsTheNextOne) {
+  // The window answers each request with its own delay, here 30 ms instead of the thread's 100.
+  poll_->onUpdate = [this] { poll_->DelayUIUpdate(30); };
+  poll_->BeginConnection();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  poll_->RefreshDueNow();
+  poll_->LoopPass();
+  EXPECT_LE(poll_->RefreshDueIn(), 30);
+  // Without an answer the thread asks again in 100 ms.
+  poll_->onUpdate = nullptr;
+  poll_->RefreshDueNow();
+  poll_->LoopPass();
+  EXPECT_GT(poll_->RefreshDueIn(), 90);
+}
 
 TEST_F(PollProtocol, ToleranceZeroTripsOnTheFirstError) {
   poll_->ErrorTolerance = 0;

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "GuiSupport.h"
+#include "app/Fdashboard.h"
 #include "ProgramSupport.h"
 #include "base/IniFile.h"
 #include "ecu/Tpollthread.h"
@@ -216,6 +217,29 @@ TEST_F(MainWindowFlow, PlacementComesBackAtTheNextStart) {
   again->resize(300, 200);
   EXPECT_EQ(again->width(), 640);
   EXPECT_EQ(again->height(), 458);
+}
+
+// Every page of the live window at 1280 x 800, at both pixel ratios, for looking at.
+TEST_F(MainWindowFlow, ScreenshotsOfEveryPage) {
+  WriteRecording(File("run.rec"), 5);
+  auto form = MakeWindow();
+  form->resize(1280, 800);
+  Show(*form);
+  ASSERT_TRUE(form->OpenRecentFile(File("run.rec")));
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  // Every sensor polled at least once and the statistics of a whole second in.
+  ASSERT_TRUE(WaitFor([&] { return !Panel(*form, TStatusPanel::DatalogSpeed).startsWith("0 "); }));
+  EXPECT_GT(form->Dashboard()->GaugeValue(gcRevs), 0);
+  for (int page = 0; page < TMainForm::PageCount; ++page) {
+    form->SelectPage(static_cast<TMainForm::Page>(page));
+    ProcessEvents();
+    for (qreal dpr : {1.0, 2.0}) {
+      const QImage shot = RenderWidget(*form, dpr);
+      EXPECT_EQ(shot.width(), static_cast<int>(1280 * dpr));
+      SaveArtifact(shot, QString("main_window_page%1@%2x").arg(page + 1).arg(dpr));
+    }
+  }
 }
 
 }  // namespace
