@@ -92,6 +92,21 @@ TEST_F(MainWindowFlow, CablePulledWhileRecordingKeepsTheRunModified) {
   EXPECT_EQ(asked_, 1);
 }
 
+TEST_F(MainWindowFlow, TheDsrSwitchStartsAndStopsRecording) {
+  Config->UseDSRForRecording = true;
+  auto form = MakeWindow();
+  Show(*form);
+  // With the setting on, the window brings the link up by itself.
+  ASSERT_TRUE(Connected(*form));
+  EXPECT_EQ(RecordingList->Count(), 0);
+  sim_->SetDSR(true);
+  ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
+  sim_->SetDSR(false);
+  ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::NotRecording; }));
+  EXPECT_EQ(RecordingList->Count(), 1);
+  EXPECT_EQ(form->State().LinkState, TLinkState::Connected);
+}
+
 TEST_F(MainWindowFlow, ReopenPlayToTheEndAndSeekWithTheKeys) {
   WriteRecording(File("two.rec"), 2);
   RecentFiles->Add(File("two.rec"));
