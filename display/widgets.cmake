@@ -20,4 +20,8 @@ target_sources(revscope_gui PRIVATE
   Tcolorstringgrid.h
   Trepeatbutton.cpp
   Trepeatbutton.h
+  Tlapview.cpp
+  Tlapview.h
+  Treportview.cpp
+  Treportview.h
 )

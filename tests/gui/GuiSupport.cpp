@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QTreeWidget>
 
 #include <cmath>
 #include <cstdlib>
@@ -66,6 +69,15 @@ void Type(QWidget& w, const QString& text) {
 void Focus(QWidget& w, QEvent::Type type, Qt::FocusReason reason) {
   QFocusEvent e(type, reason);
   QCoreApplication::sendEvent(&w, &e);
+}
+
+bool ColumnShowsWhole(QTreeWidget& view, int column) {
+  const int margin = 2 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1);
+  const int width = view.columnWidth(column);
+  if (view.header()->sectionSizeHint(column) > width) return false;
+  for (int i = 0; i < view.topLevelItemCount(); ++i)
+    if (view.fontMetrics().horizontalAdvance(view.topLevelItem(i)->text(column)) + margin > width) return false;
+  return true;
 }
 
 QFont BoldArial(int pixels) {

@@ -27,6 +27,11 @@ void Type(QWidget& w, const QString& text);
 // Sends a focus event of the given type and reason.
 void Focus(QWidget& w, QEvent::Type type, Qt::FocusReason reason);
 
+class QTreeWidget;
+// True when every item's text in the column and its caption fit the column's width in the view's
+// font (with the margins the style leaves), so none is cut short.
+bool ColumnShowsWhole(QTreeWidget& view, int column);
+
 class TVertMeterDisplay;
 // A bold Arial of the given pixel size, the gauges' label and digit font.
 QFont BoldArial(int pixels);

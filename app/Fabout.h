@@ -1,0 +1,35 @@
+#pragma once
+// The About box: the program's icon and name, its version and the ECU family it is set for.
+#include <QDialog>
+#include <QIcon>
+
+class QLabel;
+class QPushButton;
+struct TECUType;
+
+class TAboutForm : public QDialog {
+  Q_OBJECT
+ public:
+  // Modal; the family shown is the ECU type's at the time the box opens.
+  explicit TAboutForm(const TECUType& ecu, QWidget* parent = nullptr);
+
+  QLabel* IconLabel() const { return icon_; }
+  QLabel* ProductLabel() const { return product_; }
+  QLabel* VersionLabel() const { return version_; }
+  QLabel* EcuLabel() const { return ecu_; }
+  QPushButton* OkButton() const { return ok_; }
+
+ private:
+  QLabel* icon_ = nullptr;
+  QLabel* product_ = nullptr;
+  QLabel* version_ = nullptr;
+  QLabel* ecu_ = nullptr;
+  QPushButton* ok_ = nullptr;
+};
+
+// "Version " and the program's version, e.g. "Version 1.0.0".
+QString VersionText();
+// The family name and " ECU", e.g. "OBD1 ECU".
+QString EcuFamilyText(const TECUType& ecu);
+// The program's icon: a rev counter's dial with its needle, drawn at any size.
+QIcon ProgramIcon();
