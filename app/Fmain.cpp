@@ -30,11 +30,16 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "app/Fabout.h"
 #include "app/Fdashboard.h"
+#include "app/Ferrorlist.h"
+#include "app/Ffiledialogs.h"
 #include "app/Fhelp.h"
+#include "app/Frecman.h"
 #include "app/Fsensorlist.h"
 #include "app/Globals.h"
 #include "app/QtMessageTarget.h"
+#include "display/Tlapview.h"
 #include "ecu/Datalogpreset.h"
 #include "ecu/Tpollthread.h"
 #include "recording/Fileops.h"
@@ -121,6 +126,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
     : TBaseForm(iniPath, parent), messages_(std::make_unique<TQtMessageTarget>(this)) {
   setObjectName("MainForm");
   setWindowTitle("Revscope");
+  setWindowIcon(ProgramIcon());
   resize(662, 571);
   setMinimumSize(MinWindowWidth, MinWindowHeight);
   // From now on the worker threads report to this window.
@@ -139,6 +145,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
   RecManHooks.RefreshViews = [this] { RefreshViews(); };
   RecManHooks.RefreshRecordingList = [this] {
     UpdateRecordingsMenu();
+    recMan_->RefreshList();
     UpdateActions();
   };
   RecManHooks.AskSave = [this](TRecording*) {
@@ -165,9 +172,9 @@ TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
   RestorePlacement();
   UpdateActions();
   ClearDashboard();
-  if (Core) RefreshRecordings(*Core);
-  // The laps page appears only when there are laps to show.
+  // The laps page's tab appears only when there are laps to show.
   SetPageVisible(tsLaps, false);
+  if (Core) RefreshRecordings(*Core);
   setAcceptDrops(true);
   qApp->installEventFilter(this);
 
@@ -336,6 +343,14 @@ void TMainForm::CreatePages() {
   if (SensorList && Config) {
     dashboard_->ApplyDisplaySettings(*Config, *SensorList);
     sensorList_->FillSensorList(*SensorList);
+  }
+  errorList_ = new TErrorList(pageWidgets_[tsErrorCodes]);
+  fill(pageWidgets_[tsErrorCodes], errorList_);
+  if (Core && SensorList) {
+    recMan_ = new TRecMan(*Core, pageWidgets_[tsRecordings]);
+    fill(pageWidgets_[tsRecordings], recMan_);
+    lapDisplay_ = new TLapDisplay(*SensorList, pageWidgets_[tsLaps]);
+    fill(pageWidgets_[tsLaps], lapDisplay_);
   }
 }
 
@@ -621,12 +636,16 @@ void TMainForm::AutoSave() {
 }
 
 bool TMainForm::SaveRecordingAs(TRecording* r) {
-  if (!r || !Prompts.ChooseSavePath) return false;
-  const std::string path = Prompts.ChooseSavePath(*r);
-  if (path.empty()) return false;
-  if (!SaveRecordingTo(*r, path)) return false;
-  if (Core && Core->AddRecentFile) Core->AddRecentFile(path);
-  return true;
+  if (!r) return false;
+  bool saved;
+  if (Prompts.ChooseSavePath) {
+    const std::string path = Prompts.ChooseSavePath(*r);
+    saved = !path.empty() && SaveRecordingTo(*r, path);
+  } else {
+    saved = ::SaveRecordingAs(*r, this);
+  }
+  if (saved && Core && Core->AddRecentFile) Core->AddRecentFile(r->FileName);
+  return saved;
 }
 
 bool TMainForm::OpenRecentFile(const std::string& path) {
@@ -635,7 +654,11 @@ bool TMainForm::OpenRecentFile(const std::string& path) {
 }
 
 void TMainForm::OpenCommand() {
-  if (!Prompts.ChooseOpenPath || !Core) return;
+  if (!Core) return;
+  if (!Prompts.ChooseOpenPath) {
+    OpenRecordingDialog(*Core, this);
+    return;
+  }
   const std::string path = Prompts.ChooseOpenPath();
   if (!path.empty()) OpenRecording(*Core, path);
 }
@@ -773,8 +796,15 @@ bool TMainForm::PrintWindow(QPrinter& printer) {
 // ---------------------------------------------------------------------------------------------
 // Pages
 
-void TMainForm::ShowAbout() {}
-void TMainForm::ExportCommand() {}
+void TMainForm::ShowAbout() {
+  if (!ECUType) return;
+  TAboutForm about(*ECUType, this);
+  about.exec();
+}
+
+void TMainForm::ExportCommand() {
+  if (TRecording* r = CurrentRecording()) ExportRecordingDialog(*Core, *r, this);
+}
 void TMainForm::FillSensorList() {
   if (SensorList) sensorList_->FillSensorList(*SensorList);
 }
@@ -782,14 +812,27 @@ void TMainForm::FillSensorList() {
 void TMainForm::ClearDashboard() {
   dashboard_->ClearDashboard();
   errorsButton_->setEnabled(false);
+  errorList_->ClearAll();
 }
 
 void TMainForm::UpdatePages() {
   if (!SensorList) return;
   dashboard_->UpdateDashboard(*SensorList);
+  errorList_->Refresh();
   sensorList_->UpdateSensorValues(*SensorList);
+  UpdateLaps();
 }
 
-void TMainForm::RefreshPages() {}
+void TMainForm::RefreshPages() {
+  if (recMan_) recMan_->RefreshList();
+  UpdateLaps();
+}
+
+// The laps page's tab shows while the current recording has laps.
+void TMainForm::UpdateLaps() {
+  if (!lapDisplay_) return;
+  lapDisplay_->UpdateLaps();
+  if (IsPageVisible(tsLaps) != lapDisplay_->HasLaps()) SetPageVisible(tsLaps, lapDisplay_->HasLaps());
+}
 
 void TMainForm::ResizePages() { dashboard_->SetColumnWidth(GaugeColumnWidth(width())); }

@@ -25,7 +25,7 @@ class TQtMessageTarget;
 class TRecording;
 class TDashboardPage;
 class TSensorListView;
-class TErrorListView;
+class TErrorList;
 class TRecMan;
 class TLapDisplay;
 
@@ -35,9 +35,9 @@ struct TMainFormPrompts {
   std::function<TCloseAnswer(const std::string& question)> Ask;
   // A message box with a failure ("Could not save recording") or a load message.
   std::function<void(const std::string& text)> ShowMessage;
-  // The Open dialog: the chosen path, or empty when cancelled.
+  // In place of the Open dialog: the chosen path, or empty when cancelled. Unset: the dialog.
   std::function<std::string()> ChooseOpenPath;
-  // The Save As dialog for a recording: the chosen path, or empty when cancelled.
+  // In place of the Save As dialog: the chosen path, or empty when cancelled. Unset: the dialog.
   std::function<std::string(TRecording&)> ChooseSavePath;
 };
 
@@ -66,6 +66,9 @@ class TMainForm : public TBaseForm {
   QMenu* ReopenMenu() const { return reopenMenu_; }
   TDashboardPage* Dashboard() const { return dashboard_; }
   TSensorListView* SensorListView() const { return sensorList_; }
+  TErrorList* ErrorListView() const { return errorList_; }
+  TRecMan* RecordingsView() const { return recMan_; }
+  TLapDisplay* LapView() const { return lapDisplay_; }
   const TMainState& State() const { return state_; }
   TMainFormPrompts Prompts;
 
@@ -119,6 +122,7 @@ class TMainForm : public TBaseForm {
   void FillSensorList();
   void UpdatePages();
   void RefreshPages();
+  void UpdateLaps();
   void ResizePages();
 
   TMainState state_;
@@ -134,7 +138,7 @@ class TMainForm : public TBaseForm {
   QMenu* recordingsMenu_ = nullptr;
   TDashboardPage* dashboard_ = nullptr;
   TSensorListView* sensorList_ = nullptr;
-  TErrorListView* errorList_ = nullptr;
+  TErrorList* errorList_ = nullptr;
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
   std::unique_ptr<TQtMessageTarget> messages_;

@@ -8,12 +8,15 @@
 #include <QSlider>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
 
 #include "GuiSupport.h"
 #include "app/Fdashboard.h"
+#include "app/Ferrorlist.h"
+#include "display/Tlapview.h"
 #include "ProgramSupport.h"
 #include "base/IniFile.h"
 #include "ecu/Tpollthread.h"
@@ -134,6 +137,41 @@ TEST_F(MainWindowFlow, ReopenPlayToTheEndAndSeekWithTheKeys) {
   ASSERT_TRUE(WaitFor([&] { return form->Action(TCommand::actPlayPlay)->text() == "&Play"; }));
   EXPECT_DOUBLE_EQ(PlayThread->CurrentTime(), 2.0);
   EXPECT_EQ(form->PositionTrackBar()->value(), 2000);
+}
+
+TEST_F(MainWindowFlow, StoredFaultsAreListedAndClearedOnTheEcu) {
+  auto form = MakeWindow();
+  Show(*form);
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  // The simulated ECU keeps stored codes: the button lights and the page lists them.
+  ASSERT_TRUE(WaitFor([&] { return form->ErrorsButton()->isEnabled(); }));
+  EXPECT_GT(form->ErrorListView()->ListView()->topLevelItemCount(), 0);
+  QTest::keyClick(form.get(), Qt::Key_E, Qt::ControlModifier);
+  // Once the ECU has been polled again, nothing is stored any more.
+  ASSERT_TRUE(WaitFor([&] { return form->ErrorListView()->ListView()->topLevelItemCount() == 0; }));
+  EXPECT_FALSE(form->ErrorsButton()->isEnabled());
+}
+
+TEST_F(MainWindowFlow, TheLapsTabShowsForARecordingWithLaps) {
+  {
+    TRecording rec(*SensorList->RawVars);
+    rec.CreateHistories();
+    TVarHist* laps = rec.HistoryById(158);
+    ASSERT_NE(laps, nullptr);
+    laps->Append(6000000, 1);  // one lap signal at 60 s
+    laps->Append(12150000, 2);
+    rec.LengthMs = 130000;
+    ASSERT_TRUE(rec.SaveToFile(File("laps.rec")));
+  }
+  WriteRecording(File("nolaps.rec"), 2);
+  auto form = MakeWindow();
+  EXPECT_FALSE(form->IsPageVisible(TMainForm::tsLaps));
+  ASSERT_TRUE(form->OpenRecentFile(File("laps.rec")));
+  EXPECT_TRUE(form->IsPageVisible(TMainForm::tsLaps));
+  EXPECT_EQ(form->LapView()->LapCount(), 2);
+  ASSERT_TRUE(form->OpenRecentFile(File("nolaps.rec")));
+  EXPECT_FALSE(form->IsPageVisible(TMainForm::tsLaps));
 }
 
 TEST_F(MainWindowFlow, FunctionKeysAndTheErrorsButtonSelectPages) {
