@@ -53,6 +53,8 @@ const char* const kCaptions[TMainForm::PageCount] = {"F1 Dash", "F2 Sensors", "F
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+constexpr uint32_t kLapVarId = 158;  // the raw "Lap" counter: one sample per lap signal
+
 // Runs work with the wait cursor, restoring the previous cursor afterwards.
 void Busy(const std::function<void()>& work) {
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -825,12 +827,18 @@ void TMainForm::UpdatePages() {
 
 void TMainForm::RefreshPages() {
   if (recMan_) recMan_->RefreshList();
+  lapsShown_ = {};
   UpdateLaps();
 }
 
-// The laps page's tab shows while the current recording has laps.
+// The laps page's tab shows while the current recording has laps. The rows are rebuilt only when
+// the recording or its number of lap signals changed, not on every refresh of a playback.
 void TMainForm::UpdateLaps() {
-  if (!lapDisplay_) return;
+  if (!lapDisplay_ || !SensorList) return;
+  const TRawVar* lap = SensorList->FindRaw(kLapVarId);
+  const std::pair<const TRecording*, int32_t> shown{CurrentRecording(), lap ? lap->SampleCount() : 0};
+  if (shown == lapsShown_) return;
+  lapsShown_ = shown;
   lapDisplay_->UpdateLaps();
   if (IsPageVisible(tsLaps) != lapDisplay_->HasLaps()) SetPageVisible(tsLaps, lapDisplay_->HasLaps());
 }

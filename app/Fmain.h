@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/Baseform.h"
 #include "app/Mainlogic.h"
@@ -141,6 +142,7 @@ class TMainForm : public TBaseForm {
   TErrorList* errorList_ = nullptr;
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
+  std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
   std::unique_ptr<TQtMessageTarget> messages_;
   std::unique_ptr<QPrinter> printer_;
 };

@@ -65,7 +65,12 @@ void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& ho
   RecordingList = new TRecordingList;
   Core->Recordings = RecordingList;
   // Settings: defaults, per-machine part, INI file (rates, poll flags, graph selection).
-  Config = new TConfig(WinApp->IniPath(), TWinApp::ProgramDir());
+  if (hooks.IniPath.empty()) {
+    Config = new TConfig(WinApp->IniPath(), TWinApp::ProgramDir());
+  } else {
+    Config = new TConfig(hooks.IniPath, std::filesystem::path(hooks.IniPath).parent_path().string());
+  }
+  if (!hooks.MachinePath.empty()) Config->MachinePath = hooks.MachinePath;
   Core->Settings = Config;
   Config->Load(SensorList, GraphSensorList);
   Busy(hooks, [] { SensorList->SetDefaultRanges(); });

@@ -35,6 +35,10 @@ struct TGlobalInitHooks {
   std::function<void(const std::function<void()>&)> WithBusyCursor;
   // False for tools that only read recordings: no worker threads are started.
   bool StartThreads = true;
+  // Where the settings live instead of beside the program and in the user's configuration folder
+  // (tests and benchmarks keep theirs in a scratch folder); FileDir starts in iniPath's folder.
+  std::string IniPath;
+  std::string MachinePath;
 };
 
 // Creates the globals in order; args are the command-line arguments after the program name.

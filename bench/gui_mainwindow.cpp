@@ -105,51 +105,19 @@ struct TProgram {
   TProgram() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-bench-window-XXXXXX").string();
     if (::mkdtemp(tmpl.data())) dir = tmpl;
-    Core = new TCoreContext;
-    Core->AddRecentFile = [](const std::string& path) { RecentFiles->Add(path); };
-    SensorList = new TSensorList(Core);
-    SensorList->BuildVariables();
-    GraphSensorList = new TVarRefList(*SensorList->DisplayVars);
-    RecordingList = new TRecordingList;
-    Core->Recordings = RecordingList;
-    Config = new TConfig(File("Revscope.ini"), dir);
-    Config->MachinePath = File("Settings.ini");
+    TGlobalInitHooks hooks;
+    hooks.IniPath = File("Revscope.ini");
+    hooks.MachinePath = File("Settings.ini");
+    GlobalInit({}, hooks);
     Config->UIUpdateDelayRecording = kRefreshDelayRecordingMs;
     Config->UIUpdateDelayPlaying = kRefreshDelayPlayingMs;
-    Core->Settings = Config;
-    SensorList->SetDefaultRanges();
-    RecentFiles = new TRecentFileList(Config->IniPath, 8);
-    ECUType = new TECUType;
-    Core->EcuType = ECUType;
-    PollThread = new TPollThreadRS(*Core);
     sim = std::make_shared<TSimDevice>(2);
     sim->SetByteTiming(kBaud);
     sim->SetReplyLatencyUs(0);
     PollThread->Port()->SetDevice(sim);
-    PlayThread = new TPlayThreadRS(*Core);
-    Core->Player = PlayThread;
   }
   ~TProgram() {
-    delete PollThread;
-    PollThread = nullptr;
-    delete PlayThread;
-    PlayThread = nullptr;
-    Core->Player = nullptr;
-    SetCurrentRecording(*Core, nullptr);
-    delete RecentFiles;
-    RecentFiles = nullptr;
-    delete SensorList;
-    SensorList = nullptr;
-    delete GraphSensorList;
-    GraphSensorList = nullptr;
-    delete RecordingList;
-    RecordingList = nullptr;
-    delete ECUType;
-    ECUType = nullptr;
-    delete Config;
-    Config = nullptr;
-    delete Core;
-    Core = nullptr;
+    GlobalUnInit(false);
     std::error_code ec;
     if (!dir.empty()) std::filesystem::remove_all(dir, ec);
   }

@@ -8,55 +8,22 @@
 
 #include "ecu/Tcomport.h"
 #include "ecu/Tpollthread.h"
-#include "recording/Tplaythread.h"
 
 void ProgramTest::SetUp() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-window-XXXXXX").string();
   ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
   dir_ = tmpl;
-  Core = new TCoreContext;
-  Core->AddRecentFile = [](const std::string& path) { RecentFiles->Add(path); };
-  SensorList = new TSensorList(Core);
-  SensorList->BuildVariables();
-  GraphSensorList = new TVarRefList(*SensorList->DisplayVars);
-  RecordingList = new TRecordingList;
-  Core->Recordings = RecordingList;
-  Config = new TConfig(File("Revscope.ini"), dir_);
-  Config->MachinePath = File("Settings.ini");
-  Core->Settings = Config;
-  SensorList->SetDefaultRanges();
-  RecentFiles = new TRecentFileList(Config->IniPath, 8);
-  ECUType = new TECUType;
-  Core->EcuType = ECUType;
-  PollThread = new TPollThreadRS(*Core);
+  TGlobalInitHooks hooks;
+  hooks.IniPath = File("Revscope.ini");
+  hooks.MachinePath = File("Settings.ini");
+  GlobalInit({}, hooks);
   sim_ = std::make_shared<TSimDevice>();
   sim_->SetReplyLatencyUs(200);  // gentle on the machine: a few thousand exchanges a second
   PollThread->Port()->SetDevice(sim_);
-  PlayThread = new TPlayThreadRS(*Core);
-  Core->Player = PlayThread;
 }
 
 void ProgramTest::TearDown() {
-  delete PollThread;
-  PollThread = nullptr;
-  delete PlayThread;
-  PlayThread = nullptr;
-  Core->Player = nullptr;
-  SetCurrentRecording(*Core, nullptr);
-  delete RecentFiles;
-  RecentFiles = nullptr;
-  delete SensorList;
-  SensorList = nullptr;
-  delete GraphSensorList;
-  GraphSensorList = nullptr;
-  delete RecordingList;
-  RecordingList = nullptr;
-  delete ECUType;
-  ECUType = nullptr;
-  delete Config;
-  Config = nullptr;
-  delete Core;
-  Core = nullptr;
+  GlobalUnInit(false);
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
 }
