@@ -196,7 +196,13 @@ void TPollThread::ExecuteLoop() {
     Trace("Opening serial port");
     port_->SetPortIndex(comPortIndex_.load());
     if (!port_->Open()) {
+      // The user asked to connect: say that it failed instead of leaving the window connecting.
       eOpenSerialPort.Reset();
+      {
+        std::lock_guard<std::mutex> lock(textMutex_);
+        lastErrorText_ = "Error: could not open " + port_->PortName() + " (" + port_->DevicePath() + ")";
+      }
+      DoCommsError();
       continue;
     }
     // Port open: poll while connected; otherwise wait until asked to connect or to close.

@@ -76,6 +76,30 @@ TEST_F(MainWindowFlow, ConnectRecordAndStopWithAutoSave) {
   EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "");
 }
 
+TEST_F(MainWindowFlow, APortThatCannotBeOpenedEndsInConnectionError) {
+  PollThread->Port()->SetDevice(nullptr);
+  PollThread->Port()->SetDevicePath("/dev/revscope-no-such-port");
+  auto form = MakeWindow();
+  Show(*form);
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(WaitFor([&] { return form->State().LinkState == TLinkState::ConnectionError; }));
+  EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Connection error");
+}
+
+TEST_F(MainWindowFlow, AFailedAutoSaveSaysSoAndKeepsTheRunModified) {
+  Config->AutoSaveRecordings = true;
+  Config->FileDir = File("no-such-folder");
+  auto form = MakeWindow();
+  Show(*form);
+  QTest::keyClick(form.get(), Qt::Key_F9);
+  ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
+  QTest::keyClick(form.get(), Qt::Key_F9);
+  EXPECT_EQ(messages_, std::vector<std::string>{"Could not save recording"});
+  ASSERT_NE(CurrentRecording(), nullptr);
+  EXPECT_TRUE(CurrentRecording()->Modified);
+  EXPECT_EQ(CurrentRecording()->FileName, "");
+}
+
 TEST_F(MainWindowFlow, CablePulledWhileRecordingKeepsTheRunModified) {
   PollThread->ErrorTolerance = 0;
   auto form = MakeWindow();
