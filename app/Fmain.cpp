@@ -39,6 +39,8 @@
 #include "app/Fsensorlist.h"
 #include "app/Globals.h"
 #include "app/QtMessageTarget.h"
+#include "display/Fgraphlist.h"
+#include "display/Graph.h"
 #include "display/Tlapview.h"
 #include "ecu/Datalogpreset.h"
 #include "ecu/Tpollthread.h"
@@ -231,8 +233,6 @@ void TMainForm::CreateActions() {
 
 void TMainForm::CreateMenus() {
   for (const TMenu& m : MainMenus()) {
-    // The graph's menu comes with the graph.
-    if (QString::fromUtf8(m.Caption) == "&Graph") continue;
     QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.Caption));
     if (m.Items.empty()) recordingsMenu_ = menu;
     for (const TMenuItem& item : m.Items) {
@@ -348,6 +348,11 @@ void TMainForm::CreatePages() {
   }
   errorList_ = new TErrorList(pageWidgets_[tsErrorCodes]);
   fill(pageWidgets_[tsErrorCodes], errorList_);
+  if (Core && GraphSensorList) {
+    graph_ = new TGraphControl(pageWidgets_[tsGraphs], *GraphSensorList, *Core);
+    graph_->setPalette(palette());
+    fill(pageWidgets_[tsGraphs], graph_);
+  }
   if (Core && SensorList) {
     recMan_ = new TRecMan(*Core, pageWidgets_[tsRecordings]);
     fill(pageWidgets_[tsRecordings], recMan_);
@@ -394,7 +399,7 @@ void TMainForm::Perform(const TMainEffect& e) {
     case K::PlayerSetPosition: SeekTo(e.Position); break;
     case K::ClearDashboard: ClearDashboard(); break;
     case K::NewRecording: NewRecording(e.Number); break;
-    case K::RebuildGraph: break;  // the graph page has no graph yet
+    case K::RebuildGraph: if (graph_) graph_->Rebuild(); break;
     case K::AutoSave: AutoSave(); break;
     case K::CloseCurrentRecording:
       if (Core && CurrentRecording()) CloseRecording(*Core, CurrentRecording());
@@ -438,6 +443,7 @@ void TMainForm::Execute(TCommand c) {
     case C::actECUTypeOBD0:
     case C::actECUTypeOBD1:
       if (ECUType) ECUType->SetFamily(c == C::actECUTypeOBD0 ? FAMILY_OBD0 : FAMILY_OBD1);
+      RebuildGraph(true);
       UpdateActions();
       break;
     case C::actECU3BarMAP:
@@ -445,6 +451,7 @@ void TMainForm::Execute(TCommand c) {
         Config->MapIs3Bar = !Config->MapIs3Bar;
         if (ECUType) ECUType->SetMapIs3Bar(Config->MapIs3Bar ? 1 : 0);
       }
+      RebuildGraph(true);
       UpdateActions();
       break;
     case C::actDatalogAll:
@@ -473,7 +480,9 @@ void TMainForm::Execute(TCommand c) {
     case C::mPlayFaster: Apply(PlayFasterExecute(state_)); break;
     case C::actHelpContents: THelpForm::ShowHelp(this); break;
     case C::actHelpAbout: ShowAbout(); break;
-    default: break;  // graph commands come with the graph
+    default:
+      if (IsGraphCommand(c)) GraphCommand(c);
+      break;
   }
 }
 
@@ -548,8 +557,14 @@ void TMainForm::UpdateDisplays() {
     updatingPosition_ = true;
     trackBar_->setValue(TrackBarPosition(PlayThread ? PlayThread->CurrentTime() : 0));
     updatingPosition_ = false;
-  } else if (SensorList) {
-    SensorList->ExtendRanges();
+    if (graph_) graph_->SetPosition(PlayThread ? PlayThread->CurrentTime() : 0);
+  } else {
+    if (SensorList) SensorList->ExtendRanges();
+    if (graph_ && Config) {
+      // The graph follows the growing recording: its last GraphTimespan seconds.
+      graph_->SetEndTime(PlayThread ? PlayThread->CurrentTime() : 0);
+      graph_->SetStartTime(ScrollingGraphStart(graph_->EndTime(), Config->GraphTimespan));
+    }
   }
   UpdateStatusPanels();
 }
@@ -564,6 +579,7 @@ void TMainForm::RefreshViews() {
   trackBar_->setValue(0);
   updatingPosition_ = false;
   UpdateRecordingsMenu();
+  if (graph_) graph_->RecordingChanged();
   RefreshPages();
   if (state_.LinkState != TLinkState::Connected) ClearDashboard();
   UpdateStatusPanels();
@@ -701,8 +717,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   ctx.HasRecording = r != nullptr;
   ctx.CurrentTime = PlayThread ? PlayThread->CurrentTime() : 0;
   ctx.LengthSeconds = r ? r->LengthSeconds() : 0;
-  ctx.GraphStartTime = 0;
-  ctx.GraphEndTime = ctx.LengthSeconds;
+  ctx.GraphStartTime = graph_ ? graph_->StartTime() : 0;
+  ctx.GraphEndTime = graph_ ? graph_->EndTime() : ctx.LengthSeconds;
   const TKeyResult result = FormKeyDown(ToKey(key->key()), mods, ctx);
   switch (result.Action) {
     case TKeyAction::PassOn: return TBaseForm::eventFilter(watched, e);
@@ -773,8 +789,9 @@ void TMainForm::PrintCommand() {
   // Qt's dialog always offers printing to a PDF file, so this works without a printer too.
   QPrintDialog dialog(printer_.get(), this);
   if (dialog.exec() != QDialog::Accepted) return;
+  const bool graphs = pages_->currentIndex() == tsGraphs && graph_;
   Busy([&] {
-    if (!PrintWindow(*printer_)) Prompts.ShowMessage("Could not print");
+    if (!(graphs ? PrintGraph(*printer_) : PrintWindow(*printer_))) Prompts.ShowMessage("Could not print");
   });
 }
 
@@ -793,6 +810,74 @@ bool TMainForm::PrintWindow(QPrinter& printer) {
   p.drawText(layout.HeaderX, p.fontMetrics().ascent(), Q(title));
   p.drawImage(QRect(layout.ImageX, layout.ImageY, layout.ImageWidth, layout.ImageHeight), image);
   return p.end();
+}
+
+bool TMainForm::PrintGraph(QPrinter& printer) {
+  TRecording* r = CurrentRecording();
+  if (!r || !graph_ || !GraphSensorList) return false;
+  printer.setDocName(Q(PrintTitle(r->Description)));
+  QPainter p;
+  if (!p.begin(&printer)) return false;
+  TGraphPrint page(printer, *GraphSensorList, *Core);
+  page.SetStartTime(graph_->StartTime());
+  page.SetEndTime(graph_->EndTime());
+  page.Print(p);
+  return p.end();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Graph
+
+void TMainForm::RebuildGraph(bool valuesChanged) {
+  if (!graph_) return;
+  if (valuesChanged) graph_->InvalidateTraces();
+  graph_->Rebuild();
+}
+
+void TMainForm::GraphCommand(TCommand c) {
+  using C = TCommand;
+  if (!graph_ || !GraphSensorList) return;
+  const double position = graph_->Position();
+  switch (c) {
+    case C::actGraphZoomIn:
+    case C::actGraphZoomOut:
+    case C::actGraphShowFullLength: {
+      const TTimeWindow w = c == C::actGraphZoomIn    ? ZoomInWindow(position, graph_->Range())
+                            : c == C::actGraphZoomOut ? ZoomOutWindow(position, graph_->Range())
+                                                      : TTimeWindow{0, graph_->MaxTime()};
+      Busy([&] { graph_->SetWindow(w.Start, w.End); });
+      return;
+    }
+    case C::actGraphAddSensors:
+    case C::actGraphRemoveSensors: {
+      const bool adding = c == C::actGraphAddSensors;
+      TVarRefList chosen(GraphSensorList->Vars);
+      std::unique_ptr<TGraphListForm> dialog =
+          adding ? std::make_unique<TGraphListForm>(this, chosen, GraphSensorList->Vars, true)
+                 : std::make_unique<TGraphListForm>(this, chosen, *GraphSensorList, true);
+      dialog->setWindowTitle(adding ? QStringLiteral("Select sensors to add") : QStringLiteral("Select sensors to remove"));
+      if (Prompts.RunGraphList ? Prompts.RunGraphList(*dialog) : dialog->exec() == QDialog::Accepted) {
+        for (int i = 0; i < chosen.Count(); ++i) {
+          const uint32_t id = chosen.IdAt(i);
+          if (adding && !GraphSensorList->ContainsId(id)) GraphSensorList->AddId(id);
+          if (!adding) GraphSensorList->RemoveId(id);
+        }
+      }
+      break;
+    }
+    case C::actGraphRemoveAll: GraphSensorList->Clear(); break;
+    default: {
+      const auto id = static_cast<uint32_t>(GraphToggleVarId(c));
+      if (id == 0) return;
+      if (GraphSensorList->ContainsId(id))
+        GraphSensorList->RemoveId(id);
+      else
+        GraphSensorList->AddId(id);
+      break;
+    }
+  }
+  graph_->Rebuild();
+  UpdateActions();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -29,6 +29,8 @@ class TSensorListView;
 class TErrorList;
 class TRecMan;
 class TLapDisplay;
+class TGraphControl;
+class TGraphListForm;
 
 // What the window asks the user; tests replace these to answer without a dialog.
 struct TMainFormPrompts {
@@ -40,6 +42,8 @@ struct TMainFormPrompts {
   std::function<std::string()> ChooseOpenPath;
   // In place of the Save As dialog: the chosen path, or empty when cancelled. Unset: the dialog.
   std::function<std::string(TRecording&)> ChooseSavePath;
+  // In place of running the graph list dialog: true for OK. Unset: the dialog runs.
+  std::function<bool(TGraphListForm&)> RunGraphList;
 };
 
 class TMainForm : public TBaseForm {
@@ -70,6 +74,7 @@ class TMainForm : public TBaseForm {
   TErrorList* ErrorListView() const { return errorList_; }
   TRecMan* RecordingsView() const { return recMan_; }
   TLapDisplay* LapView() const { return lapDisplay_; }
+  TGraphControl* GraphView() const { return graph_; }
   const TMainState& State() const { return state_; }
   TMainFormPrompts Prompts;
 
@@ -85,6 +90,8 @@ class TMainForm : public TBaseForm {
   // The window's image under the title "Revscope - <description>", scaled to 90 % of the page;
   // false without a current recording or when the printer cannot start.
   bool PrintWindow(QPrinter& printer);
+  // The chart's visible window on one page under the same title; false as above.
+  bool PrintGraph(QPrinter& printer);
 
  protected:
   bool event(QEvent* e) override;
@@ -119,6 +126,9 @@ class TMainForm : public TBaseForm {
   void CheckDSR();
   bool HasPrinter() const;
   void ShowAbout();
+  void GraphCommand(TCommand c);
+  // Layout and repaint; valuesChanged: units, settings or the ECU type changed what is drawn.
+  void RebuildGraph(bool valuesChanged);
   // The pages' parts of the refreshes: values, the recording that changed, the column widths.
   void FillSensorList();
   void UpdatePages();
@@ -142,6 +152,7 @@ class TMainForm : public TBaseForm {
   TErrorList* errorList_ = nullptr;
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
+  TGraphControl* graph_ = nullptr;
   std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
   std::unique_ptr<TQtMessageTarget> messages_;
   std::unique_ptr<QPrinter> printer_;

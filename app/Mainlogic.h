@@ -174,8 +174,7 @@ enum class TCommand : uint8_t {
   mPlayFaster,
   actHelpContents,
   actHelpAbout,
-  // Graph commands: their captions and handlers belong to the graph; they are listed here for
-  // key routing, menus and their enabled and checked states.
+  // Graph commands, all in the Graph menu.
   actGraphZoomIn,
   actGraphZoomOut,
   actGraphShowFullLength,
@@ -211,7 +210,7 @@ int GraphToggleVarId(TCommand c);
 bool IsCheckable(TCommand c);
 
 // Caption (with its "&" accelerator), shortcut in portable text form ("Ctrl+O", "F10", "Home";
-// empty for none) and hint of a command other than a graph command.
+// empty for none) and hint of a command.
 struct TCommandInfo {
   TCommand Command;
   const char* Name;  // the command's name, e.g. "actFileOpen"
@@ -219,9 +218,9 @@ struct TCommandInfo {
   const char* Shortcut;
   const char* Hint;
 };
-// Every command other than the graph commands, in enum order.
+// Every command, in enum order.
 const std::vector<TCommandInfo>& CommandTable();
-// The entry of a non-graph command; nullptr for a graph command.
+// The entry of a command; nullptr for Count.
 const TCommandInfo* FindCommandInfo(TCommand c);
 
 // The "Errors" button beside the error status: selects the Error Codes page; the dashboard

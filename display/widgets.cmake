@@ -24,4 +24,8 @@ target_sources(revscope_gui PRIVATE
   Tlapview.h
   Treportview.cpp
   Treportview.h
+  Graph.cpp
+  Graph.h
+  Fgraphlist.cpp
+  Fgraphlist.h
 )

@@ -68,6 +68,7 @@ class TGearVar : public TDisplayVar {
   double GetValue(uint8_t unit) override;
   double GetValueAt(uint8_t unit, double t) override;
   double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  bool ValueFollowsRaw() const override { return false; }
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 
@@ -86,6 +87,7 @@ class TSpeedAccelVar : public TDisplayVar {
   double Convert(uint8_t unit, int32_t raw) override;
   double GetValueAt(uint8_t unit, double t) override;
   double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  bool ValueFollowsRaw() const override { return false; }
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 
@@ -146,6 +148,7 @@ class TDutyCycleVar : public TDisplayVar {
   double GetValue(uint8_t unit) override;
   double GetValueAt(uint8_t unit, double t) override;
   double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  bool ValueFollowsRaw() const override { return false; }
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 
@@ -259,6 +262,7 @@ class TIdleDiffVar : public TDisplayVar {
   double GetValue(uint8_t unit) override;
   double GetValueAt(uint8_t unit, double t) override;
   double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  bool ValueFollowsRaw() const override { return false; }
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 

@@ -110,6 +110,9 @@ class TDisplayVar : public TVar {
   virtual double GetValue(uint8_t unit);
   virtual double GetValueAt(uint8_t unit, double t);
   virtual double GetValueAtIndex(uint8_t unit, int32_t i);
+  // True when GetValueAtIndex is Convert of the source's raw sample alone, so a caller may keep
+  // converted values by raw value; false for sensors that also read other samples or histories.
+  virtual bool ValueFollowsRaw() const { return true; }
   virtual int32_t ToRaw(uint8_t unit, double value) = 0;
   virtual void SetDefaultRange() = 0;
   virtual void AutoRangeFromHistory();

@@ -357,14 +357,18 @@ TEST(MainKeys, SeekKeys) {
   }
 }
 
-TEST(MainCommandTable, EveryNonGraphCommandInOrderAndTheGraphToggles) {
+TEST(MainCommandTable, EveryCommandInOrderAndTheGraphToggles) {
   const auto& table = CommandTable();
-  size_t i = 0;
-  for (; !IsGraphCommand(static_cast<C>(i)); ++i) EXPECT_EQ(FindCommandInfo(static_cast<C>(i))->Command, static_cast<C>(i));
-  EXPECT_EQ(table.size(), i);
-  EXPECT_EQ(FindCommandInfo(C::actGraphZoomIn), nullptr);
+  ASSERT_EQ(table.size(), CommandCount);
+  for (size_t i = 0; i < CommandCount; ++i) EXPECT_EQ(FindCommandInfo(static_cast<C>(i))->Command, static_cast<C>(i));
+  EXPECT_EQ(FindCommandInfo(C::Count), nullptr);
   const TCommandInfo* rec = FindCommandInfo(C::actECURecord);
   EXPECT_EQ(std::string(rec->Name) + rec->Shortcut + rec->Hint, "actECURecordF9Record from the ECU");
+  const TCommandInfo* o2 = FindCommandInfo(C::actGraphO2AImmediate);
+  EXPECT_EQ(std::string(o2->Caption) + "|" + o2->Shortcut + "|" + o2->Hint,
+            "O2 A Short Term Mixture Adjustment|Alt+3|Graph O2 A closed loop immediate mixture modifier");
+  EXPECT_STREQ(FindCommandInfo(C::actGraphZoomOut)->Shortcut, "Ctrl+Down");
+  EXPECT_STREQ(FindCommandInfo(C::actGraphGear)->Shortcut, "Shift+3");
   std::set<int> ids;
   for (int c = static_cast<int>(C::actGraphRevs); c <= static_cast<int>(C::actGraphGear); ++c)
     if (IsCheckable(static_cast<C>(c))) ids.insert(GraphToggleVarId(static_cast<C>(c)));
