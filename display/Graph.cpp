@@ -42,7 +42,9 @@ TGraphMetrics MeasureGraphFont(const QFont& font, const QPaintDevice* device) {
 // ---------------------------------------------------------------------------------------------
 
 TGraph::TGraph(const TVarRefList* selection, const QFont& font, const QPaintDevice* device, TGraphSurface surface)
-    : Model(selection, MeasureGraphFont(font, device), surface), LabelFont(font), RotatedFont(font) {
+    : Model(selection, MeasureGraphFont(font, device), surface, device ? device->logicalDpiY() : 96),
+      LabelFont(font),
+      RotatedFont(font) {
   Background = surface == TGraphSurface::Printer ? QColor(Qt::white) : QApplication::palette().color(QPalette::Button);
   // Ten pixels tall on a 96-dot screen, the same size on a page of any resolution.
   const int dpi = device && surface == TGraphSurface::Printer ? device->logicalDpiY() : 96;
@@ -59,10 +61,10 @@ void TGraph::PaintAll(QPainter& p) {
   p.fillRect(0, 0, m.Width, m.Height, Background);
   p.setFont(LabelFont);
   p.setPen(Qt::black);
-  // A label at either end is kept whole inside the surface.
+  // A label at either end is kept whole inside the surface, clear of the value labels on the left.
   for (const TTextPlace& label : m.TimeLabels()) {
     const QString text = Q(label.Text);
-    const int x = std::max(0, std::min(label.X, m.Width - p.fontMetrics().horizontalAdvance(text)));
+    const int x = std::max(m.LeftMargin, std::min(label.X, m.Width - p.fontMetrics().horizontalAdvance(text)));
     BoxedText(p, x, label.Y, text, Background);
   }
   const TTextPlace caption = m.AxisCaption(p.fontMetrics().horizontalAdvance(QString::fromUtf8(GraphAxisCaption)));
@@ -115,9 +117,13 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
     if (core) {
       p.save();
       p.setFont(RotatedFont);
-      p.translate(0, pane.Top + pane.Height / 2);
-      p.rotate(-90);
-      p.drawText(0, p.fontMetrics().ascent(), Q(UnitText(pane.Variable->Unit, *core->Settings)));
+      const QString unit = Q(UnitText(pane.Variable->Unit, *core->Settings));
+      // Upward from the pane's middle; left out where it would reach into the pane above.
+      if (p.fontMetrics().horizontalAdvance(unit) <= pane.Height / 2 + Model.PaneGap / 2) {
+        p.translate(0, pane.Top + pane.Height / 2);
+        p.rotate(-90);
+        p.drawText(0, p.fontMetrics().ascent(), unit);
+      }
       p.restore();
     }
   }
@@ -260,21 +266,39 @@ void TGraphControl::DrawCursor(QPainter& p) {
   DrawCursorValues(p);
 }
 
-void TGraphControl::DrawCursorValues(QPainter& p) {
+bool TGraphControl::CursorInside() const {
   const TGraphModel& m = graph_.Model;
-  if (!Current()) return;
-  p.setFont(graph_.LabelFont);
-  const QFontMetrics fm = p.fontMetrics();
+  return Current() && m.StartTime <= position_ && position_ <= m.EndTime;
+}
+
+std::vector<std::string> TGraphControl::CursorValueTexts() const {
+  const TGraphModel& m = graph_.Model;
+  std::vector<std::string> texts(static_cast<size_t>(m.PaneCount));
+  if (!CursorInside()) return texts;
   for (int i = 0; i < m.PaneCount; ++i) {
     const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
-    if (!pane.Variable || !pane.History || pane.Width <= 0) continue;
-    const QString value = Q(CursorValueText(*pane.Variable, position_));
+    if (pane.Variable && pane.History && pane.Width > 0) texts[static_cast<size_t>(i)] = CursorValueText(*pane.Variable, position_);
+  }
+  return texts;
+}
+
+std::string TGraphControl::CursorTimeText() const { return CursorInside() ? ::CursorTimeText(position_) : std::string(); }
+
+void TGraphControl::DrawCursorValues(QPainter& p) {
+  const TGraphModel& m = graph_.Model;
+  if (!CursorInside()) return;
+  p.setFont(graph_.LabelFont);
+  const QFontMetrics fm = p.fontMetrics();
+  const std::vector<std::string> texts = CursorValueTexts();
+  for (int i = 0; i < m.PaneCount; ++i) {
+    const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
+    const QString value = Q(texts[static_cast<size_t>(i)]);
     if (value.isEmpty()) continue;
     const int x = pane.Left + 1 + fm.horizontalAdvance(QString::fromUtf8(pane.Variable->Name)) + fm.horizontalAdvance(QStringLiteral("  "));
     p.setPen(Rgb(pane.Colour == 0xFFFF00 ? 0x808000 : pane.Colour));
     BoxedText(p, x, pane.Top + 1, value, Qt::white);
   }
-  const QString time = Q(CursorTimeText(position_));
+  const QString time = Q(CursorTimeText());
   const int w = fm.horizontalAdvance(time);
   const int x = std::clamp(m.TimeToX(position_) - w / 2, 0, std::max(0, m.Width - w));
   const int y = m.Height - 2 * m.TextHeight;

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "display/Graphlogic.h"
 
@@ -74,6 +76,10 @@ class TGraphControl : public QWidget {
   void InvalidateTraces();
 
   TGraph& Graph() { return graph_; }
+  // What the cursor shows beside each pane's name (empty for a pane without data, and for all
+  // while the cursor is outside the window), and on the time axis.
+  std::vector<std::string> CursorValueTexts() const;
+  std::string CursorTimeText() const;
   // The off-screen image, drawn first when it is out of date.
   const QImage& Buffer();
   bool RectangleShown() const { return rectShown_; }
@@ -91,6 +97,7 @@ class TGraphControl : public QWidget {
   // The sensors' values beside their names and the time on the axis, at the cursor.
   void DrawCursorValues(QPainter& p);
   bool SizeDiffers() const;
+  bool CursorInside() const;
 
   TCoreContext& core_;
   TGraph graph_;
@@ -112,6 +119,10 @@ class TGraphPrint {
   void SetStartTime(double t);
   void SetEndTime(double t);
   TGraph& Graph() { return graph_; }
+  // What the cursor shows beside each pane's name (empty for a pane without data, and for all
+  // while the cursor is outside the window), and on the time axis.
+  std::vector<std::string> CursorValueTexts() const;
+  std::string CursorTimeText() const;
   // Draws the page with a painter begun on the printer.
   virtual void Print(QPainter& p);
 

@@ -67,7 +67,7 @@ int TGraphlet::ValueToY(double v) const { return PixelOf(Bottom() - (v - Minimum
 
 // ---------------------------------------------------------------------------------------------
 
-TGraphModel::TGraphModel(const TVarRefList* selection, const TGraphMetrics& metrics, TGraphSurface surface)
+TGraphModel::TGraphModel(const TVarRefList* selection, const TGraphMetrics& metrics, TGraphSurface surface, int dpi)
     : Selection(selection), Metrics(metrics) {
   const bool printer = surface == TGraphSurface::Printer;
   LeftMargin = metrics.MarginTextWidth;
@@ -76,7 +76,7 @@ TGraphModel::TGraphModel(const TVarRefList* selection, const TGraphMetrics& metr
   BottomMargin = metrics.ZeroHeight;
   PaneGap = metrics.ZeroHeight;
   MinLabelSpacing = metrics.SpacingTextHeight;
-  TracePenWidth = printer ? 4 : 2;
+  TracePenWidth = printer ? std::max(4, 4 * dpi / 300) : 2;
   TextHeight = metrics.ZeroHeight;
 }
 

@@ -91,7 +91,9 @@ struct TTracePoint {
 class TGraphModel {
  public:
   // selection: the program's graph selection (not copied); may be none.
-  TGraphModel(const TVarRefList* selection, const TGraphMetrics& metrics, TGraphSurface surface);
+  // dpi: the surface's resolution; a printer's trace is 4 pixels of a 300-dot page, thicker on
+  // finer pages so that it prints as boldly.
+  TGraphModel(const TVarRefList* selection, const TGraphMetrics& metrics, TGraphSurface surface, int dpi = 96);
 
   const TVarRefList* Selection;
   TGraphMetrics Metrics;

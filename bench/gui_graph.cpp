@@ -1,0 +1,217 @@
+// What the strip chart costs, 31 panes at 1920 x 1080 offscreen, measured side by side in one run:
+//   - a zoom or pan repaint of an 11.9-hour recording of all 39 raw variables (35 million samples)
+//     against the same repaint of a one-minute recording at the same pace: goal at most 1.5 times;
+//   - that repaint against drawing every sample in the window as one polyline per pane: goal at
+//     most 1/20;
+//   - a cursor move (copy the image, draw the line) against a full repaint: goal at most 1/10;
+//   - and the milliseconds of each (goal: a full repaint within 33 ms).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "display/Graph.h"
+#include "recording/Recman.h"
+#include "vars/Tecutype.h"
+#include "vars/Varcustom.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kLongSeconds = 11.9 * 3600;
+constexpr double kShortSeconds = 60;
+constexpr double kSamplesPerSecond = 820;  // all variables together, about the line's pace
+constexpr int kWidth = 1920, kHeight = 1080, kPanes = 31;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+struct TWorld {
+  TCoreContext core;
+  TECUType ecu;
+  std::unique_ptr<TSensorList> sensors;
+  std::unique_ptr<TRecording> longRec, shortRec;
+  std::unique_ptr<TVarRefList> selection;
+
+  TWorld() {
+    core.EcuType = &ecu;
+    sensors = std::make_unique<TSensorList>(&core);
+    sensors->BuildVariables();
+    sensors->SetDefaultRanges();
+    longRec = Make(kLongSeconds);
+    shortRec = Make(kShortSeconds);
+    selection = std::make_unique<TVarRefList>(*sensors->DisplayVars);
+    for (int i = 0; i < kPanes; ++i) selection->AddId(sensors->Display(i)->Id);
+  }
+  ~TWorld() { SetCurrentRecording(core, nullptr); }
+
+  // Every variable in turn, the values drifting as an engine's would.
+  std::unique_ptr<TRecording> Make(double seconds) {
+    auto rec = std::make_unique<TRecording>(*sensors->RawVars);
+    rec->CreateHistories();
+    const auto total = static_cast<int64_t>(seconds * kSamplesPerSecond);
+    const int n = rec->HistoryCount();
+    for (int64_t i = 0; i < total; ++i) {
+      const auto ticks = static_cast<uint32_t>(static_cast<double>(i) * (100000.0 / kSamplesPerSecond));
+      const auto raw = static_cast<uint16_t>(100 + (i / n) % 97 + (i % 13));
+      rec->History(static_cast<int>(i % n))->Append(ticks, raw);
+    }
+    rec->LengthMs = static_cast<uint32_t>(seconds * 1000);
+    return rec;
+  }
+};
+
+TWorld& World() {
+  static TWorld w;
+  return w;
+}
+
+struct TFigures {
+  double firstLongMs = 0;  // building the summaries of the long recording, with its first paint
+  double longFullMs = 0, shortFullMs = 0;
+  double longPanMs = 0, shortPanMs = 0;  // a one-minute window
+  double longZoomMs = 0;                 // a one-hour window
+  double polylineMs = 0;                 // every sample of the long recording at full length
+  double cursorMs = 0;
+  int64_t samples = 0;
+};
+TFigures fig;
+
+// Mean milliseconds of f over enough repetitions for a stable figure.
+template <typename F>
+double MeanMs(F&& f, int reps) {
+  const auto t0 = Clock::now();
+  for (int i = 0; i < reps; ++i) f();
+  return Ms(Clock::now() - t0) / reps;
+}
+
+void UseRecording(TWorld& w, TRecording* rec, TGraphControl& g) {
+  SetCurrentRecording(w.core, rec);
+  g.RecordingChanged();
+}
+
+void BM_GraphRepaint(benchmark::State& state) {
+  TWorld& w = World();
+  TGraphControl g(nullptr, *w.selection, w.core);
+  g.resize(kWidth, kHeight);
+  for (auto _ : state) {
+    UseRecording(w, w.longRec.get(), g);
+    auto t0 = Clock::now();
+    g.PaintBuffer();
+    fig.firstLongMs = Ms(Clock::now() - t0);
+    const int reps = 10;
+    fig.longFullMs = MeanMs([&] { g.PaintBuffer(); }, reps);
+    // Panning a one-minute window across the recording, and a one-hour window.
+    double start = 1000;
+    fig.longPanMs = MeanMs(
+        [&] {
+          g.SetWindow(start, start + 60);
+          g.PaintBuffer();
+          start += 977;
+        },
+        reps);
+    start = 0;
+    fig.longZoomMs = MeanMs(
+        [&] {
+          g.SetWindow(start, start + 3600);
+          g.PaintBuffer();
+          start += 3000;
+        },
+        reps);
+
+    UseRecording(w, w.shortRec.get(), g);
+    g.PaintBuffer();
+    fig.shortFullMs = MeanMs([&] { g.PaintBuffer(); }, reps);
+    start = 0;
+    fig.shortPanMs = MeanMs(
+        [&] {
+          g.SetWindow(0, 60);
+          g.PaintBuffer();
+        },
+        reps);
+
+    // A cursor move: the control copies its image and draws the cursor with the values.
+    QImage screen(kWidth, kHeight, QImage::Format_RGB32);
+    double pos = 1;
+    fig.cursorMs = MeanMs(
+        [&] {
+          g.SetPosition(pos += 0.37);
+          g.render(&screen);
+        },
+        50);
+
+    // Every sample of the long recording in the window, one polyline per pane.
+    UseRecording(w, w.longRec.get(), g);
+    const TGraphModel& m = g.Graph().Model;
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    t0 = Clock::now();
+    {
+      QPainter p(&image);
+      p.fillRect(image.rect(), Qt::white);
+      fig.samples = 0;
+      for (int i = 0; i < m.PaneCount; ++i) {
+        const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
+        if (!pane.History || !pane.Variable) continue;
+        const int32_t n = pane.History->Count();
+        QPolygon poly(n);
+        for (int32_t k = 0; k < n; ++k)
+          poly[k] = QPoint(PixelOf(pane.Left + (pane.History->TimeOf(k) - m.StartTime) * m.PixelsPerSecond),
+                           pane.ValueToY(pane.Variable->GetValueAtIndex(pane.Variable->Unit, k)));
+        fig.samples += n;
+        p.setClipRect(pane.Left, pane.Top, pane.Width, pane.Height);
+        p.setPen(QPen(Qt::red, m.TracePenWidth));
+        p.drawPolyline(poly);
+      }
+    }
+    fig.polylineMs = Ms(Clock::now() - t0);
+    SetCurrentRecording(w.core, nullptr);
+    state.SetIterationTime(fig.longFullMs / 1000);
+  }
+  state.counters["first_paint_long_ms"] = fig.firstLongMs;
+  state.counters["full_long_ms"] = fig.longFullMs;
+  state.counters["full_short_ms"] = fig.shortFullMs;
+  state.counters["pan_long_ms"] = fig.longPanMs;
+  state.counters["pan_short_ms"] = fig.shortPanMs;
+  state.counters["zoom_1h_long_ms"] = fig.longZoomMs;
+  state.counters["polyline_every_sample_ms"] = fig.polylineMs;
+  state.counters["cursor_move_ms"] = fig.cursorMs;
+}
+BENCHMARK(BM_GraphRepaint)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+
+void PrintSummary() {
+  const TFigures& f = fig;
+  std::printf("\nGraph, %d panes at %dx%d offscreen; %.1f-hour recording of 39 variables (%lld samples in the panes)"
+              " against a one-minute one:\n",
+              kPanes, kWidth, kHeight, kLongSeconds / 3600, static_cast<long long>(f.samples));
+  std::printf("  first paint of the long recording (builds the summaries): %.1f ms\n", f.firstLongMs);
+  std::printf("  full length repaint, long / short: %.2f / %.2f ms = %.2f (goal <= 1.5)  %s\n", f.longFullMs,
+              f.shortFullMs, f.longFullMs / f.shortFullMs, Verdict(f.longFullMs / f.shortFullMs <= 1.5));
+  std::printf("  one-minute window pan, long / short: %.2f / %.2f ms = %.2f (goal <= 1.5)  %s\n", f.longPanMs,
+              f.shortPanMs, f.longPanMs / f.shortPanMs, Verdict(f.longPanMs / f.shortPanMs <= 1.5));
+  std::printf("  one-hour window zoom, long: %.2f ms\n", f.longZoomMs);
+  std::printf("  full length repaint / every sample as a polyline: %.2f / %.0f ms = 1/%.0f (goal <= 1/20)  %s\n",
+              f.longFullMs, f.polylineMs, f.polylineMs / f.longFullMs, Verdict(f.longFullMs * 20 <= f.polylineMs));
+  std::printf("  cursor move / full repaint: %.3f / %.2f ms = 1/%.0f (goal <= 1/10)  %s\n", f.cursorMs, f.longFullMs,
+              f.longFullMs / f.cursorMs, Verdict(f.cursorMs * 10 <= f.longFullMs));
+  std::printf("  full repaint within 33 ms: %.2f ms  %s\n", f.longFullMs, Verdict(f.longFullMs <= 33));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  PrintSummary();
+  return 0;
+}

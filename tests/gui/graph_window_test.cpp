@@ -1,0 +1,160 @@
+// The Graphs page in the main window: the sensor toggles, the graph list dialog, zoom and keys,
+// the selection kept in the settings, printing the chart, and scrolling while recording.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QListWidget>
+#include <QPushButton>
+#include <QPrinter>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+
+#include "GuiSupport.h"
+#include "ProgramSupport.h"
+#include "base/IniFile.h"
+#include "display/Fgraphlist.h"
+#include "display/Graph.h"
+#include "recording/Tplaythread.h"
+
+namespace {
+
+constexpr uint32_t kRevs = 1008, kTps = 1002, kGear = 1035, kO2A = 1000;
+
+class GraphWindow : public ProgramTest {
+ protected:
+  std::unique_ptr<TMainForm> Open(int seconds) {
+    WriteRecording(File("run.rec"), seconds);
+    auto form = MakeWindow();
+    form->resize(1280, 800);
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    form->activateWindow();
+    EXPECT_TRUE(form->OpenRecentFile(File("run.rec")));
+    QTest::keyClick(form.get(), Qt::Key_F3);
+    GraphSensorList->Clear();
+    return form;
+  }
+  void TabKey(TMainForm& form, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    form.Pages()->tabBar()->setFocus();
+    QTest::keyClick(form.Pages()->tabBar(), key, mods);
+  }
+  // Picks the sensor named like the display variable id in the dialog and answers OK.
+  void AnswerGraphList(TMainForm& form, uint32_t id, QString* caption) {
+    form.Prompts.RunGraphList = [id, caption](TGraphListForm& dialog) {
+      *caption = dialog.windowTitle();
+      const QString name = QString::fromUtf8(SensorList->FindDisplay(id)->Name);
+      for (QListWidgetItem* item : dialog.List()->findItems(name, Qt::MatchExactly)) item->setSelected(true);
+      QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
+      return dialog.result() == QDialog::Accepted;
+    };
+  }
+};
+
+TEST_F(GraphWindow, SensorTogglesAndTheGraphListDialog) {
+  auto form = Open(60);
+  ASSERT_EQ(form->Pages()->currentIndex(), TMainForm::tsGraphs);
+  TGraphControl* graph = form->GraphView();
+  ASSERT_NE(graph, nullptr);
+  QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
+  QTest::keyClick(form.get(), Qt::Key_3, Qt::ShiftModifier);
+  QTest::keyClick(form.get(), Qt::Key_1, Qt::AltModifier);
+  ASSERT_EQ(GraphSensorList->Count(), 3);
+  EXPECT_EQ(GraphSensorList->IdAt(0), kRevs);
+  EXPECT_EQ(GraphSensorList->IdAt(1), kGear);
+  EXPECT_EQ(GraphSensorList->IdAt(2), kO2A);
+  EXPECT_TRUE(form->Action(TCommand::actGraphRevs)->isChecked());
+  EXPECT_EQ(graph->Graph().Model.PaneCount, 3);
+  QTest::keyClick(form.get(), Qt::Key_3, Qt::ShiftModifier);  // off again
+  EXPECT_FALSE(GraphSensorList->ContainsId(kGear));
+  EXPECT_FALSE(form->Action(TCommand::actGraphGear)->isChecked());
+
+  QString caption;
+  AnswerGraphList(*form, kTps, &caption);
+  form->Action(TCommand::actGraphAddSensors)->trigger();
+  EXPECT_EQ(caption, "Select sensors to add");
+  EXPECT_EQ(GraphSensorList->IdAt(2), kTps);
+  EXPECT_EQ(graph->Graph().Model.PaneCount, 3);
+  AnswerGraphList(*form, kRevs, &caption);
+  form->Action(TCommand::actGraphRemoveSensors)->trigger();
+  EXPECT_EQ(caption, "Select sensors to remove");
+  EXPECT_FALSE(GraphSensorList->ContainsId(kRevs));
+  EXPECT_EQ(GraphSensorList->Count(), 2);
+
+  // The selection is written to the settings for the next start.
+  ASSERT_TRUE(Config->Save(SensorList, GraphSensorList));
+  TIniFile ini(Config->IniPath);
+  EXPECT_EQ(ini.ReadInteger("Graph", "Count", -1), 2);
+  EXPECT_EQ(ini.ReadInteger("Graph", "Var1", -1), kTps);
+
+  form->Action(TCommand::actGraphRemoveAll)->trigger();
+  EXPECT_EQ(GraphSensorList->Count(), 0);
+  EXPECT_FALSE(form->Action(TCommand::actGraphRemoveSensors)->isEnabled());
+  EXPECT_EQ(graph->Graph().Model.PaneCount, 0);
+}
+
+TEST_F(GraphWindow, ZoomAndTheKeysMoveTheWindowAndTheCursor) {
+  auto form = Open(60);
+  TGraphControl* graph = form->GraphView();
+  QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(graph->StartTime(), 0);
+  EXPECT_DOUBLE_EQ(graph->EndTime(), 60);
+  TabKey(*form, Qt::Key_Up);  // 0.8 of 60 around the cursor at 0
+  EXPECT_DOUBLE_EQ(graph->StartTime(), 0);
+  EXPECT_DOUBLE_EQ(graph->EndTime(), 24);
+  TabKey(*form, Qt::Key_Down);
+  EXPECT_DOUBLE_EQ(graph->StartTime(), 0);
+  EXPECT_DOUBLE_EQ(graph->EndTime(), 28.8);
+  TabKey(*form, Qt::Key_F);
+  EXPECT_DOUBLE_EQ(graph->EndTime(), 60);
+  QTest::keyClick(form.get(), Qt::Key_Up, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(graph->EndTime(), 24);
+
+  // Page Down moves the cursor by the window's span; the window jumps to keep it at its right edge.
+  TabKey(*form, Qt::Key_PageDown);
+  EXPECT_DOUBLE_EQ(PlayThread->CurrentTime(), 24);
+  EXPECT_DOUBLE_EQ(graph->Position(), 24);
+  TabKey(*form, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_DOUBLE_EQ(graph->Position(), 34);
+  EXPECT_DOUBLE_EQ(graph->EndTime(), 34);
+  EXPECT_DOUBLE_EQ(graph->StartTime(), 10);
+  TabKey(*form, Qt::Key_Home);
+  EXPECT_DOUBLE_EQ(graph->StartTime(), 0);
+  TabKey(*form, Qt::Key_End);
+  EXPECT_DOUBLE_EQ(graph->EndTime(), 60);
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("main_window_graph@%1x").arg(dpr));
+}
+
+TEST_F(GraphWindow, PrintsTheChartFromTheGraphsPage) {
+  auto form = Open(30);
+  QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(File("graph.pdf")));
+  ASSERT_TRUE(form->PrintGraph(printer));
+  EXPECT_EQ(printer.docName(), "Revscope - Saved run");
+  EXPECT_GT(std::filesystem::file_size(File("graph.pdf")), 1000u);
+}
+
+TEST_F(GraphWindow, TheGraphScrollsWithTheRecording) {
+  Config->GraphTimespan = 1;
+  auto form = MakeWindow();
+  form->resize(1280, 800);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  GraphSensorList->Clear();
+  GraphSensorList->AddId(kRevs);
+  form->SelectPage(TMainForm::tsGraphs);
+  QTest::keyClick(form.get(), Qt::Key_F9);  // connect and record
+  ASSERT_TRUE(WaitFor([&] { return CurrentRecording() && CurrentRecording()->LengthMs > 2000; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return form->GraphView()->EndTime() > 1.9; }));
+  TGraphControl* graph = form->GraphView();
+  EXPECT_NEAR(graph->EndTime() - graph->StartTime(), 1.0, 1e-9);
+  const QImage shot = RenderWidget(*graph, 1.0);
+  const TGraphlet& pane = graph->Graph().Model.Panes[0];
+  EXPECT_GT(CountNear(shot, QRect(pane.Left, pane.Top, pane.Width, pane.Height), QColor(255, 0, 0), 40), 10);
+  QTest::keyClick(form.get(), Qt::Key_F9);
+}
+
+}  // namespace
