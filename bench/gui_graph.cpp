@@ -29,6 +29,7 @@ constexpr double kLongSeconds = 11.9 * 3600;
 constexpr double kShortSeconds = 60;
 constexpr double kSamplesPerSecond = 820;  // all variables together, about the line's pace
 constexpr int kWidth = 1920, kHeight = 1080, kPanes = 31;
+constexpr int kPolylineStride = 5;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -80,6 +81,7 @@ struct TFigures {
   double polylineMs = 0;                 // every sample of the long recording at full length
   double cursorMs = 0;
   int64_t samples = 0;
+  int polylinePanes = 0;
 };
 TFigures fig;
 
@@ -102,6 +104,7 @@ void BM_GraphRepaint(benchmark::State& state) {
   g.resize(kWidth, kHeight);
   for (auto _ : state) {
     UseRecording(w, w.longRec.get(), g);
+    fig.samples = static_cast<int64_t>(kLongSeconds * kSamplesPerSecond);
     auto t0 = Clock::now();
     g.PaintBuffer();
     fig.firstLongMs = Ms(Clock::now() - t0);
@@ -146,7 +149,8 @@ void BM_GraphRepaint(benchmark::State& state) {
         },
         50);
 
-    // Every sample of the long recording in the window, one polyline per pane.
+    // Every sample of the long recording in the window, one polyline per pane: measured on every
+    // kPolylineStride-th pane (each takes seconds) and counted for all of them.
     UseRecording(w, w.longRec.get(), g);
     const TGraphModel& m = g.Graph().Model;
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
@@ -154,8 +158,8 @@ void BM_GraphRepaint(benchmark::State& state) {
     {
       QPainter p(&image);
       p.fillRect(image.rect(), Qt::white);
-      fig.samples = 0;
-      for (int i = 0; i < m.PaneCount; ++i) {
+      int timed = 0;
+      for (int i = 0; i < m.PaneCount; i += kPolylineStride, ++timed) {
         const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
         if (!pane.History || !pane.Variable) continue;
         const int32_t n = pane.History->Count();
@@ -163,13 +167,13 @@ void BM_GraphRepaint(benchmark::State& state) {
         for (int32_t k = 0; k < n; ++k)
           poly[k] = QPoint(PixelOf(pane.Left + (pane.History->TimeOf(k) - m.StartTime) * m.PixelsPerSecond),
                            pane.ValueToY(pane.Variable->GetValueAtIndex(pane.Variable->Unit, k)));
-        fig.samples += n;
         p.setClipRect(pane.Left, pane.Top, pane.Width, pane.Height);
         p.setPen(QPen(Qt::red, m.TracePenWidth));
         p.drawPolyline(poly);
       }
+      fig.polylinePanes = timed;
     }
-    fig.polylineMs = Ms(Clock::now() - t0);
+    fig.polylineMs = Ms(Clock::now() - t0) * m.PaneCount / std::max(fig.polylinePanes, 1);
     SetCurrentRecording(w.core, nullptr);
     state.SetIterationTime(fig.longFullMs / 1000);
   }
@@ -188,7 +192,7 @@ const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
 
 void PrintSummary() {
   const TFigures& f = fig;
-  std::printf("\nGraph, %d panes at %dx%d offscreen; %.1f-hour recording of 39 variables (%lld samples in the panes)"
+  std::printf("\nGraph, %d panes at %dx%d offscreen; %.1f-hour recording of 39 variables (%lld samples)"
               " against a one-minute one:\n",
               kPanes, kWidth, kHeight, kLongSeconds / 3600, static_cast<long long>(f.samples));
   std::printf("  first paint of the long recording (builds the summaries): %.1f ms\n", f.firstLongMs);
@@ -197,7 +201,9 @@ void PrintSummary() {
   std::printf("  one-minute window pan, long / short: %.2f / %.2f ms = %.2f (goal <= 1.5)  %s\n", f.longPanMs,
               f.shortPanMs, f.longPanMs / f.shortPanMs, Verdict(f.longPanMs / f.shortPanMs <= 1.5));
   std::printf("  one-hour window zoom, long: %.2f ms\n", f.longZoomMs);
-  std::printf("  full length repaint / every sample as a polyline: %.2f / %.0f ms = 1/%.0f (goal <= 1/20)  %s\n",
+  std::printf("  full length repaint / every sample as a polyline (%d panes timed, counted for %d): %.2f / %.0f ms"
+              " = 1/%.0f (goal <= 1/20)  %s\n",
+              f.polylinePanes, kPanes,
               f.longFullMs, f.polylineMs, f.polylineMs / f.longFullMs, Verdict(f.longFullMs * 20 <= f.polylineMs));
   std::printf("  cursor move / full repaint: %.3f / %.2f ms = 1/%.0f (goal <= 1/10)  %s\n", f.cursorMs, f.longFullMs,
               f.longFullMs / f.cursorMs, Verdict(f.cursorMs * 10 <= f.longFullMs));

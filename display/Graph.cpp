@@ -19,6 +19,38 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 QColor Rgb(uint32_t rgb) { return QColor(static_cast<int>(rgb >> 16 & 0xFF), static_cast<int>(rgb >> 8 & 0xFF), static_cast<int>(rgb & 0xFF)); }
 
+// Solid bars clipped to a rectangle. On an image with 32-bit pixels and no transform beyond its
+// pixel ratio they are written straight into the pixels: thousands of one-pixel-wide bars cost
+// the painter far more in calls than in pixels.
+void FillBars(QPainter& p, const QVector<QRect>& bars, const QColor& colour, const QRect& clip) {
+  QImage* image = p.device()->devType() == QInternal::Image ? static_cast<QImage*>(p.device()) : nullptr;
+  const QTransform& t = p.deviceTransform();
+  const bool direct = image && !t.isRotating() && t.dx() == 0 && t.dy() == 0 && t.m11() == t.m22() &&
+                      (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32_Premultiplied);
+  if (!direct) {
+    p.save();
+    p.setClipRect(clip);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawRects(bars);
+    p.restore();
+    return;
+  }
+  const double scale = t.m11();
+  const QRect limit = QRect(QPoint(qRound(clip.left() * scale), qRound(clip.top() * scale)),
+                            QPoint(qRound((clip.right() + 1) * scale) - 1, qRound((clip.bottom() + 1) * scale) - 1))
+                          .intersected(image->rect());
+  const QRgb pixel = colour.rgba();
+  const qsizetype stride = image->bytesPerLine() / 4;
+  auto* bits = reinterpret_cast<QRgb*>(image->bits());
+  for (const QRect& b : bars) {
+    const QRect d = QRect(QPoint(qRound(b.left() * scale), qRound(b.top() * scale)),
+                          QPoint(qRound((b.right() + 1) * scale) - 1, qRound((b.bottom() + 1) * scale) - 1))
+                        .intersected(limit);
+    for (int y = d.top(); y <= d.bottom(); ++y) std::fill_n(bits + y * stride + d.left(), d.width(), pixel);
+  }
+}
+
 // Text whose top-left corner is at (x, y), on a filled box of its own size.
 void BoxedText(QPainter& p, int x, int y, const QString& text, const QColor& background) {
   const QFontMetrics fm = p.fontMetrics();
@@ -79,19 +111,33 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
   const QRect r(pane.Left, pane.Top, pane.Width, pane.Height);
   p.fillRect(r, Qt::white);
   QPolygon poly;
+  std::vector<TTracePoint> pts;
+  std::vector<TTraceSpan> spans;  // a trace of column extremes, drawn column by column
   if (pane.History && pane.Variable) {
-    const auto pts = Model.TracePoints(pane, &traces_.For(*pane.Variable, *pane.History, pane.Variable->Unit));
+    bool columns = false;
+    pts = Model.TracePoints(pane, &traces_.For(*pane.Variable, *pane.History, pane.Variable->Unit), &columns);
     poly.reserve(static_cast<int>(pts.size()));
     for (const TTracePoint& pt : pts) poly << QPoint(pt.X, pt.Y);
+    if (columns) spans = ColumnSpans(pts);
   }
   p.save();
   p.setClipRect(r);
   QColor fill = Qt::white;
   if (!poly.isEmpty() && pane.Variable->FillTrace) {
     fill = Rgb(LightenedColour(pane.Colour));
-    p.setPen(Qt::NoPen);
-    p.setBrush(fill);
-    p.drawPolygon(poly);
+    // Column by column, from the line down to the bottom: the same area as the closed outline,
+    // without the cost of filling an outline of thousands of edges.
+    QVector<QRect> bars;
+    bars.reserve(pane.Width);
+    if (spans.empty()) {
+      const std::vector<int> tops = FillTops(pts, pane.Left, pane.Width, pane.Bottom());
+      for (int c = 0; c < pane.Width; ++c)
+        if (tops[static_cast<size_t>(c)] < pane.Bottom())
+          bars.append(QRect(pane.Left + c, tops[static_cast<size_t>(c)], 1, pane.Bottom() - tops[static_cast<size_t>(c)]));
+    } else {
+      for (const TTraceSpan& s : spans) bars.append(QRect(s.X, s.High, 1, pane.Bottom() - s.High));
+    }
+    FillBars(p, bars, fill, r);
   }
   p.setBrush(Qt::NoBrush);
   p.setPen(fill);
@@ -131,9 +177,27 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
   if (poly.size() > 1) {
     p.save();
     p.setClipRect(r);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setPen(QPen(Rgb(pane.Colour), Model.TracePenWidth, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-    p.drawPolyline(poly.constData(), poly.size() - 1);
+    const QColor colour = Rgb(pane.Colour);
+    const int w = Model.TracePenWidth;
+    p.setPen(QPen(colour, w, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+    if (spans.empty()) {
+      // Segment by segment and without antialiasing: the rasterizer draws each line on its own,
+      // where one outline of many overlapping strokes would cost it many times more.
+      QVector<QLine> lines;
+      lines.reserve(poly.size());
+      for (int i = 0; i + 2 < poly.size(); ++i) lines.append(QLine(poly[i], poly[i + 1]));
+      p.setPen(QPen(colour, w, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+      p.drawLines(lines);
+    } else {
+      // Pixel columns: one upright bar each, the pen's width wide, and the lines from and to the
+      // bottom corners.
+      p.drawLine(poly[0], poly[1]);
+      p.drawLine(poly[poly.size() - 3], poly[poly.size() - 2]);
+      QVector<QRect> bars;
+      bars.reserve(static_cast<int>(spans.size()));
+      for (const TTraceSpan& s : spans) bars.append(QRect(s.X - w / 2, s.Top - w / 2, w, s.Bottom - s.Top + w));
+      FillBars(p, bars, colour, r);
+    }
     p.restore();
   }
 

@@ -14,6 +14,7 @@ namespace {
 // Grid lines or labels beyond these counts would not be readable; they also bound the loops for
 // ranges and ticks that make no sense.
 constexpr int kMaxGridLines = 4096;
+constexpr int kTraceReach = 4096;
 }  // namespace
 
 uint32_t GraphPaneColour(int index) {
@@ -172,8 +173,9 @@ std::vector<TGridLine> TGraphModel::ValueGrid(const TGraphlet& pane) const {
   return lines;
 }
 
-std::vector<TTracePoint> TGraphModel::TracePoints(const TGraphlet& pane, TTraceSummary* summary) const {
+std::vector<TTracePoint> TGraphModel::TracePoints(const TGraphlet& pane, TTraceSummary* summary, bool* columns) const {
   std::vector<TTracePoint> pts;
+  if (columns) *columns = false;
   const TVarHist* h = pane.History;
   if (!h || !pane.Variable || h->Count() == 0) return pts;
   const int32_t first = h->IndexAt(StartTime);
@@ -181,20 +183,26 @@ std::vector<TTracePoint> TGraphModel::TracePoints(const TGraphlet& pane, TTraceS
   const int32_t stride = std::max((last - first) / std::max(pane.Width, 1), 1);
   const int bottom = pane.Bottom();
   auto xOf = [&](int32_t k) { return PixelOf(pane.Left + (h->TimeOf(k) - StartTime) * PixelsPerSecond); };
+  // Far outside the pane a point only sets the direction of its line: pulled in, the line looks
+  // the same inside the pane and costs the drawing no more than a short one.
+  auto yOf = [&](double v) { return std::clamp(pane.ValueToY(v), pane.Top - kTraceReach, bottom + kTraceReach); };
+  auto inX = [&](int x) { return std::clamp(x, pane.Left - kTraceReach, pane.Left + pane.Width + kTraceReach); };
   pts.push_back({pane.Left, bottom});
   if (stride == 1 || !summary) {
     for (int32_t k = first; k <= last; k += stride)
-      pts.push_back({xOf(k), pane.ValueToY(pane.Variable->GetValueAtIndex(pane.Variable->Unit, k))});
+      pts.push_back({inX(xOf(k)), yOf(pane.Variable->GetValueAtIndex(pane.Variable->Unit, k))});
   } else {
+    if (columns) *columns = true;
     // Each pixel column: the samples that land in it, reduced to their lowest and highest value,
     // drawn as an upright stroke entered from the end nearer the previous column.
     summary->Extend();
     int prevY = bottom;
+    int64_t guess = 1;  // samples in the previous column: where the next boundary likely is
     for (int32_t k = first; k <= last;) {
       const int x = xOf(k);
       // The first sample after k in a later column: gallop, then bisect.
       int32_t lo = k, hi = k;
-      for (int64_t step = 1;; step *= 2) {
+      for (int64_t step = guess;; step *= 2) {
         if (lo + step > last) {
           hi = last + 1;
           break;
@@ -210,21 +218,62 @@ std::vector<TTracePoint> TGraphModel::TracePoints(const TGraphlet& pane, TTraceS
         else
           lo = mid;
       }
+      guess = std::max<int64_t>(1, hi - k);
       double vlo = 0, vhi = 0;
       summary->MinMax(k, hi, vlo, vhi);
       k = hi;
       if (!(vlo <= vhi)) continue;
-      const int yHigh = pane.ValueToY(vhi), yLow = pane.ValueToY(vlo);
+      const int yHigh = yOf(vhi), yLow = yOf(vlo);
       const bool highFirst = std::abs(prevY - yHigh) <= std::abs(prevY - yLow);
       const int y1 = highFirst ? yHigh : yLow, y2 = highFirst ? yLow : yHigh;
-      pts.push_back({x, y1});
-      if (y2 != y1) pts.push_back({x, y2});
+      pts.push_back({inX(x), y1});
+      if (y2 != y1) pts.push_back({inX(x), y2});
       prevY = y2;
     }
   }
   pts.push_back({pane.Left + pane.Width, bottom});
   pts.push_back({pane.Left, bottom});
   return pts;
+}
+
+std::vector<TTraceSpan> ColumnSpans(const std::vector<TTracePoint>& points) {
+  std::vector<TTraceSpan> spans;
+  if (points.size() < 4) return spans;
+  const size_t end = points.size() - 2;  // the last two are the bottom corners
+  int prevY = points[0].Y;
+  for (size_t i = 1; i < end;) {
+    TTraceSpan s{points[i].X, std::min(prevY, points[i].Y), std::max(prevY, points[i].Y), points[i].Y};
+    for (; i < end && points[i].X == s.X; ++i) {
+      s.Top = std::min(s.Top, points[i].Y);
+      s.Bottom = std::max(s.Bottom, points[i].Y);
+      s.High = std::min(s.High, points[i].Y);
+      prevY = points[i].Y;
+    }
+    spans.push_back(s);
+  }
+  return spans;
+}
+
+std::vector<int> FillTops(const std::vector<TTracePoint>& points, int left, int width, int bottom) {
+  std::vector<int> tops(static_cast<size_t>(std::max(width, 0)), bottom);
+  if (points.size() < 2 || width <= 0) return tops;
+  auto raise = [&](int x, int y) {
+    const int c = x - left;
+    if (c >= 0 && c < width && y < tops[static_cast<size_t>(c)]) tops[static_cast<size_t>(c)] = y;
+  };
+  // The closing line back along the bottom adds nothing.
+  for (size_t i = 0; i + 2 < points.size(); ++i) {
+    TTracePoint a = points[i], b = points[i + 1];
+    if (b.X < a.X) std::swap(a, b);
+    if (a.X == b.X) {
+      raise(a.X, std::min(a.Y, b.Y));
+      continue;
+    }
+    const int from = std::max(a.X, left), to = std::min(b.X, left + width - 1);
+    const double slope = static_cast<double>(b.Y - a.Y) / (b.X - a.X);
+    for (int x = from; x <= to; ++x) raise(x, static_cast<int>(std::lround(a.Y + slope * (x - a.X))));
+  }
+  return tops;
 }
 
 // ---------------------------------------------------------------------------------------------

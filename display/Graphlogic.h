@@ -137,12 +137,29 @@ class TGraphModel {
 
   // The trace of a pane through its samples in the window: starting and ending at the pane's
   // bottom corners, one point per sample while the window holds at most one sample per pixel
-  // column, otherwise the lowest and highest value of each column's samples from the summary.
-  std::vector<TTracePoint> TracePoints(const TGraphlet& pane, TTraceSummary* summary) const;
+  // column, otherwise the lowest and highest value of each column's samples from the summary
+  // (columns is then set). Points far outside the pane are pulled in to 4096 pixels from it.
+  std::vector<TTracePoint> TracePoints(const TGraphlet& pane, TTraceSummary* summary, bool* columns = nullptr) const;
 
  private:
   int labelWidth_ = 0;
 };
+
+// A trace of per-column extremes drawn as one upright stroke per column: from the highest to the
+// lowest point of the column and of the previous column's last point, which joins the two.
+// High is the column's own highest point, where a fill under the trace starts.
+struct TTraceSpan {
+  int X = 0;
+  int Top = 0;
+  int Bottom = 0;
+  int High = 0;
+  bool operator==(const TTraceSpan&) const = default;
+};
+// The spans of TracePoints' column points, without the bottom corners it starts and ends with.
+std::vector<TTraceSpan> ColumnSpans(const std::vector<TTracePoint>& points);
+// Where a fill under TracePoints' line starts in each pixel column left .. left + width - 1: the
+// highest point of the line over that column (bottom where the line does not pass).
+std::vector<int> FillTops(const std::vector<TTracePoint>& points, int left, int width, int bottom);
 
 // Where the time window goes.
 struct TTimeWindow {

@@ -407,3 +407,28 @@ TEST_F(GraphTest, GraphListOfAnEmptySourceChangesNothing) {
   list.Accept();
   EXPECT_EQ(target.Count(), 1);
 }
+
+TEST(GraphTraceDrawing, ColumnSpansJoinEachColumnToThePrevious) {
+  // Bottom corner, two columns of extremes, bottom corners.
+  const std::vector<TTracePoint> pts = {{10, 100}, {10, 40}, {10, 60}, {11, 80}, {11, 70}, {12, 50}, {200, 100}, {10, 100}};
+  const auto spans = ColumnSpans(pts);
+  ASSERT_EQ(spans.size(), 3u);
+  EXPECT_EQ(spans[0], (TTraceSpan{10, 40, 100, 40}));  // from the bottom corner up
+  EXPECT_EQ(spans[1], (TTraceSpan{11, 60, 80, 70}));   // joined to 60, the previous column's last
+  EXPECT_EQ(spans[2], (TTraceSpan{12, 50, 70, 50}));
+  EXPECT_TRUE(ColumnSpans({{0, 0}, {5, 5}, {0, 0}}).empty());
+}
+
+TEST(GraphTraceDrawing, FillTopsFollowTheLineAcrossEachColumn) {
+  // From the bottom-left corner up to (12, 50), across to (16, 90), to the bottom-right corner.
+  const std::vector<TTracePoint> pts = {{10, 100}, {12, 50}, {16, 90}, {20, 100}, {10, 100}};
+  const auto tops = FillTops(pts, 10, 10, 100);
+  ASSERT_EQ(tops.size(), 10u);
+  EXPECT_EQ(tops[0], 100);
+  EXPECT_EQ(tops[1], 75);
+  EXPECT_EQ(tops[2], 50);
+  EXPECT_EQ(tops[4], 70);
+  EXPECT_EQ(tops[6], 90);
+  EXPECT_EQ(tops[9], 98);  // the last segment back down to the corner
+  EXPECT_EQ(FillTops({}, 10, 3, 100), (std::vector<int>{100, 100, 100}));
+}
