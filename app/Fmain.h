@@ -119,6 +119,7 @@ class TMainForm : public TBaseForm {
   void CheckDSR();
   bool HasPrinter() const;
   void ShowAbout();
+  void SettingsCommand();
   // The pages' parts of the refreshes: values, the recording that changed, the column widths.
   void FillSensorList();
   void UpdatePages();
