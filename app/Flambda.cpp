@@ -65,13 +65,10 @@ class TLambdaGrid : public TColorStringGrid {
     if (editor && e->type() == QEvent::KeyPress) {
       auto* key = static_cast<QKeyEvent*>(e);
       if (LeavesEditing(key->key())) {
-        // Leave editing the way Enter does, so what was typed stays.
-        if (key->key() != Qt::Key_Return) {
-          QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-          QCoreApplication::sendEvent(editor, &enter);
-          return true;
-        }
-        return TColorStringGrid::eventFilter(watched, e);
+        // What was typed stays (Esc included), and the key goes no further: Enter does not
+        // reach the dialog's default button.
+        FinishEditing(editor);
+        return true;
       }
       if (RefusedChar(*key)) return true;
     }
@@ -91,6 +88,18 @@ class TLambdaGrid : public TColorStringGrid {
   }
 
   std::function<void(int, int, const QString&)> edited_;
+
+ public:
+  // Ends in-place editing, keeping the text.
+  void FinishEditing(QLineEdit* editor) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    setFocus();
+  }
+  void FinishEditing() {
+    for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>())
+      if (editor->isVisible()) FinishEditing(editor);
+  }
 };
 
 }  // namespace
@@ -193,11 +202,7 @@ void TLambdaConvForm::CellEdited(int row, int column, const QString& text) {
 
 void TLambdaConvForm::done(int result) {
   // What is being typed counts first.
-  for (QLineEdit* editor : grid_->viewport()->findChildren<QLineEdit*>())
-    if (editor->isVisible()) {
-      QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
-      QCoreApplication::sendEvent(editor, &enter);
-    }
+  static_cast<TLambdaGrid*>(grid_)->FinishEditing();
   if (const auto problem = CheckLambdaTable(settings_)) {
     grid_->setCurrentCell(problem->Pair + 1, 0);
     ShowMessage(QString::fromStdString(problem->Message));

@@ -179,14 +179,17 @@ void AddRow(QGridLayout* grid, int row, QLineEdit* edit, QWidget* parent, int in
   const TFieldInfo* info = nullptr;
   for (const TFieldInfo& f : SettingsFields())
     if (edit->objectName() == QLatin1String(f.Name)) info = &f;
-  if (info && *info->Caption) {
+  // Without a caption (the group says it) the edit starts the row.
+  const bool captioned = info && *info->Caption;
+  if (captioned) {
     auto* l = new QLabel(QString::fromUtf8(info->Caption), parent);
     l->setBuddy(edit);
     l->setIndent(indent);
     grid->addWidget(l, row, 0);
   }
-  grid->addWidget(edit, row, 1);
-  if (info && *info->Unit) grid->addWidget(new QLabel(QString::fromUtf8(info->Unit), parent), row, 2);
+  const int col = captioned ? 1 : 0;
+  grid->addWidget(edit, row, col);
+  if (info && *info->Unit) grid->addWidget(new QLabel(QString::fromUtf8(info->Unit), parent), row, col + 1);
 }
 }  // namespace
 
@@ -484,8 +487,6 @@ TSettingsValues TSettingsForm::Values() const {
     QLineEdit* e = Edit(f.Field);
     v[f.Field] = f.Whole ? static_cast<TNumberEdit*>(e)->Value() : static_cast<TDecimalEdit*>(e)->Value();
   }
-  v.StartofRedline = static_cast<int>(v[F::StartofRedline]);
-  v.MaximumRevs = static_cast<int>(v[F::MaximumRevs]);
   v.GearRatioQuickSelectIndex = std::max(quickSelect_->currentIndex(), 0);
   v.UseCalculatedTyreDiameter = Check("cbCalculateFrom")->isChecked();
   const int port = port_->currentIndex();

@@ -90,8 +90,6 @@ struct TSettingsValues {
   // General
   int8_t SpeedUnit = 0, TemperatureUnit = 0, PowerUnit = 0, TorqueUnit = 0, LambdaUnit = 0;
   bool Associated = false;
-  // Vehicle
-  int StartofRedline = 8000, MaximumRevs = 9500;
   // Drivetrain
   int GearRatioQuickSelectIndex = 0;
   bool UseCalculatedTyreDiameter = false;

@@ -499,6 +499,7 @@ TEST_F(LambdaDialog, TypingStoresAtOnceThroughTheKeyFilter) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   TypeInto(form, 3, 0, "-1.2a5");  // the minus and the letter are dropped
   EXPECT_DOUBLE_EQ(settings_.LambdaVolts(2), 1.25);
+  EXPECT_TRUE(form.isVisible());  // Enter ended the editing, not the dialog
   EXPECT_EQ(settings_.QuickSelect, 0);
   EXPECT_EQ(form.QuickSelect()->currentText(), "Custom");
   EXPECT_EQ(Cell(form, 0, 3), "1.25");
@@ -538,6 +539,7 @@ TEST_F(LambdaDialog, ATableThatDoesNotRiseCannotBeClosedUntilCorrected) {
   EXPECT_TRUE(message.startsWith("Row 5 (1.50 V) must have a higher voltage than row 4 (1.50 V)")) << message.toStdString();
   EXPECT_EQ(form.Grid()->currentRow(), 5);
   TypeInto(form, 5, 0, "2");
+  EXPECT_TRUE(form.isVisible());
   message.clear();
   QTest::keyClick(&form, Qt::Key_Escape);
   EXPECT_FALSE(form.isVisible());
