@@ -25,12 +25,16 @@
 #include "GuiSupport.h"
 #include "ProgramSupport.h"
 #include "app/Association.h"
+#include "app/Fdashboard.h"
+#include "app/Twinapp.h"
 #include "app/Flambda.h"
 #include "app/Fsettings.h"
 #include "app/Lambdalogic.h"
 #include "app/Tconfig.h"
 #include "base/IniFile.h"
 #include "display/Tcolorstringgrid.h"
+#include "display/Tmeter270display.h"
+#include "display/Tvaluedisplay.h"
 #include "ecu/Tpollthread.h"
 
 namespace {
@@ -565,16 +569,31 @@ TEST_F(SettingsFromWindow, CtrlTOpensTheDialogAndOkAppliesIt) {
   EXPECT_TRUE(form->Action(TCommand::actFileSettings)->isEnabled());
   Config->SettingsPage = 3;
   int shown = -1;
+  const QString mph = form->Dashboard()->Readout(gcSpeed)->Unit();
   WhenModal<TSettingsForm>([&shown](TSettingsForm* f) {
     shown = f->ActivePage();
     Retype(f->Edit(F::ErrorTolerance), "12");
     Space(f->Button("btnMetric"));
+    f->SelectPage(spVehicle);
+    Retype(f->Edit(F::MaximumRevs), "11000");
+    f->SelectPage(spGeneral);
+    Space(f->Check("cbAssociate"));  // at once, into the scratch folders
+    f->SelectPage(spRecording);
     Space(f->Button("btnOk"));
   });
   QTest::keyClick(form.get(), Qt::Key_T, Qt::ControlModifier);
   EXPECT_TRUE(WaitFor([] { return Config->SpeedUnit == 1; }));
   EXPECT_EQ(shown, spRecording);
   EXPECT_EQ(PollThread->ErrorTolerance, 12);
+  // The dashboard follows at once.
+  EXPECT_NE(form->Dashboard()->Readout(gcSpeed)->Unit(), mph);
+  EXPECT_EQ(form->Dashboard()->Dial()->ValueMax(), 11000);
+  // The association names this program and installs its icon.
+  TFileAssociation association(UserAssociationPlaces(TWinApp::ExePath()));
+  EXPECT_TRUE(association.IsAssociated());
+  const QImage icon(QString::fromStdString(association.IconPath(256)));
+  EXPECT_EQ(icon.size(), QSize(256, 256));
+  association.Unassociate();
   EXPECT_EQ(TIniFile(Config->MachinePath).ReadInteger("Serial", "ErrorTolerance", 0), 12);
   EXPECT_EQ(TIniFile(Config->IniPath).ReadInteger("Settings", "SettingsPage", -1), spRecording);
   EXPECT_TRUE(messages_.empty());
