@@ -329,7 +329,12 @@ QWidget* TSettingsForm::BuildRecording() {
   auto* portLabel = new QLabel("Port", serial);
   port_ = new QComboBox(serial);
   port_->setObjectName("cmbPort");
-  for (const TPortEntry& e : ports_) port_->addItem(QString::fromStdString(e.Text));
+  for (const TPortEntry& e : ports_) {
+    port_->addItem(QString::fromStdString(e.Text));
+    // A device that is not there now reads in grey.
+    if (e.Missing)
+      port_->setItemData(port_->count() - 1, palette().color(QPalette::Disabled, QPalette::Text), Qt::ForegroundRole);
+  }
   // Long device names: the box keeps a sensible width, its list shows them whole.
   port_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   port_->setMinimumContentsLength(22);
@@ -485,7 +490,11 @@ TSettingsValues TSettingsForm::Values() const {
   v.Associated = Check("cbAssociate")->isChecked();
   for (const TFieldInfo& f : SettingsFields()) {
     QLineEdit* e = Edit(f.Field);
-    v[f.Field] = f.Whole ? static_cast<TNumberEdit*>(e)->Value() : static_cast<TDecimalEdit*>(e)->Value();
+    // Read without touching the text (the edit's own Value() turns a lone "-" into "-0", which
+    // must not happen to a field while it is typed in).
+    bool ok = false;
+    const double d = e->text().toDouble(&ok);
+    v[f.Field] = f.Whole ? static_cast<TNumberEdit*>(e)->Value() : ok ? d : 0.0;
   }
   v.GearRatioQuickSelectIndex = std::max(quickSelect_->currentIndex(), 0);
   v.UseCalculatedTyreDiameter = Check("cbCalculateFrom")->isChecked();

@@ -262,6 +262,14 @@ TEST_F(SettingsDialog, EveryEditRefusesWhatItsLimitsForbid) {
       {F::UIUpdateDelayPlaying, "2000", "2000"},    {F::UIUpdateDelayRecording, "0", "0"},
       {F::GraphTimespan, "99999", "99999"},         {F::Timeout, "1.5", "15"},
   };
+  // A lone minus in a size field is left as typed while the calculator reads it as 0.
+  Space(form->Check("cbCalculateFrom"));
+  QLineEdit* wheel = form->Edit(F::WheelDiameter);
+  wheel->clear();
+  wheel->setFocus();
+  QTest::keyClicks(wheel, "-");
+  EXPECT_EQ(wheel->text(), "-");
+  EXPECT_EQ(form->Edit(F::TyreRollingDiameter)->text(), "0.234");  // 195 mm x 60 % x 2
   for (const Case& c : cases) {
     QLineEdit* e = form->Edit(c.field);
     e->setEnabled(true);
