@@ -529,10 +529,13 @@ void TSettingsForm::TyreSizeChanged() {
 
 void TSettingsForm::AssociationClicked(bool on) {
   if (initialising_ || !association_) return;
+  // The desktop's databases are rebuilt meanwhile, which can take a moment.
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   if (on)
     association_->Associate();
   else
     association_->Unassociate();
+  QGuiApplication::restoreOverrideCursor();
   // The box shows what is now in place, so a failure shows as a cleared box.
   QCheckBox* box = Check("cbAssociate");
   const QSignalBlocker block(box);
