@@ -84,7 +84,7 @@ std::vector<std::string> FindSerialDevices(const std::string& devRoot, const std
   }
   for (const char* prefix : {"ttyUSB", "ttyACM", "ttyS"}) {
     std::vector<std::string> names = NamesIn(devRoot, prefix);
-    // "ttyS" also matches nothing else of interest, but keep only prefix + digits.
+    // Only the prefix followed by digits ("ttyS" would also match names such as "ttySAC").
     names.erase(std::remove_if(names.begin(), names.end(),
                                [prefix](const std::string& n) {
                                  const std::string rest = n.substr(std::string(prefix).size());
