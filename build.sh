@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev
-          fonts-dejavu-core)
+          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {

@@ -49,6 +49,8 @@ QString VersionText() {
 
 QString EcuFamilyText(const TECUType& ecu) { return QString::fromUtf8(ecu.FamilyName()) + QStringLiteral(" ECU"); }
 
+QPixmap ProgramIconPixmap(int size) { return DrawIcon(size); }
+
 QIcon ProgramIcon() {
   QIcon icon;
   for (int size : {16, 32, 48, 64}) icon.addPixmap(DrawIcon(size));

@@ -37,6 +37,7 @@
 #include "app/Fhelp.h"
 #include "app/Frecman.h"
 #include "app/Fsensorlist.h"
+#include "app/Fsettings.h"
 #include "app/Globals.h"
 #include "app/QtMessageTarget.h"
 #include "display/Fgraphlist.h"
@@ -432,7 +433,7 @@ void TMainForm::Execute(TCommand c) {
       break;
     case C::actFilePrintSetup: PrintSetupCommand(); break;
     case C::actFilePrint: PrintCommand(); break;
-    case C::actFileSettings: break;  // the settings dialog is not built yet
+    case C::actFileSettings: SettingsCommand(); break;
     case C::actFileExit: close(); break;
     case C::actECUConnect: Apply(ECUConnectExecute(state_, playing, Options())); break;
     case C::actECURecord: Apply(ECURecordExecute(state_, playing, Options())); break;
@@ -507,8 +508,6 @@ void TMainForm::UpdateActions() {
     if (act->isCheckable()) act->setChecked(s.Checked);
     if (s.Caption) act->setText(QString::fromUtf8(s.Caption));
   }
-  // Nothing to set up yet, so the command waits for its dialog.
-  Action(TCommand::actFileSettings)->setEnabled(false);
   trackBar_->setEnabled(states.TrackBarEnabled);
   Action(TCommand::actPlayPlay)
       ->setIcon(style()->standardIcon(states.PlayShowsStop ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
@@ -882,6 +881,32 @@ void TMainForm::GraphCommand(TCommand c) {
 
 // ---------------------------------------------------------------------------------------------
 // Pages
+
+// Settings (Ctrl+T): on OK the settings are already written back and saved; they take effect here.
+void TMainForm::SettingsCommand() {
+  if (!Config || !SensorList) return;
+  const TPortChoice before = StoredPortChoice(*Config);
+  const bool accepted = ExecuteSettingsDialog(
+      this, *Config, [](std::string* error) { return Config->Save(SensorList, GraphSensorList, error); },
+      [this](const std::string& error) { Prompts.ShowMessage("Could not save the settings:\n" + error); });
+  if (!accepted) return;
+  ApplyPriorities();
+  if (PollThread) {
+    PollThread->SetComPort(static_cast<uint8_t>(Config->ComPort.load()));
+    PollThread->ErrorTolerance = Config->ErrorTolerance.load();
+    // A port chosen anew is used from the next connect (a run started with --simulate keeps the
+    // simulator while the choice stays as it was).
+    if (!(StoredPortChoice(*Config) == before)) PollThread->Port()->SetDevicePath(Config->PortDevice);
+  }
+  dashboard_->ApplyDisplaySettings(*Config, *SensorList);
+  if (CurrentRecording()) {
+    FillSensorList();
+    SensorList->AutoRangeFromHistories();
+  }
+  // Units, ranges and the lambda table may have changed what the graph draws.
+  RebuildGraph(true);
+  UpdateDisplays();
+}
 
 void TMainForm::ShowAbout() {
   if (!ECUType) return;

@@ -129,6 +129,7 @@ class TMainForm : public TBaseForm {
   void GraphCommand(TCommand c);
   // Layout and repaint; valuesChanged: units, settings or the ECU type changed what is drawn.
   void RebuildGraph(bool valuesChanged);
+  void SettingsCommand();
   // The pages' parts of the refreshes: values, the recording that changed, the column widths.
   void FillSensorList();
   void UpdatePages();

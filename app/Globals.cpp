@@ -5,6 +5,7 @@
 #include <memory>
 #include <sys/resource.h>
 
+#include "ecu/Tcomport.h"
 #include "ecu/Tpollthread.h"
 #include "recording/Tplaythread.h"
 
@@ -80,6 +81,8 @@ void GlobalInit(const std::vector<std::string>& args, const TGlobalInitHooks& ho
     // The poll thread runs from now on, idle until asked to open the port.
     PollThread = new TPollThreadRS(*Core);
     PollThread->SetComPort(static_cast<uint8_t>(Config->ComPort.load()));
+    // A device or the simulator chosen in the settings wins over the COM port's device.
+    if (!Config->PortDevice.empty()) PollThread->Port()->SetDevicePath(Config->PortDevice);
     PollThread->ErrorTolerance = Config->ErrorTolerance.load();
     PlayThread = new TPlayThreadRS(*Core);
     Core->Player = PlayThread;

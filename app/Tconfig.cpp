@@ -46,6 +46,7 @@ void TMachineConfig::LoadMachine(const TIniFile& s) {
   UIUpdateDelayRecording = static_cast<int32_t>(s.ReadInteger("Poll", "UIUpdateDelayRecording", UIUpdateDelayRecording));
   ComPort = LowByte(s.ReadInteger("Serial", "ComPort", ComPort));
   ErrorTolerance = static_cast<int32_t>(s.ReadInteger("Serial", "ErrorTolerance", ErrorTolerance));
+  PortDevice = s.ReadString("Serial", "Device", PortDevice);
   QuickSelect = LowByte(s.ReadInteger("Lambda", "QuickSelect", QuickSelect));
   for (int i = 0; i < LambdaPairs; ++i) {
     std::string key = std::to_string(i);
@@ -69,6 +70,11 @@ void TMachineConfig::SaveMachine(TIniFile& s) const {
   s.WriteInteger("Poll", "UIUpdateDelayRecording", UIUpdateDelayRecording);
   s.WriteInteger("Serial", "ComPort", ComPort);
   s.WriteInteger("Serial", "ErrorTolerance", ErrorTolerance);
+  // Only a chosen device is written; without one the COM index alone decides, as it always did.
+  if (PortDevice.empty())
+    s.DeleteKey("Serial", "Device");
+  else
+    s.WriteString("Serial", "Device", PortDevice);
   s.WriteInteger("Lambda", "QuickSelect", QuickSelect);
   for (int i = 0; i < LambdaPairs; ++i) {
     char buf[80];

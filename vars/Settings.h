@@ -24,6 +24,9 @@ struct TSettings {
   Relaxed<int32_t> UIUpdateDelayPlaying{10};
   Relaxed<int32_t> UIUpdateDelayRecording{50};
   Relaxed<int8_t> ComPort{0};  // 0..7 = COM1..COM8
+  // A device path, or "sim" for the simulated ECU, chosen instead of ComPort's device; empty when
+  // ComPort decides. User-interface thread only.
+  std::string PortDevice;
   Relaxed<int32_t> ErrorTolerance{5};
   Relaxed<int32_t> RegistryBaseIgnitionAdvance{14};
   Relaxed<int8_t> QuickSelect{2};
