@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev
+PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-multimedia-dev libgl-dev
           fonts-dejavu-core)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
