@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/IniFile.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -82,6 +84,7 @@ TGameRock TGame::MakeRock(int size, TGameVec pos) {
 
 void TGame::StartLevel() {
   world_.Rocks.clear();
+  world_.LevelTime = 0;
   const int count = std::min(3 + world_.Level, 11);
   for (int i = 0; i < count; ++i) {
     // Along the edges: a random place on the border, so none starts on top of the ship.
@@ -116,6 +119,7 @@ void TGame::Step(const TGameKeys& keys) {
   const double dt = kGameStep;
   TGameWorld& w = world_;
   w.Time += dt;
+  w.LevelTime += dt;
 
   if (w.Phase == TGamePhase::GameOver) {
     w.GameOverFor += dt;
@@ -354,4 +358,35 @@ bool TGame::MiddleIsClear() const {
   for (const TGameBullet& b : world_.Bullets)
     if (b.FromSaucer && Distance(middle, b.Pos) < kClearRadius) return false;
   return !(world_.Saucer.Active && Distance(middle, world_.Saucer.Pos) < kClearRadius);
+}
+
+void TGameControls::Press(TGameControl c) {
+  const auto i = static_cast<size_t>(c);
+  if (i >= 1 && i <= 4) ++held_[i];
+}
+
+void TGameControls::Release(TGameControl c) {
+  const auto i = static_cast<size_t>(c);
+  if (i >= 1 && i <= 4 && held_[i] > 0) --held_[i];
+}
+
+TGameKeys TGameControls::Keys() const {
+  auto held = [this](TGameControl c) { return held_[static_cast<size_t>(c)] > 0; };
+  return TGameKeys{held(TGameControl::Left), held(TGameControl::Right), held(TGameControl::Thrust),
+                   held(TGameControl::Fire)};
+}
+
+int LoadGameHighScore(const std::string& iniPath) {
+  if (iniPath.empty()) return 0;
+  TIniFile ini(iniPath);
+  return static_cast<int>(std::clamp<long long>(ini.ReadInteger("Game", "HighScore", 0), 0, 999999999));
+}
+
+bool SaveGameHighScore(const std::string& iniPath, int score) {
+  if (iniPath.empty()) return false;
+  TIniFile ini;
+  ini.Load(iniPath);  // a missing file starts empty
+  if (ini.ReadInteger("Game", "HighScore", 0) >= score) return true;
+  ini.WriteInteger("Game", "HighScore", score);
+  return ini.Save(iniPath);
 }

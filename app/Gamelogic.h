@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // The world is kGameWidth x kGameHeight units whatever the window's size; edges wrap around.
@@ -88,6 +89,7 @@ struct TGameWorld {
   int Score = 0, HighScore = 0, Lives = kGameStartLives, Level = 1;
   int NextExtraLife = kGameExtraLifeEvery;
   double Time = 0;             // seconds played
+  double LevelTime = 0;        // seconds since the level began
   double RespawnIn = 0;        // after a loss: seconds until the next ship may come in
   double NextLevelIn = 0;      // after the last rock: seconds until the next level
   double SaucerIn = 0;         // seconds until the next saucer
@@ -142,3 +144,25 @@ class TGame {
   std::vector<TGameSound> sounds_;
   bool paused_ = false;
 };
+
+// What the window's keys mean: arrows or A/D/W steer and push, Space fires, P pauses, Esc closes.
+enum class TGameControl { None, Left, Right, Thrust, Fire, Pause, Close };
+
+// The keys held down. Two keys may mean the same control (Left and A): it stays held until both
+// are up.
+class TGameControls {
+ public:
+  void Press(TGameControl c);
+  void Release(TGameControl c);
+  // Everything up, as when the window loses the keyboard.
+  void ReleaseAll() { held_ = {}; }
+  TGameKeys Keys() const;
+
+ private:
+  std::array<int, 5> held_{};
+};
+
+// The high score kept in the settings file (section "Game", key "HighScore"); 0 when there is none.
+int LoadGameHighScore(const std::string& iniPath);
+// Writes the score when it beats the stored one; true when the file holds at least score after.
+bool SaveGameHighScore(const std::string& iniPath, int score);

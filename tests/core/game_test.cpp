@@ -4,7 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "app/Gamelogic.h"
 
@@ -296,6 +302,44 @@ TEST(Game, DistanceIsMeasuredAcrossTheWrappedEdges) {
   s.Angle = kPi / 2;  // pointing right
   EXPECT_NEAR(TGame::Nose(s).x, 114, 1e-9);
   EXPECT_NEAR(TGame::Nose(s).y, 100, 1e-9);
+}
+
+TEST(Game, ArrowsAndLettersHoldTheSameControls) {
+  TGameControls c;
+  c.Press(TGameControl::Left);   // arrow
+  c.Press(TGameControl::Left);   // A
+  c.Release(TGameControl::Left);
+  EXPECT_TRUE(c.Keys().Left);  // the other is still down
+  c.Release(TGameControl::Left);
+  c.Release(TGameControl::Left);  // a stray release does not go below nothing
+  c.Press(TGameControl::Left);
+  EXPECT_TRUE(c.Keys().Left);
+  c.Press(TGameControl::Fire);
+  c.Press(TGameControl::Pause);  // not held: the window acts on it at once
+  const TGameKeys k = c.Keys();
+  EXPECT_TRUE(k.Left && k.Fire && !k.Right && !k.Thrust);
+  c.ReleaseAll();
+  EXPECT_FALSE(c.Keys().Left || c.Keys().Fire);
+}
+
+TEST(Game, TheHighScoreIsKeptInTheSettingsFileBesideOtherSettings) {
+  const std::string path = (std::filesystem::temp_directory_path() / ("revscope-game-" + std::to_string(::getpid()) + ".ini")).string();
+  {
+    std::ofstream f(path);
+    f << "[Vehicle]\nGear1=3.5\n";
+  }
+  EXPECT_EQ(LoadGameHighScore(path), 0);
+  EXPECT_TRUE(SaveGameHighScore(path, 1250));
+  EXPECT_EQ(LoadGameHighScore(path), 1250);
+  EXPECT_TRUE(SaveGameHighScore(path, 900));  // a lower score leaves the record alone
+  EXPECT_EQ(LoadGameHighScore(path), 1250);
+  std::ifstream in(path);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("Gear1=3.5"), std::string::npos);
+  EXPECT_NE(text.find("HighScore=1250"), std::string::npos);
+  std::remove(path.c_str());
+  EXPECT_EQ(LoadGameHighScore(""), 0);
+  EXPECT_FALSE(SaveGameHighScore("", 10));
 }
 
 }  // namespace
