@@ -30,13 +30,14 @@ QPolygonF ShipOutline(const TGameShip& s) {
   return poly;
 }
 
+// A rock's outline around its centre.
 QPolygonF RockOutline(const TGameRock& r) {
   QPolygonF poly;
   const size_t n = r.Shape.size();
   for (size_t i = 0; i < n; ++i) {
     const double a = r.Angle + 2 * kPi * static_cast<double>(i) / static_cast<double>(n);
     const double radius = r.Radius() * r.Shape[i];
-    poly << QPointF(r.Pos.x + std::cos(a) * radius, r.Pos.y + std::sin(a) * radius);
+    poly << QPointF(std::cos(a) * radius, std::sin(a) * radius);
   }
   return poly;
 }
@@ -163,6 +164,7 @@ void TGameForm::Frame() {
   lag_ += static_cast<double>(clock_.restart()) / 1000.0;
   const int steps = std::min(kMaxStepsPerFrame, static_cast<int>(lag_ / kGameStep));
   lag_ = steps == kMaxStepsPerFrame ? 0 : lag_ - steps * kGameStep;
+  if (steps == 0) return;  // nothing moved since the last frame
   Advance(steps);
   update();
 }
@@ -200,6 +202,23 @@ void TGameForm::StopLoops() {
   thrustersOn_ = saucerOn_ = false;
 }
 
+const QPixmap& TGameForm::RockPicture(const TGameRock& rock, double scale, qreal dpr) {
+  auto it = rockPictures_.find(rock.Id);
+  if (it != rockPictures_.end()) return *it;
+  const double side = (2 * rock.Radius() * 1.1 + 4) * scale;
+  const int pixels = static_cast<int>(std::ceil(side * dpr));
+  QPixmap pm(pixels, pixels);
+  pm.setDevicePixelRatio(dpr);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.translate(pixels / dpr / 2, pixels / dpr / 2);
+  p.scale(scale, scale);
+  p.setPen(QPen(kRockInk, 2.0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+  p.drawPolygon(RockOutline(rock));
+  return *rockPictures_.insert(rock.Id, pm);
+}
+
 void TGameForm::KeepHighScore() { SaveGameHighScore(settingsPath_, game_.World().HighScore); }
 
 QRectF TGameForm::Viewport() const {
@@ -210,23 +229,52 @@ QRectF TGameForm::Viewport() const {
 
 void TGameForm::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.fillRect(rect(), Qt::black);
+  // Every pixel once: the sky, and black bars where the window is not 4:3.
   const QRectF view = Viewport();
+  const QRect sky = view.toAlignedRect();
+  p.fillRect(sky, QColor(6, 10, 22));
+  p.fillRect(QRect(0, 0, sky.left(), height()), Qt::black);
+  p.fillRect(QRect(sky.right() + 1, 0, width() - sky.right() - 1, height()), Qt::black);
+  p.fillRect(QRect(0, 0, width(), sky.top()), Qt::black);
+  p.fillRect(QRect(0, sky.bottom() + 1, width(), height() - sky.bottom() - 1), Qt::black);
   p.setRenderHint(QPainter::Antialiasing);
   p.setClipRect(view);
   p.translate(view.topLeft());
   p.scale(view.width() / kGameWidth, view.height() / kGameHeight);
-  p.fillRect(QRectF(0, 0, kGameWidth, kGameHeight), QColor(6, 10, 22));
 
   const TGameWorld& w = game_.World();
   const double line = 2.0;
   p.setBrush(Qt::NoBrush);
 
-  // Rocks.
-  p.setPen(QPen(kRockInk, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  // Rocks: pictures drawn once at the window's pixel density, so a frame only copies them.
+  const double scale = view.width() / kGameWidth;
+  const qreal dpr = p.device()->devicePixelRatioF();
+  if (scale != picturesScale_ || dpr != picturesDpr_) {
+    rockPictures_.clear();
+    picturesScale_ = scale;
+    picturesDpr_ = dpr;
+  }
+  p.save();
+  p.resetTransform();
   for (const TGameRock& r : w.Rocks) {
-    const QPolygonF outline = RockOutline(r);
-    DrawWrapped(p, r.Pos, r.Radius(), [&] { p.drawPolygon(outline); });
+    const QPixmap& picture = RockPicture(r, scale, dpr);
+    const double half = picture.width() / dpr / 2, reach = r.Radius() * 1.1;
+    // Also across each edge it overlaps, so it slides out of one side while it comes in at the other.
+    for (int dx : {-1, 0, 1})
+      for (int dy : {-1, 0, 1}) {
+        const double x = r.Pos.x + dx * kGameWidth, y = r.Pos.y + dy * kGameHeight;
+        if (x + reach < 0 || x - reach > kGameWidth || y + reach < 0 || y - reach > kGameHeight) continue;
+        // On whole device pixels, so the picture is copied, never resampled.
+        p.drawPixmap(QPointF(std::round((view.left() + x * scale - half) * dpr) / dpr,
+                             std::round((view.top() + y * scale - half) * dpr) / dpr),
+                     picture);
+      }
+  }
+  p.restore();
+  if (rockPictures_.size() > 4 * static_cast<int>(w.Rocks.size()) + 64) {
+    QHash<uint32_t, QPixmap> kept;
+    for (const TGameRock& r : w.Rocks) kept.insert(r.Id, rockPictures_.value(r.Id));
+    rockPictures_.swap(kept);
   }
 
   // The saucer: a dome on a flat hull.
@@ -247,7 +295,7 @@ void TGameForm::paintEvent(QPaintEvent*) {
     hull.lineTo(c + QPointF(-s * 0.2, -s * 0.75));
     hull.lineTo(c + QPointF(s * 0.2, -s * 0.75));
     hull.lineTo(c + QPointF(s * 0.3, -s * 0.4));
-    p.setPen(QPen(kSaucerInk, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(kSaucerInk, line, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     p.drawPath(hull);
   }
 
@@ -263,14 +311,14 @@ void TGameForm::paintEvent(QPaintEvent*) {
   const bool blinkOff = w.Ship.Shielded > 0 && static_cast<int>(w.Time * 8) % 2 == 1;
   if (w.Ship.Alive && !blinkOff) {
     DrawWrapped(p, w.Ship.Pos, TGameShip::Radius + 10, [&] {
-      p.setPen(QPen(kInk, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      p.setPen(QPen(kInk, line, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
       p.drawPolygon(ShipOutline(w.Ship));
       if (w.Ship.Thrusting && static_cast<int>(w.Time * 30) % 3 != 0) {
         QTransform t;
         t.translate(w.Ship.Pos.x, w.Ship.Pos.y);
         t.rotateRadians(w.Ship.Angle);
         const QPolygonF flame = t.map(QPolygonF({QPointF(-5, 9), QPointF(0, 22), QPointF(5, 9)}));
-        p.setPen(QPen(kFlame, line, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(kFlame, line, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
         p.drawPolyline(flame);
       }
     });
@@ -291,7 +339,7 @@ void TGameForm::paintEvent(QPaintEvent*) {
              QStringLiteral("HIGH %1").arg(w.HighScore));
   p.drawText(QRectF(kGameWidth - 224, 14, 200, 30), Qt::AlignRight | Qt::AlignVCenter,
              QStringLiteral("LEVEL %1").arg(w.Level));
-  p.setPen(QPen(kInk, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setPen(QPen(kInk, 1.6, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
   const int shown = std::min(w.Lives, 10);
   for (int i = 0; i < shown; ++i) {
     TGameShip icon;

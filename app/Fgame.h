@@ -2,6 +2,8 @@
 // The hidden game's window: draws the world of TGame scaled to the window at 60 frames a second,
 // reads the keys and plays the game's sounds. The rules are all in Gamelogic.
 #include <QElapsedTimer>
+#include <QHash>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -41,6 +43,8 @@ class TGameForm : public QWidget {
   void PlaySounds();
   void StopLoops();
   void KeepHighScore();
+  // A rock's outline drawn once at the window's scale and pixel density.
+  const QPixmap& RockPicture(const TGameRock& rock, double scale, qreal dpr);
 
   std::string settingsPath_;
   TGame game_;
@@ -53,6 +57,9 @@ class TGameForm : public QWidget {
   QTimer frameTimer_;
   QElapsedTimer clock_;
   double lag_ = 0;  // seconds of real time the rules have not caught up with
+  QHash<uint32_t, QPixmap> rockPictures_;
+  double picturesScale_ = 0;
+  qreal picturesDpr_ = 0;
 };
 
 // Qt's key to the game's control.

@@ -58,8 +58,10 @@ TGame::TGame(uint64_t seed, int highScore) : random_(seed) {
 
 void TGame::NewGame() {
   const int high = world_.HighScore;
+  const uint32_t nextRock = world_.NextRockId;
   world_ = TGameWorld{};
   world_.HighScore = high;
+  world_.NextRockId = nextRock;
   world_.Ship.Alive = true;
   world_.Ship.Pos = {kGameWidth / 2, kGameHeight / 2};
   world_.Ship.Shielded = kShieldTime;
@@ -76,8 +78,8 @@ TGameRock TGame::MakeRock(int size, TGameVec pos) {
   const double heading = random_.Uniform(0, 2 * kPi);
   const double speed = random_.Uniform(kRockMinSpeed[static_cast<size_t>(r.Size)], kRockMaxSpeed[static_cast<size_t>(r.Size)]);
   r.Vel = {std::cos(heading) * speed, std::sin(heading) * speed};
+  r.Id = world_.NextRockId++;
   r.Angle = random_.Uniform(0, 2 * kPi);
-  r.Spin = random_.Uniform(-1.5, 1.5);
   for (double& s : r.Shape) s = random_.Uniform(0.72, 1.05);
   return r;
 }
@@ -137,7 +139,6 @@ void TGame::Step(const TGameKeys& keys) {
     r.Pos.x += r.Vel.x * dt;
     r.Pos.y += r.Vel.y * dt;
     WrapPos(r.Pos);
-    r.Angle += r.Spin * dt;
   }
   for (TGameBullet& b : w.Bullets) {
     b.Pos.x += b.Vel.x * dt;

@@ -58,7 +58,8 @@ struct TGameShip {
 struct TGameRock {
   TGameVec Pos, Vel;
   int Size = 3;  // 3 large, 2 medium, 1 small
-  double Angle = 0, Spin = 0;
+  uint32_t Id = 0;    // a number of its own, so a view can keep its picture
+  double Angle = 0;   // the outline's turn; rocks drift without spinning
   std::array<double, 11> Shape{};  // outline radii as a share of the radius
   double Radius() const { return kGameRockRadius[static_cast<size_t>(Size)]; }
 };
@@ -96,6 +97,7 @@ struct TGameWorld {
   double FireCooldown = 0;     // seconds until the ship's gun is ready
   double GameOverFor = 0;      // seconds since the game ended
   bool FireWasDown = false;
+  uint32_t NextRockId = 1;
 };
 
 class TGame {

@@ -144,6 +144,10 @@ TEST(Game, RocksSplitWhenHitAndScoreBySize) {
     EXPECT_EQ(w.Score, r.score) << r.size;
     ASSERT_EQ(w.Rocks.size(), r.piecesAfter) << r.size;
     for (const TGameRock& piece : w.Rocks) EXPECT_EQ(piece.Size, r.size - 1);
+    if (r.piecesAfter == 2) {  // each piece is a rock of its own
+      EXPECT_NE(w.Rocks[0].Id, w.Rocks[1].Id);
+      EXPECT_NE(w.Rocks[0].Shape, w.Rocks[1].Shape);
+    }
     EXPECT_EQ(g.TakeSounds(), (std::vector<TGameSound>{TGameSound::Cannon, r.sound})) << r.size;
     EXPECT_TRUE(w.Bullets.empty());  // the shot is used up
   }
