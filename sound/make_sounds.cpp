@@ -58,7 +58,7 @@ std::vector<double> Explosion(size_t n) {
     const double smoothing = 0.15 + 0.8 * t;  // brighter at first, a rumble at the end
     low += (noise.Next() - low) * (1.0 - smoothing);
     const double attack = std::min(1.0, static_cast<double>(i) / 40.0);
-    s[i] = 1.6 * low * attack * std::exp(-3.2 * t);
+    s[i] = 1.15 * low * attack * std::exp(-3.2 * t);
   }
   return s;
 }
@@ -71,7 +71,7 @@ std::vector<double> Thrusters(size_t n) {
   double low = 0;
   for (double& v : raw) {
     low += (noise.Next() - low) * 0.25;
-    v = 1.8 * low;
+    v = 1.4 * low;
   }
   // The first samples fade from what follows the end into the beginning, so the loop never clicks.
   std::vector<double> s(raw.begin(), raw.begin() + static_cast<long>(n));
