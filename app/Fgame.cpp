@@ -148,6 +148,7 @@ void TGameForm::keyPressEvent(QKeyEvent* e) {
     close();
   } else if (c == TGameControl::Pause) {
     game_.SetPaused(!game_.Paused());
+    PlaySounds();  // the loops fall silent while paused and come back after
     update();
   } else {
     controls_.Press(c);
@@ -162,6 +163,10 @@ void TGameForm::keyReleaseEvent(QKeyEvent* e) {
 
 void TGameForm::Frame() {
   lag_ += static_cast<double>(clock_.restart()) / 1000.0;
+  if (game_.Paused()) {  // nothing moves: no frames until it goes on
+    lag_ = 0;
+    return;
+  }
   const int steps = std::min(kMaxStepsPerFrame, static_cast<int>(lag_ / kGameStep));
   lag_ = steps == kMaxStepsPerFrame ? 0 : lag_ - steps * kGameStep;
   if (steps == 0) return;  // nothing moved since the last frame

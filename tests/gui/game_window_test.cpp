@@ -110,12 +110,16 @@ TEST(GameWindow, LoadsTheFiveBuiltInSoundsAndPlaysThemForTheKeys) {
   form.Advance(1);
   EXPECT_GT(form.Game().World().Time, t);
 
-  // The saucer's loop plays while it flies (no rock in its way).
+  // The saucer's loop plays while it flies (no rock in its way) and is silent while paused.
   form.Game().MutableWorld().Rocks.clear();
   form.Game().MutableWorld().SaucerIn = kGameStep / 2;
   form.Advance(1);
   EXPECT_EQ(device.logs[kSaucer]->starts, 1);
   EXPECT_TRUE(device.logs[kSaucer]->loop);
+  Key(form, Qt::Key_P);
+  EXPECT_EQ(device.logs[kSaucer]->stops, 1);
+  Key(form, Qt::Key_P);
+  EXPECT_EQ(device.logs[kSaucer]->starts, 2);
 }
 
 TEST(GameWindow, EscapeClosesItAndTheHighScoreIsKept) {
