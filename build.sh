@@ -6,8 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev libgl-dev
-          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils)
+PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-multimedia-dev libgl-dev
+          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils poppler-utils)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {

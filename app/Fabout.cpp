@@ -2,13 +2,17 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
+#include <random>
 
+#include "app/Fgame.h"
+#include "app/Tconfig.h"
 #include "app/Twinapp.h"
 #include "vars/Tecutype.h"
 
@@ -67,6 +71,7 @@ TAboutForm::TAboutForm(const TECUType& ecu, QWidget* parent) : QDialog(parent) {
   icon_->setObjectName("imgIcon");
   icon_->setPixmap(DrawIcon(64));
   icon_->setFixedSize(64, 64);
+  icon_->installEventFilter(this);
   product_ = new QLabel("Revscope", this);
   product_->setObjectName("lblProduct");
   QFont big = product_->font();
@@ -102,3 +107,26 @@ TAboutForm::TAboutForm(const TECUType& ecu, QWidget* parent) : QDialog(parent) {
   setMinimumWidth(280);
   setFixedSize(sizeHint().expandedTo(QSize(280, 0)));
 }
+
+bool TAboutForm::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == icon_ && e->type() == QEvent::MouseButtonDblClick &&
+      (static_cast<QMouseEvent*>(e)->modifiers() & Qt::ShiftModifier)) {
+    OpenGame();
+    return true;
+  }
+  return QDialog::eventFilter(watched, e);
+}
+
+TGameForm* TAboutForm::OpenGame() {
+  if (!game_) {
+    game_ = new TGameForm(Config ? Config->IniPath : std::string(), std::random_device{}(), nullptr, parentWidget());
+    game_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  accept();
+  game_->show();
+  game_->raise();
+  game_->activateWindow();
+  return game_;
+}
+
+TGameForm* TAboutForm::Game() const { return game_.data(); }

@@ -2,9 +2,11 @@
 // The About box: the program's icon and name, its version and the ECU family it is set for.
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 
 class QLabel;
 class QPushButton;
+class TGameForm;
 struct TECUType;
 
 class TAboutForm : public QDialog {
@@ -19,7 +21,16 @@ class TAboutForm : public QDialog {
   QLabel* EcuLabel() const { return ecu_; }
   QPushButton* OkButton() const { return ok_; }
 
+  // Shift and a double-click on the icon: the box closes and the hidden game opens in a window of
+  // its own (beside the box's parent), keeping its high score in the settings file.
+  TGameForm* OpenGame();
+  TGameForm* Game() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
  private:
+  QPointer<TGameForm> game_;
   QLabel* icon_ = nullptr;
   QLabel* product_ = nullptr;
   QLabel* version_ = nullptr;
