@@ -29,6 +29,8 @@ struct TRecordingTime {
 class TRecording : public THistorySet {
  public:
   explicit TRecording(const TVarList& vars);
+  // A journal still kept for it ends with a last flush; its file stays for recovery.
+  ~TRecording() override;
 
   // .rec layout.
   static constexpr uint32_t HeaderLength = 652;
@@ -59,10 +61,11 @@ class TRecording : public THistorySet {
   bool ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage = {});
 
   // Saving writes a temporary file beside path and renames it over path only when everything was
-  // written, so a failed save leaves an existing file untouched. Does not change FileName.
-  bool SaveToFile(const std::string& path);
-  // False without a message when the file cannot be opened; otherwise ReadFrom's result. Does not
-  // set FileName.
+  // written, so a failed save leaves an existing file untouched; errorText (when given) says why it
+  // failed. Does not change FileName.
+  bool SaveToFile(const std::string& path, std::string* errorText = nullptr);
+  // False without a message when the file cannot be opened; a path that is no regular file (a
+  // folder, a FIFO, a device) says so. Otherwise ReadFrom's result. Does not set FileName.
   bool LoadFromFile(const std::string& path, const TMessageSink& onMessage = {});
 
  private:

@@ -1,5 +1,6 @@
 #include "recording/Recmanager.h"
 
+#include "recording/Journal.h"
 #include "recording/Tplaythread.h"
 #include "vars/Varcustom.h"
 
@@ -53,6 +54,8 @@ bool CloseRecording(TCoreContext& core, TRecording* recording) {
   if (wasCurrent) SetCurrentRecording(core, core.Recordings->Count() > 0 ? core.Recordings->Items(0) : nullptr);
   // The player stops and the poll thread ends a run into it; both acknowledge before this returns.
   ReleaseRecording(recording);
+  // Closed means saved or given up by the user: nothing is left to recover.
+  Journals::Discard(recording);
   delete recording;
   if (wasCurrent) {
     AutoRangeAll(core);
