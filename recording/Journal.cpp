@@ -293,15 +293,27 @@ void TJournal::Run() {
   for (;;) {
     // Deadlines follow the clock, so a slow sync does not stretch the interval.
     next += std::chrono::milliseconds(intervalMs_);
-    if (wake_.wait_until(lock, next, [this] { return stop_; })) break;
+    if (wake_.wait_until(lock, next, [this] { return stop_ || flushAsked_; }) && stop_) break;
+    flushAsked_ = false;
     lock.unlock();
     Flush();
     lock.lock();
+    ++passes_;
+    passed_.notify_all();
     auto now = std::chrono::steady_clock::now();
     if (next < now) next = now;
   }
   lock.unlock();
   Flush();  // what arrived up to the stop
+}
+
+void TJournal::FlushNow() {
+  if (!running_.load()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  const uint64_t before = passes_;
+  flushAsked_ = true;
+  wake_.notify_all();
+  passed_.wait(lock, [&] { return passes_ != before || stop_; });
 }
 
 void TJournal::Finish() {

@@ -36,6 +36,8 @@ class TJournal {
   bool Start(std::string* errorText = nullptr);
   // The description the next flush carries (the recording's own may be renamed while it runs).
   void SetDescription(const std::string& text);
+  // Has the writer flush now and waits until it has.
+  void FlushNow();
   // Writes what has arrived, then stops the writer; the file stays, held by this program.
   void Finish();
   // Finish, then delete the file (the recording was saved or the user discarded it).
@@ -72,6 +74,9 @@ class TJournal {
   std::mutex mutex_;                      // guards stop_, description_ and errorText_
   std::condition_variable wake_;
   bool stop_ = false;
+  bool flushAsked_ = false;
+  uint64_t passes_ = 0;                   // flushes tried by the writer
+  std::condition_variable passed_;
   std::string description_;
   std::string errorText_;
   std::thread thread_;
