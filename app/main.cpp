@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <clocale>
 #include <csignal>
 #include <fcntl.h>
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
         for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
       }
       form.show();
+      // Once the window is up: the recordings a crash or a kill left unsaved.
+      QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
       rc = app.exec();
     }
     GlobalUnInit(true, hooks);

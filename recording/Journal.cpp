@@ -277,6 +277,25 @@ bool TJournal::Start(std::string* errorText) {
   return true;
 }
 
+bool TJournal::Attach(const std::string& path, std::string* errorText) {
+  if (running_.load() || fd_ >= 0) return false;
+  int fd;
+  do fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (errorText) *errorText = SystemError("cannot open '" + path + "'", errno);
+    return false;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    if (errorText) *errorText = "'" + path + "' is in use by a running program";
+    return false;
+  }
+  fd_ = fd;
+  path_ = path;
+  return true;
+}
+
 void TJournal::SetDescription(const std::string& text) {
   std::lock_guard<std::mutex> lock(mutex_);
   description_ = text.substr(0, TRecording::MaxDescription);
@@ -538,6 +557,14 @@ bool Begin(TRecording& recording, const std::string& folder, std::string* errorT
     slot = std::move(journal);
   }
   if (previous) previous->Remove();  // a new run into the same recording starts over
+  return true;
+}
+
+bool Adopt(TRecording& recording, const std::string& path) {
+  auto journal = std::make_unique<TJournal>(recording, std::filesystem::path(path).parent_path().string());
+  if (!journal->Attach(path)) return false;
+  std::lock_guard<std::mutex> lock(registryMutex);
+  Registry()[&recording] = std::move(journal);
   return true;
 }
 

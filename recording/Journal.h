@@ -34,6 +34,10 @@ class TJournal {
   // Creates the folder and the file, writes the header and starts the writer. False with the
   // reason (the path and the system's error text) when the file cannot be made.
   bool Start(std::string* errorText = nullptr);
+  // Takes over a journal left behind whose recording has been recovered: no writer runs, the file
+  // is held (locked) until Remove. False with the reason when it cannot be opened or another
+  // program holds it.
+  bool Attach(const std::string& path, std::string* errorText = nullptr);
   // The description the next flush carries (the recording's own may be renamed while it runs).
   void SetDescription(const std::string& text);
   // Has the writer flush now and waits until it has.
@@ -120,6 +124,9 @@ namespace Journals {
 bool Begin(TRecording& recording, const std::string& folder = {}, std::string* errorText = nullptr);
 // The run into the recording has ended: a last flush, the writer stops, the file stays.
 void End(TRecording* recording);
+// A recording recovered from the journal at path: the journal stays until the recording is saved
+// or closed. False when another program holds the journal.
+bool Adopt(TRecording& recording, const std::string& path);
 // The recording was saved: its journal goes unless a run into it still goes on.
 void Saved(TRecording* recording);
 // The recording is closed (saved, or discarded by the user): its journal goes.

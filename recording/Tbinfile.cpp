@@ -277,9 +277,13 @@ int32_t LastNotAfter(int32_t n, uint32_t key, Get value) {
 int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   int32_t nblocks = (count + BlockSamples - 1) / BlockSamples;
   int32_t p = LastNotAfter((nblocks + PageBlocks - 1) / PageBlocks, key, [this](int32_t i) { return PageFirstTime(i); });
-  const Page* page = PageAt(p);
-  int32_t b = LastNotAfter(std::min(PageBlocks, nblocks - p * PageBlocks), key,
-                           [page](int32_t i) { return page->FirstTimes[i]; });
+  // A history of one block has no page yet (the appender may be making it): only its block is read.
+  const int32_t inPage = std::min(PageBlocks, nblocks - p * PageBlocks);
+  int32_t b = 0;
+  if (inPage > 1) {
+    const Page* page = PageAt(p);
+    b = LastNotAfter(inPage, key, [page](int32_t i) { return page->FirstTimes[i]; });
+  }
   const Block* block = BlockAt(p * PageBlocks + b);
   int32_t base = (p * PageBlocks + b) * BlockSamples;
   int32_t n = std::min(BlockSamples, count - base);
