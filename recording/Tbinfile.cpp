@@ -336,6 +336,20 @@ size_t TVarHist::AllocatedBytes() const {
   return bytes;
 }
 
+void TVarHist::CopyRecords(int32_t from, int32_t to, unsigned char* out) const {
+  while (from < to) {
+    const Block* block = BlockOf(from);
+    const int32_t k0 = from % BlockSamples;
+    const int32_t n = std::min(BlockSamples - k0, to - from);
+    for (int32_t k = k0; k < k0 + n; ++k, out += kRecordBytes) {
+      PutU32(out, block->Times[k]);
+      out[4] = static_cast<unsigned char>(block->Raws[k]);
+      out[5] = static_cast<unsigned char>(block->Raws[k] >> 8);
+    }
+    from += n;
+  }
+}
+
 bool TVarHist::WriteTo(TBinFile& file) const {
   int32_t count = Count();
   unsigned char header[kBlockHeaderLength] = {};

@@ -87,6 +87,8 @@ class TVarHist {
   int64_t MemorySize() const { return 32 + 14 * static_cast<int64_t>(Count()); }
 
   bool WriteTo(TBinFile& file) const;
+  // Samples [from, to) as 6-byte records (time, raw; little-endian) into out, block by block.
+  void CopyRecords(int32_t from, int32_t to, unsigned char* out) const;
   // False when the block header is short; throws THistoryError for a corrupt block.
   bool ReadFrom(TBinFile& file);
 
