@@ -547,6 +547,7 @@ std::unique_ptr<TJournal> Take(const TRecording* recording) {
 namespace Journals {
 
 bool Begin(TRecording& recording, const std::string& folder, std::string* errorText) {
+  SetRecordingDestroyedHook(&Forget);
   auto journal = std::make_unique<TJournal>(recording, folder.empty() ? JournalFolder() : folder);
   if (!journal->Start(errorText)) return false;
   std::unique_ptr<TJournal> previous;
@@ -561,6 +562,7 @@ bool Begin(TRecording& recording, const std::string& folder, std::string* errorT
 }
 
 bool Adopt(TRecording& recording, const std::string& path) {
+  SetRecordingDestroyedHook(&Forget);
   auto journal = std::make_unique<TJournal>(recording, std::filesystem::path(path).parent_path().string());
   if (!journal->Attach(path)) return false;
   std::lock_guard<std::mutex> lock(registryMutex);

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "base/AtomicSave.h"
-#include "recording/Journal.h"
 #include "vars/Tecutype.h"
 #include "vars/Varcustom.h"
 
@@ -45,7 +44,15 @@ std::string TRecordingTime::Text() const {
 
 TRecording::TRecording(const TVarList& vars) : Vars(vars), Stamp(TRecordingTime::Now()) {}
 
-TRecording::~TRecording() { Journals::Forget(this); }
+namespace {
+std::atomic<void (*)(const TRecording*)> destroyedHook{nullptr};
+}  // namespace
+
+void SetRecordingDestroyedHook(void (*hook)(const TRecording*)) { destroyedHook.store(hook); }
+
+TRecording::~TRecording() {
+  if (auto hook = destroyedHook.load()) hook(this);
+}
 
 void TRecording::CreateHistories() {
   for (TVar* v : Vars) AddHistory(new TVarHist(static_cast<int32_t>(v->Id.load())));

@@ -29,7 +29,7 @@ struct TRecordingTime {
 class TRecording : public THistorySet {
  public:
   explicit TRecording(const TVarList& vars);
-  // A journal still kept for it ends with a last flush; its file stays for recovery.
+  // Tells the destroyed-hook first (a journal still kept for it ends; its file stays).
   ~TRecording() override;
 
   // .rec layout.
@@ -97,6 +97,9 @@ int AddRecordingReleaser(TRecordingReleaser releaser);
 void RemoveRecordingReleaser(int handle);
 // Runs every registered releaser for the recording.
 void ReleaseRecording(TRecording* recording);
+// Told of every recording as it is destroyed, while its histories are still there (the journals
+// let go of it). One hook for the program; none until set.
+void SetRecordingDestroyedHook(void (*hook)(const TRecording*));
 
 // Recordings page columns: "Description", "Filename", "Saved", "Time", "Length", "Size".
 extern const std::array<const char*, 6> RecordingColumnCaptions;
