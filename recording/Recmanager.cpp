@@ -83,7 +83,10 @@ bool QueryCloseRecording(TCoreContext& core, TRecording* recording) {
 
 void RenameRecording(TCoreContext& core, int index, const std::string& text) {
   if (!core.Recordings || index < 0 || index >= core.Recordings->Count()) return;
-  core.Recordings->Items(index)->SetDescription(text);
+  TRecording* r = core.Recordings->Items(index);
+  r->SetDescription(text);
+  // A run going on into it carries the new name into its journal.
+  if (TJournal* journal = Journals::Of(r)) journal->SetDescription(r->Description);
 }
 
 std::string MainWindowTitle(const TCoreContext& core) {

@@ -101,7 +101,7 @@ TEST_F(JournalTest, ARecoveredRecordingIsTheRunUpToTheLastFlushModifiedAndWithou
   {
     TJournal journal(*rec, Folder());
     ASSERT_TRUE(journal.Start());
-    journal.SetDescription("Renamed while running");
+    journal.SetDescription("Renamed while running");  // as RenameRecording passes it on
     journal.Finish();
     path = journal.Path();
   }  // the program ends without saving: the file stays
@@ -221,6 +221,15 @@ TEST_F(JournalTest, SavingRemovesTheJournalOnlyOnceTheRunHasEnded) {
   ASSERT_TRUE(SaveRecordingTo(*rec, dir_.File("end.rec")));
   EXPECT_FALSE(fs::exists(path));
   EXPECT_EQ(Journals::Of(rec), nullptr);
+}
+
+TEST_F(JournalTest, RenamingARunningRecordingRenamesItsJournal) {
+  TRecording* rec = NewRun("Before");
+  ASSERT_TRUE(Journals::Begin(*rec, Folder()));
+  RenameRecording(core_, recordings_.IndexOf(rec), "After");
+  Journals::Of(rec)->FlushNow();
+  EXPECT_EQ(ReadJournalInfo(Journals::Of(rec)->Path()).Description, "After");
+  Journals::Discard(rec);
 }
 
 TEST_F(JournalTest, ClosingRemovesTheJournalAndDestroyingWithoutClosingKeepsIt) {
