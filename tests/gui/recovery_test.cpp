@@ -2,9 +2,15 @@
 // or given up, and the next start offers what a crash left behind.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
+#include "GuiSupport.h"
 #include "ProgramSupport.h"
 #include "recording/Journal.h"
 
@@ -73,14 +79,14 @@ TEST_F(WindowRecovery, ClosingWithNoGivesTheJournalUpAndAnUnansweredEndKeepsIt) 
 
   TRecording* kept = RecordARun(*form);
   const std::string keptPath = Journals::Of(kept)->Path();
-  form.reset();  // the program ends without the close query, as a crash would
-  GlobalUnInit(false);
+  // The program ends without the close query, as a crash would: the recording just goes.
+  form.reset();
+  RecordingList->Remove(kept);
+  ReleaseRecording(kept);
+  delete kept;
   EXPECT_TRUE(fs::exists(keptPath));
+  EXPECT_GT(ReadJournalInfo(keptPath).Samples, 0u);
   fs::remove(keptPath);
-  TGlobalInitHooks hooks;
-  hooks.IniPath = File("Revscope.ini");
-  hooks.MachinePath = File("Settings.ini");
-  GlobalInit({}, hooks);
 }
 
 TEST_F(WindowRecovery, TheCloseQueryAnsweredNoRemovesEveryJournal) {
@@ -134,4 +140,30 @@ TEST_F(WindowRecovery, NoDeletesTheJournalAndCancelLeavesItForNextTime) {
   form->OfferRecovery(folder);
   EXPECT_FALSE(fs::exists(first));
   EXPECT_EQ(RecordingList->Count(), 0);
+}
+
+TEST_F(WindowRecovery, TheQuestionIsTheProgramsOwnWarningBoxWithTheWholeText) {
+  const std::string folder = File("journals");
+  const std::string path = CrashedRun(folder, 3);
+  TMainForm form(nullptr, Config->IniPath);  // its own box, not the test's answers
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QString text, picture;
+  bool fits = false;
+  QTimer::singleShot(100, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    text = box->text();
+    picture = SaveArtifact(box->grab().toImage(), "recovery-question");
+    // The label shows its whole text within the box.
+    for (QLabel* label : box->findChildren<QLabel*>())
+      if (label->text() == box->text())
+        fits = label->fontMetrics().boundingRect(label->rect(), Qt::TextWordWrap, label->text()).height() <= label->height();
+    box->button(QMessageBox::No)->click();
+  });
+  form.OfferRecovery(folder);
+  EXPECT_TRUE(text.startsWith("Recover the unsaved recording from ")) << text.toStdString();
+  EXPECT_TRUE(text.endsWith(" (1:05s)?")) << text.toStdString();
+  EXPECT_TRUE(fits) << picture.toStdString();
+  EXPECT_FALSE(fs::exists(path));  // No: given up
 }
