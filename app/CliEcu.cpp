@@ -206,6 +206,7 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
   const int64_t started = NowMs();
   int64_t recordStart = 0;
   int64_t nextProgress = started + 1000;
+  bool journalWarned = false;
   const int64_t limitMs = seconds > 0.0 ? LimitMs(seconds) : -1;
   for (;;) {
     if (signals.Wait(20)) break;
@@ -233,6 +234,12 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
     if (limitMs > 0 && now - (rec ? recordStart : started) >= limitMs) break;
     if (now >= nextProgress) {
       nextProgress += 1000;
+      // A journal that cannot be written (a full disk) is said once; the run goes on.
+      const TJournal* journal = rec ? Journals::Of(rec) : nullptr;
+      if (journal && journal->Failing() && !journalWarned) {
+        err << "revscope-cli: the journal cannot be written: " << journal->ErrorText() << std::endl;
+        journalWarned = true;
+      }
       err << "length " << FormatMilliseconds(rec ? rec->LengthMs.load() : 0) << ", " << PollThread->VarsPerSecond.load()
           << " vars/s, " << PollThread->ErrorsPerSecond.load() << " errs/s" << std::endl;
     }

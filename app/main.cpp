@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Numbers in files and formatted values always use '.', whatever the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
+  // A file grown beyond the size limit fails its save (and says so) instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication::setApplicationName("Revscope");
   QApplication::setOrganizationName("Torvane");
 

@@ -225,3 +225,20 @@ TEST(CliJournal, ACraftedFileOfManyOneSampleBlocksTakesBoundedMemory) {
   const long peakBytes = usage.ru_maxrss * 1024L;
   EXPECT_LE(peakBytes, 4 * size + 64L * 1024 * 1024) << "file " << size << " bytes";
 }
+
+TEST(CliJournal, AFullDiskIsReportedForTheJournalAndTheSaveAndWhatWasWrittenRecovers) {
+  TCliSandbox box;
+  // Files may not grow beyond 12 KB: the journal fills up after a second or two, the save fails.
+  TCliResult r = RunProgram("/bin/sh",
+                            {"-c", "ulimit -f 12; exec " + box.Path("bin/revscope-cli") +
+                                       " log --port sim --out run.rec --seconds 4"},
+                            box.Env(), box.Dir());
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_TRUE(Contains(r.err, "revscope-cli: the journal cannot be written: cannot write '")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "': File too large\n")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "Could not save recording 'run.rec' - cannot write: File too large\n")) << r.err;
+  ASSERT_EQ(Journals(box).size(), 1u);
+  TCliResult back = box.Run({"recover", "--out", "back.rec"});
+  ASSERT_EQ(back.exitCode, 0) << back.err;
+  EXPECT_GE(LengthMs(box, box.Path("back.rec")), 500);
+}
