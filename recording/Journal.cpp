@@ -304,7 +304,7 @@ void TJournal::SetDescription(const std::string& text) {
 }
 
 std::string TJournal::ErrorText() const {
-  std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(mutex_));
+  std::lock_guard<std::mutex> lock(mutex_);
   return errorText_;
 }
 

@@ -75,7 +75,7 @@ class TJournal {
   uint32_t flushedLength_ = 0;            // what the last chunk said
   std::string flushedDescription_;
   bool flushedOnce_ = false;
-  std::mutex mutex_;                      // guards stop_, description_ and errorText_
+  mutable std::mutex mutex_;              // guards stop_, description_ and errorText_
   std::condition_variable wake_;
   bool stop_ = false;
   bool flushAsked_ = false;
