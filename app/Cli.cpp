@@ -1,5 +1,6 @@
 #include "app/Cli.h"
 
+#include <cstdio>
 #include <ostream>
 
 #include "app/Globals.h"
@@ -20,17 +21,60 @@ std::string CliUsage() {
          "      into DIR (default: the current folder).\n"
          "  log --port PORT --out FILE.rec [--seconds N] [--preset all|performance|mixture]\n"
          "      Connect to the ECU on PORT (COM1..COM8, a device path, or sim for the built-in\n"
-         "      simulated ECU), record until N seconds have passed or SIGINT/SIGTERM arrives, then\n"
-         "      save FILE.rec. A progress line goes to standard error once a second.\n"
+         "      simulated ECU), record until N seconds (a plain decimal number) have passed or\n"
+         "      SIGINT, SIGTERM, SIGHUP or SIGPIPE arrives, then save FILE.rec. A progress line goes\n"
+         "      to standard error once a second. While it records, the samples go to a journal in\n"
+         "      $XDG_STATE_HOME/Revscope about once a second; it is removed once FILE.rec is saved.\n"
+         "  recover [JOURNAL] --out FILE.rec\n"
+         "      Save the recording a journal holds (one left by a run that ended before it was\n"
+         "      saved; the newest when JOURNAL is not given) as FILE.rec, then remove the journal.\n"
+         "  recover --list\n"
+         "      List the journals: path, start time, length, samples, description and whether a\n"
+         "      running program still writes it.\n"
          "  simulate [--model N]\n"
          "      Serve a simulated ECU on a new pseudo-terminal whose path is printed first;\n"
          "      runs until interrupted. The model byte defaults to 2 (OBD1).\n"
          "\n"
          "Options:\n"
          "  -h, --help    Show this text.\n"
+         "  Every option takes its value as --name VALUE or --name=VALUE.\n"
          "\n"
          "Exit status: 0 success, 1 failure, 2 usage error.\n"
          "Settings are read from Revscope.ini beside the program and never written.\n";
+}
+
+std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const std::string& name, bool& missing) {
+  const std::string& a = args[i];
+  if (a == name) {
+    if (i + 1 >= args.size()) {
+      missing = true;
+      return std::nullopt;
+    }
+    return args[++i];
+  }
+  if (a.compare(0, name.size() + 1, name + "=") == 0) return a.substr(name.size() + 1);
+  return std::nullopt;
+}
+
+std::string EscapeControl(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\x%02x", c);
+        out += buf;
+      }
+    }
+  }
+  return out;
 }
 
 int CliUsageError(std::ostream& err, const std::string& message) {
@@ -65,6 +109,7 @@ int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (cmd == "export") return CliExport(rest, out, err);
   if (cmd == "log") return CliLog(rest, out, err);
   if (cmd == "simulate") return CliSimulate(rest, out, err);
+  if (cmd == "recover") return CliRecover(rest, out, err);
   return CliUsageError(err, "unknown command '" + cmd + "'");
 }
 

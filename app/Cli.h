@@ -2,6 +2,7 @@
 // revscope-cli: the core without a window. Each subcommand takes the arguments after its name and
 // returns the exit code: 0 success, 1 failure, 2 usage error.
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,19 @@ int CliInfo(const TArgs& args, std::ostream& out, std::ostream& err);
 int CliExport(const TArgs& args, std::ostream& out, std::ostream& err);
 int CliLog(const TArgs& args, std::ostream& out, std::ostream& err);
 int CliSimulate(const TArgs& args, std::ostream& out, std::ostream& err);
+int CliRecover(const TArgs& args, std::ostream& out, std::ostream& err);
 
 // The text of "revscope-cli --help".
 std::string CliUsage();
 // A usage error: the message and a pointer to --help on err; returns 2.
 int CliUsageError(std::ostream& err, const std::string& message);
+
+// "--name VALUE" or "--name=VALUE" at args[i]: the value, and i advanced past it. None when
+// args[i] is another argument, or when the value is missing (then missing is set).
+std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const std::string& name, bool& missing);
+// The text with control characters shown escaped (\n, \t, \r, \x1b ...), so that printing it can
+// neither start a line of its own nor send a terminal sequence.
+std::string EscapeControl(const std::string& text);
 
 // Start-up and shutdown for the tool: the catalogue and the settings (read, never written).
 struct TCliSession {

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -20,30 +21,35 @@
 #include "ecu/Simecu.h"
 #include "ecu/Tcomport.h"
 #include "ecu/Tpollthread.h"
+#include "base/AtomicSave.h"
 #include "recording/Formatters.h"
+#include "recording/Journal.h"
 
 namespace {
 
-// SIGINT and SIGTERM are blocked while a command runs (the threads it starts inherit the mask)
-// and taken by the main thread when it waits, so the workers never see them.
+// SIGINT, SIGTERM, SIGHUP (the terminal closed) and SIGPIPE (the reader of a pipe went away) are
+// blocked while a command runs (the threads it starts inherit the mask) and taken by the main
+// thread when it waits, so the workers never see them and a run always ends with its save.
 class TStopSignals {
  public:
   TStopSignals() {
     sigemptyset(&set_);
     sigaddset(&set_, SIGINT);
     sigaddset(&set_, SIGTERM);
+    sigaddset(&set_, SIGHUP);
+    sigaddset(&set_, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &set_, &old_);
   }
   ~TStopSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
   TStopSignals(const TStopSignals&) = delete;
   TStopSignals& operator=(const TStopSignals&) = delete;
 
-  // Waits up to ms milliseconds; true once SIGINT or SIGTERM has arrived.
+  // Waits up to ms milliseconds; true once one of the signals has arrived.
   bool Wait(int ms) {
     if (stopped_) return true;
     timespec ts{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
     int s = sigtimedwait(&set_, nullptr, &ts);
-    if (s == SIGINT || s == SIGTERM) stopped_ = true;
+    if (s > 0) stopped_ = true;
     return stopped_;
   }
 
@@ -98,14 +104,27 @@ struct TTargetGuard {
   TTargetGuard& operator=(const TTargetGuard&) = delete;
 };
 
+// A plain decimal number of seconds: digits with an optional fraction ("30", "1.5", ".25"); no
+// sign, blanks, exponent, hexadecimal, "inf" or "nan". Positive, at most ten million.
 bool ParseSeconds(const std::string& text, double& seconds) {
-  char* end = nullptr;
-  errno = 0;
-  double v = std::strtod(text.c_str(), &end);
-  if (text.empty() || errno != 0 || !end || *end != '\0' || !std::isfinite(v) || v <= 0.0 || v > 1e7) return false;
+  size_t digits = 0, dots = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9')
+      ++digits;
+    else if (c == '.')
+      ++dots;
+    else
+      return false;
+  }
+  if (digits == 0 || dots > 1) return false;
+  double v = std::strtod(text.c_str(), nullptr);
+  if (!(v > 0.0) || v > 1e7) return false;
   seconds = v;
   return true;
 }
+
+// The run's length in milliseconds: any positive duration records at least one.
+int64_t LimitMs(double seconds) { return std::max<int64_t>(1, std::llround(seconds * 1000.0)); }
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -120,25 +139,27 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
   double seconds = 0.0;  // 0: until interrupted
   bool havePreset = false;
   for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= args.size()) return false;
-      into = args[++i];
-      return true;
-    };
-    if (a == "--port") {
-      if (!value(port) || port.empty()) return CliUsageError(err, "'--port' needs a port name or device path");
-    } else if (a == "--out") {
-      if (!value(outFile) || outFile.empty()) return CliUsageError(err, "'--out' needs a file name");
-    } else if (a == "--seconds") {
-      std::string text;
-      if (!value(text) || !ParseSeconds(text, seconds))
-        return CliUsageError(err, "'--seconds' needs a positive number of seconds");
-    } else if (a == "--preset") {
-      if (!value(presetName)) return CliUsageError(err, "'--preset' needs all, performance or mixture");
+    bool missing = false;
+    if (auto v = CliOptionValue(args, i, "--port", missing)) {
+      port = *v;
+      if (port.empty()) return CliUsageError(err, "'--port' needs a port name or device path");
+    } else if (auto o = CliOptionValue(args, i, "--out", missing)) {
+      outFile = *o;
+      if (outFile.empty()) return CliUsageError(err, "'--out' needs a file name");
+    } else if (auto t = CliOptionValue(args, i, "--seconds", missing)) {
+      if (!ParseSeconds(*t, seconds))
+        return CliUsageError(err, "'--seconds' needs a positive plain decimal number of seconds, not '" + *t + "'");
+    } else if (auto p = CliOptionValue(args, i, "--preset", missing)) {
+      presetName = *p;
       havePreset = true;
+    } else if (missing) {
+      const std::string& a = args[i];
+      if (a == "--port") return CliUsageError(err, "'--port' needs a port name or device path");
+      if (a == "--out") return CliUsageError(err, "'--out' needs a file name");
+      if (a == "--seconds") return CliUsageError(err, "'--seconds' needs a positive number of seconds");
+      return CliUsageError(err, "'--preset' needs all, performance or mixture");
     } else {
-      return CliUsageError(err, "'log' does not know '" + a + "'");
+      return CliUsageError(err, "'log' does not know '" + args[i] + "'");
     }
   }
   if (port.empty()) return CliUsageError(err, "'log' needs --port");
@@ -146,6 +167,13 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
   TDatalogPreset preset = TDatalogPreset::All;
   if (havePreset && !ParseDatalogPreset(presetName, preset))
     return CliUsageError(err, "unknown preset '" + presetName + "' (all, performance or mixture)");
+
+  // A run that could not be saved at its end is found out now, not after it.
+  std::string why;
+  if (!CheckSaveTarget(outFile, &why)) {
+    err << "revscope-cli: cannot write " << why << "\n";
+    return 1;
+  }
 
   TStopSignals signals;
   TLogSession session(err);
@@ -178,7 +206,8 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
   const int64_t started = NowMs();
   int64_t recordStart = 0;
   int64_t nextProgress = started + 1000;
-  const int64_t limitMs = seconds > 0.0 ? static_cast<int64_t>(std::llround(seconds * 1000.0)) : -1;
+  bool journalWarned = false;
+  const int64_t limitMs = seconds > 0.0 ? LimitMs(seconds) : -1;
   for (;;) {
     if (signals.Wait(20)) break;
     if (target.Error()) {
@@ -197,10 +226,20 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
       SetCurrentRecording(*Core, rec);
       PollThread->Record(rec);
       recordStart = now;
+      // The samples reach the disk about once a second, so a crash or a kill loses little.
+      std::string journalError;
+      if (!Journals::Begin(*rec, {}, &journalError))
+        err << "revscope-cli: recording without a journal: " << journalError << std::endl;
     }
     if (limitMs > 0 && now - (rec ? recordStart : started) >= limitMs) break;
     if (now >= nextProgress) {
       nextProgress += 1000;
+      // A journal that cannot be written (a full disk) is said once; the run goes on.
+      const TJournal* journal = rec ? Journals::Of(rec) : nullptr;
+      if (journal && journal->Failing() && !journalWarned) {
+        err << "revscope-cli: the journal cannot be written: " << journal->ErrorText() << std::endl;
+        journalWarned = true;
+      }
       err << "length " << FormatMilliseconds(rec ? rec->LengthMs.load() : 0) << ", " << PollThread->VarsPerSecond.load()
           << " vars/s, " << PollThread->ErrorsPerSecond.load() << " errs/s" << std::endl;
     }
@@ -210,16 +249,23 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
   PollThread->PollThread_Disconnect();
   PollThread->PollThread_CloseSerialPort();
   // Once released the thread no longer touches the recording.
-  if (rec) ReleaseRecording(rec);
+  if (rec) {
+    ReleaseRecording(rec);
+    Journals::End(rec);
+  }
   if (failed) err << "Connection error\n" << PollThread->LastErrorText() << "\n";
   if (!rec) {
     err << "revscope-cli: the ECU link never came up; nothing recorded\n";
     return 1;
   }
-  if (!rec->SaveToFile(outFile)) {
-    err << "revscope-cli: Could not save recording '" << outFile << "'\n";
+  if (!rec->SaveToFile(outFile, &why)) {
+    err << "revscope-cli: Could not save recording '" << outFile << "' - " << why << "\n";
+    if (const TJournal* journal = Journals::Of(rec))
+      err << "The recording is kept in " << journal->Path() << "; save it with: revscope-cli recover "
+          << journal->Path() << " --out FILE.rec\n";
     return 1;
   }
+  Journals::Saved(rec);
   err << "Saved " << outFile << " (" << FormatMilliseconds(rec->LengthMs) << ")" << std::endl;
   return failed ? 1 : 0;
 }
@@ -227,14 +273,16 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
 int CliSimulate(const TArgs& args, std::ostream& out, std::ostream& err) {
   int model = 2;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--model") {
-      if (i + 1 >= args.size()) return CliUsageError(err, "'--model' needs a model byte (0..255)");
-      const std::string& text = args[++i];
+    bool missing = false;
+    if (auto m = CliOptionValue(args, i, "--model", missing)) {
+      const std::string& text = *m;
       char* end = nullptr;
       long v = std::strtol(text.c_str(), &end, 0);
       if (text.empty() || !end || *end != '\0' || v < 0 || v > 255)
         return CliUsageError(err, "'--model' needs a model byte (0..255), not '" + text + "'");
       model = static_cast<int>(v);
+    } else if (missing) {
+      return CliUsageError(err, "'--model' needs a model byte (0..255)");
     } else {
       return CliUsageError(err, "'simulate' does not know '" + args[i] + "'");
     }

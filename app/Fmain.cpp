@@ -40,6 +40,7 @@
 #include "app/Fsettings.h"
 #include "app/Globals.h"
 #include "app/QtMessageTarget.h"
+#include "app/Recovery.h"
 #include "display/Fgraphlist.h"
 #include "display/Graph.h"
 #include "display/Tlapview.h"
@@ -383,6 +384,8 @@ bool TMainForm::Playing() const { return PlayThread && PlayThread->IsPlaying(); 
 void TMainForm::Apply(const TMainStep& step) {
   state_ = step.State;
   for (const TMainEffect& e : step.Effects) Perform(e);
+  // A run also ends without a request of the window's (a link error): its journal is finished.
+  if (state_.RecordState != TRecordState::Recording) Journals::EndAll();
 }
 
 void TMainForm::Perform(const TMainEffect& e) {
@@ -392,8 +395,15 @@ void TMainForm::Perform(const TMainEffect& e) {
     case K::PollConnect: if (PollThread) PollThread->PollThread_Connect(); break;
     case K::PollDisconnect: if (PollThread) PollThread->PollThread_Disconnect(); break;
     case K::PollCloseSerialPort: if (PollThread) PollThread->PollThread_CloseSerialPort(); break;
-    case K::PollRecord: if (PollThread) PollThread->Record(CurrentRecording()); break;
-    case K::PollStopRecording: if (PollThread) PollThread->StopRecording(); break;
+    case K::PollRecord:
+      if (PollThread) PollThread->Record(CurrentRecording());
+      // The run's samples reach its journal about once a second; without one it still records.
+      if (TRecording* r = CurrentRecording()) Journals::Begin(*r);
+      break;
+    case K::PollStopRecording:
+      if (PollThread) PollThread->StopRecording();
+      Journals::EndAll();
+      break;
     case K::PlayerStop: if (PlayThread) PlayThread->Stop(); break;
     case K::PlayerSetSpeed: if (PlayThread) PlayThread->SetSpeed(e.Number); break;
     case K::PlayerPlay: if (PlayThread) PlayThread->Play(); break;
@@ -644,6 +654,7 @@ void TMainForm::AutoSave() {
         AutoSaveFileName(Config->FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
     if (!path.empty() && r->SaveToFile(path)) {
       r->FileName = path;
+      Journals::Saved(r);
     } else {
       // The recording stays open and modified, so the close query offers it again.
       r->Modified = true;
@@ -732,16 +743,25 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {
+  TCloseAnswer answer = TCloseAnswer::Yes;
   const bool mayClose = FormCloseQuery(
       RecordingList ? RecordingList->Count() : 0, [](int i) { return RecordingList->Items(i)->Modified; },
-      [this] { return Prompts.Ask(UnsavedRecordingsQuestion); },
+      [this, &answer] { return answer = Prompts.Ask(UnsavedRecordingsQuestion); },
       [this](int i) { SaveRecordingAs(RecordingList->Items(i)); });
   if (!mayClose) {
     e->ignore();
     return;
   }
   Apply(FormClose(state_, Options()));
+  // Saved recordings, and those given up with "No", leave nothing to recover.
+  if (Core) ReleaseJournalsAtClose(*Core, answer == TCloseAnswer::No);
   e->accept();
+}
+
+void TMainForm::OfferRecovery(const std::string& folder) {
+  if (!Core) return;
+  OfferJournalRecovery(*Core, folder.empty() ? JournalFolder() : folder, Prompts.Ask,
+                       [this](const std::string& text) { Prompts.ShowMessage(text); });
 }
 
 void TMainForm::resizeEvent(QResizeEvent* e) {

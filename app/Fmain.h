@@ -87,6 +87,9 @@ class TMainForm : public TBaseForm {
   bool OpenRecentFile(const std::string& path);
   // Files dropped on the window, opened in the order given.
   void OnDropFiles(const QStringList& files);
+  // Offers, through Prompts.Ask, the recordings that runs left unsaved in the journal folder
+  // (JournalFolder() when empty); called once at start.
+  void OfferRecovery(const std::string& folder = {});
   // The window's image under the title "Revscope - <description>", scaled to 90 % of the page;
   // false without a current recording or when the printer cannot start.
   bool PrintWindow(QPrinter& printer);

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <clocale>
 #include <csignal>
 #include <fcntl.h>
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Numbers in files and formatted values always use '.', whatever the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
+  // A file grown beyond the size limit fails its save (and says so) instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication::setApplicationName("Revscope");
   QApplication::setOrganizationName("Torvane");
 
@@ -69,6 +72,8 @@ int main(int argc, char** argv) {
         for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
       }
       form.show();
+      // Once the window is up: the recordings a crash or a kill left unsaved.
+      QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
       rc = app.exec();
     }
     GlobalUnInit(true, hooks);

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
+#include <dirent.h>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -9,6 +11,38 @@
 #include <unistd.h>
 
 namespace {
+constexpr const char* kTempPrefix = ".revscope-save-";
+constexpr const char* kTempSuffix = ".tmp";
+
+// ".revscope-save-<pid>-<n>.tmp" and nothing else.
+bool IsOurTempName(const std::string& name) {
+  const size_t prefix = std::strlen(kTempPrefix), suffix = std::strlen(kTempSuffix);
+  if (name.size() <= prefix + suffix || name.compare(0, prefix, kTempPrefix) != 0 ||
+      name.compare(name.size() - suffix, suffix, kTempSuffix) != 0)
+    return false;
+  std::string middle = name.substr(prefix, name.size() - prefix - suffix);
+  size_t dash = middle.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == middle.size()) return false;
+  for (size_t i = 0; i < middle.size(); ++i)
+    if (i != dash && (middle[i] < '0' || middle[i] > '9')) return false;
+  return true;
+}
+
+// A save killed while it wrote leaves its temporary file; the next save into the folder removes
+// those over an hour old (a younger one may belong to a save still running in another program).
+void RemoveStaleTempFiles(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const time_t now = ::time(nullptr);
+  while (dirent* e = ::readdir(dir)) {
+    if (!IsOurTempName(e->d_name)) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - st.st_mtime > 3600) ::unlinkat(::dirfd(dir), e->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 std::string FolderOfPath(const std::string& path) {
   std::string folder = std::filesystem::path(path).parent_path().string();
   return folder.empty() ? "." : folder;
@@ -18,7 +52,7 @@ std::string FolderOfPath(const std::string& path) {
 std::string ReserveTempFile(const std::string& folder) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string tmp = folder + "/.revscope-save-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+    std::string tmp = folder + "/" + kTempPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++) + kTempSuffix;
     int fd;
     do fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
@@ -80,6 +114,7 @@ bool AtomicSave(const std::string& path, const std::function<bool(const std::str
   };
   const std::string target = SaveTarget(path);
   const std::string folder = FolderOfPath(target);
+  RemoveStaleTempFiles(folder);
   const std::string tmp = ReserveTempFile(folder);
   if (tmp.empty()) return fail("cannot create a temporary file");
   // An existing file keeps its permissions.
@@ -88,7 +123,15 @@ bool AtomicSave(const std::string& path, const std::function<bool(const std::str
 
   errno = 0;
   const char* failure = nullptr;
-  if (!write(tmp))
+  bool written;
+  try {
+    written = write(tmp);
+  } catch (...) {
+    // Out of memory while writing, or any other escape: no temporary file stays behind.
+    ::unlink(tmp.c_str());
+    throw;
+  }
+  if (!written)
     failure = "cannot write";
   else if (!SyncPath(tmp, false))
     failure = "cannot write";
@@ -101,6 +144,25 @@ bool AtomicSave(const std::string& path, const std::function<bool(const std::str
     return fail(failure);
   }
   SyncPath(folder, true);
+  return true;
+}
+
+bool CheckSaveTarget(const std::string& path, std::string* errorText) {
+  auto fail = [&](const std::string& what, int e) {
+    if (errorText) *errorText = "'" + path + "'" + what + ": " + std::strerror(e);
+    return false;
+  };
+  if (path.empty()) return fail("", ENOENT);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return fail("", EISDIR);
+  const std::string folder = FolderOfPath(SaveTarget(path));
+  if (::stat(folder.c_str(), &st) != 0) return fail("", errno);
+  if (!S_ISDIR(st.st_mode)) return fail("", ENOTDIR);
+  // Whether the folder takes a new file is best learnt by making one (permissions, a read-only
+  // file system, a full disk of inodes).
+  const std::string probe = ReserveTempFile(folder);
+  if (probe.empty()) return fail("", errno ? errno : EACCES);
+  ::unlink(probe.c_str());
   return true;
 }
 

@@ -14,5 +14,12 @@
 bool AtomicSave(const std::string& path, const std::function<bool(const std::string& tempPath)>& write,
                 std::string* errorText = nullptr);
 
+// Temporary files of saves that were killed before they could clean up (ours by name, older than
+// an hour) are removed from the folder before the next save into it.
+
+// Whether a save to path can work: its folder exists and takes new files, and path is not a folder.
+// False with the path and the system's reason in errorText.
+bool CheckSaveTarget(const std::string& path, std::string* errorText = nullptr);
+
 // AtomicSave of a whole text.
 bool AtomicSaveText(const std::string& path, const std::string& text, std::string* errorText = nullptr);

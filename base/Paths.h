@@ -4,5 +4,7 @@
 
 // $XDG_CONFIG_HOME, else ~/.config.
 std::string UserConfigDir();
+// $XDG_STATE_HOME, else ~/.local/state: what a program keeps between runs that is not a setting.
+std::string UserStateDir();
 // The per-machine settings file: UserConfigDir()/Torvane/Settings.ini.
 std::string MachineSettingsPath();

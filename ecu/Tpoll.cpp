@@ -1,5 +1,7 @@
 #include "ecu/Tpoll.h"
 
+#include <algorithm>
+
 #include <chrono>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -154,6 +156,7 @@ void TPollThread::TakeRecording() {
       // A new run: every variable is due at once and the time base starts again.
       for (TVar* v : *sensors_->RawVars) static_cast<TRawVar*>(v)->LastUpdate = 0;
       RecordTimer.Reset();
+      sampleMs_ = 0;
     }
     recInUse_.store(recTarget_);
   }
@@ -301,7 +304,8 @@ void TPollThread::LoopPass() {
   }
   // The recording's length.
   if (recording_) {
-    if (TRecording* rec = recInUse_.load()) rec->LengthMs = static_cast<uint32_t>(RecordTimer.ElapsedMs());
+    if (TRecording* rec = recInUse_.load())
+      rec->LengthMs = std::max(static_cast<uint32_t>(RecordTimer.ElapsedMs()), sampleMs_);
   }
   // Statistics per one-second window.
   uint32_t now = LinkMs();
@@ -459,7 +463,13 @@ void TPollThread::SetVarValue(TRawVar* var, uint16_t value) {
 void TPollThread::AddToHistory(TRawVar* var, uint32_t time, uint16_t value) {
   TRecording* rec = recInUse_.load();
   if (!rec) return;
-  if (TVarHist* h = rec->HistoryFor(*var)) h->Append(time, value);
+  TVarHist* h = rec->HistoryFor(*var);
+  if (!h) return;
+  h->Append(time, value);
+  // The length always covers the last sample, also when the run ends before the pass that would
+  // have advanced it (a link error stops the run in the middle of a pass).
+  sampleMs_ = std::max(sampleMs_, static_cast<uint32_t>((static_cast<uint64_t>(time) + 99) / 100));
+  if (rec->LengthMs < sampleMs_) rec->LengthMs = sampleMs_;
 }
 
 bool TPollThread::CommsError(const std::string& message) {

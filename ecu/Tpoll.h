@@ -135,6 +135,7 @@ class TPollThread {
   int cursor_ = 0;
   bool listComplete_ = false;
   bool firstPass_ = false;
+  uint32_t sampleMs_ = 0;  // milliseconds that cover the run's latest sample
   // Errors in the current one-second window. The poll thread counts and resets it; SendCommand's
   // caller (the user-interface thread) counts the errors of its own exchange while the loop is
   // paused. Counted with an atomic add, so no error is lost even if the two ever overlap.

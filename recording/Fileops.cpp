@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "recording/Journal.h"
 #include "recording/Tplaythread.h"
 #include "vars/Varcustom.h"
 
@@ -71,26 +72,28 @@ bool SaveRecordingTo(TRecording& recording, const std::string& path) {
     SetFileDir(recording.Vars.Context, path);
     ok = recording.SaveToFile(path);
   });
-  if (ok)
+  if (ok) {
     recording.FileName = path;
-  else if (RecManHooks.ShowError)
+    Journals::Saved(&recording);
+  } else if (RecManHooks.ShowError)
     RecManHooks.ShowError("Could not save recording");
   return ok;
 }
 
 std::string ExportFileName(const TRecording& recording, const TVar& var) {
   std::string name = std::string(recording.Description) + "-" + var.Name;
+  // Control characters could forge names (a new line, an escape sequence) as '/' could.
   for (char& c : name)
-    if (c == '/') c = '-';
+    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '-';
   return name;
 }
 
-bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path) {
+bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path, std::string* errorText) {
   bool ok = false;
   WithBusyCursor([&] {
     SetFileDir(recording.Vars.Context, path);
     TBorrowCurrent borrow(&recording);
-    ok = var.ExportHistoryText(path, "\t");
+    ok = var.ExportHistoryText(path, "\t", errorText);
   });
   return ok;
 }
@@ -101,9 +104,10 @@ bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& var
     if (!var) continue;
     std::optional<std::string> path = choose(*var, ExportFileName(recording, *var));
     if (!path) continue;
-    if (!ExportVariable(recording, *var, *path)) {
+    std::string why;
+    if (!ExportVariable(recording, *var, *path, &why)) {
       const auto& report = onError ? onError : RecManHooks.ShowError;
-      if (report) report("Could not export history");
+      if (report) report("Could not export history to '" + *path + "' - " + why);
       return false;
     }
   }

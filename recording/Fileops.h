@@ -24,22 +24,24 @@ TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const
 TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMessageSink& onMessage = {});
 
 // Saves under path (FileDir becomes its folder): FileName = path on success; otherwise
-// "Could not save recording" is shown and FileName and Modified stay as they were.
+// "Could not save recording" is shown and FileName and Modified stay as they were. A recording
+// saved with no run going on into it needs its journal no more.
 bool SaveRecordingTo(TRecording& recording, const std::string& path);
 
 // The proposed export file name without extension: "<Description>-<variable name>", with every
-// character that cannot stand in a file name ('/') replaced by '-'.
+// character that cannot stand in a file name ('/', control characters) replaced by '-'.
 std::string ExportFileName(const TRecording& recording, const TVar& var);
 
 // Writes one variable's history of the recording as a .tdf file (TAB separated). A recording
 // that is not current is made current only while its samples are read. FileDir becomes the
-// file's folder. False when the file cannot be written.
-bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path);
+// file's folder. False when the file cannot be written (an existing file of that name stays as it
+// was); errorText (when given) says why.
+bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path, std::string* errorText = nullptr);
 
 // Asks for the path of one variable's export; none skips that variable.
 using TExportPathChooser = std::function<std::optional<std::string>(TDisplayVar& var, const std::string& proposedName)>;
 // Exports each variable in order to the path the chooser gives. The first file that cannot be
-// written shows "Could not export history" (through onError, else the window's ShowError) and
-// stops the export; false then.
+// written shows "Could not export history" with the file and the reason (through onError, else
+// the window's ShowError) and stops the export; false then.
 bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
                      const std::function<void(const std::string&)>& onError = {});

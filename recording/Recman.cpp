@@ -44,6 +44,16 @@ std::string TRecordingTime::Text() const {
 
 TRecording::TRecording(const TVarList& vars) : Vars(vars), Stamp(TRecordingTime::Now()) {}
 
+namespace {
+std::atomic<void (*)(const TRecording*)> destroyedHook{nullptr};
+}  // namespace
+
+void SetRecordingDestroyedHook(void (*hook)(const TRecording*)) { destroyedHook.store(hook); }
+
+TRecording::~TRecording() {
+  if (auto hook = destroyedHook.load()) hook(this);
+}
+
 void TRecording::CreateHistories() {
   for (TVar* v : Vars) AddHistory(new TVarHist(static_cast<int32_t>(v->Id.load())));
 }
@@ -195,18 +205,27 @@ bool TRecording::SensorIdKnown(int32_t id) const {
   return id >= 0 && Vars.FindById(static_cast<uint32_t>(id)) != nullptr;
 }
 
-bool TRecording::SaveToFile(const std::string& path) {
+bool TRecording::SaveToFile(const std::string& path, std::string* errorText) {
   const bool wasModified = Modified;
-  bool ok = AtomicSave(path, [this](const std::string& tmp) {
-    TBinFile file;
-    bool written = file.CreateNew(tmp) && WriteTo(file);
-    return file.Close() && written;
-  });
+  bool ok = AtomicSave(
+      path,
+      [this](const std::string& tmp) {
+        TBinFile file;
+        bool written = file.CreateNew(tmp) && WriteTo(file);
+        return file.Close() && written;
+      },
+      errorText);
   if (!ok) Modified = wasModified;
   return ok;
 }
 
 bool TRecording::LoadFromFile(const std::string& path, const TMessageSink& onMessage) {
+  // Reading a FIFO or a device would wait for ever (a folder simply cannot be opened).
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    if (onMessage) onMessage("Could not load '" + path + "' - not a regular file");
+    return false;
+  }
   TBinFile file;
   if (!file.OpenExisting(path)) return false;
   bool result = ReadFrom(file, path, onMessage);

@@ -29,6 +29,8 @@ struct TRecordingTime {
 class TRecording : public THistorySet {
  public:
   explicit TRecording(const TVarList& vars);
+  // Tells the destroyed-hook first (a journal still kept for it ends; its file stays).
+  ~TRecording() override;
 
   // .rec layout.
   static constexpr uint32_t HeaderLength = 652;
@@ -59,10 +61,11 @@ class TRecording : public THistorySet {
   bool ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage = {});
 
   // Saving writes a temporary file beside path and renames it over path only when everything was
-  // written, so a failed save leaves an existing file untouched. Does not change FileName.
-  bool SaveToFile(const std::string& path);
-  // False without a message when the file cannot be opened; otherwise ReadFrom's result. Does not
-  // set FileName.
+  // written, so a failed save leaves an existing file untouched; errorText (when given) says why it
+  // failed. Does not change FileName.
+  bool SaveToFile(const std::string& path, std::string* errorText = nullptr);
+  // False without a message when the file cannot be opened; a path that is no regular file (a
+  // folder, a FIFO, a device) says so. Otherwise ReadFrom's result. Does not set FileName.
   bool LoadFromFile(const std::string& path, const TMessageSink& onMessage = {});
 
  private:
@@ -94,6 +97,9 @@ int AddRecordingReleaser(TRecordingReleaser releaser);
 void RemoveRecordingReleaser(int handle);
 // Runs every registered releaser for the recording.
 void ReleaseRecording(TRecording* recording);
+// Told of every recording as it is destroyed, while its histories are still there (the journals
+// let go of it). One hook for the program; none until set.
+void SetRecordingDestroyedHook(void (*hook)(const TRecording*));
 
 // Recordings page columns: "Description", "Filename", "Saved", "Time", "Length", "Size".
 extern const std::array<const char*, 6> RecordingColumnCaptions;

@@ -1,5 +1,6 @@
 #include "recording/Recmanager.h"
 
+#include "recording/Journal.h"
 #include "recording/Tplaythread.h"
 #include "vars/Varcustom.h"
 
@@ -53,6 +54,8 @@ bool CloseRecording(TCoreContext& core, TRecording* recording) {
   if (wasCurrent) SetCurrentRecording(core, core.Recordings->Count() > 0 ? core.Recordings->Items(0) : nullptr);
   // The player stops and the poll thread ends a run into it; both acknowledge before this returns.
   ReleaseRecording(recording);
+  // Closed means saved or given up by the user: nothing is left to recover.
+  Journals::Discard(recording);
   delete recording;
   if (wasCurrent) {
     AutoRangeAll(core);
@@ -80,7 +83,10 @@ bool QueryCloseRecording(TCoreContext& core, TRecording* recording) {
 
 void RenameRecording(TCoreContext& core, int index, const std::string& text) {
   if (!core.Recordings || index < 0 || index >= core.Recordings->Count()) return;
-  core.Recordings->Items(index)->SetDescription(text);
+  TRecording* r = core.Recordings->Items(index);
+  r->SetDescription(text);
+  // A run going on into it carries the new name into its journal.
+  if (TJournal* journal = Journals::Of(r)) journal->SetDescription(r->Description);
 }
 
 std::string MainWindowTitle(const TCoreContext& core) {

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,14 +30,17 @@ bool TBinFile::CreateNew(const std::string& path) {
 bool TBinFile::OpenExisting(const std::string& path) {
   Close();
   int fd;
-  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: opening a FIFO would otherwise wait for a writer.
+  do fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    errno = EINVAL;
     return false;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   fd_ = fd;
   name_ = path;
   return true;
@@ -102,30 +106,78 @@ constexpr size_t kRecordBytes = 6;
 
 TVarHist::TVarHist(int32_t sensorId) : SensorId(sensorId) {}
 
+TVarHist::Block* TVarHist::NewBlock(int32_t capacity) {
+  void* memory = ::operator new(BlockBytes(capacity));
+  Block* block = new (memory) Block;
+  const size_t strides = static_cast<size_t>((capacity + Stride - 1) / Stride);
+  block->Capacity = capacity;
+  block->Times = block->Strides() + strides;
+  block->Raws = reinterpret_cast<uint16_t*>(block->Times + capacity);
+  return block;
+}
+
+void TVarHist::FreeBlock(Block* block) {
+  if (!block) return;
+  block->~Block();
+  ::operator delete(block);
+}
+
+size_t TVarHist::BlockBytes(int32_t capacity) {
+  const auto n = static_cast<size_t>(capacity);
+  return sizeof(Block) + (n + Stride - 1) / Stride * sizeof(uint32_t) + n * (sizeof(uint32_t) + sizeof(uint16_t));
+}
+
 TVarHist::~TVarHist() {
-  for (int32_t p = 0; p * PageBlocks < blocks_; ++p) {
-    Page* page = PageAt(p);
-    for (Block* b : page->Blocks) delete b;
-    delete page;
-  }
+  for (int32_t b = 0; b < blocks_; ++b) FreeBlock(BlockAt(b));
+  for (int32_t p = 0; p * PageBlocks < blocks_; ++p) delete PageAt(p);
+  if (retired_)
+    for (Block* b : *retired_) FreeBlock(b);
 }
 
 void TVarHist::AddBlock() {
   int32_t b = blocks_;
   int32_t p = b / PageBlocks;
   if (p >= MaxPages) throw std::bad_alloc();
-  if (p >= InlinePages && !morePages_) {
-    morePages_.reset(new Page*[MaxPages - InlinePages]());
-    morePageFirst_.reset(new uint32_t[MaxPages - InlinePages]());
+  const int64_t start = static_cast<int64_t>(b) * BlockSamples;
+  const int32_t capacity = expected_ > start ? static_cast<int32_t>(std::min<int64_t>(BlockSamples, expected_ - start))
+                                             : BlockSamples;
+  if (b > 0) {
+    if (p >= InlinePages && !morePages_) {
+      morePages_.reset(new Page*[MaxPages - InlinePages]());
+      morePageFirst_.reset(new uint32_t[MaxPages - InlinePages]());
+    }
+    Page*& page = p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages];
+    if (!page) {
+      page = new Page;
+      // The first page arrives with the second block and takes over the first.
+      if (p == 0) {
+        page->Blocks[0] = first_;
+        page->FirstTimes[0] = inlinePageFirst_[0];
+      }
+    }
+    page->Blocks[b % PageBlocks] = NewBlock(capacity);
+  } else {
+    first_ = NewBlock(capacity);
   }
-  Page*& page = p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages];
-  if (!page) page = new Page;
-  page->Blocks[b % PageBlocks] = new Block;
   blocks_ = b + 1;
 }
 
+TVarHist::Block* TVarHist::GrowBlock(int32_t b) {
+  Block* old = BlockAt(b);
+  Block* grown = NewBlock(BlockSamples);
+  const auto n = static_cast<size_t>(old->Capacity);
+  std::memcpy(grown->Times, old->Times, n * sizeof(uint32_t));
+  std::memcpy(grown->Raws, old->Raws, n * sizeof(uint16_t));
+  std::memcpy(grown->Strides(), old->Strides(), (n + Stride - 1) / Stride * sizeof(uint32_t));
+  if (b == 0) first_ = grown;
+  if (b > 0 || PageAt(0)) PageAt(b / PageBlocks)->Blocks[b % PageBlocks] = grown;
+  if (!retired_) retired_ = std::make_unique<std::vector<Block*>>();
+  retired_->push_back(old);
+  return grown;
+}
+
 void TVarHist::NoteBlockStart(Page* page, int32_t b, uint32_t time) {
-  page->FirstTimes[b % PageBlocks] = time;
+  if (page) page->FirstTimes[b % PageBlocks] = time;
   if (b % PageBlocks == 0) {
     int32_t p = b / PageBlocks;
     (p < InlinePages ? inlinePageFirst_[p] : morePageFirst_[p - InlinePages]) = time;
@@ -141,14 +193,15 @@ void TVarHist::EnsureCapacity(int32_t n) {
 void TVarHist::Append(uint32_t time, uint16_t raw) {
   int32_t n = count_.load(std::memory_order_relaxed);
   if (n == capacity_.load(std::memory_order_relaxed)) capacity_.store(n + BlockSamples, std::memory_order_relaxed);
-  if (n == blocks_ * BlockSamples) AddBlock();
   int32_t b = n / BlockSamples;
   int32_t k = n - b * BlockSamples;
+  if (b == blocks_) AddBlock();
   Page* page = PageAt(b / PageBlocks);
-  Block* block = page->Blocks[b % PageBlocks];
+  Block* block = BlockAt(b);
+  if (k == block->Capacity) block = GrowBlock(b);
   block->Times[k] = time;
   block->Raws[k] = raw;
-  if (k % Stride == 0) block->Strides[k / Stride] = time;
+  if (k % Stride == 0) block->Strides()[k / Stride] = time;
   if (k == 0) NoteBlockStart(page, b, time);
   if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
   lastTime_ = time;
@@ -161,12 +214,13 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
   uint32_t last = lastTime_;
   bool first = count == 0;
   while (n > 0) {
-    if (count == blocks_ * BlockSamples) AddBlock();
     int32_t b = count / BlockSamples;
     int32_t k = count - b * BlockSamples;
+    if (b == blocks_) AddBlock();
     Page* page = PageAt(b / PageBlocks);
-    Block* block = page->Blocks[b % PageBlocks];
-    int32_t take = std::min(n, BlockSamples - k);
+    Block* block = BlockAt(b);
+    if (k == block->Capacity) block = GrowBlock(b);
+    int32_t take = std::min(n, block->Capacity - k);
     for (int32_t j = k; j < k + take; ++j, p += 6) {
       uint32_t t = GetU32(p);
       block->Times[j] = t;
@@ -175,7 +229,7 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
       first = false;
       last = t;
     }
-    for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides[j / Stride] = block->Times[j];
+    for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides()[j / Stride] = block->Times[j];
     if (k == 0) NoteBlockStart(page, b, block->Times[0]);
     count += take;
     n -= take;
@@ -223,13 +277,17 @@ int32_t LastNotAfter(int32_t n, uint32_t key, Get value) {
 int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   int32_t nblocks = (count + BlockSamples - 1) / BlockSamples;
   int32_t p = LastNotAfter((nblocks + PageBlocks - 1) / PageBlocks, key, [this](int32_t i) { return PageFirstTime(i); });
-  const Page* page = PageAt(p);
-  int32_t b = LastNotAfter(std::min(PageBlocks, nblocks - p * PageBlocks), key,
-                           [page](int32_t i) { return page->FirstTimes[i]; });
-  const Block* block = page->Blocks[b];
+  // A history of one block has no page yet (the appender may be making it): only its block is read.
+  const int32_t inPage = std::min(PageBlocks, nblocks - p * PageBlocks);
+  int32_t b = 0;
+  if (inPage > 1) {
+    const Page* page = PageAt(p);
+    b = LastNotAfter(inPage, key, [page](int32_t i) { return page->FirstTimes[i]; });
+  }
+  const Block* block = BlockAt(p * PageBlocks + b);
   int32_t base = (p * PageBlocks + b) * BlockSamples;
   int32_t n = std::min(BlockSamples, count - base);
-  int32_t first = LastNotAfter((n + Stride - 1) / Stride, key, [block](int32_t i) { return block->Strides[i]; }) * Stride;
+  int32_t first = LastNotAfter((n + Stride - 1) / Stride, key, [block](int32_t i) { return block->Strides()[i]; }) * Stride;
   int32_t last = std::min(first + Stride, n);
   int32_t k = first;
   for (int32_t j = first; j < last; ++j) k += block->Times[j] <= key;
@@ -272,9 +330,24 @@ std::optional<TSample> TVarHist::SampleAt(double t) {
 
 size_t TVarHist::AllocatedBytes() const {
   size_t pages = static_cast<size_t>((blocks_ + PageBlocks - 1) / PageBlocks);
-  size_t bytes = sizeof(*this) + static_cast<size_t>(blocks_) * sizeof(Block) + pages * sizeof(Page);
+  size_t bytes = sizeof(*this) + (blocks_ > 1 ? pages * sizeof(Page) : 0);
+  for (int32_t b = 0; b < blocks_; ++b) bytes += BlockBytes(BlockAt(b)->Capacity);
   if (morePages_) bytes += (sizeof(Page*) + sizeof(uint32_t)) * (MaxPages - InlinePages);
   return bytes;
+}
+
+void TVarHist::CopyRecords(int32_t from, int32_t to, unsigned char* out) const {
+  while (from < to) {
+    const Block* block = BlockOf(from);
+    const int32_t k0 = from % BlockSamples;
+    const int32_t n = std::min(BlockSamples - k0, to - from);
+    for (int32_t k = k0; k < k0 + n; ++k, out += kRecordBytes) {
+      PutU32(out, block->Times[k]);
+      out[4] = static_cast<unsigned char>(block->Raws[k]);
+      out[5] = static_cast<unsigned char>(block->Raws[k] >> 8);
+    }
+    from += n;
+  }
 }
 
 bool TVarHist::WriteTo(TBinFile& file) const {
@@ -326,6 +399,13 @@ bool TVarHist::ReadFrom(TBinFile& file) {
   // Up to 64 blocks' worth of records a read, decoded straight into the blocks. The buffer never
   // exceeds what the count promises, and samples take memory only once they have been read.
   constexpr int32_t kChunk = BlockSamples * 64;
+  // The last block takes only the samples that are announced; memory still comes only as they
+  // are read.
+  expected_ = static_cast<int64_t>(count_.load(std::memory_order_relaxed)) + count;
+  struct TForget {
+    int64_t& expected;
+    ~TForget() { expected = 0; }
+  } forget{expected_};
   std::vector<unsigned char> buf(static_cast<size_t>(std::min(count, kChunk)) * kRecordBytes);
   for (int32_t base = 0; base < count; base += kChunk) {
     int32_t n = std::min(kChunk, count - base);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "base/Endian.h"
 
@@ -86,6 +87,8 @@ class TVarHist {
   int64_t MemorySize() const { return 32 + 14 * static_cast<int64_t>(Count()); }
 
   bool WriteTo(TBinFile& file) const;
+  // Samples [from, to) as 6-byte records (time, raw; little-endian) into out, block by block.
+  void CopyRecords(int32_t from, int32_t to, unsigned char* out) const;
   // False when the block header is short; throws THistoryError for a corrupt block.
   bool ReadFrom(TBinFile& file);
 
@@ -97,11 +100,20 @@ class TVarHist {
   // and then one line of Times instead of bisecting all 1350 times.
   static constexpr int32_t Stride = 16;
   static constexpr int32_t StrideEntries = (BlockSamples + Stride - 1) / Stride;
+  // A block's strides, times and raw values follow it in one allocation. Blocks made while
+  // samples arrive one by one hold 1350; the last block of a history read whole from a file holds
+  // just its samples, so a file of many short histories takes memory in proportion to its size.
   struct Block {
-    uint32_t Strides[StrideEntries];  // first, next to the times they lead to
-    uint32_t Times[BlockSamples];
-    uint16_t Raws[BlockSamples];
+    uint32_t* Times;
+    uint16_t* Raws;
+    int32_t Capacity;
+    // Every 16th time, first, next to the times they lead to.
+    uint32_t* Strides() { return reinterpret_cast<uint32_t*>(this + 1); }
+    const uint32_t* Strides() const { return reinterpret_cast<const uint32_t*>(this + 1); }
   };
+  static Block* NewBlock(int32_t capacity);
+  static void FreeBlock(Block* block);
+  static size_t BlockBytes(int32_t capacity);
   // Blocks are reached through pages of 128 block pointers. The first pages sit in the history
   // itself; a table for more pages is allocated only for histories of over 1.3 million samples.
   // Nothing is allocated until the first sample arrives.
@@ -119,11 +131,15 @@ class TVarHist {
   uint32_t PageFirstTime(int32_t p) const {
     return p < InlinePages ? inlinePageFirst_[p] : morePageFirst_[p - InlinePages];
   }
-  const Block* BlockOf(int32_t i) const {
-    int32_t b = i / BlockSamples;
-    return PageAt(b / PageBlocks)->Blocks[b % PageBlocks];
-  }
+  // Block 0 is held here: a history of one block needs no page.
+  Block* BlockAt(int32_t b) const { return b == 0 ? first_ : PageAt(b / PageBlocks)->Blocks[b % PageBlocks]; }
+  const Block* BlockOf(int32_t i) const { return BlockAt(i / BlockSamples); }
+  // A new last block for samples from index blocks_ x 1350 on: the whole 1350, or fewer when a
+  // file read says how many will come.
   void AddBlock();
+  // A short block that must take more samples is replaced by a whole one (the old one stays until
+  // the history goes, for a reader that still holds it).
+  Block* GrowBlock(int32_t b);
   void NoteBlockStart(Page* page, int32_t b, uint32_t time);
   // Appends n records of 6 bytes (time, raw; little-endian) and publishes them at once.
   void AppendRecords(const unsigned char* records, int32_t n);
@@ -135,6 +151,9 @@ class TVarHist {
   std::atomic<int32_t> lastIndex_{0};
   // Appender's own state.
   int32_t blocks_ = 0;  // blocks allocated
+  int64_t expected_ = 0;  // samples a file read announced; sizes the last block
+  Block* first_ = nullptr;
+  std::unique_ptr<std::vector<Block*>> retired_;
   uint32_t lastTime_ = 0;
   // Cleared for good once a time is appended below its predecessor (the tick counter wraps
   // after 11.9 hours); until then lookups may use the block index.

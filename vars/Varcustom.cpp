@@ -6,6 +6,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "base/AtomicSave.h"
 #include "base/IniFile.h"
 #include "recording/Tbinfile.h"
 
@@ -242,27 +243,32 @@ void TDisplayVar::Rescale() {
     Tick = 4096;
 }
 
-bool TDisplayVar::ExportHistoryText(const std::string& fileName, const std::string& separator) {
-  TStringFile f;
-  if (!f.CreateNew(fileName)) return false;
-  // Text files carry the 8-bit form of the unit and '.' as the decimal point.
-  std::string header = "Time(s)" + separator + "Value(" + UnitText8Bit(Unit, *Owner->Context->Settings) + ")";
-  bool ok = f.WriteLine(header) == header.size() + 2;
-  // One write per batch of lines rather than one per sample.
-  std::string batch;
-  batch.reserve(1 << 16);
-  int32_t n = SampleCount();
-  char buf[700];
-  for (int32_t i = 0; i < n && ok; ++i) {
-    int len = std::snprintf(buf, sizeof buf, "%f%s%f\r\n", TimeAtIndex(i), separator.c_str(), GetValueAtIndex(Unit, i));
-    if (len > 0) batch.append(buf, static_cast<size_t>(std::min<int>(len, sizeof buf - 1)));
-    if (batch.size() >= (1 << 16) - 1024) {
-      ok = f.WriteBytes(batch.data(), batch.size()) == batch.size();
-      batch.clear();
-    }
-  }
-  if (ok && !batch.empty()) ok = f.WriteBytes(batch.data(), batch.size()) == batch.size();
-  return f.Close() && ok;
+bool TDisplayVar::ExportHistoryText(const std::string& fileName, const std::string& separator, std::string* errorText) {
+  return AtomicSave(
+      fileName,
+      [&](const std::string& tmp) {
+        TStringFile f;
+        if (!f.CreateNew(tmp)) return false;
+        // Text files carry the 8-bit form of the unit and '.' as the decimal point.
+        std::string header = "Time(s)" + separator + "Value(" + UnitText8Bit(Unit, *Owner->Context->Settings) + ")";
+        bool ok = f.WriteLine(header) == header.size() + 2;
+        // One write per batch of lines rather than one per sample.
+        std::string batch;
+        batch.reserve(1 << 16);
+        int32_t n = SampleCount();
+        char buf[700];
+        for (int32_t i = 0; i < n && ok; ++i) {
+          int len = std::snprintf(buf, sizeof buf, "%f%s%f\r\n", TimeAtIndex(i), separator.c_str(), GetValueAtIndex(Unit, i));
+          if (len > 0) batch.append(buf, static_cast<size_t>(std::min<int>(len, sizeof buf - 1)));
+          if (batch.size() >= (1 << 16) - 1024) {
+            ok = f.WriteBytes(batch.data(), batch.size()) == batch.size();
+            batch.clear();
+          }
+        }
+        if (ok && !batch.empty()) ok = f.WriteBytes(batch.data(), batch.size()) == batch.size();
+        return f.Close() && ok;
+      },
+      errorText);
 }
 
 // ---------------------------------------------------------------------------------------------

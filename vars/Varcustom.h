@@ -122,7 +122,9 @@ class TDisplayVar : public TVar {
   void Rescale();
   // Writes the current recording's history of this variable as text; false when the file cannot
   // be created or written.
-  bool ExportHistoryText(const std::string& fileName, const std::string& separator);
+  // Written through a temporary file renamed over fileName, so a failed export leaves an existing
+  // file as it was; errorText (when given) says why it failed.
+  bool ExportHistoryText(const std::string& fileName, const std::string& separator, std::string* errorText = nullptr);
 
   TVarHist* History() const;
   int32_t SampleCount() const;

@@ -83,7 +83,8 @@ TCliSandbox::~TCliSandbox() {
 }
 
 TCliResult TCliSandbox::Run(const std::vector<std::string>& args, const std::string& cwd, int timeoutSeconds) const {
-  return RunProgram(dir_ + "/bin/revscope-cli", args, {{"XDG_CONFIG_HOME", dir_ + "/config"}, {"HOME", dir_}},
+  return RunProgram(dir_ + "/bin/revscope-cli", args,
+                    {{"XDG_CONFIG_HOME", dir_ + "/config"}, {"XDG_STATE_HOME", dir_ + "/state"}, {"HOME", dir_}},
                     cwd.empty() ? dir_ : cwd, timeoutSeconds);
 }
 

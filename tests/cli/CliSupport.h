@@ -19,8 +19,9 @@ TCliResult RunProgram(const std::string& program, const std::vector<std::string>
                       const std::map<std::string, std::string>& env = {}, const std::string& cwd = {},
                       int timeoutSeconds = 60);
 
-// A private copy of revscope-cli in a scratch folder, so that the Revscope.ini beside it and the
-// per-machine settings (under XDG_CONFIG_HOME in the same folder) belong to the test alone.
+// A private copy of revscope-cli in a scratch folder, so that the Revscope.ini beside it, the
+// per-machine settings (under XDG_CONFIG_HOME in the same folder) and the journals (under
+// XDG_STATE_HOME, "state/Revscope") belong to the test alone.
 class TCliSandbox {
  public:
   TCliSandbox();
@@ -29,6 +30,11 @@ class TCliSandbox {
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   std::string IniPath() const { return Path("bin/Revscope.ini"); }
   std::string MachinePath() const { return Path("config/Torvane/Settings.ini"); }
+  std::string JournalDir() const { return Path("state/Revscope"); }
+  // The environment Run gives the program, for programs run in the background.
+  std::map<std::string, std::string> Env() const {
+    return {{"XDG_CONFIG_HOME", Path("config")}, {"XDG_STATE_HOME", Path("state")}, {"HOME", dir_}};
+  }
   TCliResult Run(const std::vector<std::string>& args, const std::string& cwd = {}, int timeoutSeconds = 60) const;
 
  private:

@@ -65,7 +65,8 @@ TEST(CliExport, AFileThatCannotBeWrittenFails) {
   TCliSandbox box;
   TCliResult r = box.Run({"export", Data("ok-obd1.rec"), "--sensor", "Revs", "--sensor", "TPS", "--out", box.Path("nowhere")});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Could not export history\n");
+  EXPECT_EQ(r.err, "Could not export history to '" + box.Path("nowhere") +
+                       "/Recording #1-Revs.tdf' - cannot create a temporary file: No such file or directory\n");
 }
 
 TEST(CliExport, ARecordingThatDoesNotLoadFails) {

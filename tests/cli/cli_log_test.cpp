@@ -9,9 +9,7 @@
 
 namespace {
 
-std::map<std::string, std::string> SandboxEnv(const TCliSandbox& box) {
-  return {{"XDG_CONFIG_HOME", box.Path("config")}, {"HOME", box.Dir()}};
-}
+std::map<std::string, std::string> SandboxEnv(const TCliSandbox& box) { return box.Env(); }
 
 struct TRecInfo {
   int exitCode = -1;
@@ -159,11 +157,18 @@ TEST(CliLog, APortThatCannotBeOpenedIsReportedAtOnceWithTheDeviceAndReason) {
   EXPECT_EQ(r.err, "revscope-cli: cannot open /dev/revscope-mapped: No such file or directory\n");
 }
 
-TEST(CliLog, AFileThatCannotBeWrittenFailsAfterTheRun) {
+TEST(CliLog, AFileThatCannotBeWrittenFailsAtOnceWithThePathAndTheReason) {
   TCliSandbox box;
-  TCliResult r = box.Run({"log", "--port", "sim", "--out", "missing-folder/x.rec", "--seconds", "0.3"});
+  auto t0 = std::chrono::steady_clock::now();
+  TCliResult r = box.Run({"log", "--port", "sim", "--out", "missing-folder/x.rec", "--seconds", "30"});
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(Contains(r.err, "Could not save recording 'missing-folder/x.rec'")) << r.err;
+  EXPECT_EQ(r.err, "revscope-cli: cannot write 'missing-folder/x.rec': No such file or directory\n");
+  std::filesystem::create_directories(box.Path("a-folder"));
+  r = box.Run({"log", "--port", "sim", "--out", "a-folder", "--seconds", "30"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "revscope-cli: cannot write 'a-folder': Is a directory\n");
+  EXPECT_FALSE(std::filesystem::exists(box.JournalDir()));
 }
 
 TEST(CliLog, BadArgumentsAreUsageErrors) {
@@ -174,6 +179,17 @@ TEST(CliLog, BadArgumentsAreUsageErrors) {
       {"log", "--port", "sim", "--out", "x.rec", "--seconds", "0"},
       {"log", "--port", "sim", "--out", "x.rec", "--seconds", "-2"},
       {"log", "--port", "sim", "--out", "x.rec", "--seconds", "ten"},
+      // Only plain decimal numbers.
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "0x1"},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", " 1"},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "1 "},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "inf"},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "nan"},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "1e1"},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "+1"},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "1.2.3"},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds", "."},
+      {"log", "--port", "sim", "--out", "x.rec", "--seconds="},
       {"log", "--port", "sim", "--out", "x.rec", "--preset", "fast"},
       {"log", "--port", "sim", "--out", "x.rec", "--verbose"},
       {"log", "--port"},

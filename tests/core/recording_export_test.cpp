@@ -108,7 +108,9 @@ TEST_F(Export, AFileThatCannotBeWrittenStopsTheExport) {
                             });
   EXPECT_FALSE(ok);
   EXPECT_EQ(asked, 1);
-  EXPECT_EQ(errors_, std::vector<std::string>{"Could not export history"});
+  // The message names the file and the system's reason.
+  EXPECT_EQ(errors_, std::vector<std::string>{"Could not export history to '" + dir_.File("missing/R-Revs.tdf") +
+                                              "' - cannot create a temporary file: No such file or directory"});
   EXPECT_EQ(config_->FileDir, dir_.File("missing"));
 }
 

@@ -1,0 +1,141 @@
+#pragma once
+// Crash-safe recording: while a recording runs, a thread of its own appends the samples that
+// arrived since its last visit to a journal file about once a second and syncs it, so a crash,
+// a kill or a power cut loses at most about a second. The journal is removed once its recording
+// has been saved or discarded; one left behind is recovered at the next start. The file format
+// is described in docs/JOURNAL.md.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "recording/Recman.h"
+
+// The folder journals live in: UserStateDir()/Revscope.
+std::string JournalFolder();
+
+class TJournal {
+ public:
+  static constexpr int kFlushIntervalMs = 1000;
+
+  // Journals the recording into a new file in folder. The recording's histories must be in place
+  // and stay in place while the journal runs; samples may arrive on another thread.
+  TJournal(TRecording& recording, std::string folder, int intervalMs = kFlushIntervalMs);
+  // Ends the writer after a last flush; the file stays for recovery.
+  ~TJournal();
+  TJournal(const TJournal&) = delete;
+  TJournal& operator=(const TJournal&) = delete;
+
+  // Creates the folder and the file, writes the header and starts the writer. False with the
+  // reason (the path and the system's error text) when the file cannot be made.
+  bool Start(std::string* errorText = nullptr);
+  // Takes over a journal left behind whose recording has been recovered: no writer runs, the file
+  // is held (locked) until Remove. False with the reason when it cannot be opened or another
+  // program holds it.
+  bool Attach(const std::string& path, std::string* errorText = nullptr);
+  // The description the next flush carries (the recording's own may be renamed while it runs).
+  void SetDescription(const std::string& text);
+  // Has the writer flush now and waits until it has.
+  void FlushNow();
+  // Writes what has arrived, then stops the writer; the file stays, held by this program.
+  void Finish();
+  // Finish, then delete the file (the recording was saved or the user discarded it).
+  void Remove();
+
+  TRecording& Recording() const { return rec_; }
+  const std::string& Path() const { return path_; }
+  bool Running() const { return running_.load(); }
+  // The last write or sync failed (a full disk): flushing goes on trying.
+  bool Failing() const { return failing_.load(); }
+  std::string ErrorText() const;
+  // For tests and the benchmark: flushes done, system calls made to write, samples written.
+  uint64_t Flushes() const { return flushes_.load(); }
+  uint64_t WriteCalls() const { return writeCalls_.load(); }
+  uint64_t SamplesWritten() const { return samples_.load(); }
+
+ private:
+  void Run();
+  // Appends one chunk with everything new; on the writer thread, or on the owner's once the
+  // writer has ended.
+  void Flush();
+
+  TRecording& rec_;
+  const std::string folder_;
+  const int intervalMs_;
+  std::string path_;
+  int fd_ = -1;
+  uint64_t goodSize_ = 0;                 // bytes of whole chunks in the file
+  std::vector<int32_t> written_;          // samples of each history already in the file
+  std::vector<unsigned char> buffer_;     // one chunk
+  uint32_t flushedLength_ = 0;            // what the last chunk said
+  std::string flushedDescription_;
+  bool flushedOnce_ = false;
+  mutable std::mutex mutex_;              // guards stop_, description_ and errorText_
+  std::condition_variable wake_;
+  bool stop_ = false;
+  bool flushAsked_ = false;
+  uint64_t passes_ = 0;                   // flushes tried by the writer
+  std::condition_variable passed_;
+  std::string description_;
+  std::string errorText_;
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<bool> failing_{false};
+  std::atomic<uint64_t> flushes_{0};
+  std::atomic<uint64_t> writeCalls_{0};
+  std::atomic<uint64_t> samples_{0};
+};
+
+// What a journal file says about itself without reading its samples.
+struct TJournalInfo {
+  std::string Path;
+  TRecordingTime Stamp;       // when the recording started (local time)
+  std::string Description;
+  uint32_t LengthMs = 0;      // as of the last complete flush
+  uint64_t Samples = 0;
+  bool InUse = false;         // a running program is still writing it
+  bool Valid = false;         // a journal at all (a readable header)
+  int64_t StartTime = 0;      // seconds since the epoch, for ordering
+};
+
+// Reads the header and walks the chunks; a file that is no journal comes back not Valid.
+TJournalInfo ReadJournalInfo(const std::string& path);
+// The journals in folder (newest first), including those in use.
+std::vector<TJournalInfo> ListJournals(const std::string& folder);
+// Fills an empty recording from the journal, exactly as it was at the last complete flush:
+// histories, samples, length, description; the ECU type switches to the journal's model byte
+// (as loading a .rec does). The recording comes back modified, without a file name. False with
+// the reason when the file is not a journal or cannot be read; a journal in use is refused.
+bool RecoverJournal(const std::string& path, TRecording& into, std::string* errorText = nullptr);
+// "Recover the unsaved recording from <date, time> (<length>)?"
+std::string RecoverQuestion(const TJournalInfo& info);
+
+// The program's journals, one per recording that has not been saved since its run: started with
+// the run, finished when it ends, removed when the recording is saved (once no run goes on) or
+// closed. Used on the user-interface thread only.
+namespace Journals {
+// Starts journaling the recording into folder (JournalFolder() when empty); false with the
+// reason when the journal cannot be made (the run goes on without one).
+bool Begin(TRecording& recording, const std::string& folder = {}, std::string* errorText = nullptr);
+// The run into the recording has ended: a last flush, the writer stops, the file stays.
+void End(TRecording* recording);
+// A recording recovered from the journal at path: the journal stays until the recording is saved
+// or closed. False when another program holds the journal.
+bool Adopt(TRecording& recording, const std::string& path);
+// The recording was saved: its journal goes unless a run into it still goes on.
+void Saved(TRecording* recording);
+// The recording is closed (saved, or discarded by the user): its journal goes.
+void Discard(TRecording* recording);
+// The journal of the recording, if any.
+TJournal* Of(const TRecording* recording);
+// The recording is being destroyed without being closed (the program ends): the writer ends after
+// a last flush and the file stays for recovery.
+void Forget(const TRecording* recording);
+// Ends every journal, leaving the files (the program exits with recordings unsaved).
+void EndAll();
+}  // namespace Journals

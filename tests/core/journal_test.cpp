@@ -1,0 +1,372 @@
+// The recording journal: what a journal written while samples arrive gives back, how a torn or
+// foreign file is read, who removes it, and the faults around saving it goes with (length of a
+// run that ends on a link error, short histories in memory, stale temporary files, exports
+// through a temporary file, FIFOs, control characters in names).
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "base/AtomicSave.h"
+#include "ecu/Simecu.h"
+#include "ecu/Tpollthread.h"
+#include "recording/Fileops.h"
+#include "recording/Journal.h"
+#include "recording_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class JournalTest : public RecordingTest {
+ protected:
+  // A new recording as a run makes it, in the list.
+  TRecording* NewRun(const std::string& description = "Recording #1") {
+    auto* rec = new TRecording(*sensors_->RawVars);
+    rec->CreateHistories();
+    rec->SetDescription(description);
+    recordings_.Add(rec);
+    return rec;
+  }
+  std::string Folder() const { return dir_.File("state"); }
+  std::vector<std::string> FilesIn(const std::string& folder) const {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec)) names.push_back(e.path().filename().string());
+    return names;
+  }
+};
+
+// Every sample of every history, with its history's id.
+std::vector<std::tuple<int32_t, uint32_t, uint16_t>> Samples(const TRecording& rec) {
+  std::vector<std::tuple<int32_t, uint32_t, uint16_t>> all;
+  for (const TVarHist* h : rec)
+    for (int32_t i = 0; i < h->Count(); ++i) all.emplace_back(h->SensorId, h->TicksOf(i), h->RawOf(i));
+  return all;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Writing and recovering
+
+TEST_F(JournalTest, AJournalWrittenWhileSamplesArriveRecoversEverySampleInBlocks) {
+  ecu_->SetModel(2);
+  sensors_->ApplyEcuType(ecu_->Family);
+  TRecording* rec = NewRun("Track day");
+  std::string path;
+  {
+    TJournal journal(*rec, Folder(), 5);
+    ASSERT_TRUE(journal.Start());
+    // Another thread appends, as the poll thread does, while the journal's own thread flushes.
+    std::thread producer([&] {
+      for (uint32_t t = 0; t < 20000; ++t) {
+        rec->History(static_cast<int>(t % 7))->Append(t * 10, static_cast<uint16_t>(t));
+        rec->LengthMs = t / 10;
+        if (t % 500 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    });
+    producer.join();
+    journal.Finish();
+    EXPECT_FALSE(journal.Running());
+    EXPECT_GT(journal.Flushes(), 1u);
+    // One write a flush, however many samples it carries.
+    EXPECT_EQ(journal.WriteCalls(), journal.Flushes());
+    EXPECT_EQ(journal.SamplesWritten(), 20000u);
+    path = journal.Path();
+  }
+  // Another start of the program reads it: the ECU type follows the journal as a load does.
+  ecu_->SetModel(0);
+  TRecording back(*sensors_->RawVars);
+  std::string why;
+  ASSERT_TRUE(RecoverJournal(path, back, &why)) << why;
+  EXPECT_EQ(Samples(back), Samples(*rec));
+  EXPECT_EQ(back.LengthMs, 2000u);  // the last sample is at 1999.9 ms
+  EXPECT_EQ(ecu_->Model, 2);
+}
+
+TEST_F(JournalTest, ARecoveredRecordingIsTheRunUpToTheLastFlushModifiedAndWithoutAFile) {
+  ecu_->SetModel(2);
+  sensors_->ApplyEcuType(ecu_->Family);
+  TRecording* rec = NewRun("Track day");
+  for (uint32_t t = 0; t < 3000; ++t) rec->History(static_cast<int>(t % 5))->Append(t * 100, static_cast<uint16_t>(t * 3));
+  rec->LengthMs = 2999;
+  std::string path;
+  {
+    TJournal journal(*rec, Folder());
+    ASSERT_TRUE(journal.Start());
+    journal.SetDescription("Renamed while running");  // as RenameRecording passes it on
+    journal.Finish();
+    path = journal.Path();
+  }  // the program ends without saving: the file stays
+  ASSERT_TRUE(fs::exists(path));
+  ecu_->SetModel(0);
+  TRecording back(*sensors_->RawVars);
+  std::string why;
+  ASSERT_TRUE(RecoverJournal(path, back, &why)) << why;
+  EXPECT_EQ(Samples(back), Samples(*rec));
+  EXPECT_EQ(back.HistoryCount(), rec->HistoryCount());
+  EXPECT_EQ(std::string(back.Description), "Renamed while running");
+  EXPECT_EQ(back.LengthMs, 2999u);
+  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_TRUE(back.Modified);
+  EXPECT_EQ(back.FileName, "");
+  EXPECT_EQ(back.Stamp.Text(), rec->Stamp.Text());
+
+  TJournalInfo info = ReadJournalInfo(path);
+  EXPECT_TRUE(info.Valid);
+  EXPECT_FALSE(info.InUse);
+  EXPECT_EQ(info.Samples, 3000u);
+  EXPECT_EQ(info.LengthMs, 2999u);
+}
+
+TEST_F(JournalTest, WhatIsRecoveredStopsAtTheFirstTornOrDamagedChunk) {
+  TRecording* run = NewRun();
+  TJournal journal(*run, Folder(), 60000);
+  ASSERT_TRUE(journal.Start());
+  journal.FlushNow();  // nothing yet: no chunk
+  const std::string header = ReadFileBytes(journal.Path());
+  run->History(0)->Append(100, 1);
+  journal.FlushNow();
+  const std::string oneChunk = ReadFileBytes(journal.Path());
+  run->History(0)->Append(250000, 2);  // 2.5 s, after the length was last moved
+  journal.FlushNow();
+  const std::string twoChunks = ReadFileBytes(journal.Path());
+  journal.Remove();
+  ASSERT_GT(oneChunk.size(), header.size());
+  ASSERT_GT(twoChunks.size(), oneChunk.size());
+  const int32_t id = run->History(0)->SensorId;
+  auto recover = [&](const std::string& bytes) {
+    WriteFileBytes(dir_.File("copy.journal"), bytes);
+    auto rec = std::make_unique<TRecording>(*sensors_->RawVars);
+    std::string why;
+    EXPECT_TRUE(RecoverJournal(dir_.File("copy.journal"), *rec, &why)) << why;
+    return rec;
+  };
+  // Whole: both samples, and the length covers the last one.
+  auto whole = recover(twoChunks);
+  EXPECT_EQ(whole->HistoryById(id)->Count(), 2);
+  EXPECT_EQ(whole->LengthMs, 2500u);
+  // A crash in the middle of the second write: the first chunk only.
+  EXPECT_EQ(recover(twoChunks.substr(0, twoChunks.size() - 5))->HistoryById(id)->Count(), 1);
+  // A damaged byte in the second chunk fails its checksum.
+  std::string flipped = twoChunks;
+  flipped[twoChunks.size() - 3] ^= 0x40;
+  EXPECT_EQ(recover(flipped)->HistoryById(id)->Count(), 1);
+  // Damage in the first chunk: nothing after it is trusted.
+  flipped = twoChunks;
+  flipped[oneChunk.size() - 3] ^= 0x40;
+  EXPECT_EQ(recover(flipped)->HistoryById(id)->Count(), 0);
+  // Not a journal at all.
+  WriteFileBytes(dir_.File("empty.journal"), "");
+  TRecording none(*sensors_->RawVars);
+  std::string why;
+  EXPECT_FALSE(RecoverJournal(dir_.File("empty.journal"), none, &why));
+  EXPECT_EQ(why, "'" + dir_.File("empty.journal") + "' is not a recording journal");
+}
+
+TEST_F(JournalTest, AJournalStillWrittenIsListedInUseAndNotRecovered) {
+  TRecording* rec = NewRun();
+  TJournal journal(*rec, Folder());
+  ASSERT_TRUE(journal.Start());
+  WriteFileBytes(Folder() + "/notes.txt", "not a journal");
+  WriteFileBytes(Folder() + "/bogus.journal", "RVSJ");
+  std::vector<TJournalInfo> list = ListJournals(Folder());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].Path, journal.Path());
+  EXPECT_TRUE(list[0].InUse);
+  TRecording back(*sensors_->RawVars);
+  std::string why;
+  EXPECT_FALSE(RecoverJournal(journal.Path(), back, &why));
+  EXPECT_NE(why.find("in use"), std::string::npos) << why;
+}
+
+TEST_F(JournalTest, TheQuestionNamesTheStartAndTheLength) {
+  TJournalInfo info;
+  info.Stamp.Day = 6;
+  info.Stamp.Month = 12;
+  info.Stamp.Year = 2026;
+  info.Stamp.Hour = 14;
+  info.Stamp.Minute = 5;
+  info.LengthMs = 125000;
+  EXPECT_EQ(RecoverQuestion(info), "Recover the unsaved recording from 06/12/2026, 14:05 (2:05s)?");
+}
+
+TEST_F(JournalTest, AFolderThatCannotBeMadeIsReportedWithTheReason) {
+  WriteFileBytes(dir_.File("file"), "x");
+  TRecording* rec = NewRun();
+  std::string why;
+  EXPECT_FALSE(Journals::Begin(*rec, dir_.File("file/state"), &why));
+  EXPECT_NE(why.find("Not a directory"), std::string::npos) << why;
+  EXPECT_EQ(Journals::Of(rec), nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Who removes a journal
+
+TEST_F(JournalTest, SavingRemovesTheJournalOnlyOnceTheRunHasEnded) {
+  TRecording* rec = NewRun();
+  ASSERT_TRUE(Journals::Begin(*rec, Folder()));
+  const std::string path = Journals::Of(rec)->Path();
+  ASSERT_TRUE(SaveRecordingTo(*rec, dir_.File("mid.rec")));
+  EXPECT_TRUE(fs::exists(path));  // the run goes on: new samples are unsaved again
+  Journals::End(rec);
+  EXPECT_TRUE(fs::exists(path));  // ended, not saved since
+  ASSERT_TRUE(SaveRecordingTo(*rec, dir_.File("end.rec")));
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_EQ(Journals::Of(rec), nullptr);
+}
+
+TEST_F(JournalTest, RenamingARunningRecordingRenamesItsJournal) {
+  TRecording* rec = NewRun("Before");
+  ASSERT_TRUE(Journals::Begin(*rec, Folder()));
+  RenameRecording(core_, recordings_.IndexOf(rec), "After");
+  Journals::Of(rec)->FlushNow();
+  EXPECT_EQ(ReadJournalInfo(Journals::Of(rec)->Path()).Description, "After");
+  Journals::Discard(rec);
+}
+
+TEST_F(JournalTest, ClosingRemovesTheJournalAndDestroyingWithoutClosingKeepsIt) {
+  TRecording* closed = NewRun();
+  ASSERT_TRUE(Journals::Begin(*closed, Folder()));
+  const std::string closedPath = Journals::Of(closed)->Path();
+  TRecording* left = NewRun();
+  ASSERT_TRUE(Journals::Begin(*left, Folder()));
+  const std::string leftPath = Journals::Of(left)->Path();
+  left->History(0)->Append(5, 5);
+
+  CloseRecording(core_, closed);  // the user answered No, or it was saved
+  EXPECT_FALSE(fs::exists(closedPath));
+  recordings_.Remove(left);
+  delete left;  // the program ends with it unsaved
+  EXPECT_TRUE(fs::exists(leftPath));
+  EXPECT_EQ(ReadJournalInfo(leftPath).Samples, 1u);
+  EXPECT_FALSE(ReadJournalInfo(leftPath).InUse);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The faults around it
+
+TEST_F(JournalTest, ARunEndedByALinkErrorHasALengthThatCoversItsLastSample) {
+  class TStep : public TPollThreadRS {
+   public:
+    explicit TStep(TCoreContext& core) : TPollThreadRS(core, true) {}
+    using TPollThread::CommsError;
+    using TPollThread::TakeRecording;
+  } poll(core_);
+  poll.Port()->SetDevice(std::make_shared<TSimDevice>(2));
+  ASSERT_TRUE(poll.Port()->Open());
+  TRecording* rec = NewRun();
+  poll.ErrorTolerance = 0;
+  poll.Record(rec);
+  poll.TakeRecording();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  poll.CommsError("ECU did not reply (#3)");  // stops the run before any pass moved the length
+  EXPECT_FALSE(poll.Recording());
+  const TVarHist* errors = rec->HistoryById(160);
+  ASSERT_EQ(errors->Count(), 3);
+  EXPECT_GE(static_cast<uint64_t>(rec->LengthMs) * 100, errors->TicksOf(2));
+  EXPECT_GE(rec->LengthMs, 30u);
+}
+
+TEST_F(JournalTest, ShortHistoriesReadFromAFileTakeMemoryForTheirSamplesOnly) {
+  std::string file = RecHeader(2, 10, "short");
+  file += HistoryBlock(1, {{1, 1}});
+  std::vector<std::pair<uint32_t, uint16_t>> many;
+  for (uint32_t t = 0; t < 1351; ++t) many.emplace_back(t, static_cast<uint16_t>(t));
+  file += HistoryBlock(1, many);
+  WriteFileBytes(dir_.File("short.rec"), file);
+  TRecording rec(*sensors_->RawVars);
+  ASSERT_TRUE(rec.LoadFromFile(dir_.File("short.rec")));
+  ASSERT_EQ(rec.HistoryCount(), 2);
+  TVarHist* one = rec.History(0);
+  EXPECT_LT(one->AllocatedBytes(), sizeof(TVarHist) + 64);
+  EXPECT_EQ(one->Capacity(), 1350);  // the figure the format promises is unchanged
+  // A short block still takes more samples, keeping the ones it had.
+  for (uint32_t t = 2; t < 3000; ++t) one->Append(t, static_cast<uint16_t>(t));
+  EXPECT_EQ(one->Count(), 2999);
+  EXPECT_EQ(one->RawOf(0), 1);
+  EXPECT_EQ(one->RawOf(2998), 2999);
+  EXPECT_EQ(one->IndexAt(0.0150), 1499);
+  TVarHist* two = rec.History(1);
+  EXPECT_EQ(two->RawOf(1350), 1350);
+  EXPECT_EQ(two->IndexAt(0.01349), 1349);
+  EXPECT_LT(two->AllocatedBytes(), 1351 * 6 + 2000 + sizeof(TVarHist));
+}
+
+TEST_F(JournalTest, StaleTemporaryFilesOfOurOwnAreRemovedBeforeTheNextSave) {
+  const std::string old = dir_.File(".revscope-save-123-4.tmp");
+  const std::string fresh = dir_.File(".revscope-save-123-5.tmp");
+  const std::string foreign = dir_.File(".revscope-save-notours.tmp");
+  for (const auto& f : {old, fresh, foreign}) WriteFileBytes(f, "partial");
+  timeval twoHoursAgo[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+  ASSERT_EQ(utimes(old.c_str(), twoHoursAgo), 0);
+  ASSERT_EQ(utimes(foreign.c_str(), twoHoursAgo), 0);
+  TRecording* rec = NewRun();
+  ASSERT_TRUE(rec->SaveToFile(dir_.File("run.rec")));
+  EXPECT_FALSE(fs::exists(old));
+  EXPECT_TRUE(fs::exists(fresh));    // may belong to a save still running
+  EXPECT_TRUE(fs::exists(foreign));  // not ours by name
+}
+
+TEST_F(JournalTest, AFailedSaveOrExportLeavesTheOldFileAndNoTemporaryFile) {
+  TRecording* rec = NewRun("R");
+  for (uint32_t t = 0; t < 20000; ++t) rec->History(0)->Append(t, 7);
+  WriteFileBytes(dir_.File("R-Revs.tdf"), "old good export");
+  WriteFileBytes(dir_.File("run.rec"), "old good recording");
+  // A disk that fills up: writes beyond 4 KB fail.
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &previous);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string saveWhy, exportWhy;
+  bool saved1 = rec->SaveToFile(dir_.File("run.rec"), &saveWhy);
+  bool exported = ExportVariable(*rec, *sensors_->Revs, dir_.File("R-Revs.tdf"), &exportWhy);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  sigaction(SIGXFSZ, &previous, nullptr);
+
+  EXPECT_FALSE(saved1);
+  EXPECT_FALSE(exported);
+  EXPECT_EQ(exportWhy, "cannot write: File too large");
+  EXPECT_EQ(ReadFileBytes(dir_.File("R-Revs.tdf")), "old good export");
+  EXPECT_EQ(ReadFileBytes(dir_.File("run.rec")), "old good recording");
+  for (const std::string& name : FilesIn(dir_.Path())) EXPECT_EQ(name.find(".revscope-save-"), std::string::npos) << name;
+  // A save whose writer gives up with an exception leaves nothing either.
+  EXPECT_THROW(AtomicSave(dir_.File("x"), [](const std::string&) -> bool { throw std::bad_alloc(); }), std::bad_alloc);
+  for (const std::string& name : FilesIn(dir_.Path())) EXPECT_EQ(name.find(".revscope-save-"), std::string::npos) << name;
+}
+
+TEST_F(JournalTest, ASaveTargetIsCheckedBeforeAnythingIsWritten) {
+  std::string why;
+  EXPECT_TRUE(CheckSaveTarget(dir_.File("new.rec"), &why));
+  EXPECT_FALSE(CheckSaveTarget(dir_.File("missing/new.rec"), &why));
+  EXPECT_EQ(why, "'" + dir_.File("missing/new.rec") + "': No such file or directory");
+  EXPECT_FALSE(CheckSaveTarget(dir_.Path(), &why));
+  EXPECT_EQ(why, "'" + dir_.Path() + "': Is a directory");
+  EXPECT_TRUE(FilesIn(dir_.Path()).empty());  // the probe is gone again
+}
+
+TEST_F(JournalTest, AFifoIsRefusedAtOnceInsteadOfWaitingForAWriter) {
+  const std::string fifo = dir_.File("pipe.rec");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  TRecording rec(*sensors_->RawVars);
+  EXPECT_FALSE(rec.LoadFromFile(fifo, Collect()));
+  EXPECT_EQ(messages_, std::vector<std::string>{"Could not load '" + fifo + "' - not a regular file"});
+  TBinFile f;
+  EXPECT_FALSE(f.OpenExisting(fifo));
+}
+
+TEST_F(JournalTest, ControlCharactersInADescriptionBecomeDashesInExportNames) {
+  TRecording* rec = NewRun("a\nb\x1b[2Jc/d");
+  EXPECT_EQ(ExportFileName(*rec, *sensors_->Revs), "a-b-[2Jc-d-Revs");
+}
