@@ -29,7 +29,7 @@ constexpr double kLongSeconds = 11.9 * 3600;
 constexpr double kShortSeconds = 60;
 constexpr double kSamplesPerSecond = 820;  // all variables together, about the line's pace
 constexpr int kWidth = 1920, kHeight = 1080, kPanes = 31;
-constexpr int kPolylineStride = 5;
+constexpr int kPolylineStride = 15;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 

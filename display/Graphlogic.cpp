@@ -15,6 +15,28 @@ namespace {
 // ranges and ticks that make no sense.
 constexpr int kMaxGridLines = 4096;
 constexpr int kTraceReach = 4096;
+
+// The first i in [from, to) for which pred holds, or to; pred is taken to be false before from
+// and, once true, true after. Gallops from from - 1 in steps growing from guess, then bisects.
+template <typename Pred>
+int64_t FirstTrue(int64_t from, int64_t to, int64_t guess, Pred pred) {
+  int64_t lo = from - 1, hi = to;
+  for (int64_t step = std::max<int64_t>(guess, 1); lo + step < to; step *= 2) {
+    if (pred(lo + step)) {
+      hi = lo + step;
+      break;
+    }
+    lo += step;
+  }
+  while (hi - lo > 1) {
+    const int64_t mid = lo + (hi - lo) / 2;
+    if (pred(mid))
+      hi = mid;
+    else
+      lo = mid;
+  }
+  return hi;
+}
 }  // namespace
 
 uint32_t GraphPaneColour(int index) {
@@ -196,32 +218,31 @@ std::vector<TTracePoint> TGraphModel::TracePoints(const TGraphlet& pane, TTraceS
     // Each pixel column: the samples that land in it, reduced to their lowest and highest value,
     // drawn as an upright stroke entered from the end nearer the previous column.
     summary->Extend();
+    const std::vector<uint32_t>& groupTicks = summary->GroupTicks();
+    constexpr int64_t g8 = TTraceSummary::Fanout;
+    auto xOfTicks = [&](uint32_t ticks) { return PixelOf(pane.Left + (ticks * 0.00001 - StartTime) * PixelsPerSecond); };
     int prevY = bottom;
     int64_t guess = 1;  // samples in the previous column: where the next boundary likely is
     for (int32_t k = first; k <= last;) {
       const int x = xOf(k);
-      // The first sample after k in a later column: gallop, then bisect.
-      int32_t lo = k, hi = k;
-      for (int64_t step = guess;; step *= 2) {
-        if (lo + step > last) {
-          hi = last + 1;
-          break;
-        }
-        hi = static_cast<int32_t>(lo + step);
-        if (xOf(hi) > x) break;
-        lo = hi;
-      }
-      while (hi - lo > 1) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (xOf(mid) > x)
-          hi = mid;
-        else
-          lo = mid;
+      // The first sample after k in a later column: the first group that starts in a later
+      // column, then the sample within the group before it.
+      const int64_t gFirst = k / g8 + 1;
+      const int64_t gEnd = std::min<int64_t>(static_cast<int64_t>(groupTicks.size()), last / g8 + 1);
+      int64_t hi;
+      if (gFirst < gEnd) {
+        const int64_t g = FirstTrue(gFirst, gEnd, guess / g8 + 1,
+                                    [&](int64_t j) { return xOfTicks(groupTicks[static_cast<size_t>(j)]) > x; });
+        const int64_t from = std::max<int64_t>(k + 1, (g - 1) * g8 + 1);
+        const int64_t to = g < gEnd ? g * g8 : int64_t{last} + 1;
+        hi = FirstTrue(from, to, g < gEnd ? 1 : guess, [&](int64_t j) { return xOf(static_cast<int32_t>(j)) > x; });
+      } else {
+        hi = FirstTrue(int64_t{k} + 1, int64_t{last} + 1, guess, [&](int64_t j) { return xOf(static_cast<int32_t>(j)) > x; });
       }
       guess = std::max<int64_t>(1, hi - k);
       double vlo = 0, vhi = 0;
-      summary->MinMax(k, hi, vlo, vhi);
-      k = hi;
+      summary->MinMax(k, static_cast<int32_t>(hi), vlo, vhi);
+      k = static_cast<int32_t>(hi);
       if (!(vlo <= vhi)) continue;
       const int yHigh = yOf(vhi), yLow = yOf(vlo);
       const bool highFirst = std::abs(prevY - yHigh) <= std::abs(prevY - yLow);

@@ -20,11 +20,9 @@ TTraceSummary::TTraceSummary(TDisplayVar& var, const TVarHist& history, uint8_t 
 
 double TTraceSummary::ValueAt(int32_t i) {
   if (!byRaw_) return var_.GetValueAtIndex(unit_, i);
-  if (!table_) {
-    table_ = std::make_unique<double[]>(65536);
-    std::fill_n(table_.get(), 65536, std::numeric_limits<double>::quiet_NaN());
-  }
   const uint16_t raw = history_.RawOf(i);
+  // As long as the largest raw value seen: a few hundred entries for a one-byte sensor.
+  if (raw >= table_.size()) table_.resize(raw + size_t{1}, std::numeric_limits<double>::quiet_NaN());
   double& v = table_[raw];
   if (std::isnan(v)) v = var_.Convert(unit_, raw);
   return v;
@@ -44,6 +42,7 @@ void TTraceSummary::Extend() {
       if (v > hi) hi = v;
     }
     first.push_back({static_cast<float>(lo), static_cast<float>(hi)});
+    groupTicks_.push_back(history_.TicksOf(base));
   }
   for (size_t level = 0; levels_[level].size() >= static_cast<size_t>(Fanout); ++level) {
     if (level + 1 == levels_.size()) levels_.emplace_back();
@@ -64,7 +63,7 @@ void TTraceSummary::Extend() {
 int32_t TTraceSummary::Summarised() const { return static_cast<int32_t>(levels_[0].size()) * Fanout; }
 
 size_t TTraceSummary::MemoryBytes() const {
-  size_t n = table_ ? 65536 * sizeof(double) : 0;
+  size_t n = table_.capacity() * sizeof(double);
   for (const auto& l : levels_) n += l.capacity() * sizeof(TRange);
   return n;
 }

@@ -28,6 +28,9 @@ class TTraceSummary {
   void MinMax(int32_t first, int32_t last, double& lo, double& hi);
   // Samples covered by whole groups.
   int32_t Summarised() const;
+  // The time (ticks) of the first sample of each group of 8: where a column of a wide view ends
+  // is found in these few bytes instead of all over the history.
+  const std::vector<uint32_t>& GroupTicks() const { return groupTicks_; }
   size_t MemoryBytes() const;
 
  private:
@@ -40,9 +43,10 @@ class TTraceSummary {
   uint8_t unit_;
   bool byRaw_;
   // Converted values by raw value, filled as raw values turn up (NaN: not yet converted).
-  std::unique_ptr<double[]> table_;
+  std::vector<double> table_;
   // levels_[0][j]: samples 8j .. 8j + 7; levels_[k][j]: groups 8j .. 8j + 7 of level k - 1.
   std::vector<std::vector<TRange>> levels_;
+  std::vector<uint32_t> groupTicks_;
 };
 
 // The summaries a chart keeps, one per sensor, history and unit in use.
