@@ -93,7 +93,8 @@ TEST_F(GraphControlTest, ASpikeInAnElevenHourRecordingShowsAtFullLength) {
   g.resize(1280, 400);
   g.RecordingChanged();
   const QImage shot = RenderWidget(g, 1.0);
-  SaveArtifact(shot, "graph_11h_spike");
+  SaveArtifact(shot, "graph_11h_spike@1x");
+  SaveArtifact(RenderWidget(g, 2.0), "graph_11h_spike@2x");
   const TGraphModel& m = g.Graph().Model;
   const TGraphlet& p = m.Panes[0];
   ASSERT_EQ(m.EndTime, 11 * 3600.0);
