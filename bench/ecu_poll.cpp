@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "app/Tconfig.h"
 #include "ecu/Simecu.h"
 #include "ecu/Tpollthread.h"
@@ -27,31 +28,9 @@ constexpr double kBaud = 19200.0;
 // Every exchange is one request byte out and one reply byte back, 10 bits each.
 constexpr double kLineLimit = kBaud / 20.0;
 
-double ThreadCpuSeconds(pthread_t thread) {
-  clockid_t clock;
-  if (pthread_getcpuclockid(thread, &clock) != 0) return 0;
-  timespec ts{};
-  clock_gettime(clock, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
-
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
 // The catalogue, default settings and an ECU type, as the program has them.
-struct TEnv {
-  TEnv() {
-    dir = std::filesystem::temp_directory_path() / ("revscope-bench-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    config = std::make_unique<TConfig>((dir / "Revscope.ini").string(), dir.string());
-    config->MachinePath = (dir / "Settings.ini").string();
-    sensors.Context.Settings = config.get();
-    sensors.Context.EcuType = &ecu;
-    sensors.BuildVariables();
-  }
-  ~TEnv() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
+struct TEnv : TBenchEnv {
+  TEnv() : TBenchEnv("poll") {}
   // Only the one-byte variables, or the whole table.
   void Select(bool oneByteOnly) {
     for (int i = 0; i < sensors.RawVars->Count(); ++i) {
@@ -59,10 +38,6 @@ struct TEnv {
       v->PollEnabled = (!oneByteOnly || v->ReadMode == 0) ? 1 : 0;
     }
   }
-  std::filesystem::path dir;
-  std::unique_ptr<TConfig> config;
-  TECUType ecu;
-  TSensorList sensors;
 };
 
 // Stands in for the main window: on every refresh request it refreshes (3 ms) and asks for the

@@ -23,9 +23,7 @@
 
 #include "app/Fgame.h"
 #include "app/Fmain.h"
-#include "app/Globals.h"
-#include "ecu/Tcomport.h"
-#include "ecu/Tpollthread.h"
+#include "GuiBenchSupport.h"
 
 namespace {
 
@@ -33,50 +31,6 @@ constexpr double kGoalPollRatio = 0.95;
 constexpr int kBaud = 19200;
 constexpr int kRounds = 3;
 constexpr double kStretchSeconds = 4.0;
-
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-double ThisThreadCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
-
-void RunEventLoop(double seconds) {
-  QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-  const double until = Now() + ms * 1e-3;
-  while (!done() && Now() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
-
-// The program's long-lived objects over a scratch folder; the poll thread talks to a simulated ECU
-// at line speed.
-struct TProgram {
-  TProgram() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-bench-game-XXXXXX").string();
-    if (::mkdtemp(tmpl.data())) dir = tmpl;
-    TGlobalInitHooks hooks;
-    hooks.IniPath = dir + "/Revscope.ini";
-    hooks.MachinePath = dir + "/Settings.ini";
-    GlobalInit({}, hooks);
-    sim = std::make_shared<TSimDevice>(2);
-    sim->SetByteTiming(kBaud);
-    sim->SetReplyLatencyUs(0);
-    PollThread->Port()->SetDevice(sim);
-  }
-  ~TProgram() {
-    GlobalUnInit(false);
-    std::error_code ec;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
-  }
-  std::string dir;
-  std::shared_ptr<TSimDevice> sim;
-};
 
 // Counts the game's painted frames.
 class TFrameCounter : public QObject {
@@ -118,7 +72,7 @@ void SendKey(QWidget& w, QEvent::Type type, int key) {
 }
 
 void BM_GameWhileRecording(benchmark::State& state) {
-  TProgram program;
+  TBenchProgram program("game", kBaud);
   if (program.dir.empty()) {
     state.SkipWithError("no scratch folder");
     return;

@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "GuiBenchSupport.h"
 #include "app/Fdashboard.h"
 #include "app/Fmain.h"
 #include "app/Globals.h"
@@ -64,69 +65,12 @@ constexpr double kConnectedSeconds = 8.0;
 constexpr double kRecordingPhaseSeconds = 4.0;
 constexpr double kPlayingSeconds = 6.0;
 
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-double ThisThreadCpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
-
-double ThreadCpuSeconds(pthread_t thread) {
-  clockid_t clock;
-  if (pthread_getcpuclockid(thread, &clock) != 0) return 0;
-  timespec ts{};
-  clock_gettime(clock, &ts);
-  return static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9;
-}
-
 // Nearest-rank percentile of sorted values.
 double Percentile(const std::vector<double>& sorted, double p) {
   if (sorted.empty()) return NAN;
   size_t rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(sorted.size())));
   return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
-
-// Runs the event loop for the given time, as the program's message loop would.
-void RunEventLoop(double seconds) {
-  QEventLoop loop;
-  QTimer::singleShot(static_cast<int>(seconds * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-bool WaitFor(const std::function<bool()>& done, int ms = 5000) {
-  const double until = Now() + ms * 1e-3;
-  while (!done() && Now() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
-
-// The program's long-lived objects over a scratch folder, so no real settings file is read or
-// written; the poll thread talks to a simulated ECU at line speed.
-struct TProgram {
-  TProgram() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-bench-window-XXXXXX").string();
-    if (::mkdtemp(tmpl.data())) dir = tmpl;
-    TGlobalInitHooks hooks;
-    hooks.IniPath = File("Revscope.ini");
-    hooks.MachinePath = File("Settings.ini");
-    GlobalInit({}, hooks);
-    Config->UIUpdateDelayRecording = kRefreshDelayRecordingMs;
-    Config->UIUpdateDelayPlaying = kRefreshDelayPlayingMs;
-    sim = std::make_shared<TSimDevice>(2);
-    sim->SetByteTiming(kBaud);
-    sim->SetReplyLatencyUs(0);
-    PollThread->Port()->SetDevice(sim);
-  }
-  ~TProgram() {
-    GlobalUnInit(false);
-    std::error_code ec;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ec);
-  }
-  std::string File(const std::string& name) const { return dir + "/" + name; }
-
-  std::string dir;
-  std::shared_ptr<TSimDevice> sim;
-};
 
 // A recording of every raw variable as a full-rate run would leave it: one pass over the list
 // every 50 ms, each variable at its own moment within the pass, values from the engine model.
@@ -389,11 +333,13 @@ struct TResults {
 TResults results;
 
 void BM_MainWindow(benchmark::State& state) {
-  TProgram program;
+  TBenchProgram program("window", kBaud);
   if (program.dir.empty()) {
     state.SkipWithError("no scratch folder");
     return;
   }
+  Config->UIUpdateDelayRecording = kRefreshDelayRecordingMs;
+  Config->UIUpdateDelayPlaying = kRefreshDelayPlayingMs;
   const std::string recordingPath = program.File("long.rec");
   if (!WriteLongRecording(recordingPath, kRecordingSeconds)) {
     state.SkipWithError("could not write the recording");

@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "BenchSupport.h"
 #include "app/Tconfig.h"
 #include "ecu/Simecu.h"
 #include "ecu/Tpollthread.h"
@@ -22,28 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
-
-struct TEnv {
-  TEnv() {
-    dir = std::filesystem::temp_directory_path() / ("revscope-bench-journal-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    config = std::make_unique<TConfig>((dir / "Revscope.ini").string(), dir.string());
-    config->MachinePath = (dir / "Settings.ini").string();
-    sensors.Context.Settings = config.get();
-    sensors.Context.EcuType = &ecu;
-    sensors.BuildVariables();
-  }
-  ~TEnv() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
-  std::filesystem::path dir;
-  std::unique_ptr<TConfig> config;
-  TECUType ecu;
-  TSensorList sensors;
-};
-
 class TConnected : public TMessageTarget {
  public:
   void Post(uint32_t message) override {
@@ -54,7 +33,7 @@ class TConnected : public TMessageTarget {
 
 // range(0): 1 = the simulated line at 19200 baud, 0 = unpaced.
 void BM_PollRateWithJournal(benchmark::State& state) {
-  TEnv env;
+  TBenchEnv env("journal");
   auto sim = std::make_shared<TSimDevice>(2);
   if (state.range(0)) sim->SetByteTiming(19200);
   sim->SetReplyLatencyUs(0);
