@@ -200,7 +200,9 @@ void TPollThread::ExecuteLoop() {
     port_->SetPortIndex(comPortIndex_.load());
     if (!port_->Open()) {
       // The user asked to connect: say that it failed instead of leaving the window connecting.
+      // Both requests are answered by the error.
       eOpenSerialPort.Reset();
+      eConnect.Reset();
       {
         std::lock_guard<std::mutex> lock(textMutex_);
         lastErrorText_ = "Error: could not open " + port_->PortName() + " (" + port_->DevicePath() + ")";

@@ -237,7 +237,9 @@ TEST_F(PollThread, AVanishedDeviceEndsInTheErrorStateWithoutSpinning) {
 
 TEST_F(PollThread, APortThatCannotBeOpenedReportsAnErrorAndLeavesTheThreadIdle) {
   sim_->Unplug();
-  Connect();
+  // Both requests are made before the thread can take up the first.
+  poll_->PollThread_Connect();
+  poll_->PollThread_OpenSerialPort();
   ASSERT_TRUE(log_.WaitFor(WM_POLL_ERROR));
   EXPECT_FALSE(poll_->OpenRequested());
   EXPECT_FALSE(poll_->ConnectRequested());
