@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Fmain.h"
-#include "app/Globals.h"
-#include "ecu/Tcomport.h"
-#include "ecu/Tpollthread.h"
+#include "windows/MainForm.h"
+#include "program/Program.h"
+#include "ecu/ComPort.h"
+#include "ecu/PollThreadRS.h"
 
 namespace {
 // SIGTERM, SIGINT and SIGHUP close the window the ordinary way, so settings are still saved.

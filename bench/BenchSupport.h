@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "app/Tconfig.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "vars/Config.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 inline double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 

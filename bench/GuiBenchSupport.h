@@ -13,10 +13,10 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "app/Globals.h"
-#include "ecu/Simecu.h"
-#include "ecu/Tcomport.h"
-#include "ecu/Tpollthread.h"
+#include "program/Program.h"
+#include "ecu/SimEcu.h"
+#include "ecu/ComPort.h"
+#include "ecu/PollThreadRS.h"
 
 // Runs the event loop for the given time, as the program's message loop would.
 inline void RunEventLoop(double seconds) {

@@ -14,11 +14,11 @@
 #include <thread>
 
 #include "BenchSupport.h"
-#include "app/Tconfig.h"
-#include "ecu/Simecu.h"
-#include "ecu/Tpollthread.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "vars/Config.h"
+#include "ecu/SimEcu.h"
+#include "ecu/PollThreadRS.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 namespace {
 

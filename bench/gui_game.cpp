@@ -21,8 +21,8 @@
 #include <memory>
 #include <string>
 
-#include "app/Fgame.h"
-#include "app/Fmain.h"
+#include "game/GameForm.h"
+#include "windows/MainForm.h"
 #include "GuiBenchSupport.h"
 
 namespace {

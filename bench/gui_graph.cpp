@@ -17,10 +17,10 @@
 #include <memory>
 #include <vector>
 
-#include "display/Graph.h"
-#include "recording/Recman.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "widgets/Graph.h"
+#include "recording/Recording.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 namespace {
 

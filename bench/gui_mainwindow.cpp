@@ -32,14 +32,14 @@
 #include <vector>
 
 #include "GuiBenchSupport.h"
-#include "app/Fdashboard.h"
-#include "app/Fmain.h"
-#include "app/Globals.h"
-#include "display/Tmeter270display.h"
-#include "ecu/Simecu.h"
-#include "ecu/Tcomport.h"
-#include "ecu/Tpollthread.h"
-#include "recording/Tplaythread.h"
+#include "windows/DashboardPage.h"
+#include "windows/MainForm.h"
+#include "program/Program.h"
+#include "widgets/Meter270Display.h"
+#include "ecu/SimEcu.h"
+#include "ecu/ComPort.h"
+#include "ecu/PollThreadRS.h"
+#include "recording/PlayThread.h"
 
 namespace {
 

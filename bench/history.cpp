@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "recording/Tbinfile.h"
+#include "history/History.h"
 
 namespace {
 constexpr int32_t kSamples = 10'000'000;

@@ -12,10 +12,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/Globals.h"
-#include "recording/Recman.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "program/Program.h"
+#include "recording/Recording.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 namespace {
 

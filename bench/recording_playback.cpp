@@ -7,11 +7,11 @@
 #include <random>
 #include <vector>
 
-#include "app/Globals.h"
-#include "recording/Recman.h"
-#include "recording/Tplaythread.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "program/Program.h"
+#include "recording/Recording.h"
+#include "recording/PlayThread.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/Globals.h"
-#include "recording/Recman.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "program/Program.h"
+#include "recording/Recording.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 namespace {
 std::string inputPath;

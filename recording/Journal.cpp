@@ -19,8 +19,8 @@
 
 #include "base/Endian.h"
 #include "base/Paths.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 namespace {
 

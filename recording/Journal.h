@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "recording/Recman.h"
+#include "recording/Recording.h"
 
 // The folder journals live in: UserStateDir()/Revscope.
 std::string JournalFolder();

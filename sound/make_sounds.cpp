@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sound/Wavefile.h"
+#include "sound/WaveFile.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "recording/Tbinfile.h"
-#include "vars/Tecutype.h"
+#include "history/History.h"
+#include "vars/EcuType.h"
 
 namespace {
 uint8_t Low(int32_t raw) { return static_cast<uint8_t>(raw & 0xFF); }

@@ -2,7 +2,7 @@
 // Unit conversions and the display-variable classes built on them.
 #include <cstdint>
 
-#include "vars/Varcustom.h"
+#include "vars/SensorList.h"
 
 class TVarHist;
 

@@ -3,7 +3,7 @@
 
 #include "CliBackground.h"
 #include "CliSupport.h"
-#include "ecu/Tcomport.h"
+#include "ecu/ComPort.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "app/Tconfig.h"
-#include "recording/Recman.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "vars/Config.h"
+#include "recording/Recording.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 // A folder under the system's temporary folder, removed with everything in it.
 class TTempDir {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "TestSupport.h"
-#include "app/Association.h"
+#include "rules/FileAssociation.h"
 #include "base/IniFile.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "TestSupport.h"
 #include "base/IniFile.h"
-#include "ecu/Tcomport.h"
+#include "ecu/ComPort.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "TestSupport.h"
-#include "app/Dashboard.h"
+#include "rules/Dashboard.h"
 #include "vars/Conversions.h"
-#include "vars/Errorlist.h"
+#include "vars/ErrorCodes.h"
 
 namespace {
 

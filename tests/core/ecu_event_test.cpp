@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/TEvent.h"
+#include "base/Event.h"
 
 using namespace std::chrono_literals;
 

@@ -2,7 +2,7 @@
 #include <set>
 
 #include "TestSupport.h"
-#include "ecu/Datalogpreset.h"
+#include "ecu/DatalogPreset.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "vars/Errorlist.h"
+#include "vars/ErrorCodes.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Time and unit texts.
 #include "TestSupport.h"
-#include "recording/Formatters.h"
+#include "vars/Formatters.h"
 
 namespace {
 

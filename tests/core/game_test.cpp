@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "app/Gamelogic.h"
+#include "game/Game.h"
 
 namespace {
 

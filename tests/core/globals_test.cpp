@@ -1,7 +1,7 @@
 // Start-up and shutdown of the program's globals.
 #include <gtest/gtest.h>
 
-#include "app/Globals.h"
+#include "program/Program.h"
 
 namespace {
 

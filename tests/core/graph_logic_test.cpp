@@ -6,9 +6,9 @@
 #include <random>
 
 #include "TestSupport.h"
-#include "display/Graphlogic.h"
-#include "display/Tracesummary.h"
-#include "recording/Formatters.h"
+#include "rules/GraphModel.h"
+#include "rules/TraceSummary.h"
+#include "vars/Formatters.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "base/Thighrestimer.h"
-#include "recording/Tbinfile.h"
-#include "vars/Tobjlist.h"
+#include "base/HighResTimer.h"
+#include "history/History.h"
+#include "base/ObjList.h"
 
 namespace {
 

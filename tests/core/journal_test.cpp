@@ -14,9 +14,9 @@
 #include <thread>
 
 #include "base/AtomicSave.h"
-#include "ecu/Simecu.h"
-#include "ecu/Tpollthread.h"
-#include "recording/Fileops.h"
+#include "ecu/SimEcu.h"
+#include "ecu/PollThreadRS.h"
+#include "recording/FileOperations.h"
 #include "recording/Journal.h"
 #include "recording_support.h"
 

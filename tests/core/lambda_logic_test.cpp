@@ -2,7 +2,7 @@
 // check that the table rises.
 #include <gtest/gtest.h>
 
-#include "app/Lambdalogic.h"
+#include "rules/LambdaLogic.h"
 #include "vars/Settings.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Lap rows from the lap signals of the current recording.
-#include "display/Tlapdisplay.h"
+#include "rules/LapRows.h"
 #include "recording_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Mainlogic.h"
+#include "rules/MainLogic.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "recording/Tplaythread.h"
+#include "recording/PlayThread.h"
 #include "recording_support.h"
 
 namespace {

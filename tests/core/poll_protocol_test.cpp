@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "ecu/Simecu.h"
-#include "ecu/Tpollthread.h"
+#include "ecu/SimEcu.h"
+#include "ecu/PollThreadRS.h"
 #include "vars/Conversions.h"
 
 namespace {

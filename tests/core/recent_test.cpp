@@ -1,7 +1,7 @@
 // The recent-files list kept in the INI file.
 #include "TestSupport.h"
 #include "base/IniFile.h"
-#include "app/Recent.h"
+#include "rules/RecentFileList.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Export to .tdf: the exact bytes, recordings that are not current, and the order of the files.
-#include "recording/Fileops.h"
+#include "recording/FileOperations.h"
 #include "recording_support.h"
 #include "vars/Conversions.h"
 

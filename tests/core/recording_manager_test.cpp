@@ -2,8 +2,8 @@
 // and the recordings page texts.
 #include <filesystem>
 
-#include "recording/Fileops.h"
-#include "app/Globals.h"
+#include "recording/FileOperations.h"
+#include "program/Program.h"
 #include "recording_support.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/Recent.h"
-#include "recording/Recmanager.h"
+#include "rules/RecentFileList.h"
+#include "recording/RecordingManager.h"
 
 class RecordingTest : public CatalogueTest {
  protected:

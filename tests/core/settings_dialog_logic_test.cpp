@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "TestSupport.h"
-#include "app/Portlist.h"
-#include "app/Settingslogic.h"
+#include "rules/PortList.h"
+#include "rules/SettingsLogic.h"
 #include "base/IniFile.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "TestSupport.h"
-#include "ecu/Simecu.h"
+#include "ecu/SimEcu.h"
 #include "vars/Conversions.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "sound/Tsound.h"
-#include "sound/Wavefile.h"
+#include "sound/Sound.h"
+#include "sound/WaveFile.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // stays selected after each change.
 #include <gtest/gtest.h>
 
-#include "app/Varpicklogic.h"
-#include "vars/Varcustom.h"
+#include "rules/VarPickLogic.h"
+#include "vars/SensorList.h"
 
 namespace {
 

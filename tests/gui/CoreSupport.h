@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "recording/Recmanager.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "recording/RecordingManager.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 struct TGuiCore {
   TGuiCore() {

@@ -1,6 +1,6 @@
 #include "GuiSupport.h"
 
-#include "display/Tvertmeterdisplay.h"
+#include "widgets/VertMeterDisplay.h"
 
 #include <QCoreApplication>
 #include <QDir>

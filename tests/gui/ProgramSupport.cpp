@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ecu/Tcomport.h"
-#include "ecu/Tpollthread.h"
+#include "ecu/ComPort.h"
+#include "ecu/PollThreadRS.h"
 
 void ProgramTest::SetUp() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-window-XXXXXX").string();

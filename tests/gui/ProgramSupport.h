@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "app/Fmain.h"
-#include "app/Globals.h"
-#include "ecu/Tcomport.h"
+#include "windows/MainForm.h"
+#include "program/Program.h"
+#include "ecu/ComPort.h"
 
 class ProgramTest : public ::testing::Test {
  protected:

@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "GuiSupport.h"
-#include "app/Fabout.h"
-#include "vars/Tecutype.h"
+#include "windows/AboutForm.h"
+#include "vars/EcuType.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "GuiSupport.h"
-#include "display/Tleddisplay.h"
-#include "display/Tvertmeterdisplay.h"
+#include "widgets/LEDDisplay.h"
+#include "widgets/VertMeterDisplay.h"
 
 namespace {
 

@@ -11,17 +11,17 @@
 #include <memory>
 
 #include "GuiSupport.h"
-#include "app/Fdashboard.h"
-#include "app/Fsensorlist.h"
-#include "app/Mainlogic.h"
-#include "display/Tleddisplay.h"
-#include "display/Tmeter270display.h"
-#include "display/Tvaluedisplay.h"
-#include "display/Tvertmeterdisplay.h"
+#include "windows/DashboardPage.h"
+#include "windows/SensorListView.h"
+#include "rules/MainLogic.h"
+#include "widgets/LEDDisplay.h"
+#include "widgets/Meter270Display.h"
+#include "widgets/ValueDisplay.h"
+#include "widgets/VertMeterDisplay.h"
 #include "vars/Conversions.h"
-#include "vars/Errorlist.h"
-#include "vars/Tecutype.h"
-#include "vars/Varcustom.h"
+#include "vars/ErrorCodes.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 namespace {
 

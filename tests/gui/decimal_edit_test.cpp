@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 
 #include "GuiSupport.h"
-#include "display/Tdecimaledit.h"
+#include "widgets/DecimalEdit.h"
 
 namespace {
 

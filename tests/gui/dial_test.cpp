@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "GuiSupport.h"
-#include "display/Tmeter270display.h"
+#include "widgets/Meter270Display.h"
 
 namespace {
 

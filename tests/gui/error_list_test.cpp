@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 
 #include "GuiSupport.h"
-#include "app/Ferrorlist.h"
+#include "windows/ErrorList.h"
 
 namespace {
 

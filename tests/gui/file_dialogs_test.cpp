@@ -15,8 +15,8 @@
 #include <QTest>
 
 #include "CoreSupport.h"
-#include "app/Ffiledialogs.h"
-#include "app/Fvarpick.h"
+#include "windows/FileDialogs.h"
+#include "windows/PickVarForm.h"
 
 namespace {
 

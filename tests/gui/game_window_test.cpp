@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "GuiSupport.h"
-#include "app/Fabout.h"
-#include "app/Fgame.h"
-#include "app/Fsplash.h"
-#include "sound/Qtsound.h"
-#include "vars/Tecutype.h"
+#include "windows/AboutForm.h"
+#include "game/GameForm.h"
+#include "windows/SplashForm.h"
+#include "sound/QtSoundDevice.h"
+#include "vars/EcuType.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <memory>
 
 #include "GuiSupport.h"
-#include "display/Tleddisplay.h"
-#include "display/Tmeter270display.h"
-#include "display/Tvaluedisplay.h"
-#include "display/Tvertmeterdisplay.h"
+#include "widgets/LEDDisplay.h"
+#include "widgets/Meter270Display.h"
+#include "widgets/ValueDisplay.h"
+#include "widgets/VertMeterDisplay.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 
 #include "CoreSupport.h"
 #include "GuiSupport.h"
-#include "display/Fgraphlist.h"
-#include "display/Graph.h"
-#include "recording/Formatters.h"
+#include "windows/GraphListForm.h"
+#include "widgets/Graph.h"
+#include "vars/Formatters.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "GuiSupport.h"
 #include "ProgramSupport.h"
 #include "base/IniFile.h"
-#include "display/Fgraphlist.h"
-#include "display/Graph.h"
-#include "recording/Tplaythread.h"
+#include "windows/GraphListForm.h"
+#include "widgets/Graph.h"
+#include "recording/PlayThread.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <QTreeWidget>
 
 #include "GuiSupport.h"
-#include "app/Fhelp.h"
+#include "windows/HelpForm.h"
 
 namespace {
 

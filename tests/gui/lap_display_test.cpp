@@ -5,7 +5,7 @@
 
 #include "CoreSupport.h"
 #include "GuiSupport.h"
-#include "display/Tlapview.h"
+#include "widgets/LapDisplay.h"
 
 namespace {
 

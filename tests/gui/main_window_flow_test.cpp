@@ -14,13 +14,13 @@
 #include <filesystem>
 
 #include "GuiSupport.h"
-#include "app/Fdashboard.h"
-#include "app/Ferrorlist.h"
-#include "display/Tlapview.h"
+#include "windows/DashboardPage.h"
+#include "windows/ErrorList.h"
+#include "widgets/LapDisplay.h"
 #include "ProgramSupport.h"
 #include "base/IniFile.h"
-#include "ecu/Tpollthread.h"
-#include "recording/Tplaythread.h"
+#include "ecu/PollThreadRS.h"
+#include "recording/PlayThread.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <QTest>
 #include <memory>
 
-#include "app/Fmain.h"
-#include "app/Globals.h"
-#include "app/QtMessageTarget.h"
-#include "ecu/Tpollthread.h"
-#include "recording/Tplaythread.h"
+#include "windows/MainForm.h"
+#include "program/Program.h"
+#include "windows/QtMessageTarget.h"
+#include "ecu/PollThreadRS.h"
+#include "recording/PlayThread.h"
 
 namespace {
 

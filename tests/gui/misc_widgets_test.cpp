@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "GuiSupport.h"
-#include "display/Tcolorstringgrid.h"
-#include "display/Thighlightlabel.h"
-#include "display/Trepeatbutton.h"
+#include "widgets/ColorStringGrid.h"
+#include "widgets/HighlightLabel.h"
+#include "widgets/RepeatButton.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <climits>
 
 #include "GuiSupport.h"
-#include "display/Uhexfield.h"
+#include "widgets/NumberEdit.h"
 
 TEST(NumberEdit, StartsAsHexZero) {
   TNumberEdit e;

@@ -11,7 +11,7 @@
 
 #include "CoreSupport.h"
 #include "GuiSupport.h"
-#include "app/Fvarpick.h"
+#include "windows/PickVarForm.h"
 
 namespace {
 

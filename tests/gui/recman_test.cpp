@@ -10,7 +10,7 @@
 
 #include "CoreSupport.h"
 #include "GuiSupport.h"
-#include "app/Frecman.h"
+#include "windows/RecordingsPage.h"
 
 namespace {
 

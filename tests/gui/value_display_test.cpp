@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "GuiSupport.h"
-#include "display/Tvaluedisplay.h"
+#include "widgets/ValueDisplay.h"
 
 namespace {
 

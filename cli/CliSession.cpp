@@ -1,0 +1,130 @@
+#include "cli/CliSession.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "program/Program.h"
+
+std::string CliUsage() {
+  return "Usage: revscope-cli COMMAND [ARGUMENTS]\n"
+         "\n"
+         "Commands:\n"
+         "  vars\n"
+         "      Print the variable catalogue in list order, one tab-separated line per variable,\n"
+         "      with the settings of Revscope.ini applied:\n"
+         "        raw<TAB>id<TAB>name<TAB>request code<TAB>rate<TAB>read mode<TAB>poll enabled<TAB>supported\n"
+         "        display<TAB>id<TAB>name<TAB>source id<TAB>unit code<TAB>unit text\n"
+         "  info FILE.rec\n"
+         "      Print a recording's description, length, ECU model and family and its histories.\n"
+         "  export FILE.rec --sensor ID|NAME [--sensor ID|NAME ...] [--out DIR]\n"
+         "      Write one tab-delimited .tdf file per chosen sensor, named <Description>-<Name>.tdf,\n"
+         "      into DIR (default: the current folder).\n"
+         "  log --port PORT --out FILE.rec [--seconds N] [--preset all|performance|mixture]\n"
+         "      Connect to the ECU on PORT (COM1..COM8, a device path, or sim for the built-in\n"
+         "      simulated ECU), record until N seconds (a plain decimal number) have passed or\n"
+         "      SIGINT, SIGTERM, SIGHUP or SIGPIPE arrives, then save FILE.rec. A progress line goes\n"
+         "      to standard error once a second. While it records, the samples go to a journal in\n"
+         "      $XDG_STATE_HOME/Revscope about once a second; it is removed once FILE.rec is saved.\n"
+         "  recover [JOURNAL] --out FILE.rec\n"
+         "      Save the recording a journal holds (one left by a run that ended before it was\n"
+         "      saved; the newest when JOURNAL is not given) as FILE.rec, then remove the journal.\n"
+         "  recover --list\n"
+         "      List the journals: path, start time, length, samples, description and whether a\n"
+         "      running program still writes it.\n"
+         "  simulate [--model N]\n"
+         "      Serve a simulated ECU on a new pseudo-terminal whose path is printed first;\n"
+         "      runs until interrupted. The model byte defaults to 2 (OBD1).\n"
+         "\n"
+         "Options:\n"
+         "  -h, --help    Show this text.\n"
+         "  Every option takes its value as --name VALUE or --name=VALUE.\n"
+         "\n"
+         "Exit status: 0 success, 1 failure, 2 usage error.\n"
+         "Settings are read from Revscope.ini beside the program and never written.\n";
+}
+
+std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const std::string& name, bool& missing) {
+  const std::string& a = args[i];
+  if (a == name) {
+    if (i + 1 >= args.size()) {
+      missing = true;
+      return std::nullopt;
+    }
+    return args[++i];
+  }
+  if (a.compare(0, name.size() + 1, name + "=") == 0) return a.substr(name.size() + 1);
+  return std::nullopt;
+}
+
+std::string EscapeControl(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default: {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, "\\x%02x", c);
+        out += buf;
+      }
+    }
+  }
+  return out;
+}
+
+int CliUsageError(std::ostream& err, const std::string& message) {
+  err << "revscope-cli: " << message << "\n"
+      << "Try 'revscope-cli --help' for more information.\n";
+  return 2;
+}
+
+TCliSession::TCliSession() {
+  TGlobalInitHooks hooks;
+  hooks.StartThreads = false;
+  GlobalInit({}, hooks);
+}
+
+TCliSession::~TCliSession() { GlobalUnInit(false); }
+
+int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) return CliUsageError(err, "missing command");
+  const std::string& cmd = args[0];
+  TArgs rest(args.begin() + 1, args.end());
+  if (cmd == "-h" || cmd == "--help" || cmd == "help") {
+    out << CliUsage();
+    return 0;
+  }
+  for (const std::string& a : rest)
+    if (a == "-h" || a == "--help") {
+      out << CliUsage();
+      return 0;
+    }
+  if (cmd == "vars") return CliVars(rest, out, err);
+  if (cmd == "info") return CliInfo(rest, out, err);
+  if (cmd == "export") return CliExport(rest, out, err);
+  if (cmd == "log") return CliLog(rest, out, err);
+  if (cmd == "simulate") return CliSimulate(rest, out, err);
+  if (cmd == "recover") return CliRecover(rest, out, err);
+  return CliUsageError(err, "unknown command '" + cmd + "'");
+}
+
+int CliVars(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty()) return CliUsageError(err, "'vars' takes no arguments (got '" + args[0] + "')");
+  TCliSession session;
+  for (int i = 0; i < SensorList->RawVars->Count(); ++i) {
+    const TRawVar* v = SensorList->Raw(i);
+    out << "raw\t" << v->Id.load() << '\t' << v->Name << '\t' << v->RequestCode.load() << '\t' << v->RateHz.load()
+        << '\t' << int(v->ReadMode) << '\t' << (v->PollEnabled ? 1 : 0) << '\t' << (v->Supported ? 1 : 0) << '\n';
+  }
+  for (int i = 0; i < SensorList->DisplayVars->Count(); ++i) {
+    const TDisplayVar* v = SensorList->Display(i);
+    out << "display\t" << v->Id.load() << '\t' << v->Name << '\t' << v->SourceId.load() << '\t' << int(v->Unit) << '\t'
+        << UnitText(v->Unit, *Config) << '\n';
+  }
+  return 0;
+}

@@ -1,6 +1,0 @@
-# Display logic without Qt.
-target_sources(revscope_core PRIVATE
-  Tlapdisplay.cpp
-  Graphlogic.cpp
-  Tracesummary.cpp
-)

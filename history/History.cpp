@@ -1,0 +1,336 @@
+#include "history/History.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+
+// ---------------------------------------------------------------------------------------------
+// TVarHist
+
+namespace {
+constexpr uint32_t kBlockHeaderLength = 128;
+constexpr uint32_t kHistoryMagic = 12360;
+constexpr size_t kRecordBytes = 6;
+
+}  // namespace
+
+TVarHist::TVarHist(int32_t sensorId) : SensorId(sensorId) {}
+
+TVarHist::Block* TVarHist::NewBlock(int32_t capacity) {
+  void* memory = ::operator new(BlockBytes(capacity));
+  Block* block = new (memory) Block;
+  const size_t strides = static_cast<size_t>((capacity + Stride - 1) / Stride);
+  block->Capacity = capacity;
+  block->Times = block->Strides() + strides;
+  block->Raws = reinterpret_cast<uint16_t*>(block->Times + capacity);
+  return block;
+}
+
+void TVarHist::FreeBlock(Block* block) {
+  if (!block) return;
+  block->~Block();
+  ::operator delete(block);
+}
+
+size_t TVarHist::BlockBytes(int32_t capacity) {
+  const auto n = static_cast<size_t>(capacity);
+  return sizeof(Block) + (n + Stride - 1) / Stride * sizeof(uint32_t) + n * (sizeof(uint32_t) + sizeof(uint16_t));
+}
+
+TVarHist::~TVarHist() {
+  for (int32_t b = 0; b < blocks_; ++b) FreeBlock(BlockAt(b));
+  for (int32_t p = 0; p * PageBlocks < blocks_; ++p) delete PageAt(p);
+  if (retired_)
+    for (Block* b : *retired_) FreeBlock(b);
+}
+
+void TVarHist::AddBlock() {
+  int32_t b = blocks_;
+  int32_t p = b / PageBlocks;
+  if (p >= MaxPages) throw std::bad_alloc();
+  const int64_t start = static_cast<int64_t>(b) * BlockSamples;
+  const int32_t capacity = expected_ > start ? static_cast<int32_t>(std::min<int64_t>(BlockSamples, expected_ - start))
+                                             : BlockSamples;
+  if (b > 0) {
+    if (p >= InlinePages && !morePages_) {
+      morePages_.reset(new Page*[MaxPages - InlinePages]());
+      morePageFirst_.reset(new uint32_t[MaxPages - InlinePages]());
+    }
+    Page*& page = p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages];
+    if (!page) {
+      page = new Page;
+      // The first page arrives with the second block and takes over the first.
+      if (p == 0) {
+        page->Blocks[0] = first_;
+        page->FirstTimes[0] = inlinePageFirst_[0];
+      }
+    }
+    page->Blocks[b % PageBlocks] = NewBlock(capacity);
+  } else {
+    first_ = NewBlock(capacity);
+  }
+  blocks_ = b + 1;
+}
+
+TVarHist::Block* TVarHist::GrowBlock(int32_t b) {
+  Block* old = BlockAt(b);
+  Block* grown = NewBlock(BlockSamples);
+  const auto n = static_cast<size_t>(old->Capacity);
+  std::memcpy(grown->Times, old->Times, n * sizeof(uint32_t));
+  std::memcpy(grown->Raws, old->Raws, n * sizeof(uint16_t));
+  std::memcpy(grown->Strides(), old->Strides(), (n + Stride - 1) / Stride * sizeof(uint32_t));
+  if (b == 0) first_ = grown;
+  if (b > 0 || PageAt(0)) PageAt(b / PageBlocks)->Blocks[b % PageBlocks] = grown;
+  if (!retired_) retired_ = std::make_unique<std::vector<Block*>>();
+  retired_->push_back(old);
+  return grown;
+}
+
+void TVarHist::NoteBlockStart(Page* page, int32_t b, uint32_t time) {
+  if (page) page->FirstTimes[b % PageBlocks] = time;
+  if (b % PageBlocks == 0) {
+    int32_t p = b / PageBlocks;
+    (p < InlinePages ? inlinePageFirst_[p] : morePageFirst_[p - InlinePages]) = time;
+  }
+}
+
+void TVarHist::EnsureCapacity(int32_t n) {
+  if (n <= Capacity()) return;
+  int64_t want = (static_cast<int64_t>(n) / BlockSamples) * BlockSamples + BlockSamples;
+  capacity_.store(static_cast<int32_t>(std::min<int64_t>(want, 0x7FFFFFFF)), std::memory_order_relaxed);
+}
+
+void TVarHist::Append(uint32_t time, uint16_t raw) {
+  int32_t n = count_.load(std::memory_order_relaxed);
+  if (n == capacity_.load(std::memory_order_relaxed)) capacity_.store(n + BlockSamples, std::memory_order_relaxed);
+  int32_t b = n / BlockSamples;
+  int32_t k = n - b * BlockSamples;
+  if (b == blocks_) AddBlock();
+  Page* page = PageAt(b / PageBlocks);
+  Block* block = BlockAt(b);
+  if (k == block->Capacity) block = GrowBlock(b);
+  block->Times[k] = time;
+  block->Raws[k] = raw;
+  if (k % Stride == 0) block->Strides()[k / Stride] = time;
+  if (k == 0) NoteBlockStart(page, b, time);
+  if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
+  lastTime_ = time;
+  count_.store(n + 1, std::memory_order_release);
+}
+
+void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
+  int32_t count = count_.load(std::memory_order_relaxed);
+  bool inOrder = true;
+  uint32_t last = lastTime_;
+  bool first = count == 0;
+  while (n > 0) {
+    int32_t b = count / BlockSamples;
+    int32_t k = count - b * BlockSamples;
+    if (b == blocks_) AddBlock();
+    Page* page = PageAt(b / PageBlocks);
+    Block* block = BlockAt(b);
+    if (k == block->Capacity) block = GrowBlock(b);
+    int32_t take = std::min(n, block->Capacity - k);
+    for (int32_t j = k; j < k + take; ++j, p += 6) {
+      uint32_t t = GetU32(p);
+      block->Times[j] = t;
+      block->Raws[j] = static_cast<uint16_t>(p[4] | p[5] << 8);
+      inOrder &= first || t >= last;
+      first = false;
+      last = t;
+    }
+    for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides()[j / Stride] = block->Times[j];
+    if (k == 0) NoteBlockStart(page, b, block->Times[0]);
+    count += take;
+    n -= take;
+  }
+  if (!inOrder) sorted_.store(false, std::memory_order_relaxed);
+  lastTime_ = last;
+  while (count > capacity_.load(std::memory_order_relaxed))
+    capacity_.store(capacity_.load(std::memory_order_relaxed) + BlockSamples, std::memory_order_relaxed);
+  count_.store(count, std::memory_order_release);
+}
+
+// The reference search: a bisection that ends on the last sample whose time is not after the key,
+// or on 0 when every sample is later. Recordings whose tick counter wrapped are searched this way,
+// so a position always finds the same sample whatever the order of the times.
+int32_t TVarHist::IndexAtLiteral(uint32_t key, int32_t count) const {
+  int32_t lo = 0, hi = count, mid = count / 2;
+  while (hi - lo > 1 && mid != 0 && mid < count) {
+    if (TicksOf(mid) > key)
+      hi = mid;
+    else
+      lo = mid;
+    mid = (lo + hi) / 2;
+  }
+  return mid;
+}
+
+namespace {
+// The last index in [0, n) whose value is <= key, or 0 when there is none; values in order. The
+// loop runs a fixed number of times for a given n and compiles to conditional moves, so random
+// keys cost no mispredicted branches.
+template <typename Get>
+int32_t LastNotAfter(int32_t n, uint32_t key, Get value) {
+  int32_t base = 0;
+  while (n > 1) {
+    int32_t half = n / 2;
+    base = value(base + half) <= key ? base + half : base;
+    n -= half;
+  }
+  return base;
+}
+}  // namespace
+
+// Same result for samples in time order: find the page, then the block by its first time, then
+// the stride, then the sample.
+int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
+  int32_t nblocks = (count + BlockSamples - 1) / BlockSamples;
+  int32_t p = LastNotAfter((nblocks + PageBlocks - 1) / PageBlocks, key, [this](int32_t i) { return PageFirstTime(i); });
+  // A history of one block has no page yet (the appender may be making it): only its block is read.
+  const int32_t inPage = std::min(PageBlocks, nblocks - p * PageBlocks);
+  int32_t b = 0;
+  if (inPage > 1) {
+    const Page* page = PageAt(p);
+    b = LastNotAfter(inPage, key, [page](int32_t i) { return page->FirstTimes[i]; });
+  }
+  const Block* block = BlockAt(p * PageBlocks + b);
+  int32_t base = (p * PageBlocks + b) * BlockSamples;
+  int32_t n = std::min(BlockSamples, count - base);
+  int32_t first = LastNotAfter((n + Stride - 1) / Stride, key, [block](int32_t i) { return block->Strides()[i]; }) * Stride;
+  int32_t last = std::min(first + Stride, n);
+  int32_t k = first;
+  for (int32_t j = first; j < last; ++j) k += block->Times[j] <= key;
+  int32_t idx = base + k - 1;
+  return idx < 0 ? 0 : idx;
+}
+
+int32_t TVarHist::IndexAt(double t) const {
+  int32_t count = Count();
+  if (count == 0) return -1;
+  uint32_t key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
+  if (!sorted_.load(std::memory_order_relaxed)) return IndexAtLiteral(key, count);
+  // Players and graphs ask for times close to the previous lookup: try its neighbourhood first,
+  // within the hint's block.
+  int32_t hint = lastIndex_.load(std::memory_order_relaxed);
+  if (hint >= 0 && hint < count) {
+    const Block* block = BlockOf(hint);
+    int32_t base = hint - hint % BlockSamples;
+    int32_t k = hint - base;
+    int32_t inBlock = std::min(BlockSamples, count - base);
+    if (block->Times[k] <= key) {
+      int32_t end = std::min(inBlock, k + 9);
+      int32_t j = k + 1;
+      while (j < end && block->Times[j] <= key) ++j;
+      if (j < end || base + j == count) return base + j - 1;  // the sample after is later than the key
+    } else if (k > 0 && block->Times[k - 1] <= key) {
+      return hint - 1;
+    }
+  }
+  return IndexAtSorted(key, count);
+}
+
+std::optional<TSample> TVarHist::SampleAt(double t) {
+  int32_t i = IndexAt(t);
+  lastIndex_.store(i, std::memory_order_relaxed);
+  if (i < 0) return std::nullopt;
+  return TSample{TicksOf(i), RawOf(i)};
+}
+
+
+size_t TVarHist::AllocatedBytes() const {
+  size_t pages = static_cast<size_t>((blocks_ + PageBlocks - 1) / PageBlocks);
+  size_t bytes = sizeof(*this) + (blocks_ > 1 ? pages * sizeof(Page) : 0);
+  for (int32_t b = 0; b < blocks_; ++b) bytes += BlockBytes(BlockAt(b)->Capacity);
+  if (morePages_) bytes += (sizeof(Page*) + sizeof(uint32_t)) * (MaxPages - InlinePages);
+  return bytes;
+}
+
+void TVarHist::CopyRecords(int32_t from, int32_t to, unsigned char* out) const {
+  while (from < to) {
+    const Block* block = BlockOf(from);
+    const int32_t k0 = from % BlockSamples;
+    const int32_t n = std::min(BlockSamples - k0, to - from);
+    for (int32_t k = k0; k < k0 + n; ++k, out += kRecordBytes) {
+      PutU32(out, block->Times[k]);
+      out[4] = static_cast<unsigned char>(block->Raws[k]);
+      out[5] = static_cast<unsigned char>(block->Raws[k] >> 8);
+    }
+    from += n;
+  }
+}
+
+bool TVarHist::WriteTo(TBinFile& file) const {
+  int32_t count = Count();
+  unsigned char header[kBlockHeaderLength] = {};
+  PutU32(header, kBlockHeaderLength);
+  PutU32(header + 4, kHistoryMagic);
+  PutU32(header + 8, static_cast<uint32_t>(count));
+  PutU32(header + 12, static_cast<uint32_t>(SensorId));
+  if (file.WriteBytes(header, sizeof header) != sizeof header) return false;
+
+  // Records go out in batches of up to 64 blocks (about half a megabyte) a write.
+  constexpr size_t kBatch = static_cast<size_t>(BlockSamples) * kRecordBytes * 64;
+  std::vector<unsigned char> buf(std::min(kBatch, static_cast<size_t>(count) * kRecordBytes));
+  size_t used = 0;
+  for (int32_t base = 0; base < count; base += BlockSamples) {
+    const Block* block = BlockOf(base);
+    int32_t n = std::min(BlockSamples, count - base);
+    unsigned char* p = buf.data() + used;
+    for (int32_t k = 0; k < n; ++k, p += kRecordBytes) {
+      PutU32(p, block->Times[k]);
+      p[4] = static_cast<unsigned char>(block->Raws[k]);
+      p[5] = static_cast<unsigned char>(block->Raws[k] >> 8);
+    }
+    used += static_cast<size_t>(n) * kRecordBytes;
+    if (used + static_cast<size_t>(BlockSamples) * kRecordBytes > buf.size() || base + BlockSamples >= count) {
+      if (file.WriteBytes(buf.data(), used) != used) return false;
+      used = 0;
+    }
+  }
+  return true;
+}
+
+bool TVarHist::ReadFrom(TBinFile& file) {
+  unsigned char header[kBlockHeaderLength];
+  if (file.ReadBytes(header, sizeof header) != sizeof header) return false;
+  if (GetU32(header) != kBlockHeaderLength) throw THistoryError("Could not read recording - history size incorrect");
+  if (GetU32(header + 4) != kHistoryMagic)
+    throw THistoryError("Could not read recording - history magic number incorrect");
+  auto count = static_cast<int32_t>(GetU32(header + 8));
+  SensorId = static_cast<int32_t>(GetU32(header + 12));
+  // A negative count cannot describe samples; a count beyond the file's remaining bytes means
+  // the file ends inside the records. Memory is only ever taken for bytes actually present.
+  if (count < 0) throw THistoryError("Could not read recording - history size incorrect");
+  // The capacity a reader that reserved room for the whole count up front would end with.
+  int64_t target = Capacity();
+  if (count > target) target = (static_cast<int64_t>(count) / BlockSamples) * BlockSamples + BlockSamples;
+
+  // Up to 64 blocks' worth of records a read, decoded straight into the blocks. The buffer never
+  // exceeds what the count promises, and samples take memory only once they have been read.
+  constexpr int32_t kChunk = BlockSamples * 64;
+  // The last block takes only the samples that are announced; memory still comes only as they
+  // are read.
+  expected_ = static_cast<int64_t>(count_.load(std::memory_order_relaxed)) + count;
+  struct TForget {
+    int64_t& expected;
+    ~TForget() { expected = 0; }
+  } forget{expected_};
+  std::vector<unsigned char> buf(static_cast<size_t>(std::min(count, kChunk)) * kRecordBytes);
+  for (int32_t base = 0; base < count; base += kChunk) {
+    int32_t n = std::min(kChunk, count - base);
+    size_t bytes = static_cast<size_t>(n) * kRecordBytes;
+    size_t got = file.ReadBytes(buf.data(), bytes);
+    AppendRecords(buf.data(), static_cast<int32_t>(got / kRecordBytes));
+    if (got != bytes) throw THistoryError("Could not read recording - file truncated");
+  }
+  if (target > Capacity()) capacity_.store(static_cast<int32_t>(target), std::memory_order_relaxed);
+  return true;
+}

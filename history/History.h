@@ -1,0 +1,134 @@
+#pragma once
+// One variable's sample history.
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "base/BinFile.h"
+#include "base/Endian.h"
+
+// Raised for a corrupt history block while reading a recording.
+class THistoryError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TSample {
+  uint32_t Time;  // ticks of 10 us since the recording started
+  uint16_t Raw;
+};
+
+// One variable's samples. Storage grows in blocks of 1350 samples that never move once allocated,
+// so other threads may read the samples below Count() while one thread appends.
+class TVarHist {
+ public:
+  static constexpr int32_t BlockSamples = 1350;
+
+  explicit TVarHist(int32_t sensorId);
+  virtual ~TVarHist();
+  TVarHist(const TVarHist&) = delete;
+  TVarHist& operator=(const TVarHist&) = delete;
+
+  int32_t SensorId;
+
+  // Number of samples published to readers.
+  int32_t Count() const { return count_.load(std::memory_order_acquire); }
+  int32_t Capacity() const { return capacity_.load(std::memory_order_relaxed); }
+  int32_t LastIndex() const { return lastIndex_.load(std::memory_order_relaxed); }
+
+  // One writer only.
+  void Append(uint32_t time, uint16_t raw);
+  void EnsureCapacity(int32_t n);
+
+  uint32_t TicksOf(int32_t i) const { return BlockOf(i)->Times[static_cast<size_t>(i % BlockSamples)]; }
+  double TimeOf(int32_t i) const { return TicksOf(i) * 0.00001; }
+  uint16_t RawOf(int32_t i) const { return BlockOf(i)->Raws[static_cast<size_t>(i % BlockSamples)]; }
+
+  // Index of the sample in force at t seconds; -1 when empty.
+  int32_t IndexAt(double t) const;
+  std::optional<TSample> SampleAt(double t);
+  int64_t MemorySize() const { return 32 + 14 * static_cast<int64_t>(Count()); }
+
+  bool WriteTo(TBinFile& file) const;
+  // Samples [from, to) as 6-byte records (time, raw; little-endian) into out, block by block.
+  void CopyRecords(int32_t from, int32_t to, unsigned char* out) const;
+  // False when the block header is short; throws THistoryError for a corrupt block.
+  bool ReadFrom(TBinFile& file);
+
+  // Bytes of memory held for the samples and their directory.
+  size_t AllocatedBytes() const;
+
+ private:
+  // Every 16th time of a block again, side by side: a lookup reads a few cache lines of these
+  // and then one line of Times instead of bisecting all 1350 times.
+  static constexpr int32_t Stride = 16;
+  static constexpr int32_t StrideEntries = (BlockSamples + Stride - 1) / Stride;
+  // A block's strides, times and raw values follow it in one allocation. Blocks made while
+  // samples arrive one by one hold 1350; the last block of a history read whole from a file holds
+  // just its samples, so a file of many short histories takes memory in proportion to its size.
+  struct Block {
+    uint32_t* Times;
+    uint16_t* Raws;
+    int32_t Capacity;
+    // Every 16th time, first, next to the times they lead to.
+    uint32_t* Strides() { return reinterpret_cast<uint32_t*>(this + 1); }
+    const uint32_t* Strides() const { return reinterpret_cast<const uint32_t*>(this + 1); }
+  };
+  static Block* NewBlock(int32_t capacity);
+  static void FreeBlock(Block* block);
+  static size_t BlockBytes(int32_t capacity);
+  // Blocks are reached through pages of 128 block pointers. The first pages sit in the history
+  // itself; a table for more pages is allocated only for histories of over 1.3 million samples.
+  // Nothing is allocated until the first sample arrives.
+  static constexpr int32_t PageBlocks = 128;
+  static constexpr int32_t InlinePages = 8;
+  static constexpr int32_t MaxPages = (0x7FFFFFFF / BlockSamples) / PageBlocks + 1;
+  struct Page {
+    Block* Blocks[PageBlocks] = {};
+    uint32_t FirstTimes[PageBlocks] = {};  // time of each block's first sample
+  };
+
+  Page* PageAt(int32_t p) const { return p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages]; }
+  // The time of each page's first sample, kept beside the page pointers so that a lookup finds
+  // the page without visiting pages that lie all over memory.
+  uint32_t PageFirstTime(int32_t p) const {
+    return p < InlinePages ? inlinePageFirst_[p] : morePageFirst_[p - InlinePages];
+  }
+  // Block 0 is held here: a history of one block needs no page.
+  Block* BlockAt(int32_t b) const { return b == 0 ? first_ : PageAt(b / PageBlocks)->Blocks[b % PageBlocks]; }
+  const Block* BlockOf(int32_t i) const { return BlockAt(i / BlockSamples); }
+  // A new last block for samples from index blocks_ x 1350 on: the whole 1350, or fewer when a
+  // file read says how many will come.
+  void AddBlock();
+  // A short block that must take more samples is replaced by a whole one (the old one stays until
+  // the history goes, for a reader that still holds it).
+  Block* GrowBlock(int32_t b);
+  void NoteBlockStart(Page* page, int32_t b, uint32_t time);
+  // Appends n records of 6 bytes (time, raw; little-endian) and publishes them at once.
+  void AppendRecords(const unsigned char* records, int32_t n);
+  int32_t IndexAtSorted(uint32_t key, int32_t count) const;
+  int32_t IndexAtLiteral(uint32_t key, int32_t count) const;
+
+  std::atomic<int32_t> count_{0};
+  std::atomic<int32_t> capacity_{BlockSamples};  // grows by 1350 as samples arrive
+  std::atomic<int32_t> lastIndex_{0};
+  // Appender's own state.
+  int32_t blocks_ = 0;  // blocks allocated
+  int64_t expected_ = 0;  // samples a file read announced; sizes the last block
+  Block* first_ = nullptr;
+  std::unique_ptr<std::vector<Block*>> retired_;
+  uint32_t lastTime_ = 0;
+  // Cleared for good once a time is appended below its predecessor (the tick counter wraps
+  // after 11.9 hours); until then lookups may use the block index.
+  std::atomic<bool> sorted_{true};
+  Page* inlinePages_[InlinePages] = {};
+  uint32_t inlinePageFirst_[InlinePages] = {};
+  std::unique_ptr<Page*[]> morePages_;
+  std::unique_ptr<uint32_t[]> morePageFirst_;
+};

@@ -1,0 +1,115 @@
+#include "recording/FileOperations.h"
+
+#include <filesystem>
+
+#include "recording/Journal.h"
+#include "recording/PlayThread.h"
+#include "vars/SensorList.h"
+
+namespace {
+// The folder of the last file opened, saved or exported is where the next dialog starts.
+void SetFileDir(TCoreContext* core, const std::string& path) {
+  if (core) core->Settings->FileDir = FolderOf(path);
+}
+
+// Makes a recording current for as long as the scope lasts, then restores the current one. The
+// player stops first so it never plays the borrowed recording.
+class TBorrowCurrent {
+ public:
+  explicit TBorrowCurrent(TRecording* r) : core_(r->Vars.Context), saved_(core_ ? CurrentRecordingOf(*core_) : nullptr) {
+    if (!core_ || r == saved_) return;
+    swapped_ = true;
+    if (core_->Player) core_->Player->Stop();
+    SetCurrentRecording(*core_, r);
+  }
+  ~TBorrowCurrent() {
+    if (swapped_) SetCurrentRecording(*core_, saved_);
+  }
+  TBorrowCurrent(const TBorrowCurrent&) = delete;
+  TBorrowCurrent& operator=(const TBorrowCurrent&) = delete;
+
+ private:
+  TCoreContext* core_;
+  TRecording* saved_;
+  bool swapped_ = false;
+};
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(path, ec);
+  if (ec) p = path;
+  return p.parent_path().string();
+}
+
+TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const TMessageSink& onMessage) {
+  if (!core.Sensors || !core.Recordings) return nullptr;
+  if (core.Recordings->FindByFileName(path)) return nullptr;
+  TRecording* result = nullptr;
+  WithBusyCursor([&] {
+    SetFileDir(&core, path);
+    auto rec = std::make_unique<TRecording>(*core.Sensors->RawVars);
+    const TMessageSink& sink = onMessage ? onMessage : RecManHooks.ShowMessage;
+    if (!rec->LoadFromFile(path, sink)) return;
+    rec->FileName = path;
+    core.Recordings->Add(rec.get());
+    result = rec.release();
+  });
+  return result;
+}
+
+TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMessageSink& onMessage) {
+  TRecording* rec = OpenRecordingFile(core, path, onMessage);
+  if (!rec) return nullptr;
+  if (core.AddRecentFile) core.AddRecentFile(path);
+  SelectRecording(core, rec);
+  return rec;
+}
+
+bool SaveRecordingTo(TRecording& recording, const std::string& path) {
+  bool ok = false;
+  WithBusyCursor([&] {
+    SetFileDir(recording.Vars.Context, path);
+    ok = recording.SaveToFile(path);
+  });
+  if (ok) {
+    recording.FileName = path;
+    Journals::Saved(&recording);
+  } else if (RecManHooks.ShowError)
+    RecManHooks.ShowError("Could not save recording");
+  return ok;
+}
+
+std::string ExportFileName(const TRecording& recording, const TVar& var) {
+  std::string name = std::string(recording.Description) + "-" + var.Name;
+  // Control characters could forge names (a new line, an escape sequence) as '/' could.
+  for (char& c : name)
+    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '-';
+  return name;
+}
+
+bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path, std::string* errorText) {
+  bool ok = false;
+  WithBusyCursor([&] {
+    SetFileDir(recording.Vars.Context, path);
+    TBorrowCurrent borrow(&recording);
+    ok = var.ExportHistoryText(path, "\t", errorText);
+  });
+  return ok;
+}
+
+bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
+                     const std::function<void(const std::string&)>& onError) {
+  for (TDisplayVar* var : vars) {
+    if (!var) continue;
+    std::optional<std::string> path = choose(*var, ExportFileName(recording, *var));
+    if (!path) continue;
+    std::string why;
+    if (!ExportVariable(recording, *var, *path, &why)) {
+      const auto& report = onError ? onError : RecManHooks.ShowError;
+      if (report) report("Could not export history to '" + *path + "' - " + why);
+      return false;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Opening, saving and exporting recordings, without the file dialogs: the window asks for the
+// paths and calls these.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "recording/RecordingManager.h"
+
+class TDisplayVar;
+struct TVar;
+
+// The folder of a path as the FileDir setting keeps it (no trailing separator but for "/").
+std::string FolderOf(const std::string& path);
+
+// Loads a .rec file into a new recording added to the list. None when a recording with exactly
+// this FileName is already open (no message) or when the load fails (its messages go to
+// onMessage, else to the window's ShowMessage). FileDir becomes the file's folder.
+TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const TMessageSink& onMessage = {});
+// Open as the Open command, the recent-files list and dropped files do it: on success the
+// recording becomes current, the context is told the file was opened (the recent files), the ranges follow it
+// and the views refresh.
+TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMessageSink& onMessage = {});
+
+// Saves under path (FileDir becomes its folder): FileName = path on success; otherwise
+// "Could not save recording" is shown and FileName and Modified stay as they were. A recording
+// saved with no run going on into it needs its journal no more.
+bool SaveRecordingTo(TRecording& recording, const std::string& path);
+
+// The proposed export file name without extension: "<Description>-<variable name>", with every
+// character that cannot stand in a file name ('/', control characters) replaced by '-'.
+std::string ExportFileName(const TRecording& recording, const TVar& var);
+
+// Writes one variable's history of the recording as a .tdf file (TAB separated). A recording
+// that is not current is made current only while its samples are read. FileDir becomes the
+// file's folder. False when the file cannot be written (an existing file of that name stays as it
+// was); errorText (when given) says why.
+bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path, std::string* errorText = nullptr);
+
+// Asks for the path of one variable's export; none skips that variable.
+using TExportPathChooser = std::function<std::optional<std::string>(TDisplayVar& var, const std::string& proposedName)>;
+// Exports each variable in order to the path the chooser gives. The first file that cannot be
+// written shows "Could not export history" with the file and the reason (through onError, else
+// the window's ShowError) and stops the export; false then.
+bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
+                     const std::function<void(const std::string&)>& onError = {});

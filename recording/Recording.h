@@ -1,0 +1,111 @@
+#pragma once
+// Recordings: one history per raw variable with a description, stamp and length; the list of open
+// recordings and the current one; the common refresh and closing with its save query.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "base/Relaxed.h"
+#include "history/History.h"
+#include "vars/CoreContext.h"
+#include "base/ObjList.h"
+
+class TVarList;
+struct TVar;
+
+// Receives each message a load reports ("Could not load '<path>' - ...").
+using TMessageSink = std::function<void(const std::string&)>;
+
+struct TRecordingTime {
+  uint8_t Day = 0, Month = 0;
+  uint16_t Year = 0;
+  uint8_t Hour = 0, Minute = 0, Second = 0, Hundredths = 0;
+  static TRecordingTime Now();
+  std::string Text() const;  // "%02d:%02d %02d/%02d/%04d": hour, minute, day, month, year
+};
+
+class TRecording : public THistorySet {
+ public:
+  explicit TRecording(const TVarList& vars);
+  // Tells the destroyed-hook first (a journal still kept for it ends; its file stays).
+  ~TRecording() override;
+
+  // .rec layout.
+  static constexpr uint32_t HeaderLength = 652;
+  static constexpr uint32_t Magic = 12370;
+  static constexpr size_t DescriptionOffset = 24;
+  static constexpr size_t ModelOffset = 152;
+  static constexpr size_t MaxDescription = 127;
+
+  const TVarList& Vars;
+  TRecordingTime Stamp;
+  Relaxed<uint32_t> LengthMs{0};  // advanced by the poll thread while recording
+  char Description[128] = {};
+  std::string FileName;
+  bool Modified = false;
+
+  void CreateHistories();
+  void AddHistory(TVarHist* history);
+  void SetDescription(const std::string& text);
+  int HistoryCount() const { return Count(); }
+  TVarHist* History(int i) const { return Items(i); }
+  double LengthSeconds() const { return LengthMs * 0.001; }
+  int64_t MemorySize() const;
+
+  // The header and every history with samples, in list order; clears Modified on success.
+  bool WriteTo(TBinFile& file);
+  // Reads a whole recording; messages name the file as given in name. Switches the ECU type (and
+  // the catalogue's wiring) to the file's model byte before the histories are read.
+  bool ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage = {});
+
+  // Saving writes a temporary file beside path and renames it over path only when everything was
+  // written, so a failed save leaves an existing file untouched; errorText (when given) says why it
+  // failed. Does not change FileName.
+  bool SaveToFile(const std::string& path, std::string* errorText = nullptr);
+  // False without a message when the file cannot be opened; a path that is no regular file (a
+  // folder, a FIFO, a device) says so. Otherwise ReadFrom's result. Does not set FileName.
+  bool LoadFromFile(const std::string& path, const TMessageSink& onMessage = {});
+
+ private:
+  bool SensorIdKnown(int32_t id) const;
+};
+
+class TRecordingList : public TObjList<TRecording> {
+ public:
+  TRecordingList() : TObjList<TRecording>(true) {}
+  // The open recording whose FileName is exactly path (case-sensitive), or none.
+  TRecording* FindByFileName(const std::string& path) const;
+};
+
+// The recording the displays, the player and the variable accessors work on: the context's
+// current recording, none or a member of its recording list. Set by the user-interface thread only.
+inline TRecording* CurrentRecordingOf(const TCoreContext& core) {
+  // Only SetCurrentRecording stores into the context, always a TRecording.
+  return static_cast<TRecording*>(core.Recording.load(std::memory_order_acquire));
+}
+inline void SetCurrentRecording(TCoreContext& core, TRecording* recording) {
+  core.Recording.store(recording, std::memory_order_release);
+}
+
+// Threads that may touch a recording (the poll thread filling it, the player reading it) register
+// a releaser: called on the user-interface thread before a recording is destroyed, it returns only
+// once that thread no longer touches the recording.
+using TRecordingReleaser = std::function<void(TRecording*)>;
+int AddRecordingReleaser(TRecordingReleaser releaser);
+void RemoveRecordingReleaser(int handle);
+// Runs every registered releaser for the recording.
+void ReleaseRecording(TRecording* recording);
+// Told of every recording as it is destroyed, while its histories are still there (the journals
+// let go of it). One hook for the program; none until set.
+void SetRecordingDestroyedHook(void (*hook)(const TRecording*));
+
+// Recordings page columns: "Description", "Filename", "Saved", "Time", "Length", "Size".
+extern const std::array<const char*, 6> RecordingColumnCaptions;
+extern const std::array<int, 6> RecordingColumnWidths;
+std::array<std::string, 6> RecordingColumnTexts(const TRecording& recording);
+// "%01d:%02ds" of minutes and seconds, e.g. 2:05s.
+std::string RecordingLengthText(uint32_t lengthMs);
+// "%dk" of ((bytes - 1024) div 1024) + 1.
+std::string RecordingSizeText(int64_t memorySize);

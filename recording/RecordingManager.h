@@ -1,0 +1,51 @@
+#pragma once
+// The recording manager: the common refresh, switching and closing recordings with the save
+// query. Everything here runs on the user-interface thread; the window fills the hooks when it
+// is created (until then they are empty and the core parts still run).
+#include <functional>
+#include <string>
+
+#include "recording/Recording.h"
+
+enum class TSaveAnswer { Yes, No, Cancel };
+
+struct TRecManHooks {
+  // Runs work with the busy cursor shown.
+  std::function<void(const std::function<void()>&)> WithBusyCursor;
+  // A failure the user must see ("Could not save recording", "Could not export history").
+  std::function<void(const std::string&)> ShowError;
+  // A plain message (the load messages of a recording file).
+  std::function<void(const std::string&)> ShowMessage;
+  // The window's part of the common refresh: title, command states, position slider, Recordings
+  // menu, graph, recordings page, lap display and, unless connected, the dashboard.
+  std::function<void()> RefreshViews;
+  // The Recordings menu and the recordings page only (a recording that was not current closed).
+  std::function<void()> RefreshRecordingList;
+  // "Do you want to save this recording?" with Yes, No and Cancel; Cancel when unset.
+  std::function<TSaveAnswer(TRecording*)> AskSave;
+  // The Save As dialog followed by the save; true only when the recording was saved.
+  std::function<bool(TRecording*)> SaveRecordingAs;
+};
+extern TRecManHooks RecManHooks;
+
+// Runs work under the busy cursor when the window has given one.
+void WithBusyCursor(const std::function<void()>& work);
+
+// The common refresh after every open, close, save-as, new recording, end of a run and switch of
+// the current recording: stops playback, resets the player, then the window's views.
+void RefreshRecordings(TCoreContext& core);
+// Makes a recording of the list current (unless it already is): ranges from its histories, then
+// the common refresh. Recordings not in the list are ignored.
+void SelectRecording(TCoreContext& core, TRecording* recording);
+// Adds a new or opened recording to the list and makes it current.
+void AddAndSelectRecording(TCoreContext& core, TRecording* recording);
+// Closes without asking: the threads let go of it first, then it is destroyed. When it was the
+// current one the first remaining recording becomes current. Always true.
+bool CloseRecording(TCoreContext& core, TRecording* recording);
+// Closes, first offering to save a modified recording; true when it was closed.
+bool QueryCloseRecording(TCoreContext& core, TRecording* recording);
+// The description edited on the recordings page; indices outside the list are ignored.
+void RenameRecording(TCoreContext& core, int index, const std::string& text);
+
+// The main window's title for the current recording.
+std::string MainWindowTitle(const TCoreContext& core);

@@ -1,0 +1,376 @@
+#include "vars/SensorList.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "base/AtomicSave.h"
+#include "base/IniFile.h"
+#include "history/History.h"
+
+// ---------------------------------------------------------------------------------------------
+// Units
+
+namespace {
+std::string UnitTextWithDegree(uint8_t unit, const TSettings& settings, const char* degree) {
+  switch (unit) {
+    case 0: return "";
+    case 1: return "V";
+    case 2: return std::string(degree) + (settings.TemperatureUnit != 0 ? "C" : "F");
+    case 3: return "%";
+    case 4: return "rpm";
+    case 5: return degree;
+    case 6: return settings.SpeedUnit != 0 ? "kph" : "mph";
+    case 7: return "ms";
+    case 8: return "bar";
+    case 9: return "mbar";
+    case 10: return "\"";
+    case 11: return "";
+    case 12: return "%";
+    case 13: return "";
+    case 14: return "";
+    case 15: return "";
+    case 16: return "";
+    case 17: return "rpm";
+    case 18: return "g";
+    case 19: return "m";
+    case 20: return "ft";
+    case 21: return "L";
+    case 22: return "A/F";
+    default: return "?";
+  }
+}
+
+std::string Printf(const char* fmt, double v) {
+  char buf[400];
+  std::snprintf(buf, sizeof buf, fmt, v);
+  return buf;
+}
+std::string PrintfLong(const char* fmt, long v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, fmt, v);
+  return buf;
+}
+// Truncation toward zero into a 32-bit integer: a value shown never rounds up.
+long TruncLong(double v) {
+  if (!(v > -2147483649.0 && v < 2147483648.0)) return 0;
+  return static_cast<long>(static_cast<int32_t>(v));
+}
+}  // namespace
+
+std::string UnitText(uint8_t unit, const TSettings& settings) { return UnitTextWithDegree(unit, settings, "\xC2\xB0"); }
+std::string UnitText8Bit(uint8_t unit, const TSettings& settings) {
+  return UnitTextWithDegree(unit, settings, "\xB0");
+}
+
+std::string FormatValue(uint8_t unit, double value) {
+  switch (unit) {
+    case 0: return "";
+    case 1:
+    case 2:
+    case 5:
+    case 7:
+    case 8:
+    case 10:
+    case 18: return Printf("%1.3f", value);
+    case 3: return Printf("%1.2f", value);
+    case 4:
+    case 6:
+    case 9:
+    case 11:
+    case 17:
+    case 19:
+    case 20: return Printf("%1.0f", value);
+    case 12: return Printf("%1.1f", value);
+    case 13: return value == 1.0 ? "on" : "off";
+    case 14: return PrintfLong("0x%02lX", TruncLong(value) & 0xFFFF);
+    case 15: return PrintfLong("0x%04lX", TruncLong(value) & 0xFFFF);
+    case 16: return PrintfLong("%ld", TruncLong(value));
+    case 21: return Printf("%01.02f", value);
+    case 22: return Printf("%01.01f", value);
+    default: return "";
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TVar, TRawVar
+
+void TVar::SetName(const char* name) {
+  std::strncpy(Name, name, sizeof Name - 1);
+  Name[sizeof Name - 1] = '\0';
+}
+
+TRawVar::TRawVar(TVarList* owner, uint32_t id, const char* name, int32_t requestCode, int32_t rateHz, uint8_t readMode)
+    : TVar(owner, true) {
+  Id = id;
+  SetName(name);
+  RequestCode = requestCode;
+  RateHz = rateHz;
+  ReadMode = readMode;
+}
+
+TVarHist* TRawVar::History() const {
+  const THistorySet* rec = Owner && Owner->Context ? Owner->Context->Recording.load(std::memory_order_acquire) : nullptr;
+  return rec ? rec->HistoryFor(*this) : nullptr;
+}
+
+int32_t TRawVar::SampleCount() const {
+  TVarHist* h = History();
+  return h ? h->Count() : 0;
+}
+
+uint16_t TRawVar::RawAtIndex(int32_t i) const { return History()->RawOf(i); }
+double TRawVar::TimeAtIndex(int32_t i) const { return History()->TimeOf(i); }
+
+uint16_t TRawVar::RawAt(double t) const {
+  TVarHist* h = History();
+  if (!h) return 0;
+  auto s = h->SampleAt(t);
+  return s ? s->Raw : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TDisplayVar
+
+TDisplayVar::TDisplayVar(TSensorList& sensors, uint32_t id, int32_t sourceId, const char* name)
+    : TVar(sensors.DisplayVars, false) {
+  Id = id;
+  SourceId = sourceId;
+  SetName(name);
+  Source = sensors.FindRaw(static_cast<uint32_t>(sourceId));
+}
+
+uint16_t TDisplayVar::SourceRaw() const {
+  TRawVar* s = Source;
+  return s ? s->RawValue.load() : 0;
+}
+
+double TDisplayVar::GetValue(uint8_t unit) { return Convert(unit, SourceRaw()); }
+
+double TDisplayVar::GetValueAt(uint8_t unit, double t) {
+  TRawVar* s = Source;
+  return Convert(unit, s ? s->RawAt(t) : 0);
+}
+
+double TDisplayVar::GetValueAtIndex(uint8_t unit, int32_t i) {
+  TRawVar* s = Source;
+  return Convert(unit, s ? s->RawAtIndex(i) : 0);
+}
+
+void TDisplayVar::SetSource(TRawVar* raw) {
+  Source = raw;
+  SourceId = raw ? static_cast<int32_t>(raw->Id.load()) : 0;
+}
+
+TVarHist* TDisplayVar::History() const {
+  TRawVar* s = Source;
+  return s ? s->History() : nullptr;
+}
+int32_t TDisplayVar::SampleCount() const {
+  TRawVar* s = Source;
+  return s ? s->SampleCount() : 0;
+}
+double TDisplayVar::TimeAtIndex(int32_t i) const { return Source.load()->TimeAtIndex(i); }
+
+void TDisplayVar::AutoRangeFromHistory() {
+  SetDefaultRange();
+  if (!AutoRange) return;
+  TVarHist* h = History();
+  if (!h) return;
+  int32_t n = h->Count();
+  for (int32_t i = 0; i < n; ++i) {
+    double v = GetValueAtIndex(Unit, i);
+    if (v > RangeMax)
+      RangeMax = v;
+    else if (v < RangeMin)
+      RangeMin = v;
+  }
+  Rescale();
+}
+
+void TDisplayVar::ExtendRange() {
+  if (!AutoRange) return;
+  double v = GetValue(Unit);
+  if (v > RangeMax) {
+    RangeMax = v;
+    Rescale();
+  } else if (v < RangeMin) {
+    RangeMin = v;
+    Rescale();
+  }
+}
+
+void TDisplayVar::Rescale() {
+  if (!AutoRange) return;
+  if (Tick > 5) {
+    RangeMax = std::trunc(RangeMax * 1.05);
+    RangeMin = std::trunc(RangeMin * 0.95238095238095238);
+  } else {
+    RangeMax = RangeMax * 1.05;
+    RangeMin = RangeMin * 0.95238095238095238;
+  }
+  auto span = static_cast<int64_t>(RangeMax - RangeMin);
+  if (span >= 10 && span < 50)
+    RangeMin = 5 * std::trunc(RangeMin < 0 ? RangeMin * 0.2 - 1 : RangeMin * 0.2);
+  else if (span >= 50)
+    RangeMin = 10 * std::trunc(RangeMin < 0 ? RangeMin * 0.1 - 1 : RangeMin * 0.1);
+  if (!(RangeMin > RangeFloor)) RangeMin = RangeFloor;
+  if (!(RangeMax < RangeCeiling)) RangeMax = RangeCeiling;
+  double d = RangeMax - RangeMin;
+  if (d <= 2)
+    Tick = 0.25;
+  else if (d <= 5)
+    Tick = 0.5;
+  else if (d <= 10)
+    Tick = 1;
+  else if (d <= 20)
+    Tick = 2;
+  else if (d <= 50)
+    Tick = 5;
+  else if (d <= 100)
+    Tick = 10;
+  else if (d <= 200)
+    Tick = 25;
+  else if (d <= 500)
+    Tick = 50;
+  else if (d <= 1000)
+    Tick = 100;
+  else if (d <= 10000)
+    Tick = 1000;
+  else
+    Tick = 4096;
+}
+
+bool TDisplayVar::ExportHistoryText(const std::string& fileName, const std::string& separator, std::string* errorText) {
+  return AtomicSave(
+      fileName,
+      [&](const std::string& tmp) {
+        TStringFile f;
+        if (!f.CreateNew(tmp)) return false;
+        // Text files carry the 8-bit form of the unit and '.' as the decimal point.
+        std::string header = "Time(s)" + separator + "Value(" + UnitText8Bit(Unit, *Owner->Context->Settings) + ")";
+        bool ok = f.WriteLine(header) == header.size() + 2;
+        // One write per batch of lines rather than one per sample.
+        std::string batch;
+        batch.reserve(1 << 16);
+        int32_t n = SampleCount();
+        char buf[700];
+        for (int32_t i = 0; i < n && ok; ++i) {
+          int len = std::snprintf(buf, sizeof buf, "%f%s%f\r\n", TimeAtIndex(i), separator.c_str(), GetValueAtIndex(Unit, i));
+          if (len > 0) batch.append(buf, static_cast<size_t>(std::min<int>(len, sizeof buf - 1)));
+          if (batch.size() >= (1 << 16) - 1024) {
+            ok = f.WriteBytes(batch.data(), batch.size()) == batch.size();
+            batch.clear();
+          }
+        }
+        if (ok && !batch.empty()) ok = f.WriteBytes(batch.data(), batch.size()) == batch.size();
+        return f.Close() && ok;
+      },
+      errorText);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Lists
+
+TVar* TVarList::FindById(uint32_t id) const {
+  for (TVar* v : *this)
+    if (v->Id == id) return v;
+  return nullptr;
+}
+
+void TVarRefList::RemoveId(uint32_t id) {
+  for (auto it = ids_.begin(); it != ids_.end(); ++it)
+    if (*it == id) {
+      ids_.erase(it);
+      return;
+    }
+}
+
+int TVarRefList::IndexOf(const TVar* var) const {
+  if (!var) return -1;
+  uint32_t id = var->Id;
+  for (size_t i = 0; i < ids_.size(); ++i)
+    if (ids_[i] == id) return static_cast<int>(i);
+  return -1;
+}
+
+int TVarRefList::Remove(const TVar* var) {
+  int i = IndexOf(var);
+  if (i >= 0) ids_.erase(ids_.begin() + i);
+  return i;
+}
+
+TVar* TVarRefList::Get(int i) const { return Vars.FindById(ids_[static_cast<size_t>(i)]); }
+
+bool TVarRefList::ContainsId(uint32_t id) const {
+  for (uint32_t x : ids_)
+    if (x == id) return true;
+  return false;
+}
+
+void TVarRefList::SaveToIni(TIniFile& ini, const std::string& section) const {
+  ini.WriteInteger(section, "Count", Count());
+  for (int k = 0; k < Count(); ++k) ini.WriteInteger(section, "Var" + std::to_string(k), ids_[static_cast<size_t>(k)]);
+}
+
+void TVarRefList::LoadFromIni(const TIniFile& ini, const std::string& section) {
+  long long count = ini.ReadInteger(section, "Count", 0);
+  // An absurd count in a hand-edited file must not stall start-up: no entry lies beyond the
+  // highest "Var" key present.
+  long long highest = -1;
+  for (const std::string& key : ini.Keys(section)) {
+    long long k;
+    if (key.size() > 3 && strncasecmp(key.c_str(), "Var", 3) == 0 && ParseInteger(key.substr(3), k) && k > highest)
+      highest = k;
+  }
+  count = std::min(count, highest + 1);
+  for (long long k = 0; k < count; ++k) {
+    long long id = ini.ReadInteger(section, "Var" + std::to_string(k), 0);
+    if (id >= 0 && id <= 0xFFFFFFFFLL && Vars.FindById(static_cast<uint32_t>(id))) AddId(static_cast<uint32_t>(id));
+  }
+}
+
+void TVarRefList::SaveToIni(const std::string& section, const std::string& iniPath) const {
+  TIniFile ini;
+  ini.Load(iniPath);
+  SaveToIni(ini, section);
+  ini.Save(iniPath);
+}
+
+void TVarRefList::LoadFromIni(const std::string& section, const std::string& iniPath) {
+  TIniFile ini;
+  ini.Load(iniPath);
+  LoadFromIni(ini, section);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSensorList
+
+TSensorList::TSensorList(TCoreContext* context)
+    : ownContext_(context ? nullptr : std::make_unique<TCoreContext>()), Context(context ? *context : *ownContext_) {
+  Context.Sensors = this;
+}
+
+TSensorList::~TSensorList() {
+  delete RawVars;
+  delete DisplayVars;
+  if (Context.Sensors == this) Context.Sensors = nullptr;
+}
+
+TDisplayVar* TSensorList::FindDisplayByName(const std::string& name) const {
+  for (TVar* v : *DisplayVars)
+    if (strcasecmp(v->Name, name.c_str()) == 0) return static_cast<TDisplayVar*>(v);
+  return nullptr;
+}
+
+void TSensorList::SetDefaultRanges() {
+  for (TVar* v : *DisplayVars) static_cast<TDisplayVar*>(v)->SetDefaultRange();
+}
+void TSensorList::AutoRangeFromHistories() {
+  for (TVar* v : *DisplayVars) static_cast<TDisplayVar*>(v)->AutoRangeFromHistory();
+}
+void TSensorList::ExtendRanges() {
+  for (TVar* v : *DisplayVars) static_cast<TDisplayVar*>(v)->ExtendRange();
+}

@@ -1,0 +1,255 @@
+#pragma once
+// The variable model: raw ECU variables, the display variables that convert them, the owning
+// variable lists, selections by id and the catalogue that owns everything.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <memory>
+
+#include "base/Relaxed.h"
+#include "vars/CoreContext.h"
+#include "base/ObjList.h"
+
+class TVarList;
+class TSensorList;
+class TVarHist;
+class TIniFile;
+
+// Unit codes shared by every displayed value.
+enum : uint8_t {
+  UNIT_NONE = 0,
+  UNIT_VOLTS = 1,
+  UNIT_TEMPERATURE = 2,
+  UNIT_PERCENT = 3,
+  UNIT_RPM = 4,
+  UNIT_DEGREES = 5,
+  UNIT_SPEED = 6,
+  UNIT_MS = 7,
+  UNIT_BAR = 8,
+  UNIT_MBAR = 9,
+  UNIT_INHG = 10,
+  UNIT_PLAIN = 11,
+  UNIT_TRIM = 12,
+  UNIT_ONOFF = 13,
+  UNIT_HEX8 = 14,
+  UNIT_HEX16 = 15,
+  UNIT_INTEGER = 16,
+  UNIT_RPM_THRESHOLD = 17,
+  UNIT_G = 18,
+  UNIT_METRES = 19,
+  UNIT_FEET = 20,
+  UNIT_LAMBDA = 21,
+  UNIT_AFR = 22,
+};
+
+// The unit's text as shown on screen (UTF-8; the degree sign is "°").
+std::string UnitText(uint8_t unit, const TSettings& settings);
+// The unit's text in the 8-bit form written to text files (the degree sign is the byte 0xB0).
+std::string UnitText8Bit(uint8_t unit, const TSettings& settings);
+// The value formatted as the unit prescribes; empty for an unknown unit.
+std::string FormatValue(uint8_t unit, double value);
+
+struct TVar {
+  TVar(TVarList* owner, bool isRaw) : Owner(owner), IsRaw(isRaw ? 1 : 0) {}
+  virtual ~TVar() = default;
+  TVar(const TVar&) = delete;
+  TVar& operator=(const TVar&) = delete;
+
+  Relaxed<uint32_t> Id{0};  // the raw Speed variable's id changes when the ECU family does
+  TVarList* Owner;
+  uint8_t IsRaw;
+  char Name[128] = {};
+  uint8_t ReadMode = 0;  // 0 one byte; 1 two bytes in one reply; 2 high byte by request 0x00
+
+  void SetName(const char* name);
+};
+
+struct TRawVar : TVar {
+  TRawVar(TVarList* owner, uint32_t id, const char* name, int32_t requestCode, int32_t rateHz, uint8_t readMode);
+
+  // Rewired by ApplyEcuType on the poll thread (when the ECU answers) or the user-interface thread
+  // (loading a file); the window never does both at once, as it loads no file while connecting.
+  Relaxed<int32_t> RequestCode{0};
+  // The latest value. Written by the poll thread while connected and by the playback thread while
+  // playing (and by a seek on the user-interface thread). A recording may be played while the link
+  // is up, and then both write: each store is whole and the latest one is shown; nothing reads it
+  // back to compute the next value, so no update depends on another. Every thread reads it.
+  Relaxed<uint16_t> RawValue{0};
+  Relaxed<uint32_t> LastUpdate{0};  // ticks of 10 us since polling started; poll thread only writes
+  // Written by the user-interface thread (settings, the sensor list's check boxes, presets) and by
+  // ApplyEcuType; read by the poll thread on every pass.
+  Relaxed<uint8_t> PollEnabled{1};
+  Relaxed<uint8_t> Supported{1};
+  Relaxed<int32_t> RateHz{0};
+
+  // Over the current recording.
+  TVarHist* History() const;
+  int32_t SampleCount() const;
+  uint16_t RawAtIndex(int32_t i) const;
+  double TimeAtIndex(int32_t i) const;
+  uint16_t RawAt(double t) const;
+};
+
+class TDisplayVar : public TVar {
+ public:
+  TDisplayVar(TSensorList& sensors, uint32_t id, int32_t sourceId, const char* name);
+
+  uint8_t AutoRange = 0;
+  double RangeMin = 0.0;
+  double RangeMax = 0.0;
+  double Tick = 0.0;
+  double RangeFloor = 0.0;
+  double RangeCeiling = 100.0;
+  Relaxed<int32_t> SourceId{0};
+  Relaxed<TRawVar*> Source{nullptr};
+  uint8_t Unit = 0;
+  uint8_t FillTrace = 0;
+
+  virtual double Convert(uint8_t unit, int32_t raw) = 0;
+  virtual double GetValue(uint8_t unit);
+  virtual double GetValueAt(uint8_t unit, double t);
+  virtual double GetValueAtIndex(uint8_t unit, int32_t i);
+  // True when GetValueAtIndex is Convert of the source's raw sample alone, so a caller may keep
+  // converted values by raw value; false for sensors that also read other samples or histories.
+  virtual bool ValueFollowsRaw() const { return true; }
+  virtual int32_t ToRaw(uint8_t unit, double value) = 0;
+  virtual void SetDefaultRange() = 0;
+  virtual void AutoRangeFromHistory();
+
+  void SetSource(TRawVar* raw);
+  void ExtendRange();
+  void Rescale();
+  // Writes the current recording's history of this variable as text; false when the file cannot
+  // be created or written.
+  // Written through a temporary file renamed over fileName, so a failed export leaves an existing
+  // file as it was; errorText (when given) says why it failed.
+  bool ExportHistoryText(const std::string& fileName, const std::string& separator, std::string* errorText = nullptr);
+
+  TVarHist* History() const;
+  int32_t SampleCount() const;
+  double TimeAtIndex(int32_t i) const;
+
+ protected:
+  uint16_t SourceRaw() const;
+  // What the conversions read from the catalogue's context.
+  const TSettings& Cfg() const;
+  double SpeedK() const;
+  bool Map3Bar() const;
+  void SetRange(double lo, double hi, double tick) {
+    RangeMin = lo;
+    RangeMax = hi;
+    Tick = tick;
+  }
+};
+
+class TVarList : public TObjList<TVar> {
+ public:
+  explicit TVarList(TCoreContext* context = nullptr) : TObjList<TVar>(true), Context(context) {}
+  // Where the variables find the settings, the ECU type and the current recording; none for a
+  // list that stands alone (its variables then have no history).
+  TCoreContext* const Context;
+  TVar* FindById(uint32_t id) const;
+};
+
+// A selection of variables held as ids; it owns nothing.
+class TVarRefList {
+ public:
+  explicit TVarRefList(const TVarList& vars) : Vars(vars) {}
+
+  const TVarList& Vars;
+
+  int Count() const { return static_cast<int>(ids_.size()); }
+  uint32_t IdAt(int i) const { return ids_[static_cast<size_t>(i)]; }
+  void AddId(uint32_t id) { ids_.push_back(id); }
+  void RemoveId(uint32_t id);
+  int IndexOf(const TVar* var) const;
+  int Remove(const TVar* var);
+  TVar* Get(int i) const;
+  bool ContainsId(uint32_t id) const;
+  void Clear() { ids_.clear(); }
+  // "Count" and "Var0".."VarN-1" in the section; loading appends the ids that name a variable.
+  void SaveToIni(const std::string& section, const std::string& iniPath) const;
+  void LoadFromIni(const std::string& section, const std::string& iniPath);
+  void SaveToIni(TIniFile& ini, const std::string& section) const;
+  void LoadFromIni(const TIniFile& ini, const std::string& section);
+
+ private:
+  std::vector<uint32_t> ids_;
+};
+
+class TDisplayVar;
+class TBooleanVar;
+class TBitMaskVar;
+
+class TSensorList {
+ public:
+  // context: what the variables read; none gives the catalogue a context of its own with the
+  // default settings. The context's Sensors becomes this catalogue.
+  explicit TSensorList(TCoreContext* context = nullptr);
+  ~TSensorList();
+  TSensorList(const TSensorList&) = delete;
+  TSensorList& operator=(const TSensorList&) = delete;
+
+ private:
+  std::unique_ptr<TCoreContext> ownContext_;
+
+ public:
+  TCoreContext& Context;
+  TVarList* RawVars = new TVarList(&Context);
+  TVarList* DisplayVars = new TVarList(&Context);
+
+  // Variables addressed by role.
+  TRawVar* RawRevs = nullptr;
+  TDisplayVar* Revs = nullptr;
+  TRawVar* RawSpeed = nullptr;
+  TDisplayVar* Speed = nullptr;
+  TDisplayVar* Gear = nullptr;
+  TDisplayVar* Acceleration = nullptr;
+  TRawVar* RawTW = nullptr;
+  TDisplayVar* WaterTemp = nullptr;
+  TRawVar* RawTA = nullptr;
+  TDisplayVar* AirTemp = nullptr;
+  TRawVar* RawMAP = nullptr;
+  TDisplayVar* MAP = nullptr;
+  TRawVar* RawTPS = nullptr;
+  TDisplayVar* TPS = nullptr;
+  TRawVar* RawInjDuration = nullptr;
+  TDisplayVar* InjDuration = nullptr;
+  TDisplayVar* DutyCycle = nullptr;
+  TRawVar* RawIgnAdvance = nullptr;
+  TDisplayVar* IgnAdvance = nullptr;
+  TRawVar* RawO2A = nullptr;
+  TDisplayVar* O2A = nullptr;
+  TDisplayVar* Lambda = nullptr;
+  TRawVar* RawInputs = nullptr;
+  TRawVar* RawOutputs = nullptr;
+  TRawVar* RawDigitalIn = nullptr;
+  TRawVar* RawP0 = nullptr;
+  TRawVar* RawP1 = nullptr;
+  TRawVar* RawErrorCodes[4] = {};
+  TBooleanVar* VTECPressure = nullptr;
+  TBitMaskVar* VTECSpool = nullptr;
+  TBooleanVar* ACSwitch = nullptr;
+  TBooleanVar* Start = nullptr;
+  TBooleanVar* FuelPump = nullptr;
+  TBooleanVar* PurgeValve = nullptr;
+  TBooleanVar* CheckLight = nullptr;
+  TBooleanVar* ACRelay = nullptr;
+  TBooleanVar* ErrorLED = nullptr;
+
+  void BuildVariables();
+  void ApplyEcuType(uint8_t family);
+
+  TRawVar* Raw(int i) const { return static_cast<TRawVar*>(RawVars->Items(i)); }
+  TDisplayVar* Display(int i) const { return static_cast<TDisplayVar*>(DisplayVars->Items(i)); }
+  TRawVar* FindRaw(uint32_t id) const { return static_cast<TRawVar*>(RawVars->FindById(id)); }
+  TDisplayVar* FindDisplay(uint32_t id) const { return static_cast<TDisplayVar*>(DisplayVars->FindById(id)); }
+  // A display variable by id or by name (names matched without regard to case).
+  TDisplayVar* FindDisplayByName(const std::string& name) const;
+
+  // Range passes over every display variable.
+  void SetDefaultRanges();
+  void AutoRangeFromHistories();
+  void ExtendRanges();
+};

@@ -1,0 +1,976 @@
+#include "windows/MainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSlider>
+#include <QStyle>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <filesystem>
+
+#include "windows/AboutForm.h"
+#include "windows/DashboardPage.h"
+#include "windows/ErrorList.h"
+#include "windows/FileDialogs.h"
+#include "windows/HelpForm.h"
+#include "windows/RecordingsPage.h"
+#include "windows/SensorListView.h"
+#include "windows/SettingsForm.h"
+#include "program/Program.h"
+#include "windows/QtMessageTarget.h"
+#include "rules/Recovery.h"
+#include "windows/GraphListForm.h"
+#include "widgets/Graph.h"
+#include "widgets/LapDisplay.h"
+#include "ecu/DatalogPreset.h"
+#include "ecu/PollThreadRS.h"
+#include "recording/FileOperations.h"
+#include "vars/Formatters.h"
+#include "recording/RecordingManager.h"
+#include "recording/PlayThread.h"
+
+namespace {
+const char* const kCaptions[TMainForm::PageCount] = {"F1 Dash", "F2 Sensors", "F3 Graphs",
+                                                     "F4 Error Codes", "F5 Recordings", "F6 Laps"};
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+constexpr uint32_t kLapVarId = 158;  // the raw "Lap" counter: one sample per lap signal
+
+// Runs work with the wait cursor, restoring the previous cursor afterwards.
+void Busy(const std::function<void()>& work) {
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  work();
+  QGuiApplication::restoreOverrideCursor();
+}
+
+// Small toolbar pictures that the style does not provide: a printer, a plug and a record dot.
+QIcon DrawnIcon(char kind) {
+  QPixmap pm(32, 32);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 2));
+  switch (kind) {
+    case 'p':  // printer
+      p.setBrush(QColor(230, 230, 230));
+      p.drawRect(9, 4, 14, 10);
+      p.setBrush(QColor(120, 120, 130));
+      p.drawRoundedRect(3, 13, 26, 11, 2, 2);
+      p.setBrush(Qt::white);
+      p.drawRect(9, 20, 14, 8);
+      break;
+    case 'c':  // plug
+      p.setBrush(QColor(70, 110, 170));
+      p.drawRoundedRect(8, 12, 16, 12, 3, 3);
+      p.drawLine(12, 12, 12, 5);
+      p.drawLine(20, 12, 20, 5);
+      p.drawLine(16, 24, 16, 30);
+      break;
+    case 'r':  // record
+      p.setBrush(QColor(210, 30, 30));
+      p.drawEllipse(QPointF(16, 16), 10, 10);
+      break;
+    default: break;
+  }
+  return QIcon(pm);
+}
+
+TKey ToKey(int key) {
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F6) return static_cast<TKey>(static_cast<int>(TKey::F1) + (key - Qt::Key_F1));
+  switch (key) {
+    case Qt::Key_PageUp: return TKey::PageUp;
+    case Qt::Key_PageDown: return TKey::PageDown;
+    case Qt::Key_Home: return TKey::Home;
+    case Qt::Key_End: return TKey::End;
+    case Qt::Key_Left: return TKey::Left;
+    case Qt::Key_Right: return TKey::Right;
+    case Qt::Key_Up: return TKey::Up;
+    case Qt::Key_Down: return TKey::Down;
+    case Qt::Key_F: return TKey::F;
+    default: return TKey::Other;
+  }
+}
+
+// The panel texts that decide a panel's width besides its design width.
+const char* LongestPanelText(TStatusPanel p) {
+  switch (p) {
+    case TStatusPanel::RecordingLength: return "99:59:59.999s";
+    case TStatusPanel::RecordingSize: return "99999k";
+    case TStatusPanel::PlayPosition: return "99:59:59.999s";
+    case TStatusPanel::ConnectionStatus: return "Connection error";
+    case TStatusPanel::DatalogSpeed: return "9999 vars/s";
+    case TStatusPanel::ErrorStatus: return "999 errs/s";
+    default: return "";
+  }
+}
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
+    : TBaseForm(iniPath, parent), messages_(std::make_unique<TQtMessageTarget>(this)) {
+  setObjectName("MainForm");
+  setWindowTitle("Revscope");
+  setWindowIcon(ProgramIcon());
+  resize(662, 571);
+  setMinimumSize(MinWindowWidth, MinWindowHeight);
+  // From now on the worker threads report to this window.
+  if (PollThread) PollThread->SetMessageTarget(messages_.get());
+  if (PlayThread) PlayThread->SetMessageTarget(messages_.get());
+
+  CreateActions();
+  CreatePages();
+  CreateMenus();
+  CreateToolBars();
+
+  // The recording manager's window parts.
+  RecManHooks.WithBusyCursor = Busy;
+  RecManHooks.ShowError = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  RecManHooks.ShowMessage = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  RecManHooks.RefreshViews = [this] { RefreshViews(); };
+  RecManHooks.RefreshRecordingList = [this] {
+    UpdateRecordingsMenu();
+    recMan_->RefreshList();
+    UpdateActions();
+  };
+  RecManHooks.AskSave = [this](TRecording*) {
+    switch (Prompts.Ask("Do you want to save this recording?")) {
+      case TCloseAnswer::Yes: return TSaveAnswer::Yes;
+      case TCloseAnswer::No: return TSaveAnswer::No;
+      default: return TSaveAnswer::Cancel;
+    }
+  };
+  RecManHooks.SaveRecordingAs = [this](TRecording* r) { return SaveRecordingAs(r); };
+
+  Prompts.Ask = [this](const std::string& question) {
+    auto answer = QMessageBox::warning(this, "Revscope", Q(question),
+                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    return answer == QMessageBox::Yes ? TCloseAnswer::Yes : answer == QMessageBox::No ? TCloseAnswer::No
+                                                                                      : TCloseAnswer::Cancel;
+  };
+  Prompts.ShowMessage = [this](const std::string& text) { QMessageBox::critical(this, "Revscope", Q(text)); };
+
+  if (RecentFiles) {
+    RecentFiles->OnUpdateMenu = [this] { RebuildReopenMenu(); };
+    RebuildReopenMenu();
+  }
+  RestorePlacement();
+  UpdateActions();
+  ClearDashboard();
+  // The laps page's tab appears only when there are laps to show.
+  SetPageVisible(tsLaps, false);
+  if (Core) RefreshRecordings(*Core);
+  setAcceptDrops(true);
+  qApp->installEventFilter(this);
+
+  // The record switch on the DSR line is looked at a few times a second rather than on every idle
+  // moment: with the port closed each look asks the link to connect.
+  auto* dsr = new QTimer(this);
+  connect(dsr, &QTimer::timeout, this, [this] { CheckDSR(); });
+  dsr->start(200);
+}
+
+TMainForm::~TMainForm() {
+  qApp->removeEventFilter(this);
+  // Before the message target goes: once these return, neither thread posts to it again.
+  if (PollThread) PollThread->SetMessageTarget(nullptr);
+  if (PlayThread) PlayThread->SetMessageTarget(nullptr);
+  RecManHooks = {};
+  if (RecentFiles) RecentFiles->OnUpdateMenu = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+void TMainForm::CreateActions() {
+  for (const TCommandInfo& info : CommandTable()) {
+    auto* act = new QAction(QString::fromUtf8(info.Caption), this);
+    if (*info.Shortcut) act->setShortcut(QKeySequence(QString::fromLatin1(info.Shortcut)));
+    act->setShortcutContext(Qt::WindowShortcut);
+    if (*info.Hint) {
+      act->setToolTip(QString::fromUtf8(info.Hint));
+      act->setStatusTip(QString::fromUtf8(info.Hint));
+    }
+    act->setCheckable(IsCheckable(info.Command));
+    const TCommand c = info.Command;
+    connect(act, &QAction::triggered, this, [this, c] { Execute(c); });
+    actions_[static_cast<size_t>(c)] = act;
+    addAction(act);
+  }
+  QStyle* st = style();
+  auto icon = [this](TCommand c, const QIcon& i) { Action(c)->setIcon(i); };
+  icon(TCommand::actFileOpen, st->standardIcon(QStyle::SP_DialogOpenButton));
+  icon(TCommand::actFileSaveAs, st->standardIcon(QStyle::SP_DialogSaveButton));
+  icon(TCommand::actFileClose, st->standardIcon(QStyle::SP_DialogCloseButton));
+  icon(TCommand::actFilePrint, DrawnIcon('p'));
+  icon(TCommand::actPlayBeg, st->standardIcon(QStyle::SP_MediaSkipBackward));
+  icon(TCommand::actPlayRewind, st->standardIcon(QStyle::SP_MediaSeekBackward));
+  icon(TCommand::actPlayPlay, st->standardIcon(QStyle::SP_MediaPlay));
+  icon(TCommand::actPlayForward, st->standardIcon(QStyle::SP_MediaSeekForward));
+  icon(TCommand::actPlayEnd, st->standardIcon(QStyle::SP_MediaSkipForward));
+  icon(TCommand::actECUConnect, DrawnIcon('c'));
+  icon(TCommand::actECURecord, DrawnIcon('r'));
+}
+
+void TMainForm::CreateMenus() {
+  for (const TMenu& m : MainMenus()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.Caption));
+    if (m.Items.empty()) recordingsMenu_ = menu;
+    for (const TMenuItem& item : m.Items) {
+      switch (item.Kind) {
+        case TMenuItem::TKind::Command: menu->addAction(Action(item.Command)); break;
+        case TMenuItem::TKind::Separator: menu->addSeparator(); break;
+        case TMenuItem::TKind::Submenu: {
+          QMenu* sub = menu->addMenu(QString::fromUtf8(item.Caption));
+          for (TCommand c : item.Items) sub->addAction(Action(c));
+          break;
+        }
+        case TMenuItem::TKind::RecentFiles: reopenMenu_ = menu->addMenu(QString::fromUtf8(item.Caption)); break;
+      }
+    }
+  }
+}
+
+void TMainForm::CreateToolBars() {
+  auto panel = [this](TStatusPanel which) {
+    const TStatusPanelInfo& info = StatusPanelTable()[static_cast<size_t>(which)];
+    auto* label = new QLabel(this);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setToolTip(QString::fromUtf8(info.Hint));
+    // The design width, or wider where this font makes the longest text wider.
+    const int text = label->fontMetrics().horizontalAdvance(QString::fromUtf8(LongestPanelText(which))) + 12;
+    label->setFixedWidth(std::max(info.Width, text));
+    panels_[static_cast<size_t>(which)] = label;
+    return label;
+  };
+
+  // Toolbar pictures at the size of the panels' text, so the bars stay compact.
+  setIconSize(QSize(20, 20));
+  topBar_ = addToolBar("Recording");
+  topBar_->setObjectName("RecordingBar");
+  topBar_->setMovable(false);
+  for (TCommand c : {TCommand::actFileOpen, TCommand::actFileSaveAs, TCommand::actFileClose, TCommand::actFilePrint})
+    topBar_->addAction(Action(c));
+  topBar_->addSeparator();
+  topBar_->addWidget(panel(TStatusPanel::RecordingLength));
+  topBar_->addWidget(panel(TStatusPanel::RecordingSize));
+  topBar_->addSeparator();
+  for (TCommand c : {TCommand::actPlayBeg, TCommand::actPlayRewind, TCommand::actPlayPlay, TCommand::actPlayForward,
+                     TCommand::actPlayEnd})
+    topBar_->addAction(Action(c));
+  topBar_->addSeparator();
+  topBar_->addWidget(panel(TStatusPanel::PlayPosition));
+  topBar_->addSeparator();
+  trackBar_ = new QSlider(Qt::Horizontal, this);
+  trackBar_->setToolTip(TrackBarHint);
+  trackBar_->setRange(0, 10000);
+  trackBar_->setSingleStep(100);
+  trackBar_->setPageStep(1000);
+  trackBar_->setTickPosition(QSlider::NoTicks);
+  // The track bar takes whatever width the toolbar has left, at least one pixel.
+  trackBar_->setMinimumWidth(1);
+  trackBar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  topBar_->addWidget(trackBar_);
+  connect(trackBar_, &QSlider::valueChanged, this, [this](int position) {
+    const bool has = CurrentRecording() != nullptr;
+    for (const TMainEffect& e : TrackBarChanged(updatingPosition_, has, position)) Perform(e);
+  });
+
+  addToolBarBreak();
+  QToolBar* link = addToolBar("Link");
+  link->setObjectName("LinkBar");
+  link->setMovable(false);
+  link->addAction(Action(TCommand::actECUConnect));
+  link->addAction(Action(TCommand::actECURecord));
+  link->addSeparator();
+  link->addWidget(panel(TStatusPanel::ConnectionStatus));
+  link->addWidget(panel(TStatusPanel::DatalogSpeed));
+  link->addWidget(panel(TStatusPanel::ErrorStatus));
+  link->addSeparator();
+  errorsButton_ = new QToolButton(this);
+  errorsButton_->setText(ErrorsButtonCaption);
+  errorsButton_->setMinimumSize(46, 22);
+  // Red while enabled; the disabled look stays the style's own.
+  QPalette pal = errorsButton_->palette();
+  pal.setColor(QPalette::Active, QPalette::ButtonText, Qt::red);
+  pal.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::red);
+  errorsButton_->setPalette(pal);
+  errorsButton_->setEnabled(false);
+  connect(errorsButton_, &QToolButton::clicked, this, [this] { SelectPage(tsErrorCodes); });
+  link->addWidget(errorsButton_);
+}
+
+void TMainForm::CreatePages() {
+  pages_ = new QTabWidget(this);
+  pages_->setDocumentMode(true);
+  for (int p = 0; p < PageCount; ++p) {
+    auto* page = new QWidget(pages_);
+    page->setObjectName(kCaptions[p]);
+    pageWidgets_[static_cast<size_t>(p)] = page;
+    pages_->addTab(page, kCaptions[p]);
+  }
+  setCentralWidget(pages_);
+
+  auto fill = [](QWidget* page, QWidget* content) {
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(content);
+  };
+  dashboard_ = new TDashboardPage(pageWidgets_[tsECU]);
+  fill(pageWidgets_[tsECU], dashboard_);
+  connect(dashboard_, &TDashboardPage::ErrorsButtonState, this, [this](bool on) { errorsButton_->setEnabled(on); });
+  sensorList_ = new TSensorListView(pageWidgets_[tsSensors]);
+  fill(pageWidgets_[tsSensors], sensorList_);
+  sensorList_->SetupSensorList();
+  if (SensorList && Config) {
+    dashboard_->ApplyDisplaySettings(*Config, *SensorList);
+    sensorList_->FillSensorList(*SensorList);
+  }
+  errorList_ = new TErrorList(pageWidgets_[tsErrorCodes]);
+  fill(pageWidgets_[tsErrorCodes], errorList_);
+  if (Core && GraphSensorList) {
+    graph_ = new TGraphControl(pageWidgets_[tsGraphs], *GraphSensorList, *Core);
+    graph_->setPalette(palette());
+    fill(pageWidgets_[tsGraphs], graph_);
+  }
+  if (Core && SensorList) {
+    recMan_ = new TRecMan(*Core, pageWidgets_[tsRecordings]);
+    fill(pageWidgets_[tsRecordings], recMan_);
+    lapDisplay_ = new TLapDisplay(*SensorList, pageWidgets_[tsLaps]);
+    fill(pageWidgets_[tsLaps], lapDisplay_);
+  }
+}
+
+void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
+bool TMainForm::IsPageVisible(Page p) const { return pages_->isTabVisible(p); }
+void TMainForm::SetPageVisible(Page p, bool visible) { pages_->setTabVisible(p, visible); }
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+TRecordingOptions TMainForm::Options() const {
+  TRecordingOptions o;
+  if (Config) {
+    o.AutoSaveRecordings = Config->AutoSaveRecordings;
+    o.AutoCloseRecordings = Config->AutoCloseRecordings;
+  }
+  return o;
+}
+
+bool TMainForm::Playing() const { return PlayThread && PlayThread->IsPlaying(); }
+
+void TMainForm::Apply(const TMainStep& step) {
+  state_ = step.State;
+  for (const TMainEffect& e : step.Effects) Perform(e);
+  // A run also ends without a request of the window's (a link error): its journal is finished.
+  if (state_.RecordState != TRecordState::Recording) Journals::EndAll();
+}
+
+void TMainForm::Perform(const TMainEffect& e) {
+  using K = TMainEffectKind;
+  switch (e.Kind) {
+    case K::PollOpenSerialPort: if (PollThread) PollThread->PollThread_OpenSerialPort(); break;
+    case K::PollConnect: if (PollThread) PollThread->PollThread_Connect(); break;
+    case K::PollDisconnect: if (PollThread) PollThread->PollThread_Disconnect(); break;
+    case K::PollCloseSerialPort: if (PollThread) PollThread->PollThread_CloseSerialPort(); break;
+    case K::PollRecord:
+      if (PollThread) PollThread->Record(CurrentRecording());
+      // The run's samples reach its journal about once a second; without one it still records.
+      if (TRecording* r = CurrentRecording()) Journals::Begin(*r);
+      break;
+    case K::PollStopRecording:
+      if (PollThread) PollThread->StopRecording();
+      Journals::EndAll();
+      break;
+    case K::PlayerStop: if (PlayThread) PlayThread->Stop(); break;
+    case K::PlayerSetSpeed: if (PlayThread) PlayThread->SetSpeed(e.Number); break;
+    case K::PlayerPlay: if (PlayThread) PlayThread->Play(); break;
+    case K::PlayerSetPosition: SeekTo(e.Position); break;
+    case K::ClearDashboard: ClearDashboard(); break;
+    case K::NewRecording: NewRecording(e.Number); break;
+    case K::RebuildGraph: if (graph_) graph_->Rebuild(); break;
+    case K::AutoSave: AutoSave(); break;
+    case K::CloseCurrentRecording:
+      if (Core && CurrentRecording()) CloseRecording(*Core, CurrentRecording());
+      break;
+    case K::RefreshRecordings: if (Core) RefreshRecordings(*Core); break;
+    case K::UpdateActions: UpdateActions(); break;
+    case K::UpdateDisplays: UpdateDisplays(); break;
+  }
+}
+
+void TMainForm::SeekTo(double seconds) {
+  if (PlayThread) PlayThread->SetCurrentTime(seconds);
+  UpdateDisplays();
+}
+
+void TMainForm::Execute(TCommand c) {
+  using C = TCommand;
+  const bool playing = Playing();
+  switch (c) {
+    case C::actFileOpen: OpenCommand(); break;
+    case C::actFileSaveAs:
+      if (TRecording* r = CurrentRecording()) {
+        SaveRecordingAs(r);
+        RefreshRecordings(*Core);
+      }
+      break;
+    case C::actFileExport: ExportCommand(); break;
+    case C::actFileClose:
+      if (TRecording* r = CurrentRecording()) QueryCloseRecording(*Core, r);
+      break;
+    case C::actFilePrintSetup: PrintSetupCommand(); break;
+    case C::actFilePrint: PrintCommand(); break;
+    case C::actFileSettings: SettingsCommand(); break;
+    case C::actFileExit: close(); break;
+    case C::actECUConnect: Apply(ECUConnectExecute(state_, playing, Options())); break;
+    case C::actECURecord: Apply(ECURecordExecute(state_, playing, Options())); break;
+    case C::actECUClearErrors:
+      if (PollThread) PollThread->SendCommand(0xFD, 0);
+      errorsButton_->setEnabled(false);
+      break;
+    case C::actECUTypeOBD0:
+    case C::actECUTypeOBD1:
+      if (ECUType) ECUType->SetFamily(c == C::actECUTypeOBD0 ? FAMILY_OBD0 : FAMILY_OBD1);
+      RebuildGraph(true);
+      UpdateActions();
+      break;
+    case C::actECU3BarMAP:
+      if (Config) {
+        Config->MapIs3Bar = !Config->MapIs3Bar;
+        if (ECUType) ECUType->SetMapIs3Bar(Config->MapIs3Bar ? 1 : 0);
+      }
+      RebuildGraph(true);
+      UpdateActions();
+      break;
+    case C::actDatalogAll:
+    case C::actDatalogPerformance:
+    case C::actDatalogMixture:
+      if (SensorList) {
+        ApplyDatalogPreset(*SensorList, c == C::actDatalogAll           ? TDatalogPreset::All
+                                        : c == C::actDatalogPerformance ? TDatalogPreset::Performance
+                                                                        : TDatalogPreset::Mixture);
+      }
+      FillSensorList();
+      break;
+    case C::actPlayBeg:
+      if (PlayThread) PlayThread->GoToStart();
+      UpdateDisplays();
+      break;
+    case C::actPlayEnd:
+      if (PlayThread) PlayThread->GoToEnd();
+      UpdateDisplays();
+      break;
+    case C::actPlayRewind: Apply(PlayRewindExecute(state_, PlayThread ? PlayThread->CurrentTime() : 0)); break;
+    case C::actPlayForward: Apply(PlayForwardExecute(state_, PlayThread ? PlayThread->CurrentTime() : 0)); break;
+    case C::actPlayPlay: Apply(PlayPlayExecute(state_, playing, Options())); break;
+    case C::mPlaySlower: Apply(PlaySlowerExecute(state_)); break;
+    case C::mPlayNormalSpeed: Apply(PlayNormalSpeedExecute(state_)); break;
+    case C::mPlayFaster: Apply(PlayFasterExecute(state_)); break;
+    case C::actHelpContents: THelpForm::ShowHelp(this); break;
+    case C::actHelpAbout: ShowAbout(); break;
+    default:
+      if (IsGraphCommand(c)) GraphCommand(c);
+      break;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Refreshes
+
+void TMainForm::UpdateActions() {
+  TActionInputs in;
+  in.HasRecording = CurrentRecording() != nullptr;
+  in.Playing = Playing();
+  in.HasPrinter = HasPrinter();
+  in.EcuFamily = ECUType ? ECUType->Family.load() : 0;
+  in.MapIs3Bar = Config && Config->MapIs3Bar;
+  if (GraphSensorList)
+    for (int i = 0; i < GraphSensorList->Count(); ++i) in.GraphSelection.push_back(static_cast<int>(GraphSensorList->IdAt(i)));
+  const TActionStates states = UpdateActionStates(state_, in);
+  for (size_t i = 0; i < CommandCount; ++i) {
+    QAction* act = actions_[i];
+    if (!act) continue;
+    const TActionState& s = states.Actions[i];
+    act->setEnabled(s.Enabled);
+    if (act->isCheckable()) act->setChecked(s.Checked);
+    if (s.Caption) act->setText(QString::fromUtf8(s.Caption));
+  }
+  trackBar_->setEnabled(states.TrackBarEnabled);
+  Action(TCommand::actPlayPlay)
+      ->setIcon(style()->standardIcon(states.PlayShowsStop ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
+  UpdateStatusPanels();
+}
+
+void TMainForm::UpdateStatusPanels() {
+  TStatusInputs in;
+  if (PollThread) {
+    in.VarsPerSecond = PollThread->VarsPerSecond;
+    in.ErrorsPerSecond = PollThread->ErrorsPerSecond;
+  }
+  if (TRecording* r = CurrentRecording()) {
+    in.HasRecording = true;
+    in.LengthText = FormatMilliseconds(r->LengthMs);
+    in.MemorySize = r->MemorySize();
+    in.PositionText = FormatSeconds(PlayThread ? PlayThread->CurrentTime() : 0);
+  }
+  const TStatusPanels p = ::UpdateStatusPanels(state_, in);
+  auto set = [this](TStatusPanel which, const std::string& text) {
+    QLabel* label = StatusPanel(which);
+    if (label->text() != Q(text)) label->setText(Q(text));
+  };
+  set(TStatusPanel::RecordingLength, p.RecordingLength);
+  set(TStatusPanel::RecordingSize, p.RecordingSize);
+  set(TStatusPanel::PlayPosition, p.PlayPosition);
+  set(TStatusPanel::ConnectionStatus, p.ConnectionStatus);
+  set(TStatusPanel::DatalogSpeed, p.DatalogSpeed);
+  set(TStatusPanel::ErrorStatus, p.ErrorStatus);
+  // The three link panels share one background; dark backgrounds (red, teal) take white text.
+  QString sheet;
+  if (p.LinkColour != TPanelColour::ButtonFace) {
+    const QColor back = QColor::fromRgb(PanelColourRgb(p.LinkColour));
+    const bool dark = p.LinkColour == TPanelColour::Red || p.LinkColour == TPanelColour::Teal;
+    sheet = QString("QLabel { background-color: %1; color: %2; }").arg(back.name(), dark ? "white" : "black");
+  }
+  for (TStatusPanel which : {TStatusPanel::ConnectionStatus, TStatusPanel::DatalogSpeed, TStatusPanel::ErrorStatus}) {
+    QLabel* label = StatusPanel(which);
+    if (label->styleSheet() != sheet) label->setStyleSheet(sheet);
+  }
+}
+
+void TMainForm::UpdateDisplays() {
+  UpdatePages();
+  if (state_.RecordState != TRecordState::Recording) {
+    updatingPosition_ = true;
+    trackBar_->setValue(TrackBarPosition(PlayThread ? PlayThread->CurrentTime() : 0));
+    updatingPosition_ = false;
+    if (graph_) graph_->SetPosition(PlayThread ? PlayThread->CurrentTime() : 0);
+  } else {
+    if (SensorList) SensorList->ExtendRanges();
+    if (graph_ && Config) {
+      // The graph follows the growing recording: its last GraphTimespan seconds.
+      graph_->SetEndTime(PlayThread ? PlayThread->CurrentTime() : 0);
+      graph_->SetStartTime(ScrollingGraphStart(graph_->EndTime(), Config->GraphTimespan));
+    }
+  }
+  UpdateStatusPanels();
+}
+
+// The common refresh after a recording is opened, closed, saved, started, ended or switched.
+void TMainForm::RefreshViews() {
+  setWindowTitle(Q(MainWindowTitle(*Core)));
+  UpdateActions();
+  TRecording* r = CurrentRecording();
+  updatingPosition_ = true;
+  trackBar_->setRange(0, TrackBarMaximum(r ? r->LengthMs.load() : 0));
+  trackBar_->setValue(0);
+  updatingPosition_ = false;
+  UpdateRecordingsMenu();
+  if (graph_) graph_->RecordingChanged();
+  RefreshPages();
+  if (state_.LinkState != TLinkState::Connected) ClearDashboard();
+  UpdateStatusPanels();
+}
+
+void TMainForm::UpdateRecordingsMenu() {
+  if (!recordingsMenu_ || !RecordingList) return;
+  const QList<QAction*> items = recordingsMenu_->actions();
+  const int count = RecordingList->Count();
+  TRecording* current = CurrentRecording();
+  for (int n = 0; n < count; ++n) {
+    TRecording* r = RecordingList->Items(n);
+    QAction* item = n < items.size() ? items[n] : nullptr;
+    if (!item) {
+      item = recordingsMenu_->addAction(QString());
+      item->setCheckable(true);
+      item->setData(n);
+      connect(item, &QAction::triggered, this, [this, n] {
+        if (!RecordingList || n >= RecordingList->Count()) return;
+        TRecording* chosen = RecordingList->Items(n);
+        if (chosen != CurrentRecording()) SelectRecording(*Core, chosen);
+        UpdateRecordingsMenu();
+      });
+    }
+    item->setText(Q(RecordingsMenuCaption(n, r->FileName)));
+    item->setChecked(r == current);
+  }
+  for (int n = count; n < items.size(); ++n) delete items[n];
+  recordingsMenu_->setEnabled(count > 0);
+}
+
+void TMainForm::RebuildReopenMenu() {
+  if (!reopenMenu_ || !RecentFiles) return;
+  reopenMenu_->clear();
+  const int n = std::min<int>(RecentFiles->MaxCount, static_cast<int>(RecentFiles->Files.size()));
+  for (int k = 0; k < n; ++k) {
+    const std::string path = RecentFiles->Files[static_cast<size_t>(k)];
+    QAction* item = reopenMenu_->addAction(Q(RecentFiles->Caption(k)));
+    connect(item, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
+  }
+  reopenMenu_->setEnabled(n > 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recordings and files
+
+void TMainForm::NewRecording(int number) {
+  auto* r = new TRecording(*SensorList->RawVars);
+  r->CreateHistories();
+  r->Modified = true;
+  r->SetDescription(RecordingDescription(number));
+  RecordingList->Add(r);
+  SetCurrentRecording(*Core, r);
+  RefreshRecordings(*Core);
+}
+
+void TMainForm::AutoSave() {
+  TRecording* r = CurrentRecording();
+  if (!r || !Config) return;
+  Busy([&] {
+    std::error_code ec;
+    const std::string path =
+        AutoSaveFileName(Config->FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
+    if (!path.empty() && r->SaveToFile(path)) {
+      r->FileName = path;
+      Journals::Saved(r);
+    } else {
+      // The recording stays open and modified, so the close query offers it again.
+      r->Modified = true;
+      Prompts.ShowMessage("Could not save recording");
+    }
+  });
+}
+
+bool TMainForm::SaveRecordingAs(TRecording* r) {
+  if (!r) return false;
+  bool saved;
+  if (Prompts.ChooseSavePath) {
+    const std::string path = Prompts.ChooseSavePath(*r);
+    saved = !path.empty() && SaveRecordingTo(*r, path);
+  } else {
+    saved = ::SaveRecordingAs(*r, this);
+  }
+  if (saved && Core && Core->AddRecentFile) Core->AddRecentFile(r->FileName);
+  return saved;
+}
+
+bool TMainForm::OpenRecentFile(const std::string& path) {
+  if (!Core) return false;
+  return OpenRecording(*Core, path) != nullptr;
+}
+
+void TMainForm::OpenCommand() {
+  if (!Core) return;
+  if (!Prompts.ChooseOpenPath) {
+    OpenRecordingDialog(*Core, this);
+    return;
+  }
+  const std::string path = Prompts.ChooseOpenPath();
+  if (!path.empty()) OpenRecording(*Core, path);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Thread messages, keys, drops, closing, resizing
+
+bool TMainForm::event(QEvent* e) {
+  switch (static_cast<uint32_t>(e->type())) {
+    case WM_UPDATE_UI:
+      UpdateDisplays();
+      if (PollThread && Config) PollThread->DelayUIUpdate(Config->UIUpdateDelayRecording);
+      if (PlayThread && Config) PlayThread->DelayUIUpdate(static_cast<uint32_t>(Config->UIUpdateDelayPlaying.load()));
+      // A burst of refresh requests costs one refresh.
+      messages_->RemovePosted(WM_UPDATE_UI);
+      return true;
+    case WM_POLL_CONNECTED: Apply(OnPollConnected(state_)); return true;
+    case WM_POLL_DISCONNECTED: Apply(OnPollDisconnected(state_)); return true;
+    case WM_POLL_ERROR: Apply(OnPollError(state_)); return true;
+    case WM_PLAY_STOPPED: Apply(OnPlayStopped(state_)); return true;
+    default: return TBaseForm::event(e);
+  }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() != QEvent::KeyPress || !watched->isWidgetType()) return TBaseForm::eventFilter(watched, e);
+  auto* w = static_cast<QWidget*>(watched);
+  if (w->window() != this) return TBaseForm::eventFilter(watched, e);
+  auto* key = static_cast<QKeyEvent*>(e);
+  TKeyModifiers mods;
+  mods.Shift = key->modifiers() & Qt::ShiftModifier;
+  mods.Ctrl = key->modifiers() & Qt::ControlModifier;
+  mods.Alt = key->modifiers() & Qt::AltModifier;
+  TKeyContext ctx;
+  QWidget* focus = QApplication::focusWidget();
+  ctx.FocusOnTabsOrTrackBar = focus == pages_->tabBar() || focus == trackBar_ || focus == pages_;
+  TRecording* r = CurrentRecording();
+  ctx.HasRecording = r != nullptr;
+  ctx.CurrentTime = PlayThread ? PlayThread->CurrentTime() : 0;
+  ctx.LengthSeconds = r ? r->LengthSeconds() : 0;
+  ctx.GraphStartTime = graph_ ? graph_->StartTime() : 0;
+  ctx.GraphEndTime = graph_ ? graph_->EndTime() : ctx.LengthSeconds;
+  const TKeyResult result = FormKeyDown(ToKey(key->key()), mods, ctx);
+  switch (result.Action) {
+    case TKeyAction::PassOn: return TBaseForm::eventFilter(watched, e);
+    case TKeyAction::SelectPage: SelectPage(static_cast<Page>(result.Page)); return true;
+    case TKeyAction::Seek: SeekTo(result.Position); return true;
+    case TKeyAction::Command:
+      Execute(result.Command);
+      UpdateDisplays();
+      return true;
+  }
+  return TBaseForm::eventFilter(watched, e);
+}
+
+void TMainForm::closeEvent(QCloseEvent* e) {
+  TCloseAnswer answer = TCloseAnswer::Yes;
+  const bool mayClose = FormCloseQuery(
+      RecordingList ? RecordingList->Count() : 0, [](int i) { return RecordingList->Items(i)->Modified; },
+      [this, &answer] { return answer = Prompts.Ask(UnsavedRecordingsQuestion); },
+      [this](int i) { SaveRecordingAs(RecordingList->Items(i)); });
+  if (!mayClose) {
+    e->ignore();
+    return;
+  }
+  Apply(FormClose(state_, Options()));
+  // Saved recordings, and those given up with "No", leave nothing to recover.
+  if (Core) ReleaseJournalsAtClose(*Core, answer == TCloseAnswer::No);
+  e->accept();
+}
+
+void TMainForm::OfferRecovery(const std::string& folder) {
+  if (!Core) return;
+  OfferJournalRecovery(*Core, folder.empty() ? JournalFolder() : folder, Prompts.Ask,
+                       [this](const std::string& text) { Prompts.ShowMessage(text); });
+}
+
+void TMainForm::resizeEvent(QResizeEvent* e) {
+  TBaseForm::resizeEvent(e);
+  ResizePages();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+  if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+  QStringList files;
+  for (const QUrl& url : e->mimeData()->urls())
+    if (url.isLocalFile()) files << url.toLocalFile();
+  OnDropFiles(files);
+  e->acceptProposedAction();
+}
+
+void TMainForm::OnDropFiles(const QStringList& files) {
+  for (const QString& file : files) OpenRecentFile(file.toStdString());
+}
+
+void TMainForm::CheckDSR() {
+  if (!Config || !Config->UseDSRForRecording || !PollThread) return;
+  TComPort* port = PollThread->Port();
+  Apply(OnIdleCheckDSR(state_, true, port->IsOpen(), Playing(), Options(), [port] { return port->DSR(); }));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+bool TMainForm::HasPrinter() const { return !QPrinterInfo::availablePrinters().isEmpty(); }
+
+void TMainForm::PrintSetupCommand() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  QPageSetupDialog dialog(printer_.get(), this);
+  dialog.exec();
+}
+
+void TMainForm::PrintCommand() {
+  if (!CurrentRecording()) return;
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  // Qt's dialog always offers printing to a PDF file, so this works without a printer too.
+  QPrintDialog dialog(printer_.get(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const bool graphs = pages_->currentIndex() == tsGraphs && graph_;
+  Busy([&] {
+    if (!(graphs ? PrintGraph(*printer_) : PrintWindow(*printer_))) Prompts.ShowMessage("Could not print");
+  });
+}
+
+bool TMainForm::PrintWindow(QPrinter& printer) {
+  TRecording* r = CurrentRecording();
+  if (!r) return false;
+  const std::string title = PrintTitle(r->Description);
+  printer.setDocName(Q(title));
+  const QImage image = grab().toImage();
+  QPainter p;
+  if (!p.begin(&printer)) return false;
+  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const int headerWidth = p.fontMetrics().horizontalAdvance(Q(title));
+  const TPrintLayout layout = PrintWindowLayout(page.width(), page.height(), image.width(), image.height(), headerWidth);
+  p.setPen(Qt::black);
+  p.drawText(layout.HeaderX, p.fontMetrics().ascent(), Q(title));
+  p.drawImage(QRect(layout.ImageX, layout.ImageY, layout.ImageWidth, layout.ImageHeight), image);
+  return p.end();
+}
+
+bool TMainForm::PrintGraph(QPrinter& printer) {
+  TRecording* r = CurrentRecording();
+  if (!r || !graph_ || !GraphSensorList) return false;
+  printer.setDocName(Q(PrintTitle(r->Description)));
+  QPainter p;
+  if (!p.begin(&printer)) return false;
+  TGraphPrint page(printer, *GraphSensorList, *Core);
+  page.SetStartTime(graph_->StartTime());
+  page.SetEndTime(graph_->EndTime());
+  page.Print(p);
+  return p.end();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Graph
+
+void TMainForm::RebuildGraph(bool valuesChanged) {
+  if (!graph_) return;
+  if (valuesChanged) graph_->InvalidateTraces();
+  graph_->Rebuild();
+}
+
+void TMainForm::GraphCommand(TCommand c) {
+  using C = TCommand;
+  if (!graph_ || !GraphSensorList) return;
+  const double position = graph_->Position();
+  switch (c) {
+    case C::actGraphZoomIn:
+    case C::actGraphZoomOut:
+    case C::actGraphShowFullLength: {
+      const TTimeWindow w = c == C::actGraphZoomIn    ? ZoomInWindow(position, graph_->Range())
+                            : c == C::actGraphZoomOut ? ZoomOutWindow(position, graph_->Range())
+                                                      : TTimeWindow{0, graph_->MaxTime()};
+      Busy([&] { graph_->SetWindow(w.Start, w.End); });
+      return;
+    }
+    case C::actGraphAddSensors:
+    case C::actGraphRemoveSensors: {
+      const bool adding = c == C::actGraphAddSensors;
+      TVarRefList chosen(GraphSensorList->Vars);
+      std::unique_ptr<TGraphListForm> dialog =
+          adding ? std::make_unique<TGraphListForm>(this, chosen, GraphSensorList->Vars, true)
+                 : std::make_unique<TGraphListForm>(this, chosen, *GraphSensorList, true);
+      dialog->setWindowTitle(adding ? QStringLiteral("Select sensors to add") : QStringLiteral("Select sensors to remove"));
+      if (Prompts.RunGraphList ? Prompts.RunGraphList(*dialog) : dialog->exec() == QDialog::Accepted) {
+        for (int i = 0; i < chosen.Count(); ++i) {
+          const uint32_t id = chosen.IdAt(i);
+          if (adding && !GraphSensorList->ContainsId(id)) GraphSensorList->AddId(id);
+          if (!adding) GraphSensorList->RemoveId(id);
+        }
+      }
+      break;
+    }
+    case C::actGraphRemoveAll: GraphSensorList->Clear(); break;
+    default: {
+      const auto id = static_cast<uint32_t>(GraphToggleVarId(c));
+      if (id == 0) return;
+      if (GraphSensorList->ContainsId(id))
+        GraphSensorList->RemoveId(id);
+      else
+        GraphSensorList->AddId(id);
+      break;
+    }
+  }
+  graph_->Rebuild();
+  UpdateActions();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pages
+
+// Settings (Ctrl+T): on OK the settings are already written back and saved; they take effect here.
+void TMainForm::SettingsCommand() {
+  if (!Config || !SensorList) return;
+  const TPortChoice before = StoredPortChoice(*Config);
+  const bool accepted = ExecuteSettingsDialog(
+      this, *Config, [](std::string* error) { return Config->Save(SensorList, GraphSensorList, error); },
+      [this](const std::string& error) { Prompts.ShowMessage("Could not save the settings:\n" + error); });
+  if (!accepted) return;
+  ApplyPriorities();
+  if (PollThread) {
+    PollThread->SetComPort(static_cast<uint8_t>(Config->ComPort.load()));
+    PollThread->ErrorTolerance = Config->ErrorTolerance.load();
+    // A port chosen anew is used from the next connect (a run started with --simulate keeps the
+    // simulator while the choice stays as it was).
+    if (!(StoredPortChoice(*Config) == before)) PollThread->Port()->SetDevicePath(Config->PortDevice);
+  }
+  dashboard_->ApplyDisplaySettings(*Config, *SensorList);
+  if (CurrentRecording()) {
+    FillSensorList();
+    SensorList->AutoRangeFromHistories();
+  }
+  // Units, ranges and the lambda table may have changed what the graph draws.
+  RebuildGraph(true);
+  UpdateDisplays();
+}
+
+void TMainForm::ShowAbout() {
+  if (!ECUType) return;
+  TAboutForm about(*ECUType, this);
+  about.exec();
+}
+
+void TMainForm::ExportCommand() {
+  if (TRecording* r = CurrentRecording()) ExportRecordingDialog(*Core, *r, this);
+}
+void TMainForm::FillSensorList() {
+  if (SensorList) sensorList_->FillSensorList(*SensorList);
+}
+
+void TMainForm::ClearDashboard() {
+  dashboard_->ClearDashboard();
+  errorsButton_->setEnabled(false);
+  errorList_->ClearAll();
+}
+
+void TMainForm::UpdatePages() {
+  if (!SensorList) return;
+  dashboard_->UpdateDashboard(*SensorList);
+  errorList_->Refresh();
+  sensorList_->UpdateSensorValues(*SensorList);
+  UpdateLaps();
+}
+
+void TMainForm::RefreshPages() {
+  if (recMan_) recMan_->RefreshList();
+  lapsShown_ = {};
+  UpdateLaps();
+}
+
+// The laps page's tab shows while the current recording has laps. The rows are rebuilt only when
+// the recording or its number of lap signals changed, not on every refresh of a playback.
+void TMainForm::UpdateLaps() {
+  if (!lapDisplay_ || !SensorList) return;
+  const TRawVar* lap = SensorList->FindRaw(kLapVarId);
+  const std::pair<const TRecording*, int32_t> shown{CurrentRecording(), lap ? lap->SampleCount() : 0};
+  if (shown == lapsShown_) return;
+  lapsShown_ = shown;
+  lapDisplay_->UpdateLaps();
+  if (IsPageVisible(tsLaps) != lapDisplay_->HasLaps()) SetPageVisible(tsLaps, lapDisplay_->HasLaps());
+}
+
+void TMainForm::ResizePages() { dashboard_->SetColumnWidth(GaugeColumnWidth(width())); }
