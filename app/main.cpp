@@ -16,7 +16,6 @@
 #include "windows/MainForm.h"
 #include "program/Program.h"
 #include "ecu/ComPort.h"
-#include "ecu/PollThreadRS.h"
 
 namespace {
 // SIGTERM, SIGINT and SIGHUP close the window the ordinary way, so settings are still saved.
@@ -36,11 +35,11 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Revscope");
   QApplication::setOrganizationName("Torvane");
 
-  TGlobalInitHooks hooks;
-  hooks.ShowError = [](const std::string& text) {
+  TProgramOptions options;
+  options.ShowError = [](const std::string& text) {
     QMessageBox::critical(nullptr, "Revscope", QString::fromStdString(text));
   };
-  hooks.WithBusyCursor = [](const std::function<void()>& work) {
+  options.WithBusyCursor = [](const std::function<void()>& work) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     work();
     QGuiApplication::restoreOverrideCursor();
@@ -49,13 +48,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
   try {
-    GlobalInit(args, hooks);
+    TProgram program(args, options);
     // --simulate: this run talks to the built-in simulated ECU; the stored port is left alone.
-    if (PollThread && std::find(args.begin(), args.end(), "--simulate") != args.end())
-      PollThread->Port()->SetDevicePath(SimulatedDevicePath());
+    if (std::find(args.begin(), args.end(), "--simulate") != args.end())
+      program.PollThread->Port()->SetDevicePath(SimulatedDevicePath());
     int rc;
     {
-      TMainForm form(nullptr, Config->IniPath);
+      TMainForm form(program);
       std::unique_ptr<QSocketNotifier> notifier;
       if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
         notifier = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);
@@ -76,8 +75,10 @@ int main(int argc, char** argv) {
       QTimer::singleShot(0, &form, [&form] { form.OfferRecovery(); });
       rc = app.exec();
     }
-    GlobalUnInit(true, hooks);
-    return rc == 0 ? 0 : rc;
+    // The threads stop before the settings they use are saved.
+    program.StopThreads();
+    program.SaveSettings();
+    return rc;
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, "Revscope", QString::fromUtf8(e.what()));
     return 1;

@@ -10,10 +10,6 @@
 #define REVSCOPE_VERSION "1.0.0"
 #endif
 
-TWinApp* WinApp = nullptr;
-
-TWinApp::TWinApp(const std::string& iniName, const std::string& helpName) : IniName(iniName), HelpName(helpName) {}
-
 std::string TWinApp::ExePath() {
   char buf[PATH_MAX + 1];
   ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
@@ -35,8 +31,6 @@ std::string TWinApp::IniPath() const {
   if (::access(beside.c_str(), F_OK) == 0 || ::access(ProgramDir().c_str(), W_OK) == 0) return beside;
   return UserConfigDir() + "/Revscope/" + IniName;
 }
-
-std::string TWinApp::HelpPath() const { return ProgramDir() + "/" + HelpName; }
 
 bool TWinApp::FileVersion(char* buffer, int size) {
   if (!buffer || size <= 0) return false;

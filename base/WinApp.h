@@ -1,13 +1,13 @@
 #pragma once
-// Where the program lives: the folder of the running executable, the INI and help file paths.
+// Where the program lives: the folder of the running executable and the INI file's path.
 #include <string>
+#include <utility>
 
 class TWinApp {
  public:
-  TWinApp(const std::string& iniName, const std::string& helpName);
+  explicit TWinApp(std::string iniName) : IniName(std::move(iniName)) {}
 
   std::string IniName;
-  std::string HelpName;
 
   // The executable's folder, without a trailing separator.
   static std::string ProgramDir();
@@ -16,9 +16,6 @@ class TWinApp {
   // Beside the program when that folder is writable or the file is already there; otherwise in
   // the user's configuration folder (Revscope/Revscope.ini).
   std::string IniPath() const;
-  std::string HelpPath() const;
   // The program's version text; false when there is none.
   static bool FileVersion(char* buffer, int size);
 };
-
-extern TWinApp* WinApp;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "recording/RecordingList.h"
 #include "vars/Config.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
@@ -39,6 +40,7 @@ struct TBenchEnv {
     config->MachinePath = (dir / "Settings.ini").string();
     sensors.Context.Settings = config.get();
     sensors.Context.EcuType = &ecu;
+    sensors.Context.Recordings = &recordings;
     sensors.BuildVariables();
   }
   ~TBenchEnv() {
@@ -51,5 +53,6 @@ struct TBenchEnv {
   std::filesystem::path dir;
   std::unique_ptr<TConfig> config;
   TECUType ecu;
+  TRecordingList recordings;
   TSensorList sensors;
 };

@@ -37,17 +37,17 @@ struct TBenchProgram {
   TBenchProgram(const std::string& name, int baud) {
     std::string tmpl = (std::filesystem::temp_directory_path() / ("revscope-bench-" + name + "-XXXXXX")).string();
     if (::mkdtemp(tmpl.data())) dir = tmpl;
-    TGlobalInitHooks hooks;
-    hooks.IniPath = File("Revscope.ini");
-    hooks.MachinePath = File("Settings.ini");
-    GlobalInit({}, hooks);
+    TProgramOptions options;
+    options.IniPath = File("Revscope.ini");
+    options.MachinePath = File("Settings.ini");
+    program = std::make_unique<TProgram>(std::vector<std::string>{}, options);
     sim = std::make_shared<TSimDevice>(2);
     sim->SetByteTiming(baud);
     sim->SetReplyLatencyUs(0);
-    PollThread->Port()->SetDevice(sim);
+    program->PollThread->Port()->SetDevice(sim);
   }
   ~TBenchProgram() {
-    GlobalUnInit(false);
+    program.reset();
     std::error_code ec;
     if (!dir.empty()) std::filesystem::remove_all(dir, ec);
   }
@@ -56,5 +56,6 @@ struct TBenchProgram {
   std::string File(const std::string& name) const { return dir + "/" + name; }
 
   std::string dir;
+  std::unique_ptr<TProgram> program;
   std::shared_ptr<TSimDevice> sim;
 };

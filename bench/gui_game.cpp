@@ -72,14 +72,15 @@ void SendKey(QWidget& w, QEvent::Type type, int key) {
 }
 
 void BM_GameWhileRecording(benchmark::State& state) {
-  TBenchProgram program("game", kBaud);
-  if (program.dir.empty()) {
+  TBenchProgram bench("game", kBaud);
+  if (bench.dir.empty()) {
     state.SkipWithError("no scratch folder");
     return;
   }
+  TProgram& program = *bench.program;
   const double t0 = Now();
   for (auto _ : state) {
-    TMainForm form(nullptr, Config->IniPath);
+    TMainForm form(program);
     form.Prompts.Ask = [](const std::string&) { return TCloseAnswer::No; };
     form.Prompts.ShowMessage = [](const std::string& m) { std::fprintf(stderr, "window: %s\n", m.c_str()); };
     form.resize(1280, 800);
@@ -99,9 +100,9 @@ void BM_GameWhileRecording(benchmark::State& state) {
 
     TStretch without, with;
     for (int round = 0; round < kRounds; ++round) {
-      const TStretch a = Measure(*program.sim, nullptr);
+      const TStretch a = Measure(*bench.sim, nullptr);
       // The game, as the About box opens it: its own window, the system's sound device.
-      auto game = std::make_unique<TGameForm>(program.dir + "/Revscope.ini", 1000 + round, nullptr, &form);
+      auto game = std::make_unique<TGameForm>(bench.dir + "/Revscope.ini", 1000 + round, nullptr, &form);
       game->Game().MutableWorld().Lives = 1000;
       TFrameCounter counter;
       game->installEventFilter(&counter);
@@ -118,7 +119,7 @@ void BM_GameWhileRecording(benchmark::State& state) {
       });
       keys.start(80);
       RunEventLoop(0.5);
-      const TStretch b = Measure(*program.sim, &counter);
+      const TStretch b = Measure(*bench.sim, &counter);
       keys.stop();
       game.reset();
       RunEventLoop(0.5);
@@ -128,14 +129,14 @@ void BM_GameWhileRecording(benchmark::State& state) {
       with.uiBusy += b.uiBusy / kRounds;
       with.framesPerSecond += b.framesPerSecond / kRounds;
     }
-    TRecording* rec = CurrentRecording();
+    TRecording* rec = program.CurrentRecording();
     results.samplesRecorded = 0;
     if (rec)
-      for (int i = 0; i < SensorList->RawVars->Count(); ++i)
-        if (TVarHist* h = rec->HistoryFor(*SensorList->Raw(i))) results.samplesRecorded += h->Count();
+      for (int i = 0; i < program.Sensors.RawVars->Count(); ++i)
+        if (TVarHist* h = rec->HistoryFor(*program.Sensors.Raw(i))) results.samplesRecorded += h->Count();
     form.Action(TCommand::actECURecord)->trigger();
     form.Action(TCommand::actECUConnect)->trigger();
-    WaitFor([&] { return form.State().LinkState == TLinkState::Disconnected && !PollThread->Polling(); });
+    WaitFor([&] { return form.State().LinkState == TLinkState::Disconnected && !program.PollThread->Polling(); });
     results.without = without;
     results.with = with;
     results.ratio = without.exchangesPerSecond > 0 ? with.exchangesPerSecond / without.exchangesPerSecond : 0;

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "widgets/Graph.h"
-#include "recording/Recording.h"
+#include "recording/RecordingList.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
 

@@ -74,15 +74,15 @@ double Percentile(const std::vector<double>& sorted, double p) {
 
 // A recording of every raw variable as a full-rate run would leave it: one pass over the list
 // every 50 ms, each variable at its own moment within the pass, values from the engine model.
-bool WriteLongRecording(const std::string& path, int seconds) {
-  TRecording rec(*SensorList->RawVars);
+bool WriteLongRecording(TProgram& program, const std::string& path, int seconds) {
+  TRecording rec(*program.Sensors.RawVars);
   rec.CreateHistories();
   TSimEcu ecu(2);
-  const int n = SensorList->RawVars->Count();
+  const int n = program.Sensors.RawVars->Count();
   const double pass = 0.05;
   for (int k = 0; k * pass < seconds; ++k) {
     for (int i = 0; i < n; ++i) {
-      TRawVar* v = SensorList->Raw(i);
+      TRawVar* v = program.Sensors.Raw(i);
       const double t = k * pass + i * pass / n;
       ecu.AdvanceTo(t);
       if (TVarHist* h = rec.HistoryFor(*v))
@@ -248,16 +248,16 @@ struct TPollRate {
 
 class TPollMeter {
  public:
-  explicit TPollMeter(const TSimDevice& sim) : sim_(sim) {}
+  TPollMeter(TProgram& program, const TSimDevice& sim) : program(program), sim_(sim) {}
   void Begin() {
     r0_ = sim_.Requests();
     t0_ = Now();
-    cpu0_ = ThreadCpuSeconds(PollThread->NativeHandle());
+    cpu0_ = ThreadCpuSeconds(program.PollThread->NativeHandle());
     varsSum_ = 0;
     varsReadings_ = 0;
   }
   void Sample() {
-    varsSum_ += PollThread->VarsPerSecond.load();
+    varsSum_ += program.PollThread->VarsPerSecond.load();
     ++varsReadings_;
   }
   TPollRate End() const {
@@ -265,11 +265,12 @@ class TPollMeter {
     TPollRate r;
     r.exchangesPerSecond = static_cast<double>(sim_.Requests() - r0_) / elapsed;
     r.varsPerSecond = varsReadings_ ? varsSum_ / varsReadings_ : 0;
-    r.pollCpuShare = (ThreadCpuSeconds(PollThread->NativeHandle()) - cpu0_) / elapsed;
+    r.pollCpuShare = (ThreadCpuSeconds(program.PollThread->NativeHandle()) - cpu0_) / elapsed;
     return r;
   }
 
  private:
+  TProgram& program;
   const TSimDevice& sim_;
   uint64_t r0_ = 0;
   double t0_ = 0, cpu0_ = 0, varsSum_ = 0;
@@ -299,10 +300,10 @@ TUiStretch MeasureEventLoop(TPollMeter& meter, double seconds) {
 }
 
 // Connected with no window: the poll thread posts to nobody.
-TPollRate MeasureWithoutWindow(TPollMeter& meter, double seconds) {
-  PollThread->PollThread_OpenSerialPort();
-  PollThread->PollThread_Connect();
-  WaitFor([] { return PollThread->Polling() && PollThread->VarsPerSecond > 0; });
+TPollRate MeasureWithoutWindow(TProgram& program, TPollMeter& meter, double seconds) {
+  program.PollThread->PollThread_OpenSerialPort();
+  program.PollThread->PollThread_Connect();
+  WaitFor([&] { return program.PollThread->Polling() && program.PollThread->VarsPerSecond > 0; });
   std::this_thread::sleep_for(1s);
   meter.Begin();
   for (int i = 0; i < static_cast<int>(seconds); ++i) {
@@ -310,9 +311,9 @@ TPollRate MeasureWithoutWindow(TPollMeter& meter, double seconds) {
     meter.Sample();
   }
   const TPollRate r = meter.End();
-  PollThread->PollThread_Disconnect();
-  PollThread->PollThread_CloseSerialPort();
-  WaitFor([] { return !PollThread->Polling() && !PollThread->Port()->IsOpen(); });
+  program.PollThread->PollThread_Disconnect();
+  program.PollThread->PollThread_CloseSerialPort();
+  WaitFor([&] { return !program.PollThread->Polling() && !program.PollThread->Port()->IsOpen(); });
   return r;
 }
 
@@ -333,30 +334,31 @@ struct TResults {
 TResults results;
 
 void BM_MainWindow(benchmark::State& state) {
-  TBenchProgram program("window", kBaud);
-  if (program.dir.empty()) {
+  TBenchProgram bench("window", kBaud);
+  if (bench.dir.empty()) {
     state.SkipWithError("no scratch folder");
     return;
   }
-  Config->UIUpdateDelayRecording = kRefreshDelayRecordingMs;
-  Config->UIUpdateDelayPlaying = kRefreshDelayPlayingMs;
-  const std::string recordingPath = program.File("long.rec");
-  if (!WriteLongRecording(recordingPath, kRecordingSeconds)) {
+  TProgram& program = *bench.program;
+  program.Config.UIUpdateDelayRecording = kRefreshDelayRecordingMs;
+  program.Config.UIUpdateDelayPlaying = kRefreshDelayPlayingMs;
+  const std::string recordingPath = bench.File("long.rec");
+  if (!WriteLongRecording(program, recordingPath, kRecordingSeconds)) {
     state.SkipWithError("could not write the recording");
     return;
   }
-  TRevsStamp stamp(static_cast<uint8_t>(SensorList->RawRevs->RequestCode & 0xFF));
-  program.sim->SetHook([&stamp](TSimExchange& ex) { stamp.OnExchange(ex); });
-  TPollMeter meter(*program.sim);
+  TRevsStamp stamp(static_cast<uint8_t>(program.Sensors.RawRevs->RequestCode & 0xFF));
+  bench.sim->SetHook([&stamp](TSimExchange& ex) { stamp.OnExchange(ex); });
+  TPollMeter meter(program, *bench.sim);
   TResults r;
   const double t0 = Now();
 
   for (auto _ : state) {
     // 1. No window at all.
-    const TPollRate before = MeasureWithoutWindow(meter, kNoWindowSeconds);
+    const TPollRate before = MeasureWithoutWindow(program, meter, kNoWindowSeconds);
 
     // 2. The window on its dashboard page, connected through its own command.
-    auto form = std::make_unique<TMainForm>(nullptr, Config->IniPath);
+    auto form = std::make_unique<TMainForm>(program);
     form->Prompts.Ask = [](const std::string&) { return TCloseAnswer::No; };
     form->Prompts.ShowMessage = [](const std::string& m) { std::fprintf(stderr, "window: %s\n", m.c_str()); };
     form->Prompts.ChooseOpenPath = [&] { return recordingPath; };
@@ -367,7 +369,7 @@ void BM_MainWindow(benchmark::State& state) {
     auto probe = std::make_unique<TRefreshProbe>(*form, stamp);
     RunEventLoop(0.5);
     form->Action(TCommand::actECUConnect)->trigger();
-    if (!WaitFor([&] { return form->State().LinkState == TLinkState::Connected && PollThread->VarsPerSecond > 0; })) {
+    if (!WaitFor([&] { return form->State().LinkState == TLinkState::Connected && program.PollThread->VarsPerSecond > 0; })) {
       state.SkipWithError("the window did not connect");
       return;
     }
@@ -386,7 +388,7 @@ void BM_MainWindow(benchmark::State& state) {
     const TUiStretch recording = MeasureEventLoop(meter, kRecordingPhaseSeconds);
     // 3b. Still recording, with the Graphs page shown: the eighteen sensors of the Graph menu
     // scroll along with the recording.
-    GraphSensorList->Clear();
+    program.GraphSensors.Clear();
     for (auto c = static_cast<int>(TCommand::actGraphRevs); c <= static_cast<int>(TCommand::actGraphGear); ++c)
       form->Action(static_cast<TCommand>(c))->trigger();
     form->SelectPage(TMainForm::tsGraphs);
@@ -395,35 +397,35 @@ void BM_MainWindow(benchmark::State& state) {
     form->SelectPage(TMainForm::tsECU);
     form->Action(TCommand::actECURecord)->trigger();
     form->Action(TCommand::actECUConnect)->trigger();
-    WaitFor([&] { return form->State().LinkState == TLinkState::Disconnected && !PollThread->Polling(); });
+    WaitFor([&] { return form->State().LinkState == TLinkState::Disconnected && !program.PollThread->Polling(); });
 
     // 4. Playing the long recording, opened and played through the window's commands.
     form->Action(TCommand::actFileOpen)->trigger();
-    TRecording* played = CurrentRecording();
+    TRecording* played = program.CurrentRecording();
     if (!played || played->FileName != recordingPath) {
       state.SkipWithError("the window did not open the recording");
       return;
     }
     form->Action(TCommand::actPlayPlay)->trigger();
-    if (!WaitFor([] { return PlayThread->IsPlaying(); })) {
+    if (!WaitFor([&] { return program.PlayThread->IsPlaying(); })) {
       state.SkipWithError("the window did not play");
       return;
     }
     RunEventLoop(1.0);
     probe->Reset(false);
-    const double playFrom = PlayThread->CurrentTime();
+    const double playFrom = program.PlayThread->CurrentTime();
     const TUiStretch playing = MeasureEventLoop(meter, kPlayingSeconds);
-    r.playedSeconds = PlayThread->CurrentTime() - playFrom;
+    r.playedSeconds = program.PlayThread->CurrentTime() - playFrom;
     r.refreshesPlaying = probe->Refreshes() / playing.seconds;
     r.refreshMsPlaying = probe->Refreshes() ? probe->HandleSeconds() / probe->Refreshes() * 1000.0 : 0;
     form->Action(TCommand::actPlayPlay)->trigger();
-    WaitFor([] { return !PlayThread->IsPlaying(); });
+    WaitFor([&] { return !program.PlayThread->IsPlaying(); });
     RunEventLoop(0.2);
 
     // 5. No window again, so a drift of the machine's load over the run evens out.
     probe.reset();
     form.reset();
-    const TPollRate after = MeasureWithoutWindow(meter, kNoWindowSeconds);
+    const TPollRate after = MeasureWithoutWindow(program, meter, kNoWindowSeconds);
 
     r.busyConnected = connected.busyShare;
     r.busyRecording = recording.busyShare;

@@ -78,7 +78,7 @@ void BM_PollRateWithJournal(benchmark::State& state) {
         samples += static_cast<double>(journal->SamplesWritten() - s0);
       }
       poll.StopRecording();
-      ReleaseRecording(rec.get());
+      env.recordings.Release(rec.get());
       if (journal) {
         journal->Finish();
         bytes += static_cast<double>(std::filesystem::file_size(journal->Path()));

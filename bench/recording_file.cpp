@@ -12,8 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "program/Program.h"
-#include "recording/Recording.h"
+#include "recording/RecordingList.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
 
@@ -25,6 +24,8 @@ constexpr double kSeconds = 11 * 3600.0;
 constexpr double kSamplesPerSecond = 900.0;
 
 struct TFixture {
+  TECUType ecu;
+  TSensorList sensors;
   std::string dir;
   std::unique_ptr<TRecording> rec;
   std::string path;
@@ -34,11 +35,9 @@ struct TFixture {
     const char* tmp = std::getenv("TMPDIR");
     dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/revscope-bench-XXXXXX";
     if (!::mkdtemp(dir.data())) std::abort();
-    ECUType = new TECUType;
-    SensorList = new TSensorList;
-    SensorList->Context.EcuType = ECUType;
-    SensorList->BuildVariables();
-    rec = std::make_unique<TRecording>(*SensorList->RawVars);
+    sensors.Context.EcuType = &ecu;
+    sensors.BuildVariables();
+    rec = std::make_unique<TRecording>(*sensors.RawVars);
     rec->CreateHistories();
     rec->SetDescription("Eleven hours");
     const auto total = static_cast<int64_t>(kSeconds * kSamplesPerSecond);
@@ -55,10 +54,6 @@ struct TFixture {
   ~TFixture() {
     rec.reset();
     std::filesystem::remove_all(dir);
-    delete SensorList;
-    SensorList = nullptr;
-    delete ECUType;
-    ECUType = nullptr;
   }
 };
 
@@ -118,7 +113,7 @@ void BM_LoadVsRead(benchmark::State& state) {
     read += RawRead(f.path, false);
     readWhole += RawRead(f.path, true);
     auto start = Clock::now();
-    TRecording back(*SensorList->RawVars);
+    TRecording back(*f.sensors.RawVars);
     if (!back.LoadFromFile(f.path)) std::abort();
     double t = std::chrono::duration<double>(Clock::now() - start).count();
     load += t;

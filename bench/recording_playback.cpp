@@ -7,8 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "program/Program.h"
-#include "recording/Recording.h"
+#include "recording/RecordingList.h"
 #include "recording/PlayThread.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
@@ -18,16 +17,16 @@ namespace {
 constexpr int32_t kSamples = 1'000'000;
 
 struct TFixture {
+  TECUType ecu;
+  TSensorList sensors;
   std::unique_ptr<TRecording> rec;
   std::unique_ptr<TPlayThreadRS> player;
   double length = 0;
 
   TFixture() {
-    ECUType = new TECUType;
-    SensorList = new TSensorList;
-    SensorList->Context.EcuType = ECUType;
-    SensorList->BuildVariables();
-    rec = std::make_unique<TRecording>(*SensorList->RawVars);
+    sensors.Context.EcuType = &ecu;
+    sensors.BuildVariables();
+    rec = std::make_unique<TRecording>(*sensors.RawVars);
     rec->CreateHistories();
     // Each sensor at its own pace: 20 to 58 samples a second, so the samples interleave.
     int k = 0;
@@ -37,8 +36,8 @@ struct TFixture {
     }
     rec->LengthMs = static_cast<uint32_t>(kSamples / 20 * 1000);
     length = rec->LengthSeconds();
-    SetCurrentRecording(SensorList->Context, rec.get());
-    player = std::make_unique<TPlayThreadRS>(SensorList->Context);
+    SetCurrentRecording(sensors.Context, rec.get());
+    player = std::make_unique<TPlayThreadRS>(sensors.Context);
   }
 };
 

@@ -14,7 +14,7 @@
 #include <mutex>
 #include <ostream>
 
-#include "cli/CliSession.h"
+#include "cli/Cli.h"
 #include "program/Program.h"
 #include "ecu/DatalogPreset.h"
 #include "base/MessageTarget.h"
@@ -81,25 +81,11 @@ class TLogTarget : public TMessageTarget {
   bool error_ = false;
 };
 
-// Start-up with the poll thread, shutdown without saving the settings.
-struct TLogSession {
-  explicit TLogSession(std::ostream& err) {
-    TGlobalInitHooks hooks;
-    hooks.StartThreads = true;
-    hooks.ShowError = [&err](const std::string& text) { err << "revscope-cli: " << text << "\n"; };
-    GlobalInit({}, hooks);
-  }
-  ~TLogSession() { GlobalUnInit(false); }
-  TLogSession(const TLogSession&) = delete;
-  TLogSession& operator=(const TLogSession&) = delete;
-};
-
 // Detaches the message target from the poll thread before the target goes away.
 struct TTargetGuard {
-  explicit TTargetGuard(TMessageTarget* target) { PollThread->SetMessageTarget(target); }
-  ~TTargetGuard() {
-    if (PollThread) PollThread->SetMessageTarget(nullptr);
-  }
+  TTargetGuard(TPollThreadRS& poll, TMessageTarget* target) : poll_(poll) { poll_.SetMessageTarget(target); }
+  ~TTargetGuard() { poll_.SetMessageTarget(nullptr); }
+  TPollThreadRS& poll_;
   TTargetGuard(const TTargetGuard&) = delete;
   TTargetGuard& operator=(const TTargetGuard&) = delete;
 };
@@ -133,7 +119,7 @@ int64_t NowMs() {
 
 }  // namespace
 
-int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
+int CliLog(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   (void)out;
   std::string port, outFile, presetName;
   double seconds = 0.0;  // 0: until interrupted
@@ -176,21 +162,22 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
   }
 
   TStopSignals signals;
-  TLogSession session(err);
-  if (havePreset) ApplyDatalogPreset(*SensorList, preset);
+  program.StartThreads();
+  TPollThreadRS& poll = *program.PollThread;
+  if (havePreset) ApplyDatalogPreset(program.Sensors, preset);
   TLogTarget target;
-  TTargetGuard guard(&target);
+  TTargetGuard guard(poll, &target);
 
-  TComPort* comPort = PollThread->Port();
+  TComPort* comPort = poll.Port();
   // A COM name through the machine's map, "sim" for the built-in ECU, or a device path.
-  const std::string device = ResolvePortName(port, Config->MachinePath);
+  const std::string device = ResolvePortName(port, program.Config.MachinePath);
   comPort->SetDevicePath(device);
 
-  PollThread->PollThread_OpenSerialPort();
-  PollThread->PollThread_Connect();
+  poll.PollThread_OpenSerialPort();
+  poll.PollThread_Connect();
   // The thread opens the port, or gives up and drops the request.
   while (!comPort->IsOpen()) {
-    if (!PollThread->OpenRequested()) {
+    if (!poll.OpenRequested()) {
       err << "revscope-cli: cannot open " << (device == SimulatedDevicePath() ? port : device) << ": "
           << std::strerror(comPort->LastError()) << "\n";
       return 1;
@@ -217,55 +204,55 @@ int CliLog(const TArgs& args, std::ostream& out, std::ostream& err) {
     const int64_t now = NowMs();
     if (!rec && target.Connected()) {
       // The link is up (the ECU type has been applied, so the histories carry the right ids).
-      auto created = std::make_unique<TRecording>(*SensorList->RawVars);
+      auto created = std::make_unique<TRecording>(*program.Sensors.RawVars);
       created->CreateHistories();
       created->SetDescription("Recording #1");
       created->Modified = true;
       rec = created.release();
-      RecordingList->Add(rec);
-      SetCurrentRecording(*Core, rec);
-      PollThread->Record(rec);
+      program.Recordings.Add(rec);
+      SetCurrentRecording(program.Core, rec);
+      poll.Record(rec);
       recordStart = now;
       // The samples reach the disk about once a second, so a crash or a kill loses little.
       std::string journalError;
-      if (!Journals::Begin(*rec, {}, &journalError))
+      if (!program.Journals.Begin(*rec, {}, &journalError))
         err << "revscope-cli: recording without a journal: " << journalError << std::endl;
     }
     if (limitMs > 0 && now - (rec ? recordStart : started) >= limitMs) break;
     if (now >= nextProgress) {
       nextProgress += 1000;
       // A journal that cannot be written (a full disk) is said once; the run goes on.
-      const TJournal* journal = rec ? Journals::Of(rec) : nullptr;
+      const TJournal* journal = rec ? program.Journals.Of(rec) : nullptr;
       if (journal && journal->Failing() && !journalWarned) {
         err << "revscope-cli: the journal cannot be written: " << journal->ErrorText() << std::endl;
         journalWarned = true;
       }
-      err << "length " << FormatMilliseconds(rec ? rec->LengthMs.load() : 0) << ", " << PollThread->VarsPerSecond.load()
-          << " vars/s, " << PollThread->ErrorsPerSecond.load() << " errs/s" << std::endl;
+      err << "length " << FormatMilliseconds(rec ? rec->LengthMs.load() : 0) << ", " << poll.VarsPerSecond.load()
+          << " vars/s, " << poll.ErrorsPerSecond.load() << " errs/s" << std::endl;
     }
   }
 
-  PollThread->StopRecording();
-  PollThread->PollThread_Disconnect();
-  PollThread->PollThread_CloseSerialPort();
+  poll.StopRecording();
+  poll.PollThread_Disconnect();
+  poll.PollThread_CloseSerialPort();
   // Once released the thread no longer touches the recording.
   if (rec) {
-    ReleaseRecording(rec);
-    Journals::End(rec);
+    program.Recordings.Release(rec);
+    program.Journals.End(rec);
   }
-  if (failed) err << "Connection error\n" << PollThread->LastErrorText() << "\n";
+  if (failed) err << "Connection error\n" << poll.LastErrorText() << "\n";
   if (!rec) {
     err << "revscope-cli: the ECU link never came up; nothing recorded\n";
     return 1;
   }
   if (!rec->SaveToFile(outFile, &why)) {
     err << "revscope-cli: Could not save recording '" << outFile << "' - " << why << "\n";
-    if (const TJournal* journal = Journals::Of(rec))
+    if (const TJournal* journal = program.Journals.Of(rec))
       err << "The recording is kept in " << journal->Path() << "; save it with: revscope-cli recover "
           << journal->Path() << " --out FILE.rec\n";
     return 1;
   }
-  Journals::Saved(rec);
+  program.Journals.Saved(rec);
   err << "Saved " << outFile << " (" << FormatMilliseconds(rec->LengthMs) << ")" << std::endl;
   return failed ? 1 : 0;
 }

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/CliSession.h"
+#include "cli/Cli.h"
 #include "program/Program.h"
 #include "base/AtomicSave.h"
 #include "recording/FileOperations.h"
@@ -18,8 +18,8 @@ namespace {
 
 // Loads the recording the way the program does; every message goes to err, and a failure that
 // reported nothing says "Could not load recording", so a failure is never silent.
-std::unique_ptr<TRecording> LoadForCli(const std::string& path, std::ostream& err) {
-  auto rec = std::make_unique<TRecording>(*SensorList->RawVars);
+std::unique_ptr<TRecording> LoadForCli(TProgram& program, const std::string& path, std::ostream& err) {
+  auto rec = std::make_unique<TRecording>(*program.Sensors.RawVars);
   int messages = 0;
   bool ok = rec->LoadFromFile(path, [&](const std::string& message) {
     err << message << "\n";
@@ -35,24 +35,24 @@ bool AllDigits(const std::string& s) {
 }
 
 // A display variable by id or by name (names without regard to case).
-TDisplayVar* FindSensor(const std::string& spec) {
+TDisplayVar* FindSensor(const TSensorList& sensors, const std::string& spec) {
   if (AllDigits(spec)) {
     if (spec.size() > 10) return nullptr;
     unsigned long long id = std::stoull(spec);
-    return id <= 0xFFFFFFFFull ? SensorList->FindDisplay(static_cast<uint32_t>(id)) : nullptr;
+    return id <= 0xFFFFFFFFull ? sensors.FindDisplay(static_cast<uint32_t>(id)) : nullptr;
   }
-  return SensorList->FindDisplayByName(spec);
+  return sensors.FindDisplayByName(spec);
 }
 
 // Why a --sensor names nothing to export: a raw id (as info lists the histories) is told which
 // display sensors it feeds.
-std::string UnknownSensorText(const std::string& spec) {
+std::string UnknownSensorText(const TSensorList& sensors, const std::string& spec) {
   if (AllDigits(spec) && spec.size() <= 10) {
     unsigned long long id = std::stoull(spec);
-    if (const TRawVar* raw = id <= 0xFFFFFFFFull ? SensorList->FindRaw(static_cast<uint32_t>(id)) : nullptr) {
+    if (const TRawVar* raw = id <= 0xFFFFFFFFull ? sensors.FindRaw(static_cast<uint32_t>(id)) : nullptr) {
       std::string fed;
-      for (int i = 0; i < SensorList->DisplayVars->Count(); ++i) {
-        const TDisplayVar* d = SensorList->Display(i);
+      for (int i = 0; i < sensors.DisplayVars->Count(); ++i) {
+        const TDisplayVar* d = sensors.Display(i);
         if (static_cast<int64_t>(d->SourceId.load()) != static_cast<int64_t>(raw->Id.load())) continue;
         fed += (fed.empty() ? "" : ", ") + std::to_string(d->Id.load()) + " (" + d->Name + ")";
       }
@@ -65,25 +65,24 @@ std::string UnknownSensorText(const std::string& spec) {
 
 }  // namespace
 
-int CliInfo(const TArgs& args, std::ostream& out, std::ostream& err) {
+int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return CliUsageError(err, "'info' needs a recording file");
   if (args[0].size() > 1 && args[0][0] == '-') return CliUsageError(err, "unknown option '" + args[0] + "'");
   if (args.size() > 1) return CliUsageError(err, "'info' takes one recording file (got '" + args[1] + "')");
   const std::string& path = args[0];
 
-  TCliSession session;
-  std::unique_ptr<TRecording> rec = LoadForCli(path, err);
+  std::unique_ptr<TRecording> rec = LoadForCli(program, path, err);
   if (!rec) return 1;
   out << "description: " << EscapeControl(rec->Description) << "\n"
       << "length_ms: " << rec->LengthMs.load() << "\n"
-      << "model: " << static_cast<int>(ECUType->Model.load()) << "\n"
-      << "family: " << ECUType->FamilyName() << "\n"
+      << "model: " << static_cast<int>(program.EcuType.Model.load()) << "\n"
+      << "family: " << program.EcuType.FamilyName() << "\n"
       << "histories: " << rec->HistoryCount() << "\n";
   for (const TVarHist* h : *rec) out << "history\t" << h->SensorId << "\t" << h->Count() << "\n";
   return 0;
 }
 
-int CliExport(const TArgs& args, std::ostream& out, std::ostream& err) {
+int CliExport(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   std::optional<std::string> path;
   std::vector<std::string> sensors;
   std::string outDir = ".";
@@ -107,15 +106,14 @@ int CliExport(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (!path) return CliUsageError(err, "'export' needs a recording file");
   if (sensors.empty()) return CliUsageError(err, "'export' needs at least one --sensor ID|NAME");
 
-  TCliSession session;
   std::vector<TDisplayVar*> vars;
   for (const std::string& s : sensors) {
-    TDisplayVar* v = FindSensor(s);
-    if (!v) return CliUsageError(err, UnknownSensorText(s));
+    TDisplayVar* v = FindSensor(program.Sensors, s);
+    if (!v) return CliUsageError(err, UnknownSensorText(program.Sensors, s));
     // The same sensor named twice (by id and by name, say) is written once.
     if (std::find(vars.begin(), vars.end(), v) == vars.end()) vars.push_back(v);
   }
-  std::unique_ptr<TRecording> rec = LoadForCli(*path, err);
+  std::unique_ptr<TRecording> rec = LoadForCli(program, *path, err);
   if (!rec) return 1;
 
   if (outDir.size() > 1 && outDir.back() == '/') outDir.pop_back();
@@ -132,7 +130,7 @@ int CliExport(const TArgs& args, std::ostream& out, std::ostream& err) {
   return ok ? 0 : 1;
 }
 
-int CliRecover(const TArgs& args, std::ostream& out, std::ostream& err) {
+int CliRecover(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   std::optional<std::string> journal;
   std::string outFile;
   bool list = false;
@@ -188,8 +186,7 @@ int CliRecover(const TArgs& args, std::ostream& out, std::ostream& err) {
     }
   }
 
-  TCliSession session;
-  auto rec = std::make_unique<TRecording>(*SensorList->RawVars);
+  auto rec = std::make_unique<TRecording>(*program.Sensors.RawVars);
   if (!RecoverJournal(path, *rec, &why)) {
     err << "revscope-cli: cannot recover " << why << "\n";
     return 1;

@@ -2,7 +2,7 @@
 #include <csignal>
 #include <iostream>
 
-#include "cli/CliSession.h"
+#include "cli/Cli.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");

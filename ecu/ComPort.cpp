@@ -23,10 +23,6 @@
 
 namespace {
 
-std::atomic<int> debugEnabled{-1};  // -1: not yet decided from the environment
-std::mutex debugMutex;
-std::function<void(const std::string&)> debugSink;
-
 int64_t MonotonicNs() {
   timespec ts{};
   ::clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -35,31 +31,22 @@ int64_t MonotonicNs() {
 
 }  // namespace
 
-void SetDebugOutputEnabled(bool on) { debugEnabled.store(on ? 1 : 0); }
-
-bool DebugOutputEnabled() {
-  int on = debugEnabled.load();
-  if (on < 0) {
-    const char* env = std::getenv("REVSCOPE_DEBUG");
-    on = env && *env && std::strcmp(env, "0") != 0 ? 1 : 0;
-    int expected = -1;
-    debugEnabled.compare_exchange_strong(expected, on);
-    on = debugEnabled.load();
-  }
-  return on == 1;
+TDebugOutput::TDebugOutput() {
+  const char* env = std::getenv("REVSCOPE_DEBUG");
+  enabled_.store(env && *env && std::strcmp(env, "0") != 0);
 }
 
-void SetDebugOutputSink(std::function<void(const std::string&)> sink) {
-  std::lock_guard<std::mutex> lock(debugMutex);
-  debugSink = std::move(sink);
+void TDebugOutput::SetSink(std::function<void(const std::string&)> sink) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sink_ = std::move(sink);
 }
 
-void OutputDebugText(const std::string& line) {
+void TDebugOutput::Write(const std::string& line) {
   {
-    std::lock_guard<std::mutex> lock(debugMutex);
-    if (debugSink) debugSink(line);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (sink_) sink_(line);
   }
-  if (DebugOutputEnabled()) std::fprintf(stderr, "%s\n", line.c_str());
+  if (Enabled()) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -600,6 +587,8 @@ std::shared_ptr<TComDevice> TComPort::Device() const {
   return device_ ? device_ : setDevice_;
 }
 
+void TComPort::SetTimeoutMs(int ms) { timeoutMs_.store(std::clamp(ms, 10, 10000)); }
+
 std::string TComPort::LastErrorText() const {
   std::string path;
   {
@@ -616,8 +605,8 @@ void TComPort::Fail(const char* message, bool report) {
   int e = errno;
   lastError_.store(e);
   if (!report) return;
-  OutputDebugText(message);
-  OutputDebugText(std::strerror(e));
+  Debug.Write(message);
+  Debug.Write(std::strerror(e));
 }
 
 bool TComPort::Open() {
@@ -646,27 +635,27 @@ bool TComPort::Open() {
   s.ParityEnabled = parityEnabled_;
   s.OddParity = oddParity_;
   s.CTSFlowControl = ctsFlowControl_;
-  s.TimeoutMs = timeoutMs_;
+  s.TimeoutMs = timeoutMs_.load();
   // The device, for reading and writing, not shared.
   if (!dev->OpenDevice()) {
-    Fail("TComPort - CreateFile failed", false);
+    Fail("TComPort - open failed", false);
     return false;
   }
   // Line settings.
   if (!dev->ApplyLineSettings(s)) {
-    Fail("TComPort - SetCommState failed", true);
+    Fail("TComPort - tcsetattr failed", true);
     dev->CloseDevice();
     return false;
   }
   // Time-outs.
   if (!dev->ApplyTimeouts(s)) {
-    Fail("TComPort - SetCommTimeouts failed", false);
+    Fail("TComPort - ioctl(TIOCSSERIAL) failed", false);
     dev->CloseDevice();
     return false;
   }
   // Queue sizes.
   if (!dev->SetQueueSizes(128, 128)) {
-    Fail("TComPort - SetupComm failed", false);
+    Fail("TComPort - setting the queue sizes failed", false);
     dev->CloseDevice();
     return false;
   }
@@ -689,15 +678,15 @@ bool TComPort::Close() {
     open_.store(false, std::memory_order_release);
   }
   bool ok = dev->CloseDevice();
-  if (!ok) Fail("TComPort - CloseHandle failed", true);
+  if (!ok) Fail("TComPort - close failed", true);
   return ok;
 }
 
 bool TComPort::Read(void* buffer, int count) {
   if (!IsOpen()) return false;
-  int n = device_->Read(static_cast<uint8_t*>(buffer), count, timeoutMs_);
+  int n = device_->Read(static_cast<uint8_t*>(buffer), count, timeoutMs_.load());
   if (n < 0) {
-    Fail("TComPort - Read failed", true);
+    Fail("TComPort - read failed", true);
     return false;
   }
   return n == count;
@@ -705,9 +694,9 @@ bool TComPort::Read(void* buffer, int count) {
 
 bool TComPort::Write(const void* buffer, int count) {
   if (!IsOpen()) return false;
-  int n = device_->Write(static_cast<const uint8_t*>(buffer), count, timeoutMs_);
+  int n = device_->Write(static_cast<const uint8_t*>(buffer), count, timeoutMs_.load());
   if (n < 0) {
-    Fail("TComPort - Write failed", true);
+    Fail("TComPort - write failed", true);
     return false;
   }
   return n == count;
@@ -716,14 +705,14 @@ bool TComPort::Write(const void* buffer, int count) {
 bool TComPort::Flush() {
   if (!IsOpen()) return false;
   if (device_->Flush()) return true;
-  Fail("TComPort - FlushFileBuffers failed", true);
+  Fail("TComPort - tcdrain failed", true);
   return false;
 }
 
 bool TComPort::ClearError() {
   if (!IsOpen()) return false;
   if (device_->ClearError()) return true;
-  Fail("TComPort::ClearError - ClearCommError failed", true);
+  Fail("TComPort::ClearError - ioctl(FIONREAD) failed", true);
   return false;
 }
 
@@ -731,28 +720,28 @@ int TComPort::InQueue() {
   if (!IsOpen()) return 0;
   int n = device_->InQueue();
   if (n >= 0) return n;
-  Fail("TComPort::ClearError - ClearCommError failed", true);
+  Fail("TComPort::InQueue - ioctl(FIONREAD) failed", true);
   return 0;
 }
 
 bool TComPort::PurgeIO() {
   if (!IsOpen()) return false;
   if (device_->Purge()) return true;
-  Fail("TComPort::PurgeIO - PurgeComm failed", true);
+  Fail("TComPort::PurgeIO - tcflush failed", true);
   return false;
 }
 
 bool TComPort::SetDTR(bool on) {
   if (!IsOpen()) return false;
   if (device_->SetDTR(on)) return true;
-  Fail("TComPort::SetDTR - EscapeCommFunction failed", true);
+  Fail("TComPort::SetDTR - ioctl(TIOCMBIS/TIOCMBIC) failed", true);
   return false;
 }
 
 bool TComPort::SetRTS(bool on) {
   if (!IsOpen()) return false;
   if (device_->SetRTS(on)) return true;
-  Fail("TComPort::SetRTS - EscapeCommFunction failed", true);
+  Fail("TComPort::SetRTS - ioctl(TIOCMBIS/TIOCMBIC) failed", true);
   return false;
 }
 

@@ -15,14 +15,24 @@
 class TSimEcu;
 
 // ---------------------------------------------------------------------------------------------
-// Diagnostics ("debugger output"): silent unless switched on, then on standard error. The
-// environment variable REVSCOPE_DEBUG (any value but "0") switches it on at start.
+// Diagnostics ("debugger output") of one port and the thread that uses it: silent unless switched
+// on, then on standard error. The environment variable REVSCOPE_DEBUG (any value but "0")
+// switches it on when the port is made.
 
-void SetDebugOutputEnabled(bool on);
-bool DebugOutputEnabled();
-// Receives every diagnostic line whether or not output is enabled (tests); empty to remove.
-void SetDebugOutputSink(std::function<void(const std::string&)> sink);
-void OutputDebugText(const std::string& line);
+class TDebugOutput {
+ public:
+  TDebugOutput();
+  void SetEnabled(bool on) { enabled_.store(on, std::memory_order_relaxed); }
+  bool Enabled() const { return enabled_.load(std::memory_order_relaxed); }
+  // Receives every diagnostic line whether or not output is enabled (tests); empty to remove.
+  void SetSink(std::function<void(const std::string&)> sink);
+  void Write(const std::string& line);
+
+ private:
+  std::atomic<bool> enabled_{false};  // any thread
+  std::mutex mutex_;                  // guards sink_, set by the owner, called by the port's users
+  std::function<void(const std::string&)> sink_;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Port names COM1..COM8 and the devices behind them.
@@ -227,7 +237,12 @@ class TComPort {
   void SetBaudRate(int baud) { baudRate_.store(baud); }
   uint8_t PortIndex() const { return portIndex_.load(); }
   int BaudRate() const { return baudRate_.load(); }
-  int TimeoutMs() const { return timeoutMs_; }
+  int TimeoutMs() const { return timeoutMs_.load(); }
+  // How long a read or a write may take in all (the ComReadTimeout setting, 100 ms by default),
+  // from the next exchange on; kept within 10..10000 ms.
+  void SetTimeoutMs(int ms);
+  // The port's diagnostics; the poll thread traces its steps here too.
+  TDebugOutput Debug;
 
   // Where the port leads instead of the mapped COM device: a device path, "sim" for the built-in
   // simulated ECU; empty returns to the COM mapping. Used at the next open.
@@ -249,7 +264,6 @@ class TComPort {
 
   bool Read(void* buffer, int count);
   bool Write(const void* buffer, int count);
-  bool WaitComplete() { return true; }
   bool Flush();
   bool ClearError();
   int InQueue();
@@ -272,7 +286,7 @@ class TComPort {
 
   std::atomic<uint8_t> portIndex_{0};
   std::atomic<int> baudRate_{19200};
-  const int timeoutMs_ = 100;
+  std::atomic<int> timeoutMs_{100};  // user-interface thread writes, the poll thread reads
   bool parityEnabled_ = false;
   bool oddParity_ = true;
   bool ctsFlowControl_ = false;

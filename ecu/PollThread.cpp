@@ -8,7 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "recording/Recording.h"
+#include "recording/RecordingList.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
 
@@ -21,12 +21,12 @@ constexpr uint32_t kPollVarCTSMs = 1000;
 // The CTS waits re-test the line about once a millisecond instead of spinning.
 void Breather() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
 
-// The thread's steps on the diagnostic output, when it is switched on.
-void Trace(const char* text) {
-  if (DebugOutputEnabled()) OutputDebugText(std::string("TPollThread: ") + text);
-}
-
 }  // namespace
+
+// The thread's steps on the port's diagnostic output, when it is switched on.
+void TPollThread::Trace(const char* text) {
+  if (port_->Debug.Enabled()) port_->Debug.Write(std::string("TPollThread: ") + text);
+}
 
 int64_t TSharedTimer::Now() {
   timespec ts{};
@@ -43,12 +43,12 @@ TPollThread::TPollThread(TCoreContext& core, bool createSuspended)
   port_->SetMachineSettingsPath(config_->MachinePath);
   port_->SetPortIndex(0);
   port_->SetBaudRate(19200);
-  releaser_ = AddRecordingReleaser([this](TRecording* r) { Release(r); });
+  if (core_.Recordings) releaser_ = core_.Recordings->AddReleaser([this](TRecording* r) { Release(r); });
 }
 
 TPollThread::~TPollThread() {
   Stop();
-  RemoveRecordingReleaser(releaser_);
+  if (core_.Recordings) core_.Recordings->RemoveReleaser(releaser_);
   eOpenSerialPort.Reset();
   // The port closes itself as it goes.
 }
@@ -243,7 +243,6 @@ void TPollThread::BeginConnection() {
   nextUIUpdate_ = now;
   nextStatistics_ = now + 1000;
   ReadECUType();
-  DoECUTypeRead();
   firstPass_ = false;
 }
 
@@ -416,10 +415,6 @@ bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
     CommsError("Could not send byte (#1)");
     return false;
   }
-  if (!port_->WaitComplete()) {
-    CommsError("Byte was not sent (#2)");
-    return false;
-  }
   port_->Flush();
   if (!port_->CTS()) {
     Trace("CTS false in TPollThread::SendByteGetReply() #2");
@@ -428,10 +423,6 @@ bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
   uint8_t b = 0xFF;
   if (!port_->Read(&b, 1)) {
     CommsError("ECU did not reply (#3)");
-    return false;
-  }
-  if (!port_->WaitComplete()) {
-    CommsError("ECU did not reply (#4)");
     return false;
   }
   reply = b;
@@ -446,10 +437,6 @@ bool TPollThread::GetByte(uint8_t& byte) {
   uint8_t b = 0xFF;
   if (!port_->Read(&b, 1)) {
     CommsError("ECU did not reply (#5)");
-    return false;
-  }
-  if (!port_->WaitComplete()) {
-    CommsError("ECU did not reply (#6)");
     return false;
   }
   byte = b;
@@ -510,7 +497,7 @@ bool TPollThread::SendCommand(uint8_t command, int replyBytes) {
   ePausePolling.Set();
   bool ok = false;
   if (ePollingPaused.WaitFor(1000)) {
-    if (port_->Write(&command, 1) && port_->WaitComplete()) {
+    if (port_->Write(&command, 1)) {
       port_->Flush();
       for (int i = 0; i < replyBytes; ++i) {
         uint8_t discard;

@@ -94,7 +94,6 @@ class TPollThread {
 
  protected:
   // Hooks, all called on the poll thread (CommsError's also on SendCommand's caller).
-  virtual void DoECUTypeRead() {}
   virtual void DoConnected() {}
   virtual void DoDisconnected() {}
   virtual void DoUpdateUI() {}
@@ -145,6 +144,8 @@ class TPollThread {
   Relaxed<uint32_t> nextStatistics_{0};
 
  private:
+  // The thread's steps on the port's diagnostic output, when it is switched on.
+  void Trace(const char* text);
   // Wakes the thread when a request changes, and waits for one.
   void Notify();
   template <typename Pred>

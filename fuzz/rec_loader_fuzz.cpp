@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "program/Program.h"
-#include "recording/Recording.h"
+#include "recording/RecordingList.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "recording/Journal.h"
+#include "recording/JournalRegistry.h"
 #include "recording/PlayThread.h"
 #include "vars/SensorList.h"
 
@@ -46,10 +46,10 @@ TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const
   if (!core.Sensors || !core.Recordings) return nullptr;
   if (core.Recordings->FindByFileName(path)) return nullptr;
   TRecording* result = nullptr;
-  WithBusyCursor([&] {
+  WithBusyCursor(&core, [&] {
     SetFileDir(&core, path);
     auto rec = std::make_unique<TRecording>(*core.Sensors->RawVars);
-    const TMessageSink& sink = onMessage ? onMessage : RecManHooks.ShowMessage;
+    const TMessageSink& sink = onMessage ? onMessage : RecManHooksOf(&core).ShowMessage;
     if (!rec->LoadFromFile(path, sink)) return;
     rec->FileName = path;
     core.Recordings->Add(rec.get());
@@ -67,16 +67,18 @@ TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMe
 }
 
 bool SaveRecordingTo(TRecording& recording, const std::string& path) {
+  TCoreContext* core = recording.Vars.Context;
   bool ok = false;
-  WithBusyCursor([&] {
+  WithBusyCursor(core, [&] {
     SetFileDir(recording.Vars.Context, path);
     ok = recording.SaveToFile(path);
   });
   if (ok) {
     recording.FileName = path;
-    Journals::Saved(&recording);
-  } else if (RecManHooks.ShowError)
-    RecManHooks.ShowError("Could not save recording");
+    if (core && core->Journals) core->Journals->Saved(&recording);
+  } else if (const auto& show = RecManHooksOf(core).ShowError) {
+    show("Could not save recording");
+  }
   return ok;
 }
 
@@ -90,7 +92,7 @@ std::string ExportFileName(const TRecording& recording, const TVar& var) {
 
 bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path, std::string* errorText) {
   bool ok = false;
-  WithBusyCursor([&] {
+  WithBusyCursor(recording.Vars.Context, [&] {
     SetFileDir(recording.Vars.Context, path);
     TBorrowCurrent borrow(&recording);
     ok = var.ExportHistoryText(path, "\t", errorText);
@@ -106,7 +108,7 @@ bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& var
     if (!path) continue;
     std::string why;
     if (!ExportVariable(recording, *var, *path, &why)) {
-      const auto& report = onError ? onError : RecManHooks.ShowError;
+      const auto& report = onError ? onError : RecManHooksOf(recording.Vars.Context).ShowError;
       if (report) report("Could not export history to '" + *path + "' - " + why);
       return false;
     }

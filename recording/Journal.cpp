@@ -20,6 +20,7 @@
 #include "base/Endian.h"
 #include "base/Paths.h"
 #include "vars/EcuType.h"
+#include "vars/Formatters.h"
 #include "vars/SensorList.h"
 
 namespace {
@@ -524,81 +525,3 @@ std::string RecoverQuestion(const TJournalInfo& info) {
   std::snprintf(date, sizeof date, "%02d/%02d/%04d, %02d:%02d", t.Day, t.Month, t.Year, t.Hour, t.Minute);
   return std::string("Recover the unsaved recording from ") + date + " (" + RecordingLengthText(info.LengthMs) + ")?";
 }
-
-// ---------------------------------------------------------------------------------------------
-// The program's journals
-
-namespace {
-std::mutex registryMutex;
-std::map<const TRecording*, std::unique_ptr<TJournal>>& Registry() {
-  static std::map<const TRecording*, std::unique_ptr<TJournal>> registry;
-  return registry;
-}
-std::unique_ptr<TJournal> Take(const TRecording* recording) {
-  std::lock_guard<std::mutex> lock(registryMutex);
-  auto it = Registry().find(recording);
-  if (it == Registry().end()) return nullptr;
-  std::unique_ptr<TJournal> j = std::move(it->second);
-  Registry().erase(it);
-  return j;
-}
-}  // namespace
-
-namespace Journals {
-
-bool Begin(TRecording& recording, const std::string& folder, std::string* errorText) {
-  SetRecordingDestroyedHook(&Forget);
-  auto journal = std::make_unique<TJournal>(recording, folder.empty() ? JournalFolder() : folder);
-  if (!journal->Start(errorText)) return false;
-  std::unique_ptr<TJournal> previous;
-  {
-    std::lock_guard<std::mutex> lock(registryMutex);
-    auto& slot = Registry()[&recording];
-    previous = std::move(slot);
-    slot = std::move(journal);
-  }
-  if (previous) previous->Remove();  // a new run into the same recording starts over
-  return true;
-}
-
-bool Adopt(TRecording& recording, const std::string& path) {
-  SetRecordingDestroyedHook(&Forget);
-  auto journal = std::make_unique<TJournal>(recording, std::filesystem::path(path).parent_path().string());
-  if (!journal->Attach(path)) return false;
-  std::lock_guard<std::mutex> lock(registryMutex);
-  Registry()[&recording] = std::move(journal);
-  return true;
-}
-
-void End(TRecording* recording) {
-  if (TJournal* j = Of(recording)) j->Finish();
-}
-
-void Saved(TRecording* recording) {
-  TJournal* j = Of(recording);
-  if (!j || j->Running()) return;
-  if (auto taken = Take(recording)) taken->Remove();
-}
-
-void Discard(TRecording* recording) {
-  if (auto taken = Take(recording)) taken->Remove();
-}
-
-TJournal* Of(const TRecording* recording) {
-  std::lock_guard<std::mutex> lock(registryMutex);
-  auto it = Registry().find(recording);
-  return it == Registry().end() ? nullptr : it->second.get();
-}
-
-void Forget(const TRecording* recording) { Take(recording).reset(); }
-
-void EndAll() {
-  std::vector<TJournal*> all;
-  {
-    std::lock_guard<std::mutex> lock(registryMutex);
-    for (auto& [r, j] : Registry()) all.push_back(j.get());
-  }
-  for (TJournal* j : all) j->Finish();
-}
-
-}  // namespace Journals

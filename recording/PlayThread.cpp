@@ -3,7 +3,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "recording/Recording.h"
+#include "recording/RecordingList.h"
 #include "vars/SensorList.h"
 
 namespace {
@@ -22,10 +22,11 @@ TPlayThread::TPlayThread(TCoreContext& core) : core_(core) {
   // A recording about to be destroyed: stop playing, then wait until the pass in progress (the
   // only place the loop touches a recording) has ended. The caller has already taken the
   // recording out of the current pointer, so every later pass sees another one.
-  releaser_ = AddRecordingReleaser([this](TRecording*) {
-    Stop();
-    std::lock_guard<std::mutex> lock(passMutex_);
-  });
+  if (core_.Recordings)
+    releaser_ = core_.Recordings->AddReleaser([this](TRecording*) {
+      Stop();
+      std::lock_guard<std::mutex> lock(passMutex_);
+    });
 }
 
 void TPlayThread::Start() {
@@ -33,7 +34,7 @@ void TPlayThread::Start() {
 }
 
 TPlayThread::~TPlayThread() {
-  RemoveRecordingReleaser(releaser_);
+  if (core_.Recordings) core_.Recordings->RemoveReleaser(releaser_);
   Terminate();
 }
 

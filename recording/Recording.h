@@ -1,6 +1,6 @@
 #pragma once
-// Recordings: one history per raw variable with a description, stamp and length; the list of open
-// recordings and the current one; the common refresh and closing with its save query.
+// A recording: one history per raw variable with a description, stamp and length, and the
+// context's current recording.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include "base/Relaxed.h"
 #include "history/History.h"
 #include "vars/CoreContext.h"
-#include "base/ObjList.h"
 
 class TVarList;
 struct TVar;
@@ -29,8 +28,10 @@ struct TRecordingTime {
 class TRecording : public THistorySet {
  public:
   explicit TRecording(const TVarList& vars);
-  // Tells the destroyed-hook first (a journal still kept for it ends; its file stays).
+  // Tells OnDestroyed first (a journal still kept for it ends; its file stays).
   ~TRecording() override;
+  TRecording(const TRecording&) = delete;
+  TRecording& operator=(const TRecording&) = delete;
 
   // .rec layout.
   static constexpr uint32_t HeaderLength = 652;
@@ -45,6 +46,9 @@ class TRecording : public THistorySet {
   char Description[128] = {};
   std::string FileName;
   bool Modified = false;
+  // Told once, on the user-interface thread, as the recording is destroyed while its histories are
+  // still there; the journal registry sets it while it keeps a journal of the recording.
+  std::function<void(const TRecording&)> OnDestroyed;
 
   void CreateHistories();
   void AddHistory(TVarHist* history);
@@ -72,13 +76,6 @@ class TRecording : public THistorySet {
   bool SensorIdKnown(int32_t id) const;
 };
 
-class TRecordingList : public TObjList<TRecording> {
- public:
-  TRecordingList() : TObjList<TRecording>(true) {}
-  // The open recording whose FileName is exactly path (case-sensitive), or none.
-  TRecording* FindByFileName(const std::string& path) const;
-};
-
 // The recording the displays, the player and the variable accessors work on: the context's
 // current recording, none or a member of its recording list. Set by the user-interface thread only.
 inline TRecording* CurrentRecordingOf(const TCoreContext& core) {
@@ -88,24 +85,3 @@ inline TRecording* CurrentRecordingOf(const TCoreContext& core) {
 inline void SetCurrentRecording(TCoreContext& core, TRecording* recording) {
   core.Recording.store(recording, std::memory_order_release);
 }
-
-// Threads that may touch a recording (the poll thread filling it, the player reading it) register
-// a releaser: called on the user-interface thread before a recording is destroyed, it returns only
-// once that thread no longer touches the recording.
-using TRecordingReleaser = std::function<void(TRecording*)>;
-int AddRecordingReleaser(TRecordingReleaser releaser);
-void RemoveRecordingReleaser(int handle);
-// Runs every registered releaser for the recording.
-void ReleaseRecording(TRecording* recording);
-// Told of every recording as it is destroyed, while its histories are still there (the journals
-// let go of it). One hook for the program; none until set.
-void SetRecordingDestroyedHook(void (*hook)(const TRecording*));
-
-// Recordings page columns: "Description", "Filename", "Saved", "Time", "Length", "Size".
-extern const std::array<const char*, 6> RecordingColumnCaptions;
-extern const std::array<int, 6> RecordingColumnWidths;
-std::array<std::string, 6> RecordingColumnTexts(const TRecording& recording);
-// "%01d:%02ds" of minutes and seconds, e.g. 2:05s.
-std::string RecordingLengthText(uint32_t lengthMs);
-// "%dk" of ((bytes - 1024) div 1024) + 1.
-std::string RecordingSizeText(int64_t memorySize);

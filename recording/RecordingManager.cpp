@@ -1,21 +1,24 @@
 #include "recording/RecordingManager.h"
 
-#include "recording/Journal.h"
+#include "recording/JournalRegistry.h"
 #include "recording/PlayThread.h"
 #include "vars/SensorList.h"
 
-TRecManHooks RecManHooks;
+const TRecManHooks& RecManHooksOf(const TCoreContext* core) {
+  static const TRecManHooks none;
+  return core && core->Recordings ? core->Recordings->Hooks : none;
+}
 
-void WithBusyCursor(const std::function<void()>& work) {
-  if (RecManHooks.WithBusyCursor)
-    RecManHooks.WithBusyCursor(work);
+void WithBusyCursor(const TCoreContext* core, const std::function<void()>& work) {
+  if (const auto& busy = RecManHooksOf(core).WithBusyCursor)
+    busy(work);
   else
     work();
 }
 
 namespace {
 void AutoRangeAll(TCoreContext& core) {
-  if (TSensorList* sensors = core.Sensors) WithBusyCursor([sensors] { sensors->AutoRangeFromHistories(); });
+  if (TSensorList* sensors = core.Sensors) WithBusyCursor(&core, [sensors] { sensors->AutoRangeFromHistories(); });
 }
 bool Listed(const TCoreContext& core, const TRecording* recording) {
   return recording && core.Recordings && core.Recordings->IndexOf(recording) >= 0;
@@ -23,12 +26,12 @@ bool Listed(const TCoreContext& core, const TRecording* recording) {
 }  // namespace
 
 void RefreshRecordings(TCoreContext& core) {
-  WithBusyCursor([&core] {
+  WithBusyCursor(&core, [&core] {
     if (core.Player) {
       core.Player->Stop();
       core.Player->ResetPlayer();
     }
-    if (RecManHooks.RefreshViews) RecManHooks.RefreshViews();
+    if (const auto& views = RecManHooksOf(&core).RefreshViews) views();
   });
 }
 
@@ -53,15 +56,15 @@ bool CloseRecording(TCoreContext& core, TRecording* recording) {
   // Nothing may reach the recording through the current pointer once it is being destroyed.
   if (wasCurrent) SetCurrentRecording(core, core.Recordings->Count() > 0 ? core.Recordings->Items(0) : nullptr);
   // The player stops and the poll thread ends a run into it; both acknowledge before this returns.
-  ReleaseRecording(recording);
+  core.Recordings->Release(recording);
   // Closed means saved or given up by the user: nothing is left to recover.
-  Journals::Discard(recording);
+  if (core.Journals) core.Journals->Discard(recording);
   delete recording;
   if (wasCurrent) {
     AutoRangeAll(core);
     RefreshRecordings(core);
-  } else if (RecManHooks.RefreshRecordingList) {
-    RecManHooks.RefreshRecordingList();
+  } else if (const auto& list = core.Recordings->Hooks.RefreshRecordingList) {
+    list();
   }
   return true;
 }
@@ -69,10 +72,11 @@ bool CloseRecording(TCoreContext& core, TRecording* recording) {
 bool QueryCloseRecording(TCoreContext& core, TRecording* recording) {
   if (!recording) return false;
   if (!recording->Modified) return CloseRecording(core, recording);
-  TSaveAnswer answer = RecManHooks.AskSave ? RecManHooks.AskSave(recording) : TSaveAnswer::Cancel;
+  const TRecManHooks& hooks = RecManHooksOf(&core);
+  TSaveAnswer answer = hooks.AskSave ? hooks.AskSave(recording) : TSaveAnswer::Cancel;
   switch (answer) {
     case TSaveAnswer::Yes:
-      if (!RecManHooks.SaveRecordingAs || !RecManHooks.SaveRecordingAs(recording)) return false;
+      if (!hooks.SaveRecordingAs || !hooks.SaveRecordingAs(recording)) return false;
       if (core.AddRecentFile) core.AddRecentFile(recording->FileName);
       return CloseRecording(core, recording);
     case TSaveAnswer::No: return CloseRecording(core, recording);
@@ -86,7 +90,7 @@ void RenameRecording(TCoreContext& core, int index, const std::string& text) {
   TRecording* r = core.Recordings->Items(index);
   r->SetDescription(text);
   // A run going on into it carries the new name into its journal.
-  if (TJournal* journal = Journals::Of(r)) journal->SetDescription(r->Description);
+  if (TJournal* journal = core.Journals ? core.Journals->Of(r) : nullptr) journal->SetDescription(r->Description);
 }
 
 std::string MainWindowTitle(const TCoreContext& core) {

@@ -1,35 +1,16 @@
 #pragma once
 // The recording manager: the common refresh, switching and closing recordings with the save
-// query. Everything here runs on the user-interface thread; the window fills the hooks when it
-// is created (until then they are empty and the core parts still run).
+// query. Everything here runs on the user-interface thread; the window fills the recording list's
+// hooks when it is created (until then they are empty and the core parts still run).
 #include <functional>
 #include <string>
 
-#include "recording/Recording.h"
-
-enum class TSaveAnswer { Yes, No, Cancel };
-
-struct TRecManHooks {
-  // Runs work with the busy cursor shown.
-  std::function<void(const std::function<void()>&)> WithBusyCursor;
-  // A failure the user must see ("Could not save recording", "Could not export history").
-  std::function<void(const std::string&)> ShowError;
-  // A plain message (the load messages of a recording file).
-  std::function<void(const std::string&)> ShowMessage;
-  // The window's part of the common refresh: title, command states, position slider, Recordings
-  // menu, graph, recordings page, lap display and, unless connected, the dashboard.
-  std::function<void()> RefreshViews;
-  // The Recordings menu and the recordings page only (a recording that was not current closed).
-  std::function<void()> RefreshRecordingList;
-  // "Do you want to save this recording?" with Yes, No and Cancel; Cancel when unset.
-  std::function<TSaveAnswer(TRecording*)> AskSave;
-  // The Save As dialog followed by the save; true only when the recording was saved.
-  std::function<bool(TRecording*)> SaveRecordingAs;
-};
-extern TRecManHooks RecManHooks;
+#include "recording/RecordingList.h"
 
 // Runs work under the busy cursor when the window has given one.
-void WithBusyCursor(const std::function<void()>& work);
+void WithBusyCursor(const TCoreContext* core, const std::function<void()>& work);
+// The window's hooks of the context's recording list (empty ones without a context or a list).
+const TRecManHooks& RecManHooksOf(const TCoreContext* core);
 
 // The common refresh after every open, close, save-as, new recording, end of a run and switch of
 // the current recording: stops playback, resets the player, then the window's views.

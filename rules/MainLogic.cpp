@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 
+#include "vars/Formatters.h"
+
 namespace {
 
 using TEffects = std::vector<TMainEffect>;
@@ -178,12 +180,6 @@ TMainStep StopPlayback(const TMainState& s) {
 TMainStep PlayRewindExecute(const TMainState& s, double currentTime) { return Seek(s, currentTime - s.SeekStep); }
 
 TMainStep PlayForwardExecute(const TMainState& s, double currentTime) { return Seek(s, currentTime + s.SeekStep); }
-
-TMainStep ResetSeekStep(const TMainState& s) {
-  TMainStep step{s, {}};
-  step.State.SeekStep = InitialSeekStep;
-  return step;
-}
 
 TMainStep PlaySlowerExecute(const TMainState& s) {
   if (s.PlaySpeedStep <= SlowestPlaySpeedStep) return Unchanged(s);
@@ -414,7 +410,6 @@ uint32_t PanelColourRgb(TPanelColour c) {
   return 0xFFFFFFFFu;
 }
 
-std::string StatusSizeText(int64_t memorySize) { return std::to_string((memorySize - 1024) / 1024 + 1) + "k"; }
 
 TStatusPanels UpdateStatusPanels(const TMainState& s, const TStatusInputs& in) {
   TStatusPanels p;
@@ -454,7 +449,7 @@ TStatusPanels UpdateStatusPanels(const TMainState& s, const TStatusInputs& in) {
   }
   if (in.HasRecording) {
     p.RecordingLength = in.LengthText;
-    p.RecordingSize = StatusSizeText(in.MemorySize);
+    p.RecordingSize = RecordingSizeText(in.MemorySize);
     p.PlayPosition = in.PositionText;
   }
   return p;
@@ -567,10 +562,6 @@ std::vector<TMainEffect> TrackBarChanged(bool updatingPosition, bool hasRecordin
 double ScrollingGraphStart(double endTime, double graphTimespan) {
   const double start = endTime - graphTimespan;
   return start < 0 ? 0 : start;
-}
-
-TWindowSize ClampWindowSize(int width, int height) {
-  return {std::max(width, MinWindowWidth), std::max(height, MinWindowHeight)};
 }
 
 

@@ -128,8 +128,6 @@ TMainStep StopPlayback(const TMainState& s);
 // directions.
 TMainStep PlayRewindExecute(const TMainState& s, double currentTime);
 TMainStep PlayForwardExecute(const TMainState& s, double currentTime);
-// Back to the first seek distance; bound to no control.
-TMainStep ResetSeekStep(const TMainState& s);
 // Playback speed menu: at either end Slower/Faster change nothing and send nothing.
 TMainStep PlaySlowerExecute(const TMainState& s);
 TMainStep PlayNormalSpeedExecute(const TMainState& s);
@@ -314,8 +312,6 @@ struct TStatusPanels {
 };
 
 TStatusPanels UpdateStatusPanels(const TMainState& s, const TStatusInputs& in);
-// "%dk" of (size - 1024) / 1024 + 1, dividing toward zero: "1k" below 2048 bytes.
-std::string StatusSizeText(int64_t memorySize);
 
 // ---------------------------------------------------------------------------------------------
 // Keys
@@ -398,14 +394,9 @@ std::vector<TMainEffect> TrackBarChanged(bool updatingPosition, bool hasRecordin
 // The graph's start while recording: end - timespan, or 0 when that is negative.
 double ScrollingGraphStart(double endTime, double graphTimespan);
 
-struct TWindowSize {
-  int Width;
-  int Height;
-  bool operator==(const TWindowSize&) const = default;
-};
+// The main window's smallest size.
 constexpr int MinWindowWidth = 640;
 constexpr int MinWindowHeight = 458;
-TWindowSize ClampWindowSize(int width, int height);
 // The dashboard's six side columns: client width / 10, at least 68.
 int GaugeColumnWidth(int clientWidth);
 // The bar gauges' pointer size: column width / 4.

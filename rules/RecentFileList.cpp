@@ -5,8 +5,6 @@
 
 #include "base/IniFile.h"
 
-TRecentFileList* RecentFiles = nullptr;
-
 void TRecentFileList::Load() {
   TIniFile ini;
   ini.Load(IniPath);

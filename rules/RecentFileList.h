@@ -23,5 +23,3 @@ class TRecentFileList {
   // The menu caption of entry k: "&k path".
   std::string Caption(int k) const { return "&" + std::to_string(k) + " " + Files[static_cast<size_t>(k)]; }
 };
-
-extern TRecentFileList* RecentFiles;

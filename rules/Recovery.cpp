@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "recording/JournalRegistry.h"
 #include "recording/RecordingManager.h"
 #include "vars/SensorList.h"
 
@@ -31,7 +32,7 @@ int OfferJournalRecovery(TCoreContext& core, const std::string& folder,
       continue;
     }
     TRecording* r = rec.release();
-    Journals::Adopt(*r, info.Path);
+    if (core.Journals) core.Journals->Adopt(*r, info.Path);
     AddAndSelectRecording(core, r);
     ++recovered;
   }
@@ -39,8 +40,9 @@ int OfferJournalRecovery(TCoreContext& core, const std::string& folder,
 }
 
 void ReleaseJournalsAtClose(TCoreContext& core, bool discardUnsaved) {
-  Journals::EndAll();
+  if (!core.Journals) return;
+  core.Journals->EndAll();
   if (!core.Recordings) return;
   for (TRecording* r : *core.Recordings)
-    if (discardUnsaved || !r->Modified) Journals::Discard(r);
+    if (discardUnsaved || !r->Modified) core.Journals->Discard(r);
 }

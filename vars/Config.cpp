@@ -9,7 +9,6 @@
 #include "base/Paths.h"
 #include "vars/SensorList.h"
 
-TConfig* Config = nullptr;
 
 namespace {
 // Creates every missing folder on the way to path's parent.

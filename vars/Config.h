@@ -36,6 +36,3 @@ class TConfig : public TMachineConfig {
   void LoadIni(const TIniFile& ini, TSensorList* sensors, TVarRefList* graph);
   void SaveIni(TIniFile& ini, const TSensorList* sensors, const TVarRefList* graph) const;
 };
-
-// The one settings object (none before start-up and after shutdown).
-extern TConfig* Config;

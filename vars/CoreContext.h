@@ -16,6 +16,7 @@ struct TECUType;
 class TSensorList;
 class TRecordingList;
 class TPlayThread;
+class TJournalRegistry;
 
 struct TCoreContext {
   TCoreContext() = default;
@@ -33,6 +34,9 @@ struct TCoreContext {
   TSensorList* Sensors = nullptr;
   TRecordingList* Recordings = nullptr;
   TPlayThread* Player = nullptr;
+  // The journals of runs not yet saved; none for a core that keeps none (tests, tools that only
+  // read recordings).
+  TJournalRegistry* Journals = nullptr;
   // Told every recording file the user opened or saved, for the recent-files list.
   std::function<void(const std::string&)> AddRecentFile;
 

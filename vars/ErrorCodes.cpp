@@ -36,7 +36,6 @@ const std::array<TErrorBit, ErrorBitCount> ErrorBits = {{
     {22, 3, 5}, {23, 3, 6}, {24, 3, 7}, {30, 4, 0}, {31, 4, 1}, {41, 4, 2},
 }};
 
-TErrorCodes ErrorCodes;
 
 void TErrorCodes::SetErrorByte(int errorByte, uint8_t value) {
   for (const TErrorBit& e : ErrorBits) {

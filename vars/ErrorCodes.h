@@ -24,7 +24,8 @@ constexpr int ErrorBitCount = 27;
 extern const std::array<TFaultCode, FaultCodeCount> FaultCodes;
 extern const std::array<TErrorBit, ErrorBitCount> ErrorBits;
 
-// The Active flags of the fault table: one set for the whole program, shared by every list.
+// The Active flags of the fault table: one set for the program (its owner keeps it), shared by
+// every list.
 class TErrorCodes {
  public:
   // Decodes one error byte (1..4): each mapped bit sets or clears its row. Codes without a row
@@ -38,8 +39,6 @@ class TErrorCodes {
  private:
   std::array<uint8_t, FaultCodeCount> active_{};
 };
-
-extern TErrorCodes ErrorCodes;
 
 // Brings a list that shows rows (their table indices, in ascending order) in line with the active
 // flags: remove(position) deletes an item, insert(position, row) adds one so the order stays

@@ -59,3 +59,15 @@ std::string SpeedUnitText(const TSettings& settings) { return settings.SpeedUnit
 std::string TemperatureUnitText(const TSettings& settings) {
   return settings.TemperatureUnit != 0 ? "\xC2\xB0" "C" : "\xC2\xB0" "F";
 }
+
+std::string RecordingLengthText(uint32_t lengthMs) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%01u:%02us", lengthMs / 60000, (lengthMs % 60000) / 1000);
+  return buf;
+}
+
+std::string RecordingSizeText(int64_t memorySize) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%lldk", static_cast<long long>((memorySize - 1024) / 1024 + 1));
+  return buf;
+}

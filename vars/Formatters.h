@@ -16,3 +16,9 @@ std::string FormatAxisTime(double t);
 std::string SpeedUnitText(const TSettings& settings);
 // "°C" or "°F" as the TemperatureUnit setting says (UTF-8, as the screen shows it).
 std::string TemperatureUnitText(const TSettings& settings);
+// A recording's length as the recordings page shows it: "%01d:%02ds" of minutes and seconds,
+// e.g. 2:05s.
+std::string RecordingLengthText(uint32_t lengthMs);
+// A recording's memory size as the recordings page and the status bar show it: "%dk" of
+// ((bytes - 1024) div 1024) + 1.
+std::string RecordingSizeText(int64_t memorySize);

@@ -12,7 +12,6 @@
 #include <random>
 
 #include "game/GameForm.h"
-#include "vars/Config.h"
 #include "base/WinApp.h"
 #include "vars/EcuType.h"
 
@@ -61,7 +60,8 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-TAboutForm::TAboutForm(const TECUType& ecu, QWidget* parent) : QDialog(parent) {
+TAboutForm::TAboutForm(const TECUType& ecu, std::string iniPath, QWidget* parent)
+    : QDialog(parent), iniPath_(std::move(iniPath)) {
   setObjectName("AboutForm");
   setWindowTitle("About");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -119,7 +119,7 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* e) {
 
 TGameForm* TAboutForm::OpenGame() {
   if (!game_) {
-    game_ = new TGameForm(Config ? Config->IniPath : std::string(), std::random_device{}(), nullptr, parentWidget());
+    game_ = new TGameForm(iniPath_, std::random_device{}(), nullptr, parentWidget());
     game_->setAttribute(Qt::WA_DeleteOnClose);
   }
   accept();

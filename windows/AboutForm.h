@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPointer>
+#include <string>
 
 class QLabel;
 class QPushButton;
@@ -13,7 +14,8 @@ class TAboutForm : public QDialog {
   Q_OBJECT
  public:
   // Modal; the family shown is the ECU type's at the time the box opens.
-  explicit TAboutForm(const TECUType& ecu, QWidget* parent = nullptr);
+  // iniPath: the program's INI file, where the hidden game keeps its high score.
+  TAboutForm(const TECUType& ecu, std::string iniPath, QWidget* parent = nullptr);
 
   QLabel* IconLabel() const { return icon_; }
   QLabel* ProductLabel() const { return product_; }
@@ -35,6 +37,7 @@ class TAboutForm : public QDialog {
   QLabel* product_ = nullptr;
   QLabel* version_ = nullptr;
   QLabel* ecu_ = nullptr;
+  const std::string iniPath_;
   QPushButton* ok_ = nullptr;
 };
 

@@ -69,7 +69,7 @@ void SetRange(TVertMeterDisplay& b, const TBarRange& r) {
 
 }  // namespace
 
-TDashboardPage::TDashboardPage(QWidget* parent) : QWidget(parent), errorCodes_(&ErrorCodes) {
+TDashboardPage::TDashboardPage(TErrorCodes& codes, QWidget* parent) : QWidget(parent), errorCodes_(codes) {
   setObjectName(QStringLiteral("DashboardPage"));
   water_ = NewGroup(this, TDashGroup::Water);
   air_ = NewGroup(this, TDashGroup::Air);
@@ -218,7 +218,6 @@ void TDashboardPage::SetGaugeValue(TGaugeId id, double v) {
   }
 }
 
-void TDashboardPage::SetErrorCodes(TErrorCodes* codes) { errorCodes_ = codes ? codes : &ErrorCodes; }
 
 void TDashboardPage::SetErrorsEnabled(bool on) {
   errorsEnabled_ = on;
@@ -235,7 +234,7 @@ bool TDashboardPage::UpdateDashboard(const TSensorList& sensors) {
   if (!v.MapInchesUnit.empty()) Readout(gcMAPinches)->SetUnit(QString::fromStdString(v.MapInchesUnit));
   for (int g = 0; g < GaugeCount; ++g)
     if (v.Fed.test(static_cast<size_t>(g))) SetGaugeValue(TGaugeId(g), v.Value[static_cast<size_t>(g)]);
-  FeedErrorList(v, *errorCodes_);
+  FeedErrorList(v, errorCodes_);
   SetErrorsEnabled(v.ErrorsEnabled);
   return v.ErrorsEnabled;
 }
@@ -243,7 +242,7 @@ bool TDashboardPage::UpdateDashboard(const TSensorList& sensors) {
 void TDashboardPage::ClearDashboard() {
   for (int g = 0; g < GaugeCount; ++g) SetGaugeValue(TGaugeId(g), 0);
   SetErrorsEnabled(false);
-  errorCodes_->ClearAll();
+  errorCodes_.ClearAll();
 }
 
 void TDashboardPage::ApplyDisplaySettings(const TSettings& settings, TSensorList& sensors) {

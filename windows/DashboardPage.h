@@ -2,7 +2,7 @@
 // The dashboard page: seven columns of gauges (water, air, the rev counter with speed and rpm
 // thresholds, throttle, pressure, the gauge panel and the lights), laid out in proportion to the
 // window. Which variable drives which gauge, and every number of the layout, come from
-// app/Dashboard; the page only creates the controls and copies values into them.
+// rules/Dashboard; the page only creates the controls and copies values into them.
 #include <QWidget>
 
 #include <array>
@@ -22,7 +22,8 @@ struct TSettings;
 class TDashboardPage : public QWidget {
   Q_OBJECT
  public:
-  explicit TDashboardPage(QWidget* parent = nullptr);
+  // codes: where the error bytes go (the program's fault codes).
+  explicit TDashboardPage(TErrorCodes& codes, QWidget* parent = nullptr);
 
   // The side columns' width as the main window computes it from its client width (at least 68);
   // 0 lets the page compute it from its own width.
@@ -40,8 +41,6 @@ class TDashboardPage : public QWidget {
   void ApplyDisplaySettings(const TSettings& settings, TSensorList& sensors);
 
   bool ErrorsEnabled() const { return errorsEnabled_; }
-  // Where the error bytes go; the program-wide list unless set.
-  void SetErrorCodes(TErrorCodes* codes);
 
   QWidget* Gauge(TGaugeId id) const { return gauges_[id]; }
   // The gauge as its kind, or none when it is of another kind.
@@ -87,5 +86,5 @@ class TDashboardPage : public QWidget {
   QWidget* lightsPanel_ = nullptr;
   int columnWidth_ = 0;
   bool errorsEnabled_ = false;
-  TErrorCodes* errorCodes_;
+  TErrorCodes& errorCodes_;
 };

@@ -13,7 +13,7 @@ class TErrorList : public QWidget {
   Q_OBJECT
  public:
   // codes: the active flags shown (the program's one set unless a test gives its own).
-  explicit TErrorList(QWidget* parent = nullptr, TErrorCodes& codes = ErrorCodes);
+  TErrorList(QWidget* parent, TErrorCodes& codes);
 
   // Decodes error byte 1..4 and brings the list in line.
   void SetErrorByte(int errorByte, uint8_t value);

@@ -64,14 +64,3 @@ bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* p
   return ExportRecording(recording, vars, ExportPathChooser(core, parent), onError);
 }
 
-TSaveAnswer AskSaveRecording(QWidget* parent) {
-  QMessageBox box(QMessageBox::Warning, "Revscope", "Do you want to save this recording?",
-                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
-  box.setObjectName("SaveQuestion");
-  box.setEscapeButton(QMessageBox::Cancel);
-  switch (box.exec()) {
-    case QMessageBox::Yes: return TSaveAnswer::Yes;
-    case QMessageBox::No: return TSaveAnswer::No;
-    default: return TSaveAnswer::Cancel;
-  }
-}

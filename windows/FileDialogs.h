@@ -28,10 +28,6 @@ TExportPathChooser ExportPathChooser(TCoreContext& core, QWidget* parent);
 bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* parent,
                            const std::function<void(const std::string&)>& onError = {});
 
-// "Do you want to save this recording?" as a warning with Yes, No and Cancel; closing the box is
-// Cancel.
-TSaveAnswer AskSaveRecording(QWidget* parent);
-
 // The object names of the dialogs, for whoever answers them.
 extern const char* const OpenDialogName;    // "OpenRecordingDialog"
 extern const char* const SaveDialogName;    // "SaveRecordingDialog"

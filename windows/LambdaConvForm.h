@@ -1,6 +1,6 @@
 #pragma once
 // The Lambda Conversion dialog: the meter presets and the twelve-row voltage/lambda grid. Every
-// edit goes into the settings' table at once; the rules are app/Lambdalogic.
+// edit goes into the settings' table at once; the rules are rules/LambdaLogic.
 #include <QDialog>
 
 #include <functional>

@@ -128,16 +128,16 @@ const char* LongestPanelText(TStatusPanel p) {
 }
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
-    : TBaseForm(iniPath, parent), messages_(std::make_unique<TQtMessageTarget>(this)) {
+TMainForm::TMainForm(TProgram& program, QWidget* parent)
+    : TBaseForm(program.Config.IniPath, parent), p_(program), messages_(std::make_unique<TQtMessageTarget>(this)) {
   setObjectName("MainForm");
   setWindowTitle("Revscope");
   setWindowIcon(ProgramIcon());
   resize(662, 571);
   setMinimumSize(MinWindowWidth, MinWindowHeight);
   // From now on the worker threads report to this window.
-  if (PollThread) PollThread->SetMessageTarget(messages_.get());
-  if (PlayThread) PlayThread->SetMessageTarget(messages_.get());
+  if (p_.PollThread) p_.PollThread->SetMessageTarget(messages_.get());
+  if (p_.PlayThread) p_.PlayThread->SetMessageTarget(messages_.get());
 
   CreateActions();
   CreatePages();
@@ -145,23 +145,23 @@ TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
   CreateToolBars();
 
   // The recording manager's window parts.
-  RecManHooks.WithBusyCursor = Busy;
-  RecManHooks.ShowError = [this](const std::string& text) { Prompts.ShowMessage(text); };
-  RecManHooks.ShowMessage = [this](const std::string& text) { Prompts.ShowMessage(text); };
-  RecManHooks.RefreshViews = [this] { RefreshViews(); };
-  RecManHooks.RefreshRecordingList = [this] {
+  p_.Recordings.Hooks.WithBusyCursor = Busy;
+  p_.Recordings.Hooks.ShowError = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  p_.Recordings.Hooks.ShowMessage = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  p_.Recordings.Hooks.RefreshViews = [this] { RefreshViews(); };
+  p_.Recordings.Hooks.RefreshRecordingList = [this] {
     UpdateRecordingsMenu();
     recMan_->RefreshList();
     UpdateActions();
   };
-  RecManHooks.AskSave = [this](TRecording*) {
+  p_.Recordings.Hooks.AskSave = [this](TRecording*) {
     switch (Prompts.Ask("Do you want to save this recording?")) {
       case TCloseAnswer::Yes: return TSaveAnswer::Yes;
       case TCloseAnswer::No: return TSaveAnswer::No;
       default: return TSaveAnswer::Cancel;
     }
   };
-  RecManHooks.SaveRecordingAs = [this](TRecording* r) { return SaveRecordingAs(r); };
+  p_.Recordings.Hooks.SaveRecordingAs = [this](TRecording* r) { return SaveRecordingAs(r); };
 
   Prompts.Ask = [this](const std::string& question) {
     auto answer = QMessageBox::warning(this, "Revscope", Q(question),
@@ -171,16 +171,14 @@ TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
   };
   Prompts.ShowMessage = [this](const std::string& text) { QMessageBox::critical(this, "Revscope", Q(text)); };
 
-  if (RecentFiles) {
-    RecentFiles->OnUpdateMenu = [this] { RebuildReopenMenu(); };
-    RebuildReopenMenu();
-  }
+  p_.RecentFiles.OnUpdateMenu = [this] { RebuildReopenMenu(); };
+  RebuildReopenMenu();
   RestorePlacement();
   UpdateActions();
   ClearDashboard();
   // The laps page's tab appears only when there are laps to show.
   SetPageVisible(tsLaps, false);
-  if (Core) RefreshRecordings(*Core);
+  RefreshRecordings(p_.Core);
   setAcceptDrops(true);
   qApp->installEventFilter(this);
 
@@ -194,10 +192,10 @@ TMainForm::TMainForm(QWidget* parent, const std::string& iniPath)
 TMainForm::~TMainForm() {
   qApp->removeEventFilter(this);
   // Before the message target goes: once these return, neither thread posts to it again.
-  if (PollThread) PollThread->SetMessageTarget(nullptr);
-  if (PlayThread) PlayThread->SetMessageTarget(nullptr);
-  RecManHooks = {};
-  if (RecentFiles) RecentFiles->OnUpdateMenu = nullptr;
+  if (p_.PollThread) p_.PollThread->SetMessageTarget(nullptr);
+  if (p_.PlayThread) p_.PlayThread->SetMessageTarget(nullptr);
+  p_.Recordings.Hooks = {};
+  p_.RecentFiles.OnUpdateMenu = nullptr;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -294,7 +292,7 @@ void TMainForm::CreateToolBars() {
   trackBar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   topBar_->addWidget(trackBar_);
   connect(trackBar_, &QSlider::valueChanged, this, [this](int position) {
-    const bool has = CurrentRecording() != nullptr;
+    const bool has = p_.CurrentRecording() != nullptr;
     for (const TMainEffect& e : TrackBarChanged(updatingPosition_, has, position)) Perform(e);
   });
 
@@ -338,29 +336,23 @@ void TMainForm::CreatePages() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(content);
   };
-  dashboard_ = new TDashboardPage(pageWidgets_[tsECU]);
+  dashboard_ = new TDashboardPage(p_.ErrorCodes, pageWidgets_[tsECU]);
   fill(pageWidgets_[tsECU], dashboard_);
   connect(dashboard_, &TDashboardPage::ErrorsButtonState, this, [this](bool on) { errorsButton_->setEnabled(on); });
   sensorList_ = new TSensorListView(pageWidgets_[tsSensors]);
   fill(pageWidgets_[tsSensors], sensorList_);
   sensorList_->SetupSensorList();
-  if (SensorList && Config) {
-    dashboard_->ApplyDisplaySettings(*Config, *SensorList);
-    sensorList_->FillSensorList(*SensorList);
-  }
-  errorList_ = new TErrorList(pageWidgets_[tsErrorCodes]);
+  dashboard_->ApplyDisplaySettings(p_.Config, p_.Sensors);
+  sensorList_->FillSensorList(p_.Sensors);
+  errorList_ = new TErrorList(pageWidgets_[tsErrorCodes], p_.ErrorCodes);
   fill(pageWidgets_[tsErrorCodes], errorList_);
-  if (Core && GraphSensorList) {
-    graph_ = new TGraphControl(pageWidgets_[tsGraphs], *GraphSensorList, *Core);
-    graph_->setPalette(palette());
-    fill(pageWidgets_[tsGraphs], graph_);
-  }
-  if (Core && SensorList) {
-    recMan_ = new TRecMan(*Core, pageWidgets_[tsRecordings]);
-    fill(pageWidgets_[tsRecordings], recMan_);
-    lapDisplay_ = new TLapDisplay(*SensorList, pageWidgets_[tsLaps]);
-    fill(pageWidgets_[tsLaps], lapDisplay_);
-  }
+  graph_ = new TGraphControl(pageWidgets_[tsGraphs], p_.GraphSensors, p_.Core);
+  graph_->setPalette(palette());
+  fill(pageWidgets_[tsGraphs], graph_);
+  recMan_ = new TRecMan(p_.Core, pageWidgets_[tsRecordings]);
+  fill(pageWidgets_[tsRecordings], recMan_);
+  lapDisplay_ = new TLapDisplay(p_.Sensors, pageWidgets_[tsLaps]);
+  fill(pageWidgets_[tsLaps], lapDisplay_);
 }
 
 void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
@@ -372,57 +364,55 @@ void TMainForm::SetPageVisible(Page p, bool visible) { pages_->setTabVisible(p, 
 
 TRecordingOptions TMainForm::Options() const {
   TRecordingOptions o;
-  if (Config) {
-    o.AutoSaveRecordings = Config->AutoSaveRecordings;
-    o.AutoCloseRecordings = Config->AutoCloseRecordings;
-  }
+  o.AutoSaveRecordings = p_.Config.AutoSaveRecordings;
+  o.AutoCloseRecordings = p_.Config.AutoCloseRecordings;
   return o;
 }
 
-bool TMainForm::Playing() const { return PlayThread && PlayThread->IsPlaying(); }
+bool TMainForm::Playing() const { return p_.PlayThread && p_.PlayThread->IsPlaying(); }
 
 void TMainForm::Apply(const TMainStep& step) {
   state_ = step.State;
   for (const TMainEffect& e : step.Effects) Perform(e);
   // A run also ends without a request of the window's (a link error): its journal is finished.
-  if (state_.RecordState != TRecordState::Recording) Journals::EndAll();
+  if (state_.RecordState != TRecordState::Recording) p_.Journals.EndAll();
 }
 
 void TMainForm::Perform(const TMainEffect& e) {
   using K = TMainEffectKind;
   switch (e.Kind) {
-    case K::PollOpenSerialPort: if (PollThread) PollThread->PollThread_OpenSerialPort(); break;
-    case K::PollConnect: if (PollThread) PollThread->PollThread_Connect(); break;
-    case K::PollDisconnect: if (PollThread) PollThread->PollThread_Disconnect(); break;
-    case K::PollCloseSerialPort: if (PollThread) PollThread->PollThread_CloseSerialPort(); break;
+    case K::PollOpenSerialPort: if (p_.PollThread) p_.PollThread->PollThread_OpenSerialPort(); break;
+    case K::PollConnect: if (p_.PollThread) p_.PollThread->PollThread_Connect(); break;
+    case K::PollDisconnect: if (p_.PollThread) p_.PollThread->PollThread_Disconnect(); break;
+    case K::PollCloseSerialPort: if (p_.PollThread) p_.PollThread->PollThread_CloseSerialPort(); break;
     case K::PollRecord:
-      if (PollThread) PollThread->Record(CurrentRecording());
+      if (p_.PollThread) p_.PollThread->Record(p_.CurrentRecording());
       // The run's samples reach its journal about once a second; without one it still records.
-      if (TRecording* r = CurrentRecording()) Journals::Begin(*r);
+      if (TRecording* r = p_.CurrentRecording()) p_.Journals.Begin(*r);
       break;
     case K::PollStopRecording:
-      if (PollThread) PollThread->StopRecording();
-      Journals::EndAll();
+      if (p_.PollThread) p_.PollThread->StopRecording();
+      p_.Journals.EndAll();
       break;
-    case K::PlayerStop: if (PlayThread) PlayThread->Stop(); break;
-    case K::PlayerSetSpeed: if (PlayThread) PlayThread->SetSpeed(e.Number); break;
-    case K::PlayerPlay: if (PlayThread) PlayThread->Play(); break;
+    case K::PlayerStop: if (p_.PlayThread) p_.PlayThread->Stop(); break;
+    case K::PlayerSetSpeed: if (p_.PlayThread) p_.PlayThread->SetSpeed(e.Number); break;
+    case K::PlayerPlay: if (p_.PlayThread) p_.PlayThread->Play(); break;
     case K::PlayerSetPosition: SeekTo(e.Position); break;
     case K::ClearDashboard: ClearDashboard(); break;
     case K::NewRecording: NewRecording(e.Number); break;
     case K::RebuildGraph: if (graph_) graph_->Rebuild(); break;
     case K::AutoSave: AutoSave(); break;
     case K::CloseCurrentRecording:
-      if (Core && CurrentRecording()) CloseRecording(*Core, CurrentRecording());
+      if (p_.CurrentRecording()) CloseRecording(p_.Core, p_.CurrentRecording());
       break;
-    case K::RefreshRecordings: if (Core) RefreshRecordings(*Core); break;
+    case K::RefreshRecordings: RefreshRecordings(p_.Core); break;
     case K::UpdateActions: UpdateActions(); break;
     case K::UpdateDisplays: UpdateDisplays(); break;
   }
 }
 
 void TMainForm::SeekTo(double seconds) {
-  if (PlayThread) PlayThread->SetCurrentTime(seconds);
+  if (p_.PlayThread) p_.PlayThread->SetCurrentTime(seconds);
   UpdateDisplays();
 }
 
@@ -432,14 +422,14 @@ void TMainForm::Execute(TCommand c) {
   switch (c) {
     case C::actFileOpen: OpenCommand(); break;
     case C::actFileSaveAs:
-      if (TRecording* r = CurrentRecording()) {
+      if (TRecording* r = p_.CurrentRecording()) {
         SaveRecordingAs(r);
-        RefreshRecordings(*Core);
+        RefreshRecordings(p_.Core);
       }
       break;
     case C::actFileExport: ExportCommand(); break;
     case C::actFileClose:
-      if (TRecording* r = CurrentRecording()) QueryCloseRecording(*Core, r);
+      if (TRecording* r = p_.CurrentRecording()) QueryCloseRecording(p_.Core, r);
       break;
     case C::actFilePrintSetup: PrintSetupCommand(); break;
     case C::actFilePrint: PrintCommand(); break;
@@ -448,19 +438,19 @@ void TMainForm::Execute(TCommand c) {
     case C::actECUConnect: Apply(ECUConnectExecute(state_, playing, Options())); break;
     case C::actECURecord: Apply(ECURecordExecute(state_, playing, Options())); break;
     case C::actECUClearErrors:
-      if (PollThread) PollThread->SendCommand(0xFD, 0);
+      if (p_.PollThread) p_.PollThread->SendCommand(0xFD, 0);
       errorsButton_->setEnabled(false);
       break;
     case C::actECUTypeOBD0:
     case C::actECUTypeOBD1:
-      if (ECUType) ECUType->SetFamily(c == C::actECUTypeOBD0 ? FAMILY_OBD0 : FAMILY_OBD1);
+      p_.EcuType.SetFamily(c == C::actECUTypeOBD0 ? FAMILY_OBD0 : FAMILY_OBD1);
       RebuildGraph(true);
       UpdateActions();
       break;
     case C::actECU3BarMAP:
-      if (Config) {
-        Config->MapIs3Bar = !Config->MapIs3Bar;
-        if (ECUType) ECUType->SetMapIs3Bar(Config->MapIs3Bar ? 1 : 0);
+      {
+        p_.Config.MapIs3Bar = !p_.Config.MapIs3Bar;
+        p_.EcuType.SetMapIs3Bar(p_.Config.MapIs3Bar ? 1 : 0);
       }
       RebuildGraph(true);
       UpdateActions();
@@ -468,23 +458,23 @@ void TMainForm::Execute(TCommand c) {
     case C::actDatalogAll:
     case C::actDatalogPerformance:
     case C::actDatalogMixture:
-      if (SensorList) {
-        ApplyDatalogPreset(*SensorList, c == C::actDatalogAll           ? TDatalogPreset::All
+      {
+        ApplyDatalogPreset(p_.Sensors, c == C::actDatalogAll           ? TDatalogPreset::All
                                         : c == C::actDatalogPerformance ? TDatalogPreset::Performance
                                                                         : TDatalogPreset::Mixture);
       }
       FillSensorList();
       break;
     case C::actPlayBeg:
-      if (PlayThread) PlayThread->GoToStart();
+      if (p_.PlayThread) p_.PlayThread->GoToStart();
       UpdateDisplays();
       break;
     case C::actPlayEnd:
-      if (PlayThread) PlayThread->GoToEnd();
+      if (p_.PlayThread) p_.PlayThread->GoToEnd();
       UpdateDisplays();
       break;
-    case C::actPlayRewind: Apply(PlayRewindExecute(state_, PlayThread ? PlayThread->CurrentTime() : 0)); break;
-    case C::actPlayForward: Apply(PlayForwardExecute(state_, PlayThread ? PlayThread->CurrentTime() : 0)); break;
+    case C::actPlayRewind: Apply(PlayRewindExecute(state_, p_.PlayThread ? p_.PlayThread->CurrentTime() : 0)); break;
+    case C::actPlayForward: Apply(PlayForwardExecute(state_, p_.PlayThread ? p_.PlayThread->CurrentTime() : 0)); break;
     case C::actPlayPlay: Apply(PlayPlayExecute(state_, playing, Options())); break;
     case C::mPlaySlower: Apply(PlaySlowerExecute(state_)); break;
     case C::mPlayNormalSpeed: Apply(PlayNormalSpeedExecute(state_)); break;
@@ -502,13 +492,12 @@ void TMainForm::Execute(TCommand c) {
 
 void TMainForm::UpdateActions() {
   TActionInputs in;
-  in.HasRecording = CurrentRecording() != nullptr;
+  in.HasRecording = p_.CurrentRecording() != nullptr;
   in.Playing = Playing();
   in.HasPrinter = HasPrinter();
-  in.EcuFamily = ECUType ? ECUType->Family.load() : 0;
-  in.MapIs3Bar = Config && Config->MapIs3Bar;
-  if (GraphSensorList)
-    for (int i = 0; i < GraphSensorList->Count(); ++i) in.GraphSelection.push_back(static_cast<int>(GraphSensorList->IdAt(i)));
+  in.EcuFamily = p_.EcuType.Family.load();
+  in.MapIs3Bar = p_.Config.MapIs3Bar;
+  for (int i = 0; i < p_.GraphSensors.Count(); ++i) in.GraphSelection.push_back(static_cast<int>(p_.GraphSensors.IdAt(i)));
   const TActionStates states = UpdateActionStates(state_, in);
   for (size_t i = 0; i < CommandCount; ++i) {
     QAction* act = actions_[i];
@@ -526,15 +515,15 @@ void TMainForm::UpdateActions() {
 
 void TMainForm::UpdateStatusPanels() {
   TStatusInputs in;
-  if (PollThread) {
-    in.VarsPerSecond = PollThread->VarsPerSecond;
-    in.ErrorsPerSecond = PollThread->ErrorsPerSecond;
+  if (p_.PollThread) {
+    in.VarsPerSecond = p_.PollThread->VarsPerSecond;
+    in.ErrorsPerSecond = p_.PollThread->ErrorsPerSecond;
   }
-  if (TRecording* r = CurrentRecording()) {
+  if (TRecording* r = p_.CurrentRecording()) {
     in.HasRecording = true;
     in.LengthText = FormatMilliseconds(r->LengthMs);
     in.MemorySize = r->MemorySize();
-    in.PositionText = FormatSeconds(PlayThread ? PlayThread->CurrentTime() : 0);
+    in.PositionText = FormatSeconds(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0);
   }
   const TStatusPanels p = ::UpdateStatusPanels(state_, in);
   auto set = [this](TStatusPanel which, const std::string& text) {
@@ -564,15 +553,15 @@ void TMainForm::UpdateDisplays() {
   UpdatePages();
   if (state_.RecordState != TRecordState::Recording) {
     updatingPosition_ = true;
-    trackBar_->setValue(TrackBarPosition(PlayThread ? PlayThread->CurrentTime() : 0));
+    trackBar_->setValue(TrackBarPosition(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0));
     updatingPosition_ = false;
-    if (graph_) graph_->SetPosition(PlayThread ? PlayThread->CurrentTime() : 0);
+    if (graph_) graph_->SetPosition(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0);
   } else {
-    if (SensorList) SensorList->ExtendRanges();
-    if (graph_ && Config) {
+    p_.Sensors.ExtendRanges();
+    if (graph_) {
       // The graph follows the growing recording: its last GraphTimespan seconds.
-      graph_->SetEndTime(PlayThread ? PlayThread->CurrentTime() : 0);
-      graph_->SetStartTime(ScrollingGraphStart(graph_->EndTime(), Config->GraphTimespan));
+      graph_->SetEndTime(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0);
+      graph_->SetStartTime(ScrollingGraphStart(graph_->EndTime(), p_.Config.GraphTimespan));
     }
   }
   UpdateStatusPanels();
@@ -580,9 +569,9 @@ void TMainForm::UpdateDisplays() {
 
 // The common refresh after a recording is opened, closed, saved, started, ended or switched.
 void TMainForm::RefreshViews() {
-  setWindowTitle(Q(MainWindowTitle(*Core)));
+  setWindowTitle(Q(MainWindowTitle(p_.Core)));
   UpdateActions();
-  TRecording* r = CurrentRecording();
+  TRecording* r = p_.CurrentRecording();
   updatingPosition_ = true;
   trackBar_->setRange(0, TrackBarMaximum(r ? r->LengthMs.load() : 0));
   trackBar_->setValue(0);
@@ -595,21 +584,21 @@ void TMainForm::RefreshViews() {
 }
 
 void TMainForm::UpdateRecordingsMenu() {
-  if (!recordingsMenu_ || !RecordingList) return;
+  if (!recordingsMenu_) return;
   const QList<QAction*> items = recordingsMenu_->actions();
-  const int count = RecordingList->Count();
-  TRecording* current = CurrentRecording();
+  const int count = p_.Recordings.Count();
+  TRecording* current = p_.CurrentRecording();
   for (int n = 0; n < count; ++n) {
-    TRecording* r = RecordingList->Items(n);
+    TRecording* r = p_.Recordings.Items(n);
     QAction* item = n < items.size() ? items[n] : nullptr;
     if (!item) {
       item = recordingsMenu_->addAction(QString());
       item->setCheckable(true);
       item->setData(n);
       connect(item, &QAction::triggered, this, [this, n] {
-        if (!RecordingList || n >= RecordingList->Count()) return;
-        TRecording* chosen = RecordingList->Items(n);
-        if (chosen != CurrentRecording()) SelectRecording(*Core, chosen);
+        if (n >= p_.Recordings.Count()) return;
+        TRecording* chosen = p_.Recordings.Items(n);
+        if (chosen != p_.CurrentRecording()) SelectRecording(p_.Core, chosen);
         UpdateRecordingsMenu();
       });
     }
@@ -621,12 +610,12 @@ void TMainForm::UpdateRecordingsMenu() {
 }
 
 void TMainForm::RebuildReopenMenu() {
-  if (!reopenMenu_ || !RecentFiles) return;
+  if (!reopenMenu_) return;
   reopenMenu_->clear();
-  const int n = std::min<int>(RecentFiles->MaxCount, static_cast<int>(RecentFiles->Files.size()));
+  const int n = std::min<int>(p_.RecentFiles.MaxCount, static_cast<int>(p_.RecentFiles.Files.size()));
   for (int k = 0; k < n; ++k) {
-    const std::string path = RecentFiles->Files[static_cast<size_t>(k)];
-    QAction* item = reopenMenu_->addAction(Q(RecentFiles->Caption(k)));
+    const std::string path = p_.RecentFiles.Files[static_cast<size_t>(k)];
+    QAction* item = reopenMenu_->addAction(Q(p_.RecentFiles.Caption(k)));
     connect(item, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
   }
   reopenMenu_->setEnabled(n > 0);
@@ -636,25 +625,25 @@ void TMainForm::RebuildReopenMenu() {
 // Recordings and files
 
 void TMainForm::NewRecording(int number) {
-  auto* r = new TRecording(*SensorList->RawVars);
+  auto* r = new TRecording(*p_.Sensors.RawVars);
   r->CreateHistories();
   r->Modified = true;
   r->SetDescription(RecordingDescription(number));
-  RecordingList->Add(r);
-  SetCurrentRecording(*Core, r);
-  RefreshRecordings(*Core);
+  p_.Recordings.Add(r);
+  SetCurrentRecording(p_.Core, r);
+  RefreshRecordings(p_.Core);
 }
 
 void TMainForm::AutoSave() {
-  TRecording* r = CurrentRecording();
-  if (!r || !Config) return;
+  TRecording* r = p_.CurrentRecording();
+  if (!r) return;
   Busy([&] {
     std::error_code ec;
     const std::string path =
-        AutoSaveFileName(Config->FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
+        AutoSaveFileName(p_.Config.FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
     if (!path.empty() && r->SaveToFile(path)) {
       r->FileName = path;
-      Journals::Saved(r);
+      p_.Journals.Saved(r);
     } else {
       // The recording stays open and modified, so the close query offers it again.
       r->Modified = true;
@@ -672,23 +661,21 @@ bool TMainForm::SaveRecordingAs(TRecording* r) {
   } else {
     saved = ::SaveRecordingAs(*r, this);
   }
-  if (saved && Core && Core->AddRecentFile) Core->AddRecentFile(r->FileName);
+  if (saved && p_.Core.AddRecentFile) p_.Core.AddRecentFile(r->FileName);
   return saved;
 }
 
 bool TMainForm::OpenRecentFile(const std::string& path) {
-  if (!Core) return false;
-  return OpenRecording(*Core, path) != nullptr;
+  return OpenRecording(p_.Core, path) != nullptr;
 }
 
 void TMainForm::OpenCommand() {
-  if (!Core) return;
   if (!Prompts.ChooseOpenPath) {
-    OpenRecordingDialog(*Core, this);
+    OpenRecordingDialog(p_.Core, this);
     return;
   }
   const std::string path = Prompts.ChooseOpenPath();
-  if (!path.empty()) OpenRecording(*Core, path);
+  if (!path.empty()) OpenRecording(p_.Core, path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -698,8 +685,8 @@ bool TMainForm::event(QEvent* e) {
   switch (static_cast<uint32_t>(e->type())) {
     case WM_UPDATE_UI:
       UpdateDisplays();
-      if (PollThread && Config) PollThread->DelayUIUpdate(Config->UIUpdateDelayRecording);
-      if (PlayThread && Config) PlayThread->DelayUIUpdate(static_cast<uint32_t>(Config->UIUpdateDelayPlaying.load()));
+      if (p_.PollThread) p_.PollThread->DelayUIUpdate(p_.Config.UIUpdateDelayRecording);
+      if (p_.PlayThread) p_.PlayThread->DelayUIUpdate(static_cast<uint32_t>(p_.Config.UIUpdateDelayPlaying.load()));
       // A burst of refresh requests costs one refresh.
       messages_->RemovePosted(WM_UPDATE_UI);
       return true;
@@ -723,9 +710,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   TKeyContext ctx;
   QWidget* focus = QApplication::focusWidget();
   ctx.FocusOnTabsOrTrackBar = focus == pages_->tabBar() || focus == trackBar_ || focus == pages_;
-  TRecording* r = CurrentRecording();
+  TRecording* r = p_.CurrentRecording();
   ctx.HasRecording = r != nullptr;
-  ctx.CurrentTime = PlayThread ? PlayThread->CurrentTime() : 0;
+  ctx.CurrentTime = p_.PlayThread ? p_.PlayThread->CurrentTime() : 0;
   ctx.LengthSeconds = r ? r->LengthSeconds() : 0;
   ctx.GraphStartTime = graph_ ? graph_->StartTime() : 0;
   ctx.GraphEndTime = graph_ ? graph_->EndTime() : ctx.LengthSeconds;
@@ -745,22 +732,21 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
 void TMainForm::closeEvent(QCloseEvent* e) {
   TCloseAnswer answer = TCloseAnswer::Yes;
   const bool mayClose = FormCloseQuery(
-      RecordingList ? RecordingList->Count() : 0, [](int i) { return RecordingList->Items(i)->Modified; },
+      p_.Recordings.Count(), [this](int i) { return p_.Recordings.Items(i)->Modified; },
       [this, &answer] { return answer = Prompts.Ask(UnsavedRecordingsQuestion); },
-      [this](int i) { SaveRecordingAs(RecordingList->Items(i)); });
+      [this](int i) { SaveRecordingAs(p_.Recordings.Items(i)); });
   if (!mayClose) {
     e->ignore();
     return;
   }
   Apply(FormClose(state_, Options()));
   // Saved recordings, and those given up with "No", leave nothing to recover.
-  if (Core) ReleaseJournalsAtClose(*Core, answer == TCloseAnswer::No);
+  ReleaseJournalsAtClose(p_.Core, answer == TCloseAnswer::No);
   e->accept();
 }
 
 void TMainForm::OfferRecovery(const std::string& folder) {
-  if (!Core) return;
-  OfferJournalRecovery(*Core, folder.empty() ? JournalFolder() : folder, Prompts.Ask,
+  OfferJournalRecovery(p_.Core, folder.empty() ? JournalFolder() : folder, Prompts.Ask,
                        [this](const std::string& text) { Prompts.ShowMessage(text); });
 }
 
@@ -786,8 +772,8 @@ void TMainForm::OnDropFiles(const QStringList& files) {
 }
 
 void TMainForm::CheckDSR() {
-  if (!Config || !Config->UseDSRForRecording || !PollThread) return;
-  TComPort* port = PollThread->Port();
+  if (!p_.Config.UseDSRForRecording || !p_.PollThread) return;
+  TComPort* port = p_.PollThread->Port();
   Apply(OnIdleCheckDSR(state_, true, port->IsOpen(), Playing(), Options(), [port] { return port->DSR(); }));
 }
 
@@ -803,7 +789,7 @@ void TMainForm::PrintSetupCommand() {
 }
 
 void TMainForm::PrintCommand() {
-  if (!CurrentRecording()) return;
+  if (!p_.CurrentRecording()) return;
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   // Qt's dialog always offers printing to a PDF file, so this works without a printer too.
   QPrintDialog dialog(printer_.get(), this);
@@ -815,7 +801,7 @@ void TMainForm::PrintCommand() {
 }
 
 bool TMainForm::PrintWindow(QPrinter& printer) {
-  TRecording* r = CurrentRecording();
+  TRecording* r = p_.CurrentRecording();
   if (!r) return false;
   const std::string title = PrintTitle(r->Description);
   printer.setDocName(Q(title));
@@ -832,12 +818,12 @@ bool TMainForm::PrintWindow(QPrinter& printer) {
 }
 
 bool TMainForm::PrintGraph(QPrinter& printer) {
-  TRecording* r = CurrentRecording();
-  if (!r || !graph_ || !GraphSensorList) return false;
+  TRecording* r = p_.CurrentRecording();
+  if (!r || !graph_) return false;
   printer.setDocName(Q(PrintTitle(r->Description)));
   QPainter p;
   if (!p.begin(&printer)) return false;
-  TGraphPrint page(printer, *GraphSensorList, *Core);
+  TGraphPrint page(printer, p_.GraphSensors, p_.Core);
   page.SetStartTime(graph_->StartTime());
   page.SetEndTime(graph_->EndTime());
   page.Print(p);
@@ -855,7 +841,7 @@ void TMainForm::RebuildGraph(bool valuesChanged) {
 
 void TMainForm::GraphCommand(TCommand c) {
   using C = TCommand;
-  if (!graph_ || !GraphSensorList) return;
+  if (!graph_) return;
   const double position = graph_->Position();
   switch (c) {
     case C::actGraphZoomIn:
@@ -870,28 +856,28 @@ void TMainForm::GraphCommand(TCommand c) {
     case C::actGraphAddSensors:
     case C::actGraphRemoveSensors: {
       const bool adding = c == C::actGraphAddSensors;
-      TVarRefList chosen(GraphSensorList->Vars);
+      TVarRefList chosen(p_.GraphSensors.Vars);
       std::unique_ptr<TGraphListForm> dialog =
-          adding ? std::make_unique<TGraphListForm>(this, chosen, GraphSensorList->Vars, true)
-                 : std::make_unique<TGraphListForm>(this, chosen, *GraphSensorList, true);
+          adding ? std::make_unique<TGraphListForm>(this, chosen, p_.GraphSensors.Vars, true)
+                 : std::make_unique<TGraphListForm>(this, chosen, p_.GraphSensors, true);
       dialog->setWindowTitle(adding ? QStringLiteral("Select sensors to add") : QStringLiteral("Select sensors to remove"));
       if (Prompts.RunGraphList ? Prompts.RunGraphList(*dialog) : dialog->exec() == QDialog::Accepted) {
         for (int i = 0; i < chosen.Count(); ++i) {
           const uint32_t id = chosen.IdAt(i);
-          if (adding && !GraphSensorList->ContainsId(id)) GraphSensorList->AddId(id);
-          if (!adding) GraphSensorList->RemoveId(id);
+          if (adding && !p_.GraphSensors.ContainsId(id)) p_.GraphSensors.AddId(id);
+          if (!adding) p_.GraphSensors.RemoveId(id);
         }
       }
       break;
     }
-    case C::actGraphRemoveAll: GraphSensorList->Clear(); break;
+    case C::actGraphRemoveAll: p_.GraphSensors.Clear(); break;
     default: {
       const auto id = static_cast<uint32_t>(GraphToggleVarId(c));
       if (id == 0) return;
-      if (GraphSensorList->ContainsId(id))
-        GraphSensorList->RemoveId(id);
+      if (p_.GraphSensors.ContainsId(id))
+        p_.GraphSensors.RemoveId(id);
       else
-        GraphSensorList->AddId(id);
+        p_.GraphSensors.AddId(id);
       break;
     }
   }
@@ -904,24 +890,22 @@ void TMainForm::GraphCommand(TCommand c) {
 
 // Settings (Ctrl+T): on OK the settings are already written back and saved; they take effect here.
 void TMainForm::SettingsCommand() {
-  if (!Config || !SensorList) return;
-  const TPortChoice before = StoredPortChoice(*Config);
+  const TPortChoice before = StoredPortChoice(p_.Config);
   const bool accepted = ExecuteSettingsDialog(
-      this, *Config, [](std::string* error) { return Config->Save(SensorList, GraphSensorList, error); },
+      this, p_.Config, [this](std::string* error) { return p_.Config.Save(&p_.Sensors, &p_.GraphSensors, error); },
       [this](const std::string& error) { Prompts.ShowMessage("Could not save the settings:\n" + error); });
   if (!accepted) return;
-  ApplyPriorities();
-  if (PollThread) {
-    PollThread->SetComPort(static_cast<uint8_t>(Config->ComPort.load()));
-    PollThread->ErrorTolerance = Config->ErrorTolerance.load();
+  p_.ApplyPriorities();
+  p_.ApplyLinkSettings();
+  if (p_.PollThread) {
     // A port chosen anew is used from the next connect (a run started with --simulate keeps the
     // simulator while the choice stays as it was).
-    if (!(StoredPortChoice(*Config) == before)) PollThread->Port()->SetDevicePath(Config->PortDevice);
+    if (!(StoredPortChoice(p_.Config) == before)) p_.PollThread->Port()->SetDevicePath(p_.Config.PortDevice);
   }
-  dashboard_->ApplyDisplaySettings(*Config, *SensorList);
-  if (CurrentRecording()) {
+  dashboard_->ApplyDisplaySettings(p_.Config, p_.Sensors);
+  if (p_.CurrentRecording()) {
     FillSensorList();
-    SensorList->AutoRangeFromHistories();
+    p_.Sensors.AutoRangeFromHistories();
   }
   // Units, ranges and the lambda table may have changed what the graph draws.
   RebuildGraph(true);
@@ -929,16 +913,15 @@ void TMainForm::SettingsCommand() {
 }
 
 void TMainForm::ShowAbout() {
-  if (!ECUType) return;
-  TAboutForm about(*ECUType, this);
+  TAboutForm about(p_.EcuType, p_.Config.IniPath, this);
   about.exec();
 }
 
 void TMainForm::ExportCommand() {
-  if (TRecording* r = CurrentRecording()) ExportRecordingDialog(*Core, *r, this);
+  if (TRecording* r = p_.CurrentRecording()) ExportRecordingDialog(p_.Core, *r, this);
 }
 void TMainForm::FillSensorList() {
-  if (SensorList) sensorList_->FillSensorList(*SensorList);
+  sensorList_->FillSensorList(p_.Sensors);
 }
 
 void TMainForm::ClearDashboard() {
@@ -948,10 +931,9 @@ void TMainForm::ClearDashboard() {
 }
 
 void TMainForm::UpdatePages() {
-  if (!SensorList) return;
-  dashboard_->UpdateDashboard(*SensorList);
+  dashboard_->UpdateDashboard(p_.Sensors);
   errorList_->Refresh();
-  sensorList_->UpdateSensorValues(*SensorList);
+  sensorList_->UpdateSensorValues(p_.Sensors);
   UpdateLaps();
 }
 
@@ -964,9 +946,9 @@ void TMainForm::RefreshPages() {
 // The laps page's tab shows while the current recording has laps. The rows are rebuilt only when
 // the recording or its number of lap signals changed, not on every refresh of a playback.
 void TMainForm::UpdateLaps() {
-  if (!lapDisplay_ || !SensorList) return;
-  const TRawVar* lap = SensorList->FindRaw(kLapVarId);
-  const std::pair<const TRecording*, int32_t> shown{CurrentRecording(), lap ? lap->SampleCount() : 0};
+  if (!lapDisplay_) return;
+  const TRawVar* lap = p_.Sensors.FindRaw(kLapVarId);
+  const std::pair<const TRecording*, int32_t> shown{p_.CurrentRecording(), lap ? lap->SampleCount() : 0};
   if (shown == lapsShown_) return;
   lapsShown_ = shown;
   lapDisplay_->UpdateLaps();

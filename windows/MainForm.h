@@ -1,7 +1,7 @@
 #pragma once
 // The main window: menus, two toolbars with the status panels and the position track bar, and
 // the page control with the dashboard, sensor list, graph, error codes, recordings and laps
-// pages. Its rules (states, enabling, status texts, keys) are plain functions of app/Mainlogic;
+// pages. Its rules (states, enabling, status texts, keys) are plain functions of rules/MainLogic;
 // the window gathers their inputs, stores the state they return and carries out their effects.
 #include <QStringList>
 #include <array>
@@ -31,6 +31,7 @@ class TRecMan;
 class TLapDisplay;
 class TGraphControl;
 class TGraphListForm;
+class TProgram;
 
 // What the window asks the user; tests replace these to answer without a dialog.
 struct TMainFormPrompts {
@@ -49,8 +50,8 @@ struct TMainFormPrompts {
 class TMainForm : public TBaseForm {
   Q_OBJECT
  public:
-  // iniPath: where the window's placement and recent files are kept (none keeps nothing).
-  explicit TMainForm(QWidget* parent = nullptr, const std::string& iniPath = {});
+  // The window over the program's state; its placement is kept in the program's INI file.
+  explicit TMainForm(TProgram& program, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   enum Page { tsECU = 0, tsSensors, tsGraphs, tsErrorCodes, tsRecordings, tsLaps, PageCount };
@@ -140,6 +141,7 @@ class TMainForm : public TBaseForm {
   void UpdateLaps();
   void ResizePages();
 
+  TProgram& p_;
   TMainState state_;
   bool updatingPosition_ = false;
   QTabWidget* pages_ = nullptr;

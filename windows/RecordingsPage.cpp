@@ -8,6 +8,7 @@
 #include "windows/FileDialogs.h"
 #include "widgets/ReportView.h"
 #include "recording/RecordingManager.h"
+#include "rules/RecordingColumns.h"
 
 namespace {
 constexpr int kIndexRole = Qt::UserRole;

@@ -1,6 +1,6 @@
 #pragma once
 // The sensor list page: one row per display variable with its log check box, value, unit and poll
-// rate. The texts and the rate stepping come from app/Dashboard; rows are found by the display
+// rate. The texts and the rate stepping come from rules/Dashboard; rows are found by the display
 // variable's id kept as the row's data, never by position.
 #include <QTreeWidget>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The Settings dialog: six pages over the settings, bound to the rules of app/Settingslogic. It
+// The Settings dialog: six pages over the settings, bound to the rules of rules/SettingsLogic. It
 // reads the settings when it is made and writes them back only on OK; the file association, the
 // lambda table and the gearbox preset index change at once, as their controls are used.
 #include <QDialog>

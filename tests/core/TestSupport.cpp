@@ -23,6 +23,7 @@ void CatalogueTest::SetUp() {
   ecu_ = std::make_unique<TECUType>();
   core_.EcuType = ecu_.get();
   core_.Recordings = &recordings_;
+  core_.Journals = &journals_;
   sensors_ = std::make_unique<TSensorList>(&core_);
   sensors_->BuildVariables();
   sensors_->SetDefaultRanges();

@@ -7,7 +7,8 @@
 #include <string>
 
 #include "vars/Config.h"
-#include "recording/Recording.h"
+#include "recording/JournalRegistry.h"
+#include "recording/RecordingList.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
 
@@ -32,6 +33,7 @@ class CatalogueTest : public ::testing::Test {
 
   TTempDir dir_;
   TCoreContext core_;
+  TJournalRegistry journals_;
   TRecordingList recordings_;
   std::unique_ptr<TSensorList> sensors_;
   std::unique_ptr<TConfig> config_;

@@ -20,19 +20,20 @@ namespace {
 // Collects the port's diagnostic lines for the test's lifetime.
 class TDebugCapture {
  public:
-  TDebugCapture() {
-    SetDebugOutputSink([this](const std::string& line) {
+  explicit TDebugCapture(TComPort& port) : port_(port) {
+    port_.Debug.SetSink([this](const std::string& line) {
       std::lock_guard<std::mutex> lock(mutex_);
       lines_.push_back(line);
     });
   }
-  ~TDebugCapture() { SetDebugOutputSink({}); }
+  ~TDebugCapture() { port_.Debug.SetSink({}); }
   std::vector<std::string> Lines() {
     std::lock_guard<std::mutex> lock(mutex_);
     return lines_;
   }
 
  private:
+  TComPort& port_;
   std::mutex mutex_;
   std::vector<std::string> lines_;
 };
@@ -130,8 +131,8 @@ TEST(ComPortNames, DefaultsApplyWithoutSettingsAndTheSerialSectionOverridesThem)
 // Opening and closing
 
 TEST(ComPortOpen, AMissingDeviceFailsWithTheSystemsReasonAndNoMessage) {
-  TDebugCapture debug;
   TComPort port;
+  TDebugCapture debug(port);
   port.SetDevicePath("/dev/revscope-no-such-port");
   EXPECT_FALSE(port.Open());
   EXPECT_FALSE(port.IsOpen());
@@ -141,17 +142,17 @@ TEST(ComPortOpen, AMissingDeviceFailsWithTheSystemsReasonAndNoMessage) {
 }
 
 TEST(ComPortOpen, AFileThatIsNotATerminalIsRefusedAndLeftClosed) {
-  TDebugCapture debug;
   TTempDir dir;
   WriteFileBytes(dir.File("plain"), "x");
   TComPort port;
+  TDebugCapture debug(port);
   port.SetDevicePath(dir.File("plain"));
   EXPECT_FALSE(port.Open());
   EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(port.LastError(), ENOTTY);
   auto lines = debug.Lines();
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "TComPort - SetCommState failed");
+  EXPECT_EQ(lines[0], "TComPort - tcsetattr failed");
   EXPECT_EQ(lines[1], strerror(ENOTTY));
 }
 
@@ -211,9 +212,9 @@ TEST(ComPortPty, ReadsExactlyTheCountAskedFor) {
 }
 
 TEST(ComPortPty, AReadWithNothingArrivingTimesOutAfterAbout100MsWithoutAMessage) {
-  TDebugCapture debug;
   TPty pty;
   TComPort port;
+  TDebugCapture debug(port);
   port.SetDevicePath(pty.Path());
   ASSERT_TRUE(port.Open());
   uint8_t b = 0xFF;
@@ -253,14 +254,13 @@ TEST(ComPortPty, APseudoTerminalReadsCtsSetAndDsrAndCdClear) {
   EXPECT_TRUE(port.CTS());
   EXPECT_FALSE(port.DSR());
   EXPECT_FALSE(port.CD());
-  EXPECT_TRUE(port.WaitComplete());
   EXPECT_TRUE(port.Flush());
 }
 
 TEST(ComPortPty, AHangUpFailsReadsAndWritesAtOnceWithTheSystemsText) {
-  TDebugCapture debug;
   TPty pty;
   TComPort port;
+  TDebugCapture debug(port);
   port.SetDevicePath(pty.Path());
   ASSERT_TRUE(port.Open());
   pty.Close();
@@ -272,9 +272,9 @@ TEST(ComPortPty, AHangUpFailsReadsAndWritesAtOnceWithTheSystemsText) {
   EXPECT_TRUE(port.CTS());  // the lines cannot be read: the exchanges themselves fail
   auto lines = debug.Lines();
   ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "TComPort - Read failed");
+  EXPECT_EQ(lines[0], "TComPort - read failed");
   EXPECT_EQ(lines[1], strerror(EIO));
-  EXPECT_EQ(lines[2], "TComPort - Write failed");
+  EXPECT_EQ(lines[2], "TComPort - write failed");
   EXPECT_EQ(port.LastError(), EIO);
   EXPECT_TRUE(port.Close());
 }
@@ -341,9 +341,9 @@ TEST(ComPortSim, ByteTimingDelaysTheReplyByTheLineTime) {
 }
 
 TEST(ComPortSim, AnUnpluggedDeviceFailsEveryCallAndCannotBeOpened) {
-  TDebugCapture debug;
   auto sim = std::make_shared<TSimDevice>();
   TComPort port;
+  TDebugCapture debug(port);
   port.SetDevice(sim);
   ASSERT_TRUE(port.Open());
   sim->Unplug();
@@ -355,9 +355,9 @@ TEST(ComPortSim, AnUnpluggedDeviceFailsEveryCallAndCannotBeOpened) {
   EXPECT_EQ(port.LastError(), EIO);
   auto lines = debug.Lines();
   ASSERT_GE(lines.size(), 6u);
-  EXPECT_EQ(lines[0], "TComPort - Write failed");
-  EXPECT_EQ(lines[2], "TComPort - Read failed");
-  EXPECT_EQ(lines[4], "TComPort::PurgeIO - PurgeComm failed");
+  EXPECT_EQ(lines[0], "TComPort - write failed");
+  EXPECT_EQ(lines[2], "TComPort - read failed");
+  EXPECT_EQ(lines[4], "TComPort::PurgeIO - tcflush failed");
   port.Close();
   EXPECT_FALSE(port.Open());
   EXPECT_EQ(port.LastError(), ENOENT);

@@ -202,9 +202,9 @@ TEST_F(JournalTest, AFolderThatCannotBeMadeIsReportedWithTheReason) {
   WriteFileBytes(dir_.File("file"), "x");
   TRecording* rec = NewRun();
   std::string why;
-  EXPECT_FALSE(Journals::Begin(*rec, dir_.File("file/state"), &why));
+  EXPECT_FALSE(journals_.Begin(*rec, dir_.File("file/state"), &why));
   EXPECT_NE(why.find("Not a directory"), std::string::npos) << why;
-  EXPECT_EQ(Journals::Of(rec), nullptr);
+  EXPECT_EQ(journals_.Of(rec), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -212,33 +212,33 @@ TEST_F(JournalTest, AFolderThatCannotBeMadeIsReportedWithTheReason) {
 
 TEST_F(JournalTest, SavingRemovesTheJournalOnlyOnceTheRunHasEnded) {
   TRecording* rec = NewRun();
-  ASSERT_TRUE(Journals::Begin(*rec, Folder()));
-  const std::string path = Journals::Of(rec)->Path();
+  ASSERT_TRUE(journals_.Begin(*rec, Folder()));
+  const std::string path = journals_.Of(rec)->Path();
   ASSERT_TRUE(SaveRecordingTo(*rec, dir_.File("mid.rec")));
   EXPECT_TRUE(fs::exists(path));  // the run goes on: new samples are unsaved again
-  Journals::End(rec);
+  journals_.End(rec);
   EXPECT_TRUE(fs::exists(path));  // ended, not saved since
   ASSERT_TRUE(SaveRecordingTo(*rec, dir_.File("end.rec")));
   EXPECT_FALSE(fs::exists(path));
-  EXPECT_EQ(Journals::Of(rec), nullptr);
+  EXPECT_EQ(journals_.Of(rec), nullptr);
 }
 
 TEST_F(JournalTest, RenamingARunningRecordingRenamesItsJournal) {
   TRecording* rec = NewRun("Before");
-  ASSERT_TRUE(Journals::Begin(*rec, Folder()));
+  ASSERT_TRUE(journals_.Begin(*rec, Folder()));
   RenameRecording(core_, recordings_.IndexOf(rec), "After");
-  Journals::Of(rec)->FlushNow();
-  EXPECT_EQ(ReadJournalInfo(Journals::Of(rec)->Path()).Description, "After");
-  Journals::Discard(rec);
+  journals_.Of(rec)->FlushNow();
+  EXPECT_EQ(ReadJournalInfo(journals_.Of(rec)->Path()).Description, "After");
+  journals_.Discard(rec);
 }
 
 TEST_F(JournalTest, ClosingRemovesTheJournalAndDestroyingWithoutClosingKeepsIt) {
   TRecording* closed = NewRun();
-  ASSERT_TRUE(Journals::Begin(*closed, Folder()));
-  const std::string closedPath = Journals::Of(closed)->Path();
+  ASSERT_TRUE(journals_.Begin(*closed, Folder()));
+  const std::string closedPath = journals_.Of(closed)->Path();
   TRecording* left = NewRun();
-  ASSERT_TRUE(Journals::Begin(*left, Folder()));
-  const std::string leftPath = Journals::Of(left)->Path();
+  ASSERT_TRUE(journals_.Begin(*left, Folder()));
+  const std::string leftPath = journals_.Of(left)->Path();
   left->History(0)->Append(5, 5);
 
   CloseRecording(core_, closed);  // the user answered No, or it was saved

@@ -295,7 +295,7 @@ TEST_F(Playback, ReleasingWaitsUntilThePassInProgressHasEnded) {
   std::atomic<bool> sawInside{true};
   std::thread closer([&] {
     SetCurrentRecording(core_, nullptr);
-    ReleaseRecording(rec);
+    core_.Recordings->Release(rec);
     sawInside = player.inside.load();
   });
   std::this_thread::sleep_for(30ms);

@@ -344,7 +344,7 @@ TEST_F(PollProtocol, ReleasingARecordingWhileTheThreadIsNotRunningReturnsAtOnce)
   poll_->Record(&rec);
   poll_->TakeRecording();
   ASSERT_EQ(poll_->RecordingInUse(), &rec);
-  ReleaseRecording(&rec);  // no pass will ever come to let go of it
+  core_.Recordings->Release(&rec);  // no pass will ever come to let go of it
   EXPECT_FALSE(poll_->Recording());
   poll_->TakeRecording();
   EXPECT_EQ(poll_->RecordingInUse(), nullptr);

@@ -126,7 +126,7 @@ TEST_F(PollThread, ALoggingRunConnectsRecordsStopsAndDisconnects) {
   EXPECT_EQ(poll_->ErrorsPerSecond, 0);
   EXPECT_GE(log_.Count(WM_UPDATE_UI), 1);
   poll_->StopRecording();
-  ReleaseRecording(rec);  // from here on the thread does not touch it
+  core_.Recordings->Release(rec);  // from here on the thread does not touch it
   const int32_t n = Samples(rec, 1);
   TVarHist* revs = rec->HistoryById(1);
   for (int32_t i = 1; i < n; ++i) ASSERT_LE(revs->TicksOf(i - 1), revs->TicksOf(i));
@@ -155,7 +155,7 @@ TEST_F(PollThread, ManyConnectRecordStopDisconnectCyclesRunCleanly) {
       poll_->StopRecording();
     } else {
       // Closing the recording while it is being filled: the thread lets go first.
-      ReleaseRecording(rec);
+      core_.Recordings->Release(rec);
       EXPECT_NE(poll_->RecordingInUse(), rec);
       EXPECT_FALSE(poll_->Recording());
     }
@@ -173,7 +173,7 @@ TEST_F(PollThread, ReleasingTheRecordingEndsTheRunAndWaitsForTheThread) {
   TRecording* rec = NewRecording();
   poll_->Record(rec);
   ASSERT_TRUE(WaitUntil([&] { return Samples(rec, 1) > 0; }));
-  ReleaseRecording(rec);
+  core_.Recordings->Release(rec);
   EXPECT_FALSE(poll_->Recording());
   EXPECT_EQ(poll_->RecordingInUse(), nullptr);
   const int32_t n = Samples(rec, 1);
@@ -190,7 +190,7 @@ TEST_F(PollThread, ReleasingAnotherRecordingLeavesTheRunAlone) {
   TRecording* other = NewRecording();
   poll_->Record(rec);
   ASSERT_TRUE(WaitUntil([&] { return poll_->RecordingInUse() == rec; }));
-  ReleaseRecording(other);
+  core_.Recordings->Release(other);
   EXPECT_TRUE(poll_->Recording());
   EXPECT_EQ(poll_->RecordingInUse(), rec);
 }
@@ -231,7 +231,7 @@ TEST_F(PollThread, AVanishedDeviceEndsInTheErrorStateWithoutSpinning) {
   const double cpu0 = ThreadCpuMs(poll_->NativeHandle());
   std::this_thread::sleep_for(200ms);
   EXPECT_LT(ThreadCpuMs(poll_->NativeHandle()) - cpu0, 10.0);
-  ReleaseRecording(rec);
+  core_.Recordings->Release(rec);
   EXPECT_GE(Samples(rec, 1), 5);
 }
 
@@ -333,7 +333,7 @@ TEST_F(PollThreadPty, ASimulatorOnAPseudoTerminalIsPolledAndItsHangUpEndsTheLink
   const double cpu0 = ThreadCpuMs(poll.NativeHandle());
   std::this_thread::sleep_for(200ms);
   EXPECT_LT(ThreadCpuMs(poll.NativeHandle()) - cpu0, 10.0);
-  ReleaseRecording(&rec);
+  core_.Recordings->Release(&rec);
   EXPECT_GE(rec.HistoryById(160)->Count(), 3);
   TTempDir dir;
   EXPECT_TRUE(rec.SaveToFile(dir.File("kept.rec")));

@@ -9,7 +9,7 @@ class Export : public RecordingTest {
  protected:
   void SetUp() override {
     RecordingTest::SetUp();
-    RecManHooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
+    recordings_.Hooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
   }
   std::vector<std::string> errors_;
 };

@@ -4,6 +4,8 @@
 
 #include "recording/FileOperations.h"
 #include "program/Program.h"
+#include "rules/RecordingColumns.h"
+#include "vars/Formatters.h"
 #include "recording_support.h"
 
 namespace {
@@ -12,10 +14,10 @@ class RecordingManager : public RecordingTest {
  protected:
   void SetUp() override {
     RecordingTest::SetUp();
-    RecManHooks.RefreshViews = [this] { ++refreshes_; };
-    RecManHooks.RefreshRecordingList = [this] { ++listRefreshes_; };
-    RecManHooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
-    RecManHooks.ShowMessage = [this](const std::string& m) { messages_.push_back(m); };
+    recordings_.Hooks.RefreshViews = [this] { ++refreshes_; };
+    recordings_.Hooks.RefreshRecordingList = [this] { ++listRefreshes_; };
+    recordings_.Hooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
+    recordings_.Hooks.ShowMessage = [this](const std::string& m) { messages_.push_back(m); };
   }
   int refreshes_ = 0;
   int listRefreshes_ = 0;
@@ -67,23 +69,23 @@ TEST_F(RecordingManager, ThreadsLetGoBeforeTheRecordingIsDestroyedAndItIsNoLonge
   TRecording* b = AddRecording("b");
   SetCurrentRecording(core_, b);
   std::vector<std::string> seen;
-  int handle = AddRecordingReleaser([&](TRecording* r) {
+  int handle = recordings_.AddReleaser([&](TRecording* r) {
     // Still alive, already out of the list and of the current pointer.
     seen.push_back(std::string(r->Description) + (CurrentRecordingOf(core_) == r ? " current" : " released") +
                    (recordings_.IndexOf(r) < 0 ? " unlisted" : " listed"));
   });
   CloseRecording(core_, b);
   CloseRecording(core_, a);
-  RemoveRecordingReleaser(handle);
+  recordings_.RemoveReleaser(handle);
   EXPECT_EQ(seen, (std::vector<std::string>{"b released unlisted", "a released unlisted"}));
 }
 
 TEST_F(RecordingManager, ARecordingOutsideTheListIsNeitherReleasedNorDestroyed) {
   std::unique_ptr<TRecording> stray(MakeRecording("stray", 1, {}));
   int calls = 0;
-  int handle = AddRecordingReleaser([&](TRecording*) { ++calls; });
+  int handle = recordings_.AddReleaser([&](TRecording*) { ++calls; });
   EXPECT_TRUE(CloseRecording(core_, stray.get()));
-  RemoveRecordingReleaser(handle);
+  recordings_.RemoveReleaser(handle);
   EXPECT_EQ(calls, 0);
   EXPECT_STREQ(stray->Description, "stray");
 }
@@ -97,11 +99,11 @@ class SaveQuery : public RecordingManager {
     RecordingManager::SetUp();
     rec_ = AddRecording("query");
     SetCurrentRecording(core_, rec_);
-    RecManHooks.AskSave = [this](TRecording*) {
+    recordings_.Hooks.AskSave = [this](TRecording*) {
       ++asked_;
       return answer_;
     };
-    RecManHooks.SaveRecordingAs = [this](TRecording* r) {
+    recordings_.Hooks.SaveRecordingAs = [this](TRecording* r) {
       ++saveDialogs_;
       if (!saves_) return false;
       r->FileName = dir_.File("saved.rec");
@@ -290,31 +292,37 @@ TEST_F(OpenAndSave, FolderOfKeepsTheRootAndResolvesRelativePaths) {
   EXPECT_EQ(FolderOf("c.rec"), std::filesystem::current_path().string());
 }
 
+// The program loads the files named on its command line as it starts.
+TProgramOptions CommandLineOptions(const TTempDir& dir, std::vector<std::string>& boxes) {
+  TProgramOptions options;
+  options.StartThreads = false;
+  options.IniPath = dir.File("cmdline.ini");
+  options.MachinePath = dir.File("cmdline-machine.ini");
+  options.ShowError = [&boxes](const std::string& m) { boxes.push_back(m); };
+  return options;
+}
+
 TEST_F(OpenAndSave, CommandLineLoadsEachFileAndTheLastGoodOneIsCurrent) {
   std::string a = SaveSample("a.rec");
   std::string b = SaveSample("b.rec");
   std::vector<std::string> boxes;
-  TGlobalInitHooks hooks;
-  hooks.ShowError = [&](const std::string& m) { boxes.push_back(m); };
-  LoadCommandLineRecordings(core_, {"-nosplash", a, dir_.File("missing.rec"), b, "-x"}, hooks);
+  TProgram program({"-nosplash", a, dir_.File("missing.rec"), b, "-x"}, CommandLineOptions(dir_, boxes));
   EXPECT_EQ(boxes, std::vector<std::string>{"Could not load recording"});
-  ASSERT_EQ(recordings_.Count(), 2);
-  EXPECT_EQ(recordings_.Items(0)->FileName, a);
-  EXPECT_EQ(recordings_.Items(1)->FileName, b);
-  EXPECT_EQ(CurrentRecordingOf(core_), recordings_.Items(1));
-  EXPECT_EQ(recent_->Files, (std::vector<std::string>{b, a}));
+  ASSERT_EQ(program.Recordings.Count(), 2);
+  EXPECT_EQ(program.Recordings.Items(0)->FileName, a);
+  EXPECT_EQ(program.Recordings.Items(1)->FileName, b);
+  EXPECT_EQ(program.CurrentRecording(), program.Recordings.Items(1));
+  EXPECT_EQ(program.RecentFiles.Files, (std::vector<std::string>{b, a}));
 }
 
 TEST_F(OpenAndSave, CommandLineShowsHeaderMessagesThenTheFailure) {
   WriteFileBytes(dir_.File("bad.rec"), "0123456789");
   std::vector<std::string> boxes;
-  TGlobalInitHooks hooks;
-  hooks.ShowError = [&](const std::string& m) { boxes.push_back(m); };
-  LoadCommandLineRecordings(core_, {dir_.File("bad.rec")}, hooks);
+  TProgram program({dir_.File("bad.rec")}, CommandLineOptions(dir_, boxes));
   EXPECT_EQ(boxes, (std::vector<std::string>{
                        "Could not load '" + dir_.File("bad.rec") + "' - recording header magic number incorrect",
                        "Could not load recording"}));
-  EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
+  EXPECT_EQ(program.CurrentRecording(), nullptr);
 }
 
 }  // namespace

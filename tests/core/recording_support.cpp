@@ -4,11 +4,11 @@ void RecordingTest::SetUp() {
   CatalogueTest::SetUp();
   recent_ = std::make_unique<TRecentFileList>(dir_.File("Revscope.ini"), 8);
   core_.AddRecentFile = [this](const std::string& path) { recent_->Add(path); };
-  RecManHooks = {};
+  recordings_.Hooks = {};
 }
 
 void RecordingTest::TearDown() {
-  RecManHooks = {};
+  recordings_.Hooks = {};
   core_.AddRecentFile = nullptr;
   CatalogueTest::TearDown();
 }

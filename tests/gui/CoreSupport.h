@@ -1,6 +1,6 @@
 #pragma once
 // A small core for the page and dialog tests: the catalogue over its own context, an ECU type, a
-// recording list, and the recording manager's hooks restored after each test. Plus a way to
+// recording list with the recording manager's hooks. Plus a way to
 // answer a modal dialog that a call under test opens.
 #include <QApplication>
 #include <QTimer>
@@ -23,7 +23,6 @@ struct TGuiCore {
   ~TGuiCore() {
     SetCurrentRecording(core, nullptr);
     recordings.Clear();
-    RecManHooks = savedHooks;
   }
   TGuiCore(const TGuiCore&) = delete;
   TGuiCore& operator=(const TGuiCore&) = delete;
@@ -43,7 +42,6 @@ struct TGuiCore {
     return rec;
   }
 
-  TRecManHooks savedHooks = RecManHooks;
   TCoreContext core;
   TECUType ecu;
   TSensorList sensors{&core};

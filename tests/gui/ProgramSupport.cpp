@@ -13,23 +13,23 @@ void ProgramTest::SetUp() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-window-XXXXXX").string();
   ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
   dir_ = tmpl;
-  TGlobalInitHooks hooks;
-  hooks.IniPath = File("Revscope.ini");
-  hooks.MachinePath = File("Settings.ini");
-  GlobalInit({}, hooks);
+  TProgramOptions options;
+  options.IniPath = File("Revscope.ini");
+  options.MachinePath = File("Settings.ini");
+  program_ = std::make_unique<TProgram>(std::vector<std::string>{}, options);
   sim_ = std::make_shared<TSimDevice>();
   sim_->SetReplyLatencyUs(200);  // gentle on the machine: a few thousand exchanges a second
-  PollThread->Port()->SetDevice(sim_);
+  program_->PollThread->Port()->SetDevice(sim_);
 }
 
 void ProgramTest::TearDown() {
-  GlobalUnInit(false);
+  program_.reset();
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
 }
 
 std::unique_ptr<TMainForm> ProgramTest::MakeWindow() {
-  auto form = std::make_unique<TMainForm>(nullptr, Config->IniPath);
+  auto form = std::make_unique<TMainForm>(*program_);
   form->Prompts.Ask = [this](const std::string&) {
     ++asked_;
     return answer_;
@@ -48,9 +48,9 @@ bool ProgramTest::WaitFor(const std::function<bool()>& done, int ms) {
 }
 
 void ProgramTest::WriteRecording(const std::string& path, int seconds) {
-  TRecording rec(*SensorList->RawVars);
+  TRecording rec(*program_->Sensors.RawVars);
   rec.CreateHistories();
-  TVarHist* revs = rec.HistoryFor(*SensorList->RawRevs);
+  TVarHist* revs = rec.HistoryFor(*program_->Sensors.RawRevs);
   for (int s = 0; s <= seconds; ++s) revs->Append(static_cast<uint32_t>(s) * 100000u, static_cast<uint16_t>(300 + s));
   rec.LengthMs = static_cast<uint32_t>(seconds) * 1000u;
   rec.SetDescription("Saved run");

@@ -1,7 +1,7 @@
 #pragma once
-// The program's long-lived objects for a main-window test: catalogue, settings in a scratch
-// folder, recording list, recent files, ECU type and both threads, published as the program's
-// globals for the test's lifetime; the poll thread talks to the built-in simulated ECU.
+// The program's owner for a main-window test: catalogue, settings in a scratch folder, recording
+// list, recent files, ECU type and both threads; the poll thread talks to the built-in simulated
+// ECU.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -28,6 +28,7 @@ class ProgramTest : public ::testing::Test {
   static void WriteFileBytes(const std::string& path, const std::string& bytes);
 
   std::string dir_;
+  std::unique_ptr<TProgram> program_;
   std::shared_ptr<TSimDevice> sim_;
   TCloseAnswer answer_ = TCloseAnswer::Cancel;
   int asked_ = 0;

@@ -14,7 +14,7 @@ namespace {
 TEST(AboutBox, ShowsVersionAndEcuFamily) {
   TECUType ecu;
   ecu.SetFamily(FAMILY_OBD1);
-  TAboutForm about(ecu);
+  TAboutForm about(ecu, {});
   EXPECT_TRUE(about.isModal());
   EXPECT_EQ(about.ProductLabel()->text(), "Revscope");
   EXPECT_EQ(about.VersionLabel()->text(), "Version " REVSCOPE_VERSION);

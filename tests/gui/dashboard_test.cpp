@@ -32,7 +32,6 @@ class DashboardPage : public ::testing::Test {
     sensors_.Context.EcuType = &ecu_;
     sensors_.BuildVariables();
     sensors_.SetDefaultRanges();
-    page_.SetErrorCodes(&codes_);
   }
   TSettings& Settings() { return *sensors_.Context.Settings; }
   void Raw(uint32_t displayId, uint16_t raw) {
@@ -71,7 +70,7 @@ class DashboardPage : public ::testing::Test {
   TECUType ecu_;
   TSensorList sensors_;
   TErrorCodes codes_;
-  TDashboardPage page_;
+  TDashboardPage page_{codes_};
 };
 
 }  // namespace

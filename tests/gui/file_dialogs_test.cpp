@@ -26,7 +26,7 @@ class FileDialogs : public ::testing::Test {
     ASSERT_TRUE(dir_.isValid());
     t_.core.Settings->FileDir = dir_.path().toStdString();
     t_.core.AddRecentFile = [this](const std::string& p) { recent_.push_back(p); };
-    RecManHooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
+    t_.recordings.Hooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
   }
   std::string Path(const char* name) const { return dir_.filePath(name).toStdString(); }
   // Waits until the dialog has read its folder: until then it may still select the proposed file
@@ -173,22 +173,6 @@ TEST_F(FileDialogs, ExportAsksForEveryChosenSensor) {
   ASSERT_TRUE(last.open(QIODevice::ReadOnly));
   EXPECT_TRUE(last.readLine().startsWith("Time(s)\tValue("));
   EXPECT_TRUE(errors_.empty());
-}
-
-TEST_F(FileDialogs, SaveQuestionAnswers) {
-  const std::pair<QMessageBox::StandardButton, TSaveAnswer> answers[] = {
-      {QMessageBox::Yes, TSaveAnswer::Yes}, {QMessageBox::No, TSaveAnswer::No}, {QMessageBox::Cancel, TSaveAnswer::Cancel}};
-  for (auto [button, answer] : answers) {
-    WhenModal<QMessageBox>([button](QMessageBox* box) {
-      EXPECT_EQ(box->text(), "Do you want to save this recording?");
-      EXPECT_EQ(box->icon(), QMessageBox::Warning);
-      box->button(button)->click();
-    });
-    EXPECT_EQ(AskSaveRecording(nullptr), answer);
-  }
-  // Escape is Cancel.
-  WhenModal<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
-  EXPECT_EQ(AskSaveRecording(nullptr), TSaveAnswer::Cancel);
 }
 
 }  // namespace

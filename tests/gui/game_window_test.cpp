@@ -16,7 +16,6 @@
 #include "GuiSupport.h"
 #include "windows/AboutForm.h"
 #include "game/GameForm.h"
-#include "windows/SplashForm.h"
 #include "sound/QtSoundDevice.h"
 #include "vars/EcuType.h"
 
@@ -226,7 +225,7 @@ TEST(GameWindow, GameOverSaysSoAndSpaceStartsAgain) {
 TEST(AboutBox, ShiftDoubleClickOnTheIconOpensTheGame) {
   TECUType ecu;
   ecu.SetFamily(FAMILY_OBD0);
-  TAboutForm about(ecu);
+  TAboutForm about(ecu, {});
   about.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
   EXPECT_EQ(about.EcuLabel()->text(), "OBD0 ECU");
@@ -265,27 +264,6 @@ TEST(BuiltInSounds, TheSystemsDeviceNeverBlocksOrFailsLoudly) {
   EXPECT_EQ(sound.Stop(), loaded);
   EXPECT_EQ(ToAudioFormat(PcmFormat(8000, 1, 16)).sampleFormat(), QAudioFormat::Int16);
   EXPECT_EQ(ToAudioFormat(PcmFormat(8000, 1, 8)).bytesPerFrame(), 1);
-}
-
-TEST(SplashWindow, ShowsNameVersionAndIconAndClosesItself) {
-  QPointer<TSplashForm> splash = new TSplashForm;
-  EXPECT_EQ(splash->ShowMs(), 2500);
-  EXPECT_EQ(splash->ProductLabel()->text(), "Revscope");
-  EXPECT_EQ(splash->VersionLabel()->text(), "Version " REVSCOPE_VERSION);
-  EXPECT_FALSE(splash->IconLabel()->pixmap().isNull());
-  splash->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(splash));
-  for (QLabel* l : {splash->ProductLabel(), splash->VersionLabel()})
-    EXPECT_GE(l->width(), l->sizeHint().width()) << l->text().toStdString();
-  SaveArtifact(RenderWidget(*splash), "splash");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 6000));
-
-  // A click closes it at once.
-  QPointer<TSplashForm> clicked = new TSplashForm;
-  clicked->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(clicked));
-  QTest::mouseClick(clicked, Qt::LeftButton);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return clicked.isNull(); }, 1000));
 }
 
 }  // namespace

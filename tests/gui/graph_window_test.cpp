@@ -33,7 +33,7 @@ class GraphWindow : public ProgramTest {
     form->activateWindow();
     EXPECT_TRUE(form->OpenRecentFile(File("run.rec")));
     QTest::keyClick(form.get(), Qt::Key_F3);
-    GraphSensorList->Clear();
+    program_->GraphSensors.Clear();
     return form;
   }
   void TabKey(TMainForm& form, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
@@ -42,9 +42,9 @@ class GraphWindow : public ProgramTest {
   }
   // Picks the sensor named like the display variable id in the dialog and answers OK.
   void AnswerGraphList(TMainForm& form, uint32_t id, QString* caption) {
-    form.Prompts.RunGraphList = [id, caption](TGraphListForm& dialog) {
+    form.Prompts.RunGraphList = [this, id, caption](TGraphListForm& dialog) {
       *caption = dialog.windowTitle();
-      const QString name = QString::fromUtf8(SensorList->FindDisplay(id)->Name);
+      const QString name = QString::fromUtf8(program_->Sensors.FindDisplay(id)->Name);
       for (QListWidgetItem* item : dialog.List()->findItems(name, Qt::MatchExactly)) item->setSelected(true);
       QTest::mouseClick(dialog.OkButton(), Qt::LeftButton);
       return dialog.result() == QDialog::Accepted;
@@ -60,36 +60,36 @@ TEST_F(GraphWindow, SensorTogglesAndTheGraphListDialog) {
   QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
   QTest::keyClick(form.get(), Qt::Key_3, Qt::ShiftModifier);
   QTest::keyClick(form.get(), Qt::Key_1, Qt::AltModifier);
-  ASSERT_EQ(GraphSensorList->Count(), 3);
-  EXPECT_EQ(GraphSensorList->IdAt(0), kRevs);
-  EXPECT_EQ(GraphSensorList->IdAt(1), kGear);
-  EXPECT_EQ(GraphSensorList->IdAt(2), kO2A);
+  ASSERT_EQ(program_->GraphSensors.Count(), 3);
+  EXPECT_EQ(program_->GraphSensors.IdAt(0), kRevs);
+  EXPECT_EQ(program_->GraphSensors.IdAt(1), kGear);
+  EXPECT_EQ(program_->GraphSensors.IdAt(2), kO2A);
   EXPECT_TRUE(form->Action(TCommand::actGraphRevs)->isChecked());
   EXPECT_EQ(graph->Graph().Model.PaneCount, 3);
   QTest::keyClick(form.get(), Qt::Key_3, Qt::ShiftModifier);  // off again
-  EXPECT_FALSE(GraphSensorList->ContainsId(kGear));
+  EXPECT_FALSE(program_->GraphSensors.ContainsId(kGear));
   EXPECT_FALSE(form->Action(TCommand::actGraphGear)->isChecked());
 
   QString caption;
   AnswerGraphList(*form, kTps, &caption);
   form->Action(TCommand::actGraphAddSensors)->trigger();
   EXPECT_EQ(caption, "Select sensors to add");
-  EXPECT_EQ(GraphSensorList->IdAt(2), kTps);
+  EXPECT_EQ(program_->GraphSensors.IdAt(2), kTps);
   EXPECT_EQ(graph->Graph().Model.PaneCount, 3);
   AnswerGraphList(*form, kRevs, &caption);
   form->Action(TCommand::actGraphRemoveSensors)->trigger();
   EXPECT_EQ(caption, "Select sensors to remove");
-  EXPECT_FALSE(GraphSensorList->ContainsId(kRevs));
-  EXPECT_EQ(GraphSensorList->Count(), 2);
+  EXPECT_FALSE(program_->GraphSensors.ContainsId(kRevs));
+  EXPECT_EQ(program_->GraphSensors.Count(), 2);
 
   // The selection is written to the settings for the next start.
-  ASSERT_TRUE(Config->Save(SensorList, GraphSensorList));
-  TIniFile ini(Config->IniPath);
+  ASSERT_TRUE(program_->Config.Save(&program_->Sensors, &program_->GraphSensors));
+  TIniFile ini(program_->Config.IniPath);
   EXPECT_EQ(ini.ReadInteger("Graph", "Count", -1), 2);
   EXPECT_EQ(ini.ReadInteger("Graph", "Var1", -1), kTps);
 
   form->Action(TCommand::actGraphRemoveAll)->trigger();
-  EXPECT_EQ(GraphSensorList->Count(), 0);
+  EXPECT_EQ(program_->GraphSensors.Count(), 0);
   EXPECT_FALSE(form->Action(TCommand::actGraphRemoveSensors)->isEnabled());
   EXPECT_EQ(graph->Graph().Model.PaneCount, 0);
 }
@@ -113,7 +113,7 @@ TEST_F(GraphWindow, ZoomAndTheKeysMoveTheWindowAndTheCursor) {
 
   // Page Down moves the cursor by the window's span; the window jumps to keep it at its right edge.
   TabKey(*form, Qt::Key_PageDown);
-  EXPECT_DOUBLE_EQ(PlayThread->CurrentTime(), 24);
+  EXPECT_DOUBLE_EQ(program_->PlayThread->CurrentTime(), 24);
   EXPECT_DOUBLE_EQ(graph->Position(), 24);
   TabKey(*form, Qt::Key_Right, Qt::ShiftModifier);
   EXPECT_DOUBLE_EQ(graph->Position(), 34);
@@ -138,16 +138,16 @@ TEST_F(GraphWindow, PrintsTheChartFromTheGraphsPage) {
 }
 
 TEST_F(GraphWindow, TheGraphScrollsWithTheRecording) {
-  Config->GraphTimespan = 1;
+  program_->Config.GraphTimespan = 1;
   auto form = MakeWindow();
   form->resize(1280, 800);
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-  GraphSensorList->Clear();
-  GraphSensorList->AddId(kRevs);
+  program_->GraphSensors.Clear();
+  program_->GraphSensors.AddId(kRevs);
   form->SelectPage(TMainForm::tsGraphs);
   QTest::keyClick(form.get(), Qt::Key_F9);  // connect and record
-  ASSERT_TRUE(WaitFor([&] { return CurrentRecording() && CurrentRecording()->LengthMs > 2000; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return program_->CurrentRecording() && program_->CurrentRecording()->LengthMs > 2000; }, 10000));
   ASSERT_TRUE(WaitFor([&] { return form->GraphView()->EndTime() > 1.9; }));
   TGraphControl* graph = form->GraphView();
   EXPECT_NEAR(graph->EndTime() - graph->StartTime(), 1.0, 1e-9);

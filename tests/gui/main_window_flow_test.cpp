@@ -39,7 +39,7 @@ class MainWindowFlow : public ProgramTest {
 };
 
 TEST_F(MainWindowFlow, ConnectRecordAndStopWithAutoSave) {
-  Config->AutoSaveRecordings = true;
+  program_->Config.AutoSaveRecordings = true;
   WriteFileBytes(File("r1.rec"), "taken");
   auto form = MakeWindow();
   Show(*form);
@@ -57,7 +57,7 @@ TEST_F(MainWindowFlow, ConnectRecordAndStopWithAutoSave) {
   QTest::keyClick(form.get(), Qt::Key_F9);
   EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Recording");
   EXPECT_TRUE(Near(status->grab().toImage().pixelColor(4, status->height() / 2), QColor(255, 0, 0)));
-  TRecording* rec = CurrentRecording();
+  TRecording* rec = program_->CurrentRecording();
   ASSERT_NE(rec, nullptr);
   EXPECT_STREQ(rec->Description, "Recording #1");
   ASSERT_TRUE(WaitFor([&] { return rec->LengthMs > 300; }));
@@ -77,8 +77,8 @@ TEST_F(MainWindowFlow, ConnectRecordAndStopWithAutoSave) {
 }
 
 TEST_F(MainWindowFlow, APortThatCannotBeOpenedEndsInConnectionError) {
-  PollThread->Port()->SetDevice(nullptr);
-  PollThread->Port()->SetDevicePath("/dev/revscope-no-such-port");
+  program_->PollThread->Port()->SetDevice(nullptr);
+  program_->PollThread->Port()->SetDevicePath("/dev/revscope-no-such-port");
   auto form = MakeWindow();
   Show(*form);
   QTest::keyClick(form.get(), Qt::Key_F10);
@@ -87,31 +87,31 @@ TEST_F(MainWindowFlow, APortThatCannotBeOpenedEndsInConnectionError) {
 }
 
 TEST_F(MainWindowFlow, AFailedAutoSaveSaysSoAndKeepsTheRunModified) {
-  Config->AutoSaveRecordings = true;
-  Config->FileDir = File("no-such-folder");
+  program_->Config.AutoSaveRecordings = true;
+  program_->Config.FileDir = File("no-such-folder");
   auto form = MakeWindow();
   Show(*form);
   QTest::keyClick(form.get(), Qt::Key_F9);
   ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
   QTest::keyClick(form.get(), Qt::Key_F9);
   EXPECT_EQ(messages_, std::vector<std::string>{"Could not save recording"});
-  ASSERT_NE(CurrentRecording(), nullptr);
-  EXPECT_TRUE(CurrentRecording()->Modified);
-  EXPECT_EQ(CurrentRecording()->FileName, "");
+  ASSERT_NE(program_->CurrentRecording(), nullptr);
+  EXPECT_TRUE(program_->CurrentRecording()->Modified);
+  EXPECT_EQ(program_->CurrentRecording()->FileName, "");
 }
 
 TEST_F(MainWindowFlow, CablePulledWhileRecordingKeepsTheRunModified) {
-  PollThread->ErrorTolerance = 0;
+  program_->PollThread->ErrorTolerance = 0;
   auto form = MakeWindow();
   Show(*form);
   QTest::keyClick(form.get(), Qt::Key_F9);  // records as soon as the link is up
   ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
-  TRecording* rec = CurrentRecording();
+  TRecording* rec = program_->CurrentRecording();
   sim_->Unplug();
   ASSERT_TRUE(WaitFor([&] { return form->State().LinkState == TLinkState::ConnectionError; }));
   EXPECT_EQ(Panel(*form, TStatusPanel::ConnectionStatus), "Connection error");
   EXPECT_EQ(form->State().RecordState, TRecordState::NotRecording);
-  EXPECT_EQ(CurrentRecording(), rec);
+  EXPECT_EQ(program_->CurrentRecording(), rec);
   EXPECT_TRUE(rec->Modified);
   // The close query offers it.
   answer_ = TCloseAnswer::Cancel;
@@ -120,28 +120,28 @@ TEST_F(MainWindowFlow, CablePulledWhileRecordingKeepsTheRunModified) {
 }
 
 TEST_F(MainWindowFlow, TheDsrSwitchStartsAndStopsRecording) {
-  Config->UseDSRForRecording = true;
+  program_->Config.UseDSRForRecording = true;
   auto form = MakeWindow();
   Show(*form);
   // With the setting on, the window brings the link up by itself.
   ASSERT_TRUE(Connected(*form));
-  EXPECT_EQ(RecordingList->Count(), 0);
+  EXPECT_EQ(program_->Recordings.Count(), 0);
   sim_->SetDSR(true);
   ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
   sim_->SetDSR(false);
   ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::NotRecording; }));
-  EXPECT_EQ(RecordingList->Count(), 1);
+  EXPECT_EQ(program_->Recordings.Count(), 1);
   EXPECT_EQ(form->State().LinkState, TLinkState::Connected);
 }
 
 TEST_F(MainWindowFlow, ReopenPlayToTheEndAndSeekWithTheKeys) {
   WriteRecording(File("two.rec"), 2);
-  RecentFiles->Add(File("two.rec"));
+  program_->RecentFiles.Add(File("two.rec"));
   auto form = MakeWindow();
   Show(*form);
   ASSERT_EQ(form->ReopenMenu()->actions().size(), 1);
   form->ReopenMenu()->actions()[0]->trigger();
-  ASSERT_NE(CurrentRecording(), nullptr);
+  ASSERT_NE(program_->CurrentRecording(), nullptr);
   EXPECT_EQ(form->PositionTrackBar()->maximum(), 2000);
   EXPECT_EQ(Panel(*form, TStatusPanel::RecordingLength), "0:00:02.000s");
   EXPECT_EQ(Panel(*form, TStatusPanel::RecordingSize), "1k");
@@ -149,17 +149,17 @@ TEST_F(MainWindowFlow, ReopenPlayToTheEndAndSeekWithTheKeys) {
   // Keys act when the tab strip has the focus.
   form->Pages()->tabBar()->setFocus();
   QTest::keyClick(form->Pages()->tabBar(), Qt::Key_Right);
-  EXPECT_DOUBLE_EQ(PlayThread->CurrentTime(), 1.0);
+  EXPECT_DOUBLE_EQ(program_->PlayThread->CurrentTime(), 1.0);
   QTest::keyClick(form->Pages()->tabBar(), Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_NEAR(PlayThread->CurrentTime(), 0.99, 1e-9);
+  EXPECT_NEAR(program_->PlayThread->CurrentTime(), 0.99, 1e-9);
   EXPECT_EQ(form->PositionTrackBar()->value(), 990);
   EXPECT_EQ(Panel(*form, TStatusPanel::PlayPosition), "0:00:00.990s");
 
   QTest::keyClick(form.get(), Qt::Key_P, Qt::ControlModifier);
   EXPECT_EQ(form->Action(TCommand::actPlayPlay)->text(), "&Stop");
-  ASSERT_TRUE(WaitFor([&] { return !PlayThread->IsPlaying(); }, 8000));
+  ASSERT_TRUE(WaitFor([&] { return !program_->PlayThread->IsPlaying(); }, 8000));
   ASSERT_TRUE(WaitFor([&] { return form->Action(TCommand::actPlayPlay)->text() == "&Play"; }));
-  EXPECT_DOUBLE_EQ(PlayThread->CurrentTime(), 2.0);
+  EXPECT_DOUBLE_EQ(program_->PlayThread->CurrentTime(), 2.0);
   EXPECT_EQ(form->PositionTrackBar()->value(), 2000);
 }
 
@@ -179,7 +179,7 @@ TEST_F(MainWindowFlow, StoredFaultsAreListedAndClearedOnTheEcu) {
 
 TEST_F(MainWindowFlow, TheLapsTabShowsForARecordingWithLaps) {
   {
-    TRecording rec(*SensorList->RawVars);
+    TRecording rec(*program_->Sensors.RawVars);
     rec.CreateHistories();
     TVarHist* laps = rec.HistoryById(158);
     ASSERT_NE(laps, nullptr);
@@ -219,13 +219,13 @@ TEST_F(MainWindowFlow, CorruptAndDroppedFiles) {
   EXPECT_FALSE(form->OpenRecentFile(File("bad.rec")));
   ASSERT_FALSE(messages_.empty());
   EXPECT_EQ(messages_[0], "Could not load '" + File("bad.rec") + "' - recording header magic number incorrect");
-  EXPECT_EQ(RecordingList->Count(), 0);
+  EXPECT_EQ(program_->Recordings.Count(), 0);
   EXPECT_EQ(form->windowTitle(), "Revscope");
 
   form->OnDropFiles({QString::fromStdString(File("good.rec"))});
-  ASSERT_EQ(RecordingList->Count(), 1);
-  EXPECT_EQ(CurrentRecording()->FileName, File("good.rec"));
-  EXPECT_EQ(RecentFiles->Files.at(0), File("good.rec"));
+  ASSERT_EQ(program_->Recordings.Count(), 1);
+  EXPECT_EQ(program_->CurrentRecording()->FileName, File("good.rec"));
+  EXPECT_EQ(program_->RecentFiles.Files.at(0), File("good.rec"));
 }
 
 TEST_F(MainWindowFlow, PrintsTheWindowToAPdfFile) {
@@ -242,10 +242,10 @@ TEST_F(MainWindowFlow, PrintsTheWindowToAPdfFile) {
 }
 
 TEST_F(MainWindowFlow, CloseQueryAnswers) {
-  auto add = [] {
-    auto* r = new TRecording(*SensorList->RawVars);
+  auto add = [this] {
+    auto* r = new TRecording(*program_->Sensors.RawVars);
     r->Modified = true;
-    RecordingList->Add(r);
+    program_->Recordings.Add(r);
     return r;
   };
   add();
@@ -254,7 +254,7 @@ TEST_F(MainWindowFlow, CloseQueryAnswers) {
   Show(*form);
   answer_ = TCloseAnswer::Cancel;
   EXPECT_FALSE(form->close());
-  EXPECT_EQ(RecordingList->Count(), 2);
+  EXPECT_EQ(program_->Recordings.Count(), 2);
   // Yes: each unsaved recording gets its own save dialog, asked once.
   answer_ = TCloseAnswer::Yes;
   int dialogs = 0;
@@ -267,9 +267,9 @@ TEST_F(MainWindowFlow, CloseQueryAnswers) {
 }
 
 TEST_F(MainWindowFlow, NoClosesWithoutAnyDialog) {
-  auto* r = new TRecording(*SensorList->RawVars);
+  auto* r = new TRecording(*program_->Sensors.RawVars);
   r->Modified = true;
-  RecordingList->Add(r);
+  program_->Recordings.Add(r);
   auto form = MakeWindow();
   Show(*form);
   answer_ = TCloseAnswer::No;
@@ -284,7 +284,7 @@ TEST_F(MainWindowFlow, PlacementComesBackAtTheNextStart) {
     auto form = MakeWindow();
     form->setGeometry(40, 50, 900, 700);
   }
-  TIniFile ini(Config->IniPath);
+  TIniFile ini(program_->Config.IniPath);
   EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 900);
   EXPECT_EQ(ini.ReadInteger("MainForm", "WindowState", -1), 0);
   auto again = MakeWindow();

@@ -5,18 +5,46 @@
 #include <QElapsedTimer>
 #include <QTabWidget>
 #include <QTest>
+#include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 #include "windows/MainForm.h"
 #include "program/Program.h"
 #include "windows/QtMessageTarget.h"
 #include "ecu/PollThreadRS.h"
 #include "recording/PlayThread.h"
+#include "ecu/ComPort.h"
 
 namespace {
 
-TEST(MainWindow, TitleAndPages) {
-  TMainForm form;
+// A program without threads whose settings live in a scratch folder.
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-mainwindow-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    program_.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  TProgram& Program(bool threads = false) {
+    TProgramOptions options;
+    options.StartThreads = threads;
+    options.IniPath = dir_ + "/Revscope.ini";
+    options.MachinePath = dir_ + "/Settings.ini";
+    program_ = std::make_unique<TProgram>(std::vector<std::string>{}, options);
+    return *program_;
+  }
+  std::string dir_;
+  std::unique_ptr<TProgram> program_;
+};
+
+TEST_F(MainWindow, TitleAndPages) {
+  TMainForm form(Program());
   EXPECT_EQ(form.windowTitle(), "Revscope");
   QTabWidget* pages = form.Pages();
   ASSERT_EQ(pages->count(), 6);
@@ -27,8 +55,8 @@ TEST(MainWindow, TitleAndPages) {
   EXPECT_EQ(pages->currentIndex(), TMainForm::tsECU);
 }
 
-TEST(MainWindow, FunctionKeysSelectPages) {
-  TMainForm form;
+TEST_F(MainWindow, FunctionKeysSelectPages) {
+  TMainForm form(Program());
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   form.activateWindow();
@@ -49,32 +77,24 @@ TEST(MainWindow, FunctionKeysSelectPages) {
 
 // The window is the threads' message target while it lives; destroying it while both threads post
 // leaves them posting nowhere, never to the freed target.
-TEST(MainWindow, DestroyedWhileBothThreadsPost) {
-  TCoreContext core;
-  TSensorList sensors(&core);
-  sensors.BuildVariables();
-  TECUType ecu;
-  core.EcuType = &ecu;
-  TRecordingList recordings;
-  core.Recordings = &recordings;
-  auto* rec = new TRecording(*sensors.RawVars);
+TEST_F(MainWindow, DestroyedWhileBothThreadsPost) {
+  TProgram& program = Program(true);
+  auto* rec = new TRecording(*program.Sensors.RawVars);
   rec->CreateHistories();
   for (uint32_t i = 0; i < 6000; ++i) rec->History(0)->Append(i * 1000, static_cast<uint16_t>(i));
   rec->LengthMs = 60000;
-  recordings.Add(rec);
-  SetCurrentRecording(core, rec);
+  program.Recordings.Add(rec);
+  SetCurrentRecording(program.Core, rec);
 
-  TPollThreadRS poll(core);
-  TPlayThreadRS play(core);
+  TPollThreadRS& poll = *program.PollThread;
+  TPlayThreadRS& play = *program.PlayThread;
   poll.Port()->SetDevice(std::make_shared<TSimDevice>());
-  PollThread = &poll;
-  PlayThread = &play;
   poll.PollThread_OpenSerialPort();
   poll.PollThread_Connect();
-  play.Play();
 
   for (int round = 0; round < 10; ++round) {
-    auto form = std::make_unique<TMainForm>();
+    auto form = std::make_unique<TMainForm>(program);
+    play.Play();  // the window's first refresh stops the player
     EXPECT_EQ(poll.MessageTarget(), form->MessageTarget());
     EXPECT_EQ(play.MessageTarget(), form->MessageTarget());
     QElapsedTimer clock;
@@ -88,8 +108,6 @@ TEST(MainWindow, DestroyedWhileBothThreadsPost) {
   EXPECT_TRUE(play.IsPlaying());
   play.Stop();
   poll.PollThread_Disconnect();
-  PollThread = nullptr;
-  PlayThread = nullptr;
 }
 
 }  // namespace

@@ -25,8 +25,8 @@ class RecManPage : public ::testing::Test {
     SetCurrentRecording(t_.core, a_);
     page_ = std::make_unique<TRecMan>(t_.core);
     // The window's part of the refreshes, as far as this page is concerned.
-    RecManHooks.RefreshViews = [this] { ++refreshes_, page_->RefreshList(); };
-    RecManHooks.RefreshRecordingList = [this] { page_->RefreshList(); };
+    t_.recordings.Hooks.RefreshViews = [this] { ++refreshes_, page_->RefreshList(); };
+    t_.recordings.Hooks.RefreshRecordingList = [this] { page_->RefreshList(); };
     page_->resize(640, 200);
     page_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(page_.get()));
@@ -121,7 +121,7 @@ TEST_F(RecManPage, PopupCloseActsOnTheSelectedRow) {
 
   // A modified recording asks first; Cancel keeps it.
   int asked = 0;
-  RecManHooks.AskSave = [&](TRecording* r) {
+  t_.recordings.Hooks.AskSave = [&](TRecording* r) {
     EXPECT_EQ(r, b_);
     ++asked;
     return TSaveAnswer::Cancel;
@@ -132,7 +132,7 @@ TEST_F(RecManPage, PopupCloseActsOnTheSelectedRow) {
   EXPECT_EQ(t_.recordings.Count(), 3);
 
   // Closing a recording that is not current leaves the current one; the page shows the rest.
-  RecManHooks.AskSave = [](TRecording*) { return TSaveAnswer::No; };
+  t_.recordings.Hooks.AskSave = [](TRecording*) { return TSaveAnswer::No; };
   actions[0]->trigger();
   ASSERT_EQ(t_.recordings.Count(), 2);
   EXPECT_EQ(CurrentRecordingOf(t_.core), a_);

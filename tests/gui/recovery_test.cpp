@@ -29,20 +29,20 @@ class WindowRecovery : public ProgramTest {
   TRecording* RecordARun(TMainForm& form) {
     QTest::keyClick(&form, Qt::Key_F9);
     EXPECT_TRUE(WaitFor([&] { return form.State().RecordState == TRecordState::Recording; }));
-    TRecording* rec = CurrentRecording();
+    TRecording* rec = program_->CurrentRecording();
     EXPECT_TRUE(WaitFor([&] { return rec && rec->LengthMs > 300; }));
-    EXPECT_NE(Journals::Of(rec), nullptr);
-    EXPECT_TRUE(Journals::Of(rec) && Journals::Of(rec)->Running());
+    EXPECT_NE(program_->Journals.Of(rec), nullptr);
+    EXPECT_TRUE(program_->Journals.Of(rec) && program_->Journals.Of(rec)->Running());
     QTest::keyClick(&form, Qt::Key_F9);
     EXPECT_TRUE(WaitFor([&] { return form.State().RecordState == TRecordState::NotRecording; }));
     return rec;
   }
   // A journal left by a run that crashed, with n samples of the revs.
   std::string CrashedRun(const std::string& folder, int n) {
-    TRecording rec(*SensorList->RawVars);
+    TRecording rec(*program_->Sensors.RawVars);
     rec.CreateHistories();
     rec.SetDescription("Lost run");
-    for (int i = 0; i < n; ++i) rec.HistoryFor(*SensorList->RawRevs)->Append(static_cast<uint32_t>(i) * 1000u, 400);
+    for (int i = 0; i < n; ++i) rec.HistoryFor(*program_->Sensors.RawRevs)->Append(static_cast<uint32_t>(i) * 1000u, 400);
     rec.LengthMs = 65000;
     TJournal journal(rec, folder);
     EXPECT_TRUE(journal.Start());
@@ -57,32 +57,32 @@ TEST_F(WindowRecovery, ARunKeepsItsJournalUntilItIsSaved) {
   auto form = MakeWindow();
   Show(*form);
   TRecording* rec = RecordARun(*form);
-  ASSERT_NE(Journals::Of(rec), nullptr);
-  const std::string path = Journals::Of(rec)->Path();
-  EXPECT_FALSE(Journals::Of(rec)->Running());
+  ASSERT_NE(program_->Journals.Of(rec), nullptr);
+  const std::string path = program_->Journals.Of(rec)->Path();
+  EXPECT_FALSE(program_->Journals.Of(rec)->Running());
   EXPECT_EQ(fs::path(path).parent_path().string(), JournalFolder());
   EXPECT_GT(ReadJournalInfo(path).Samples, 0u);
   savePath_ = File("kept.rec");
   form->Action(TCommand::actFileSaveAs)->trigger();
   EXPECT_FALSE(fs::exists(path));
-  EXPECT_EQ(Journals::Of(rec), nullptr);
+  EXPECT_EQ(program_->Journals.Of(rec), nullptr);
 }
 
 TEST_F(WindowRecovery, ClosingWithNoGivesTheJournalUpAndAnUnansweredEndKeepsIt) {
   auto form = MakeWindow();
   Show(*form);
   TRecording* closed = RecordARun(*form);
-  const std::string closedPath = Journals::Of(closed)->Path();
+  const std::string closedPath = program_->Journals.Of(closed)->Path();
   answer_ = TCloseAnswer::No;
   form->Action(TCommand::actFileClose)->trigger();
   EXPECT_FALSE(fs::exists(closedPath));
 
   TRecording* kept = RecordARun(*form);
-  const std::string keptPath = Journals::Of(kept)->Path();
+  const std::string keptPath = program_->Journals.Of(kept)->Path();
   // The program ends without the close query, as a crash would: the recording just goes.
   form.reset();
-  RecordingList->Remove(kept);
-  ReleaseRecording(kept);
+  program_->Recordings.Remove(kept);
+  program_->Recordings.Release(kept);
   delete kept;
   EXPECT_TRUE(fs::exists(keptPath));
   EXPECT_GT(ReadJournalInfo(keptPath).Samples, 0u);
@@ -93,7 +93,7 @@ TEST_F(WindowRecovery, TheCloseQueryAnsweredNoRemovesEveryJournal) {
   auto form = MakeWindow();
   Show(*form);
   TRecording* rec = RecordARun(*form);
-  const std::string path = Journals::Of(rec)->Path();
+  const std::string path = program_->Journals.Of(rec)->Path();
   answer_ = TCloseAnswer::No;
   EXPECT_TRUE(form->close());
   EXPECT_FALSE(fs::exists(path));
@@ -112,13 +112,13 @@ TEST_F(WindowRecovery, TheNextStartOffersALeftJournalAndOpensItModified) {
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0].rfind("Recover the unsaved recording from ", 0), 0u) << questions[0];
   EXPECT_EQ(questions[0].substr(questions[0].size() - 9), " (1:05s)?");
-  ASSERT_EQ(RecordingList->Count(), 1);
-  TRecording* rec = CurrentRecording();
+  ASSERT_EQ(program_->Recordings.Count(), 1);
+  TRecording* rec = program_->CurrentRecording();
   ASSERT_NE(rec, nullptr);
   EXPECT_STREQ(rec->Description, "Lost run");
   EXPECT_TRUE(rec->Modified);
   EXPECT_EQ(rec->FileName, "");
-  EXPECT_EQ(rec->HistoryFor(*SensorList->RawRevs)->Count(), 50);
+  EXPECT_EQ(rec->HistoryFor(*program_->Sensors.RawRevs)->Count(), 50);
   EXPECT_EQ(form->windowTitle(), "Revscope - ");
   // Held until it is saved: not offered twice, gone once saved.
   EXPECT_TRUE(fs::exists(path));
@@ -139,13 +139,13 @@ TEST_F(WindowRecovery, NoDeletesTheJournalAndCancelLeavesItForNextTime) {
   answer_ = TCloseAnswer::No;
   form->OfferRecovery(folder);
   EXPECT_FALSE(fs::exists(first));
-  EXPECT_EQ(RecordingList->Count(), 0);
+  EXPECT_EQ(program_->Recordings.Count(), 0);
 }
 
 TEST_F(WindowRecovery, TheQuestionIsTheProgramsOwnWarningBoxWithTheWholeText) {
   const std::string folder = File("journals");
   const std::string path = CrashedRun(folder, 3);
-  TMainForm form(nullptr, Config->IniPath);  // its own box, not the test's answers
+  TMainForm form(*program_);  // its own box, not the test's answers
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
   QString text, picture;

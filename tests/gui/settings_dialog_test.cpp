@@ -576,7 +576,7 @@ TEST_F(SettingsFromWindow, CtrlTOpensTheDialogAndOkAppliesIt) {
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   EXPECT_TRUE(form->Action(TCommand::actFileSettings)->isEnabled());
-  Config->SettingsPage = 3;
+  program_->Config.SettingsPage = 3;
   int shown = -1;
   const QString mph = form->Dashboard()->Readout(gcSpeed)->Unit();
   WhenModal<TSettingsForm>([&shown](TSettingsForm* f) {
@@ -591,9 +591,9 @@ TEST_F(SettingsFromWindow, CtrlTOpensTheDialogAndOkAppliesIt) {
     Space(f->Button("btnOk"));
   });
   QTest::keyClick(form.get(), Qt::Key_T, Qt::ControlModifier);
-  EXPECT_TRUE(WaitFor([] { return Config->SpeedUnit == 1; }));
+  EXPECT_TRUE(WaitFor([this] { return program_->Config.SpeedUnit == 1; }));
   EXPECT_EQ(shown, spRecording);
-  EXPECT_EQ(PollThread->ErrorTolerance, 12);
+  EXPECT_EQ(program_->PollThread->ErrorTolerance, 12);
   // The dashboard follows at once.
   EXPECT_NE(form->Dashboard()->Readout(gcSpeed)->Unit(), mph);
   EXPECT_EQ(form->Dashboard()->Dial()->ValueMax(), 11000);
@@ -603,8 +603,8 @@ TEST_F(SettingsFromWindow, CtrlTOpensTheDialogAndOkAppliesIt) {
   const QImage icon(QString::fromStdString(association.IconPath(256)));
   EXPECT_EQ(icon.size(), QSize(256, 256));
   association.Unassociate();
-  EXPECT_EQ(TIniFile(Config->MachinePath).ReadInteger("Serial", "ErrorTolerance", 0), 12);
-  EXPECT_EQ(TIniFile(Config->IniPath).ReadInteger("Settings", "SettingsPage", -1), spRecording);
+  EXPECT_EQ(TIniFile(program_->Config.MachinePath).ReadInteger("Serial", "ErrorTolerance", 0), 12);
+  EXPECT_EQ(TIniFile(program_->Config.IniPath).ReadInteger("Settings", "SettingsPage", -1), spRecording);
   EXPECT_TRUE(messages_.empty());
   if (oldData) ::setenv("XDG_DATA_HOME", savedData.c_str(), 1); else ::unsetenv("XDG_DATA_HOME");
   if (oldConfig) ::setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");

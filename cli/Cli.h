@@ -6,16 +6,20 @@
 #include <string>
 #include <vector>
 
+class TProgram;
+
 using TArgs = std::vector<std::string>;
 
 int CliMain(const TArgs& args, std::ostream& out, std::ostream& err);
 
-int CliVars(const TArgs& args, std::ostream& out, std::ostream& err);
-int CliInfo(const TArgs& args, std::ostream& out, std::ostream& err);
-int CliExport(const TArgs& args, std::ostream& out, std::ostream& err);
-int CliLog(const TArgs& args, std::ostream& out, std::ostream& err);
+// The commands that work on the program's state get it from CliMain, which makes it (settings
+// read, never written; no threads until a command starts them).
+int CliVars(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
+int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
+int CliExport(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
+int CliLog(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
+int CliRecover(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
 int CliSimulate(const TArgs& args, std::ostream& out, std::ostream& err);
-int CliRecover(const TArgs& args, std::ostream& out, std::ostream& err);
 
 // The text of "revscope-cli --help".
 std::string CliUsage();
@@ -28,11 +32,3 @@ std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const st
 // The text with control characters shown escaped (\n, \t, \r, \x1b ...), so that printing it can
 // neither start a line of its own nor send a terminal sequence.
 std::string EscapeControl(const std::string& text);
-
-// Start-up and shutdown for the tool: the catalogue and the settings (read, never written).
-struct TCliSession {
-  TCliSession();
-  ~TCliSession();
-  TCliSession(const TCliSession&) = delete;
-  TCliSession& operator=(const TCliSession&) = delete;
-};

@@ -1,4 +1,4 @@
-#include "cli/CliSession.h"
+#include "cli/Cli.h"
 
 #include <cstdio>
 #include <ostream>
@@ -83,14 +83,6 @@ int CliUsageError(std::ostream& err, const std::string& message) {
   return 2;
 }
 
-TCliSession::TCliSession() {
-  TGlobalInitHooks hooks;
-  hooks.StartThreads = false;
-  GlobalInit({}, hooks);
-}
-
-TCliSession::~TCliSession() { GlobalUnInit(false); }
-
 int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return CliUsageError(err, "missing command");
   const std::string& cmd = args[0];
@@ -104,27 +96,33 @@ int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
       out << CliUsage();
       return 0;
     }
-  if (cmd == "vars") return CliVars(rest, out, err);
-  if (cmd == "info") return CliInfo(rest, out, err);
-  if (cmd == "export") return CliExport(rest, out, err);
-  if (cmd == "log") return CliLog(rest, out, err);
   if (cmd == "simulate") return CliSimulate(rest, out, err);
-  if (cmd == "recover") return CliRecover(rest, out, err);
+  using TCommand = int (*)(TProgram&, const TArgs&, std::ostream&, std::ostream&);
+  static const std::pair<const char*, TCommand> commands[] = {
+      {"vars", CliVars}, {"info", CliInfo}, {"export", CliExport}, {"log", CliLog}, {"recover", CliRecover}};
+  for (const auto& [name, command] : commands) {
+    if (cmd != name) continue;
+    TProgramOptions options;
+    options.StartThreads = false;
+    options.ShowError = [&err](const std::string& text) { err << "revscope-cli: " << text << "\n"; };
+    TProgram program({}, options);
+    return command(program, rest, out, err);
+  }
   return CliUsageError(err, "unknown command '" + cmd + "'");
 }
 
-int CliVars(const TArgs& args, std::ostream& out, std::ostream& err) {
+int CliVars(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   if (!args.empty()) return CliUsageError(err, "'vars' takes no arguments (got '" + args[0] + "')");
-  TCliSession session;
-  for (int i = 0; i < SensorList->RawVars->Count(); ++i) {
-    const TRawVar* v = SensorList->Raw(i);
+  const TSensorList& sensors = program.Sensors;
+  for (int i = 0; i < sensors.RawVars->Count(); ++i) {
+    const TRawVar* v = sensors.Raw(i);
     out << "raw\t" << v->Id.load() << '\t' << v->Name << '\t' << v->RequestCode.load() << '\t' << v->RateHz.load()
         << '\t' << int(v->ReadMode) << '\t' << (v->PollEnabled ? 1 : 0) << '\t' << (v->Supported ? 1 : 0) << '\n';
   }
-  for (int i = 0; i < SensorList->DisplayVars->Count(); ++i) {
-    const TDisplayVar* v = SensorList->Display(i);
+  for (int i = 0; i < sensors.DisplayVars->Count(); ++i) {
+    const TDisplayVar* v = sensors.Display(i);
     out << "display\t" << v->Id.load() << '\t' << v->Name << '\t' << v->SourceId.load() << '\t' << int(v->Unit) << '\t'
-        << UnitText(v->Unit, *Config) << '\n';
+        << UnitText(v->Unit, program.Config) << '\n';
   }
   return 0;
 }

@@ -1,0 +1,139 @@
+// The .rec file: reading and writing a recording byte for byte.
+#include "recording/Recording.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
+
+#include "base/AtomicSave.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
+
+namespace {
+
+// A recording holds one history per raw variable, so a file that ends this many blocks before its
+// header's count is not a truncated recording: its count is corrupt, and the load fails instead
+// of reporting every missing block.
+constexpr int64_t kMaxMissingHistories = 256;
+
+}  // namespace
+
+bool TRecording::WriteTo(TBinFile& file) {
+  // Which histories have samples is decided once, so the count in the header always matches the
+  // blocks that follow even while a history receives its first sample.
+  std::vector<const TVarHist*> written;
+  for (const TVarHist* h : *this)
+    if (h->Count() > 0) written.push_back(h);
+
+  unsigned char header[HeaderLength] = {};
+  PutU32(header, HeaderLength);
+  PutU32(header + 4, Magic);
+  PutU32(header + 8, static_cast<uint32_t>(written.size()));
+  // Bytes 12..19 (the date and time) stay zero.
+  PutU32(header + 20, LengthMs);
+  std::memcpy(header + DescriptionOffset, Description, strnlen(Description, MaxDescription));
+  const TECUType* ecu = Vars.Context ? Vars.Context->EcuType : nullptr;
+  header[ModelOffset] = ecu ? ecu->Model.load() : 0;
+  if (file.WriteBytes(header, sizeof header) != sizeof header) return false;
+
+  for (const TVarHist* h : written)
+    if (!h->WriteTo(file)) return false;
+  Modified = false;
+  return true;
+}
+
+bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage) {
+  auto say = [&](const char* what) {
+    if (onMessage) onMessage("Could not load '" + name + "' - " + what);
+  };
+  unsigned char header[HeaderLength];
+  if (file.ReadBytes(header, sizeof header) != sizeof header) {
+    say("recording header magic number incorrect");
+    return false;
+  }
+  if (GetU32(header) != HeaderLength) {
+    say("recording header length incorrect");
+    return false;
+  }
+  if (GetU32(header + 4) != Magic) {
+    say("recording header magic number incorrect");
+    return false;
+  }
+
+  // The ids in the file are those of the family the model byte names: switch before reading.
+  if (TECUType* ecu = Vars.Context ? Vars.Context->EcuType : nullptr) {
+    ecu->SetModel(header[ModelOffset]);
+    TSensorList* sensors = Vars.Context->Sensors;
+    if (sensors && sensors->RawVars == &Vars) sensors->ApplyEcuType(ecu->Family);
+  }
+
+  const char* text = reinterpret_cast<const char*>(header + DescriptionOffset);
+  SetDescription(std::string(text, strnlen(text, MaxDescription)));
+  LengthMs = GetU32(header + 20);
+  auto n = static_cast<int32_t>(GetU32(header + 8));
+
+  bool result = true;
+  for (int32_t i = 0; i < n; ++i) {
+    std::unique_ptr<TVarHist> history;
+    bool complete;
+    try {
+      history = std::make_unique<TVarHist>(0);
+      complete = history->ReadFrom(file);
+    } catch (const std::exception&) {
+      // A corrupt block, or a history too large for memory: the whole load fails.
+      result = false;
+      break;
+    }
+    if (!complete) {
+      // The block header was short, so the file has ended: every remaining block is missing.
+      int64_t missing = static_cast<int64_t>(n) - i;
+      if (missing > kMaxMissingHistories) {
+        result = false;
+        break;
+      }
+      for (int64_t k = 0; k < missing; ++k) say("invalid sensor history");
+      break;
+    }
+    // Histories of sensors this program does not know are dropped; doing it as they arrive keeps
+    // only what will stay in memory.
+    if (SensorIdKnown(history->SensorId)) AddHistory(history.release());
+  }
+  if (result) Modified = false;
+  return result;
+}
+
+bool TRecording::SensorIdKnown(int32_t id) const {
+  return id >= 0 && Vars.FindById(static_cast<uint32_t>(id)) != nullptr;
+}
+
+bool TRecording::SaveToFile(const std::string& path, std::string* errorText) {
+  const bool wasModified = Modified;
+  bool ok = AtomicSave(
+      path,
+      [this](const std::string& tmp) {
+        TBinFile file;
+        bool written = file.CreateNew(tmp) && WriteTo(file);
+        return file.Close() && written;
+      },
+      errorText);
+  if (!ok) Modified = wasModified;
+  return ok;
+}
+
+bool TRecording::LoadFromFile(const std::string& path, const TMessageSink& onMessage) {
+  // Reading a FIFO or a device would wait for ever (a folder simply cannot be opened).
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    if (onMessage) onMessage("Could not load '" + path + "' - not a regular file");
+    return false;
+  }
+  TBinFile file;
+  if (!file.OpenExisting(path)) return false;
+  bool result = ReadFrom(file, path, onMessage);
+  file.Close();
+  return result;
+}
