@@ -8,6 +8,7 @@
 #include "vars/ErrorCodes.h"
 #include "vars/Settings.h"
 #include "vars/SensorList.h"
+#include "vars/Units.h"
 
 namespace {
 
@@ -259,8 +260,8 @@ TDisplaySettings DisplaySettingsFor(const TSettings& settings) {
   const int8_t t = settings.TemperatureUnit;
   using S = TSettings;
   TDisplaySettings d;
-  d.TemperatureUnit = TemperatureUnitText(settings);
-  d.SpeedUnit = SpeedUnitText(settings);
+  d.TemperatureUnit = UnitText(UNIT_TEMPERATURE, settings);
+  d.SpeedUnit = UnitText(UNIT_SPEED, settings);
   d.Water = {S::WaterTempMin.Pick(t), S::WaterTempMax.Pick(t), S::WaterTempMajorTick.Pick(t),
              S::WaterTempMinorTick.Pick(t),
              Bands(S::WaterTempMin.Pick(t), S::WaterTempBand1.Pick(t), S::WaterTempBand2.Pick(t), S::WaterTempMax.Pick(t))};

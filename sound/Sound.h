@@ -36,7 +36,7 @@ class TSoundStream {
   uint32_t restarts_ = 0;
 };
 
-// One open output for one sound's format (the device handle of the original).
+// One open output for one sound's format.
 class TSoundOutput {
  public:
   virtual ~TSoundOutput() = default;

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
+#include <type_traits>
+#include <variant>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +22,113 @@ void MakeParentDirs(const std::string& path) {
 
 int8_t LowByte(long long v) { return static_cast<int8_t>(static_cast<uint8_t>(v & 0xFF)); }
 
+// One stored value: its section and key, and the field it is read into and written from. The
+// tables below list them in the order they are written, which is their order in a new file.
+struct TStoredValue {
+  const char* Section;
+  const char* Key;
+  std::variant<Relaxed<int32_t> TSettings::*, Relaxed<int8_t> TSettings::*, Relaxed<bool> TSettings::*,
+               Relaxed<double> TSettings::*, std::string TSettings::*>
+      Field;
+  enum { Always, UnlessEmpty, WithPrinter } When = Always;
+};
+
+using S = TSettings;
+const TStoredValue kMachineValues[] = {
+    {"Vehicle", "BaseIgnitionAdvance", &S::RegistryBaseIgnitionAdvance},
+    {"Units", "SpeedUnit", &S::SpeedUnit},
+    {"Units", "TemperatureUnit", &S::TemperatureUnit},
+    {"Units", "PowerUnit", &S::PowerUnit},
+    {"Units", "TorqueUnit", &S::TorqueUnit},
+    {"Units", "LambdaUnit", &S::LambdaUnit},
+    {"Poll", "PollSensorsQuickly", &S::PollSensorsQuickly},
+    {"Poll", "UIUpdateDelayPlaying", &S::UIUpdateDelayPlaying},
+    {"Poll", "UIUpdateDelayRecording", &S::UIUpdateDelayRecording},
+    {"Serial", "ComPort", &S::ComPort},
+    {"Serial", "ErrorTolerance", &S::ErrorTolerance},
+    // Only a chosen device is written; without one the COM index alone decides.
+    {"Serial", "Device", &S::PortDevice, TStoredValue::UnlessEmpty},
+    {"Lambda", "QuickSelect", &S::QuickSelect},
+};
+
+const TStoredValue kIniValues[] = {
+    {"Settings", "GraphTimespan", &S::GraphTimespan},
+    {"Settings", "FileDir", &S::FileDir},
+    {"Settings", "SettingsPage", &S::SettingsPage},
+    {"Settings", "UpdateUIThreadPriority", &S::UpdateUIThreadPriority},
+    {"Settings", "PollThreadPriority", &S::PollThreadPriority},
+    {"Settings", "ProcessPriority", &S::ProcessPriority},
+    {"Settings", "PrinterOrientation", &S::PrinterOrientation, TStoredValue::WithPrinter},
+    {"Settings", "UseDSRForRecording", &S::UseDSRForRecording},
+    {"Settings", "UseCDForLap", &S::UseCDForLap},
+    {"Settings", "AutoSaveRecordings", &S::AutoSaveRecordings},
+    {"Settings", "AutoCloseRecordings", &S::AutoCloseRecordings},
+    {"Settings", "MapIs3Bar", &S::MapIs3Bar},
+    {"Settings", "BaroSeaLevelPressure", &S::BaroSeaLevelPressure},
+    {"Serial Settings", "ComReadTimeout", &S::ComReadTimeout},
+    {"Vehicle", "GearRatioQuickSelectIndex", &S::GearRatioQuickSelectIndex},
+    {"Vehicle", "BaseIgnitionAdvance", &S::BaseIgnitionAdvance},
+    {"Vehicle", "WheelDiameter", &S::WheelDiameter},
+    {"Vehicle", "TyreWidth", &S::TyreWidth},
+    {"Vehicle", "TyreAspectRatio", &S::TyreAspectRatio},
+    {"Vehicle", "TyrePressure", &S::TyrePressure},
+    {"Vehicle", "TyreRollingDiameter", &S::TyreRollingDiameter},
+    {"Vehicle", "TyreRollingCircumference", &S::TyreRollingCircumference},
+    {"Vehicle", "UseCalculatedTyreDiameter", &S::UseCalculatedTyreDiameter},
+    {"Vehicle", "StartofRedline", &S::StartofRedline},
+    {"Vehicle", "MaximumRevs", &S::MaximumRevs},
+};
+// Read, never written: they go at the first save.
+const TStoredValue kReadOnlyValues[] = {
+    {"Settings", "SimulateECU", &S::SimulateECU},
+    {"Settings", "OuputDebugInfo", &S::OuputDebugInfo},
+};
+const char* const kRatioKeys[6] = {"1st", "2nd", "3rd", "4th", "5th", "Final"};
+
+bool Skipped(const TSettings& s, const TStoredValue& v) { return v.When == TStoredValue::WithPrinter && !s.HasPrinter; }
+
+void Read(TSettings& s, const TIniFile& ini, const TStoredValue& v) {
+  if (Skipped(s, v)) return;
+  std::visit(
+      [&](auto field) {
+        auto& f = s.*field;
+        using T = std::remove_reference_t<decltype(f)>;
+        if constexpr (std::is_same_v<T, std::string>)
+          f = ini.ReadString(v.Section, v.Key, f);
+        else if constexpr (std::is_same_v<T, Relaxed<bool>>)
+          f = ini.ReadBool(v.Section, v.Key, f);
+        else if constexpr (std::is_same_v<T, Relaxed<double>>)
+          f = ini.ReadFloat(v.Section, v.Key, f);
+        else if constexpr (std::is_same_v<T, Relaxed<int8_t>>)
+          f = LowByte(ini.ReadInteger(v.Section, v.Key, f));
+        else
+          f = static_cast<int32_t>(ini.ReadInteger(v.Section, v.Key, f));
+      },
+      v.Field);
+}
+
+void Write(const TSettings& s, TIniFile& ini, const TStoredValue& v) {
+  if (Skipped(s, v)) return;
+  std::visit(
+      [&](auto field) {
+        const auto& f = s.*field;
+        using T = std::remove_cvref_t<decltype(f)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          if (f.empty() && v.When == TStoredValue::UnlessEmpty)
+            ini.DeleteKey(v.Section, v.Key);
+          else
+            ini.WriteString(v.Section, v.Key, f);
+        } else if constexpr (std::is_same_v<T, Relaxed<bool>>) {
+          ini.WriteBool(v.Section, v.Key, f);
+        } else if constexpr (std::is_same_v<T, Relaxed<double>>) {
+          ini.WriteFloat(v.Section, v.Key, f);
+        } else {
+          ini.WriteInteger(v.Section, v.Key, f);
+        }
+      },
+      v.Field);
+}
+
 // A number at the front of the text, the rest ignored; 0 when there is none.
 double LeadingNumber(const std::string& s) {
   double v = 0;
@@ -34,19 +144,7 @@ double LeadingNumber(const std::string& s) {
 // Per-machine part
 
 void TMachineConfig::LoadMachine(const TIniFile& s) {
-  RegistryBaseIgnitionAdvance = static_cast<int32_t>(s.ReadInteger("Vehicle", "BaseIgnitionAdvance", RegistryBaseIgnitionAdvance));
-  SpeedUnit = LowByte(s.ReadInteger("Units", "SpeedUnit", SpeedUnit));
-  TemperatureUnit = LowByte(s.ReadInteger("Units", "TemperatureUnit", TemperatureUnit));
-  PowerUnit = LowByte(s.ReadInteger("Units", "PowerUnit", PowerUnit));
-  TorqueUnit = LowByte(s.ReadInteger("Units", "TorqueUnit", TorqueUnit));
-  LambdaUnit = LowByte(s.ReadInteger("Units", "LambdaUnit", LambdaUnit));
-  PollSensorsQuickly = s.ReadBool("Poll", "PollSensorsQuickly", PollSensorsQuickly);
-  UIUpdateDelayPlaying = static_cast<int32_t>(s.ReadInteger("Poll", "UIUpdateDelayPlaying", UIUpdateDelayPlaying));
-  UIUpdateDelayRecording = static_cast<int32_t>(s.ReadInteger("Poll", "UIUpdateDelayRecording", UIUpdateDelayRecording));
-  ComPort = LowByte(s.ReadInteger("Serial", "ComPort", ComPort));
-  ErrorTolerance = static_cast<int32_t>(s.ReadInteger("Serial", "ErrorTolerance", ErrorTolerance));
-  PortDevice = s.ReadString("Serial", "Device", PortDevice);
-  QuickSelect = LowByte(s.ReadInteger("Lambda", "QuickSelect", QuickSelect));
+  for (const TStoredValue& v : kMachineValues) Read(*this, s, v);
   for (int i = 0; i < LambdaPairs; ++i) {
     std::string key = std::to_string(i);
     if (!s.HasKey("Lambda", key)) continue;
@@ -58,23 +156,7 @@ void TMachineConfig::LoadMachine(const TIniFile& s) {
 }
 
 void TMachineConfig::SaveMachine(TIniFile& s) const {
-  s.WriteInteger("Vehicle", "BaseIgnitionAdvance", RegistryBaseIgnitionAdvance);
-  s.WriteInteger("Units", "SpeedUnit", SpeedUnit);
-  s.WriteInteger("Units", "TemperatureUnit", TemperatureUnit);
-  s.WriteInteger("Units", "PowerUnit", PowerUnit);
-  s.WriteInteger("Units", "TorqueUnit", TorqueUnit);
-  s.WriteInteger("Units", "LambdaUnit", LambdaUnit);
-  s.WriteBool("Poll", "PollSensorsQuickly", PollSensorsQuickly);
-  s.WriteInteger("Poll", "UIUpdateDelayPlaying", UIUpdateDelayPlaying);
-  s.WriteInteger("Poll", "UIUpdateDelayRecording", UIUpdateDelayRecording);
-  s.WriteInteger("Serial", "ComPort", ComPort);
-  s.WriteInteger("Serial", "ErrorTolerance", ErrorTolerance);
-  // Only a chosen device is written; without one the COM index alone decides, as it always did.
-  if (PortDevice.empty())
-    s.DeleteKey("Serial", "Device");
-  else
-    s.WriteString("Serial", "Device", PortDevice);
-  s.WriteInteger("Lambda", "QuickSelect", QuickSelect);
+  for (const TStoredValue& v : kMachineValues) Write(*this, s, v);
   for (int i = 0; i < LambdaPairs; ++i) {
     char buf[80];
     std::snprintf(buf, sizeof buf, "%1.3f %1.3f", LambdaVolts(i), LambdaValue(i));
@@ -109,39 +191,9 @@ TConfig::TConfig(const std::string& iniPath, const std::string& programDir) {
 }
 
 void TConfig::LoadIni(const TIniFile& ini, TSensorList* sensors, TVarRefList* graph) {
-  GraphTimespan = static_cast<int32_t>(ini.ReadInteger("Settings", "GraphTimespan", GraphTimespan));
-  FileDir = ini.ReadString("Settings", "FileDir", FileDir);
-  SettingsPage = static_cast<int32_t>(ini.ReadInteger("Settings", "SettingsPage", SettingsPage));
-  SimulateECU = ini.ReadBool("Settings", "SimulateECU", SimulateECU);
-  OuputDebugInfo = ini.ReadBool("Settings", "OuputDebugInfo", OuputDebugInfo);
-  MapIs3Bar = ini.ReadBool("Settings", "MapIs3Bar", MapIs3Bar);
-  UpdateUIThreadPriority = static_cast<int32_t>(ini.ReadInteger("Settings", "UpdateUIThreadPriority", UpdateUIThreadPriority));
-  PollThreadPriority = static_cast<int32_t>(ini.ReadInteger("Settings", "PollThreadPriority", PollThreadPriority));
-  ProcessPriority = static_cast<int32_t>(ini.ReadInteger("Settings", "ProcessPriority", ProcessPriority));
-  if (HasPrinter)
-    PrinterOrientation = static_cast<int32_t>(ini.ReadInteger("Settings", "PrinterOrientation", PrinterOrientation));
-  UseDSRForRecording = ini.ReadBool("Settings", "UseDSRForRecording", UseDSRForRecording);
-  UseCDForLap = ini.ReadBool("Settings", "UseCDForLap", UseCDForLap);
-  AutoSaveRecordings = ini.ReadBool("Settings", "AutoSaveRecordings", AutoSaveRecordings);
-  AutoCloseRecordings = ini.ReadBool("Settings", "AutoCloseRecordings", AutoCloseRecordings);
-  BaroSeaLevelPressure = ini.ReadFloat("Settings", "BaroSeaLevelPressure", BaroSeaLevelPressure);
-  ComReadTimeout = static_cast<int32_t>(ini.ReadInteger("Serial Settings", "ComReadTimeout", ComReadTimeout));
-
-  GearRatioQuickSelectIndex =
-      static_cast<int32_t>(ini.ReadInteger("Vehicle", "GearRatioQuickSelectIndex", GearRatioQuickSelectIndex));
-  static const char* const kRatioKeys[6] = {"1st", "2nd", "3rd", "4th", "5th", "Final"};
+  for (const TStoredValue& v : kReadOnlyValues) Read(*this, ini, v);
+  for (const TStoredValue& v : kIniValues) Read(*this, ini, v);
   for (int i = 0; i < 6; ++i) GearRatios[i] = ini.ReadFloat("Vehicle", kRatioKeys[i], GearRatios[i]);
-  BaseIgnitionAdvance = static_cast<int32_t>(ini.ReadInteger("Vehicle", "BaseIgnitionAdvance", BaseIgnitionAdvance));
-  WheelDiameter = static_cast<int32_t>(ini.ReadInteger("Vehicle", "WheelDiameter", WheelDiameter));
-  TyreWidth = static_cast<int32_t>(ini.ReadInteger("Vehicle", "TyreWidth", TyreWidth));
-  TyreAspectRatio = static_cast<int32_t>(ini.ReadInteger("Vehicle", "TyreAspectRatio", TyreAspectRatio));
-  TyrePressure = static_cast<int32_t>(ini.ReadInteger("Vehicle", "TyrePressure", TyrePressure));
-  TyreRollingDiameter = ini.ReadFloat("Vehicle", "TyreRollingDiameter", TyreRollingDiameter);
-  TyreRollingCircumference = ini.ReadFloat("Vehicle", "TyreRollingCircumference", TyreRollingCircumference);
-  UseCalculatedTyreDiameter = ini.ReadBool("Vehicle", "UseCalculatedTyreDiameter", UseCalculatedTyreDiameter);
-  BaseIgnitionAdvance = static_cast<int32_t>(ini.ReadInteger("Vehicle", "BaseIgnitionAdvance", BaseIgnitionAdvance));
-  StartofRedline = static_cast<int32_t>(ini.ReadInteger("Vehicle", "StartofRedline", StartofRedline));
-  MaximumRevs = static_cast<int32_t>(ini.ReadInteger("Vehicle", "MaximumRevs", MaximumRevs));
 
   if (sensors) {
     for (int i = 0; i < sensors->RawVars->Count(); ++i) {
@@ -155,37 +207,13 @@ void TConfig::LoadIni(const TIniFile& ini, TSensorList* sensors, TVarRefList* gr
 }
 
 void TConfig::SaveIni(TIniFile& ini, const TSensorList* sensors, const TVarRefList* graph) const {
-  ini.WriteInteger("Settings", "GraphTimespan", GraphTimespan);
-  ini.WriteString("Settings", "FileDir", FileDir);
-  ini.WriteInteger("Settings", "SettingsPage", SettingsPage);
-  ini.WriteInteger("Settings", "UpdateUIThreadPriority", UpdateUIThreadPriority);
-  ini.WriteInteger("Settings", "PollThreadPriority", PollThreadPriority);
-  ini.WriteInteger("Settings", "ProcessPriority", ProcessPriority);
-  if (HasPrinter) ini.WriteInteger("Settings", "PrinterOrientation", PrinterOrientation);
-  ini.WriteBool("Settings", "UseDSRForRecording", UseDSRForRecording);
-  ini.WriteBool("Settings", "UseCDForLap", UseCDForLap);
-  ini.WriteBool("Settings", "AutoSaveRecordings", AutoSaveRecordings);
-  ini.WriteBool("Settings", "AutoCloseRecordings", AutoCloseRecordings);
-  ini.WriteBool("Settings", "MapIs3Bar", MapIs3Bar);
-  ini.WriteFloat("Settings", "BaroSeaLevelPressure", BaroSeaLevelPressure);
-  // Read-only keys disappear at the first save.
-  ini.DeleteKey("Settings", "SimulateECU");
-  ini.DeleteKey("Settings", "OuputDebugInfo");
-  ini.WriteInteger("Serial Settings", "ComReadTimeout", ComReadTimeout);
-
-  ini.WriteInteger("Vehicle", "GearRatioQuickSelectIndex", GearRatioQuickSelectIndex);
-  static const char* const kRatioKeys[6] = {"1st", "2nd", "3rd", "4th", "5th", "Final"};
-  for (int i = 0; i < 6; ++i) ini.WriteFloat("Vehicle", kRatioKeys[i], GearRatios[i]);
-  ini.WriteInteger("Vehicle", "BaseIgnitionAdvance", BaseIgnitionAdvance);
-  ini.WriteInteger("Vehicle", "WheelDiameter", WheelDiameter);
-  ini.WriteInteger("Vehicle", "TyreWidth", TyreWidth);
-  ini.WriteInteger("Vehicle", "TyreAspectRatio", TyreAspectRatio);
-  ini.WriteInteger("Vehicle", "TyrePressure", TyrePressure);
-  ini.WriteFloat("Vehicle", "TyreRollingDiameter", TyreRollingDiameter);
-  ini.WriteFloat("Vehicle", "TyreRollingCircumference", TyreRollingCircumference);
-  ini.WriteBool("Vehicle", "UseCalculatedTyreDiameter", UseCalculatedTyreDiameter);
-  ini.WriteInteger("Vehicle", "StartofRedline", StartofRedline);
-  ini.WriteInteger("Vehicle", "MaximumRevs", MaximumRevs);
+  for (const TStoredValue& v : kIniValues) {
+    Write(*this, ini, v);
+    // The gear ratios follow the preset index.
+    if (std::string_view(v.Key) == "GearRatioQuickSelectIndex")
+      for (int i = 0; i < 6; ++i) ini.WriteFloat("Vehicle", kRatioKeys[i], GearRatios[i]);
+  }
+  for (const TStoredValue& v : kReadOnlyValues) ini.DeleteKey(v.Section, v.Key);
 
   if (sensors) {
     for (int i = 0; i < sensors->RawVars->Count(); ++i) {

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "vars/Settings.h"
 
 namespace {
 // Truncation toward zero; values outside the integer range (and NaN) give 0.
@@ -52,12 +51,6 @@ std::string FormatAxisTime(double t) {
   else
     std::snprintf(buf, sizeof buf, "%2d", x.s);
   return buf;
-}
-
-std::string SpeedUnitText(const TSettings& settings) { return settings.SpeedUnit != 0 ? "kph" : "mph"; }
-
-std::string TemperatureUnitText(const TSettings& settings) {
-  return settings.TemperatureUnit != 0 ? "\xC2\xB0" "C" : "\xC2\xB0" "F";
 }
 
 std::string RecordingLengthText(uint32_t lengthMs) {

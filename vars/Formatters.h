@@ -1,10 +1,8 @@
 #pragma once
-// Times and unit names as the window, the graph and the status bar show them. Every division
+// Times and sizes as the window, the graph, the status bar and the tool show them. Every division
 // truncates toward zero.
 #include <cstdint>
 #include <string>
-
-struct TSettings;
 
 // "h:mm:ss.mmms", e.g. 3723456 -> 1:02:03.456s.
 std::string FormatMilliseconds(uint32_t ms);
@@ -12,10 +10,6 @@ std::string FormatMilliseconds(uint32_t ms);
 std::string FormatSeconds(double t);
 // Axis labels: "h:mm:ss" from an hour on, "%2d:%02d" from a minute on, else "%2d" seconds.
 std::string FormatAxisTime(double t);
-// "kph" or "mph" as the SpeedUnit setting says.
-std::string SpeedUnitText(const TSettings& settings);
-// "°C" or "°F" as the TemperatureUnit setting says (UTF-8, as the screen shows it).
-std::string TemperatureUnitText(const TSettings& settings);
 // A recording's length as the recordings page shows it: "%01d:%02ds" of minutes and seconds,
 // e.g. 2:05s.
 std::string RecordingLengthText(uint32_t lengthMs);

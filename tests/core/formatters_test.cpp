@@ -1,6 +1,7 @@
 // Time and unit texts.
 #include "TestSupport.h"
 #include "vars/Formatters.h"
+#include "vars/Units.h"
 
 namespace {
 
@@ -39,12 +40,12 @@ class UnitTexts : public CatalogueTest {};
 TEST_F(UnitTexts, FollowTheSettings) {
   config_->SpeedUnit = 0;
   config_->TemperatureUnit = 0;
-  EXPECT_EQ(SpeedUnitText(*config_), "mph");
-  EXPECT_EQ(TemperatureUnitText(*config_), "\xC2\xB0" "F");
+  EXPECT_EQ(UnitText(UNIT_SPEED, *config_), "mph");
+  EXPECT_EQ(UnitText(UNIT_TEMPERATURE, *config_), "\xC2\xB0" "F");
   config_->SpeedUnit = 1;
   config_->TemperatureUnit = 1;
-  EXPECT_EQ(SpeedUnitText(*config_), "kph");
-  EXPECT_EQ(TemperatureUnitText(*config_), "\xC2\xB0" "C");
+  EXPECT_EQ(UnitText(UNIT_SPEED, *config_), "kph");
+  EXPECT_EQ(UnitText(UNIT_TEMPERATURE, *config_), "\xC2\xB0" "C");
 }
 
 }  // namespace
