@@ -17,7 +17,8 @@
 #include <memory>
 #include <vector>
 
-#include "widgets/Graph.h"
+#include "widgets/GraphControl.h"
+#include "widgets/GraphPrint.h"
 #include "recording/RecordingList.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"

@@ -1,8 +1,8 @@
 #pragma once
 // The strip chart without a drawing library: pane layout, the shared time axis, grid and label
-// placement, the traces' points, the window's zoom and follow rules, and the graph list dialog's
-// rules. The graph widget measures its font, hands the measurements in and draws what these
-// place; the printout does the same on a page.
+// placement, the traces' points and the window's zoom and follow rules. The graph widget measures
+// its font, hands the measurements in and draws what these place; the printout does the same on a
+// page.
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -180,35 +180,6 @@ struct TCursorMove {
   bool WindowMoved = false;
 };
 TCursorMove MoveCursor(double position, double maxTime, double start, double end, double span);
-
-// The graph list dialog: a sorted list of variables by name, each selected when the target holds
-// its id.
-class TGraphListLogic {
- public:
-  struct TItem {
-    std::string Name;
-    uint32_t Id = 0;
-    bool Selected = false;
-  };
-  // From the variables of a list, or the variables a selection resolves to, in source order.
-  TGraphListLogic(TVarRefList& target, const TVarList& source);
-  TGraphListLogic(TVarRefList& target, const TVarRefList& source);
-
-  const std::vector<TItem>& Items() const { return items_; }
-  int Current() const { return current_; }
-  void SetSelected(int index, bool selected);
-  // OK: selected ids the target lacks are appended, unselected ids it holds removed.
-  void Accept();
-  // A double-click: that item's id toggled in the target alone.
-  void Toggle(int index);
-
- private:
-  void Add(const std::string& name, uint32_t id);
-
-  TVarRefList& target_;
-  std::vector<TItem> items_;
-  int current_ = -1;
-};
 
 // Beside a pane's name while the cursor is inside the window: the sensor's value at the cursor in
 // its unit ("2450 rpm"); empty without a history or with no sample yet.

@@ -3,7 +3,7 @@
 // caller sets the caption and decides what the result means.
 #include <QDialog>
 
-#include "rules/GraphModel.h"
+#include "rules/GraphListLogic.h"
 
 class QGroupBox;
 class QListWidget;

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "TestSupport.h"
+#include "rules/GraphListLogic.h"
 #include "rules/GraphModel.h"
 #include "rules/TraceSummary.h"
 #include "vars/Formatters.h"

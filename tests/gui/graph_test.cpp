@@ -16,7 +16,8 @@
 #include "CoreSupport.h"
 #include "GuiSupport.h"
 #include "windows/GraphListForm.h"
-#include "widgets/Graph.h"
+#include "widgets/GraphControl.h"
+#include "widgets/GraphPrint.h"
 #include "vars/Formatters.h"
 
 namespace {

@@ -15,7 +15,8 @@
 #include "ProgramSupport.h"
 #include "base/IniFile.h"
 #include "windows/GraphListForm.h"
-#include "widgets/Graph.h"
+#include "widgets/GraphControl.h"
+#include "widgets/GraphPrint.h"
 #include "recording/PlayThread.h"
 
 namespace {
