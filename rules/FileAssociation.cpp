@@ -1,5 +1,7 @@
 #include "rules/FileAssociation.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -148,9 +150,8 @@ std::string TFileAssociation::MimePackageText() const {
 
 std::string TFileAssociation::ExecLine() const {
   const std::string& exe = places_.Executable;
-  if (!exe.empty() && exe.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_.") ==
-                          std::string::npos)
-    return exe + " %f";
+  const auto plain = [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '_' || c == '.'; };
+  if (!exe.empty() && std::all_of(exe.begin(), exe.end(), plain)) return exe + " %f";
   // The argument quoted: '"', '`', '$' and '\' get a backslash; '%' is doubled.
   std::string arg;
   for (char c : places_.Executable) {

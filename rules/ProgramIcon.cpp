@@ -17,10 +17,14 @@ void OnDial(double cx, double cy, double degrees, double distance, double& x, do
   y = cy - std::sin(a) * distance;
 }
 
+// Two decimals at most, without trailing zeros ("128", "117.76", "153.6").
 std::string Number(double v) {
   char buf[32];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::round(v * 100) / 100, std::chars_format::general);
-  return ec == std::errc() ? std::string(buf, end) : "0";
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+  std::string t = ec == std::errc() ? std::string(buf, end) : "0";
+  t.erase(t.find_last_not_of('0') + 1);
+  if (t.back() == '.') t.pop_back();
+  return t;
 }
 
 std::string Hex(TIconColour c) {
