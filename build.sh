@@ -60,6 +60,7 @@ case "${1:-run}" in
   package)
     install_missing
     build
+    rm -f build/revscope_*.deb
     (cd build && cpack -G DEB)
     deb=$(ls build/revscope_*.deb)
     lintian --fail-on error "$deb"

@@ -3,11 +3,13 @@
 // manual pages checked by their own validators, and the Debian package against the install list.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sstream>
+#include <unistd.h>
 
 #include "../cli/CliSupport.h"
 #include "base/WinApp.h"
