@@ -3,11 +3,13 @@
 #   ./build.sh run     install what is missing, build, start Revscope
 #   ./build.sh test    install what is missing, build, run every test suite (also under ThreadSanitizer)
 #   ./build.sh build   install what is missing and build
+#   ./build.sh package install what is missing, build, make the Debian package and check it (lintian)
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-multimedia-dev libgl-dev
-          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils poppler-utils)
+          fonts-dejavu-core xdg-utils shared-mime-info desktop-file-utils poppler-utils
+          appstream man-db dpkg-dev file lintian)
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 install_missing() {
@@ -55,8 +57,17 @@ case "${1:-run}" in
     (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
        ctest --output-on-failure -j "$JOBS" -E '^core_has_no_qt$')
     ;;
+  package)
+    install_missing
+    build
+    rm -f build/revscope_*.deb
+    (cd build && cpack -G DEB)
+    deb=$(ls build/revscope_*.deb)
+    lintian --fail-on error "$deb"
+    echo "== $deb"
+    ;;
   *)
-    echo "usage: $0 [run|test|build]" >&2
+    echo "usage: $0 [run|test|build|package]" >&2
     exit 2
     ;;
 esac

@@ -6,14 +6,17 @@
 #include <QTimer>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "windows/MainForm.h"
+#include "base/Paths.h"
+#include "base/WinApp.h"
+#include "program/CommandLine.h"
 #include "program/Program.h"
 #include "ecu/ComPort.h"
 
@@ -27,6 +30,16 @@ void OnSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help and --version answer before Qt starts, so they work without a display.
+  const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (line.Action == TCommandLine::Version) {
+    std::fputs(VersionBanner("revscope").c_str(), stdout);
+    return 0;
+  }
+  if (line.Action == TCommandLine::Help) {
+    std::fputs(ProgramHelp(TWinApp("Revscope.ini").IniPath(), MachineSettingsPath()).c_str(), stdout);
+    return 0;
+  }
   QApplication app(argc, argv);
   // Numbers in files and formatted values always use '.', whatever the desktop's locale.
   std::setlocale(LC_NUMERIC, "C");
@@ -50,8 +63,7 @@ int main(int argc, char** argv) {
   try {
     TProgram program(args, options);
     // --simulate: this run talks to the built-in simulated ECU; the stored port is left alone.
-    if (std::find(args.begin(), args.end(), "--simulate") != args.end())
-      program.PollThread->Port()->SetDevicePath(SimulatedDevicePath());
+    if (line.Simulate) program.PollThread->Port()->SetDevicePath(SimulatedDevicePath());
     int rc;
     {
       TMainForm form(program);

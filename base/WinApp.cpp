@@ -2,12 +2,15 @@
 
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <unistd.h>
 
 #include "base/Paths.h"
 
-#ifndef REVSCOPE_VERSION
-#define REVSCOPE_VERSION "1.0.0"
+// The build gives the version and where an installation keeps its data and documentation, both
+// relative to the folder of the programs.
+#if !defined(REVSCOPE_VERSION) || !defined(REVSCOPE_DATA_FROM_BIN) || !defined(REVSCOPE_DOC_FROM_BIN)
+#error "REVSCOPE_VERSION, REVSCOPE_DATA_FROM_BIN and REVSCOPE_DOC_FROM_BIN come from the build"
 #endif
 
 std::string TWinApp::ExePath() {
@@ -26,15 +29,38 @@ std::string TWinApp::ProgramDir() {
   return exe.substr(0, slash);
 }
 
-std::string TWinApp::IniPath() const {
-  std::string beside = ProgramDir() + "/" + IniName;
-  if (::access(beside.c_str(), F_OK) == 0 || ::access(ProgramDir().c_str(), W_OK) == 0) return beside;
-  return UserConfigDir() + "/Revscope/" + IniName;
+std::string TWinApp::InstalledDataDir() {
+  const std::filesystem::path bin = ProgramDir();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(bin / REVSCOPE_DOC_FROM_BIN / "copyright", ec)) return {};
+  return (bin / REVSCOPE_DATA_FROM_BIN).lexically_normal().string();
 }
+
+std::string ChooseIniPath(const std::string& programDir, const std::string& iniName, bool installed,
+                          const std::string& configDir) {
+  const std::string beside = programDir + "/" + iniName;
+  const bool there = ::access(beside.c_str(), F_OK) == 0;
+  if (there && ::access(beside.c_str(), W_OK) == 0) return beside;
+  if (!installed && (there || ::access(programDir.c_str(), W_OK) == 0)) return beside;
+  return configDir + "/Revscope/" + iniName;
+}
+
+std::string TWinApp::IniPath() const {
+  return ChooseIniPath(ProgramDir(), IniName, !InstalledDataDir().empty(), UserConfigDir());
+}
+
+std::string TWinApp::Version() { return REVSCOPE_VERSION; }
 
 bool TWinApp::FileVersion(char* buffer, int size) {
   if (!buffer || size <= 0) return false;
   std::strncpy(buffer, REVSCOPE_VERSION, static_cast<size_t>(size));
   buffer[size - 1] = '\0';
   return true;
+}
+
+std::string VersionBanner(const std::string& program) {
+  return program + " (Revscope) " + TWinApp::Version() +
+         "\n"
+         "Copyright (c) 2026 Torvane\n"
+         "MIT License: free to use, copy, modify and distribute; no warranty.\n";
 }

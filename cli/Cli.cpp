@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "base/WinApp.h"
 #include "program/Program.h"
 
 std::string CliUsage() {
@@ -37,10 +38,16 @@ std::string CliUsage() {
          "\n"
          "Options:\n"
          "  -h, --help    Show this text.\n"
+         "  --version     Show the version.\n"
          "  Every option takes its value as --name VALUE or --name=VALUE.\n"
          "\n"
          "Exit status: 0 success, 1 failure, 2 usage error.\n"
-         "Settings are read from Revscope.ini beside the program and never written.\n";
+         "\n"
+         "Settings are read, never written, from Revscope.ini beside the program when it is there\n"
+         "and writable (or, for a program that is not installed, when its folder is writable),\n"
+         "otherwise from $XDG_CONFIG_HOME/Revscope/Revscope.ini, and from the per-machine\n"
+         "$XDG_CONFIG_HOME/Torvane/Settings.ini ($XDG_CONFIG_HOME defaults to ~/.config).\n"
+         "See revscope-cli(1).\n";
 }
 
 std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const std::string& name, bool& missing) {
@@ -89,6 +96,10 @@ int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
   TArgs rest(args.begin() + 1, args.end());
   if (cmd == "-h" || cmd == "--help" || cmd == "help") {
     out << CliUsage();
+    return 0;
+  }
+  if (cmd == "--version") {
+    out << VersionBanner("revscope-cli");
     return 0;
   }
   for (const std::string& a : rest)

@@ -6,7 +6,7 @@
 # Qt header or a Qt unit.
 # Run with -DROOT=<source folder>.
 cmake_minimum_required(VERSION 3.25)
-set(folders base history sound vars recording ecu rules analysis program cli widgets game windows app)
+set(folders base history sound vars recording ecu rules analysis program cli widgets game windows app dist)
 set(rank_base 0)
 set(rank_history 1)
 set(rank_sound 1)
@@ -21,7 +21,8 @@ set(rank_widgets 8)
 set(rank_game 9)
 set(rank_windows 10)
 set(rank_app 11)
-set(qt_folders widgets windows app)
+set(rank_dist 12)
+set(qt_folders widgets windows app dist)
 set(qt_units sound/QtSoundDevice game/GameForm)
 
 function(is_qt_unit unit out)

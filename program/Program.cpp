@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "base/Paths.h"
 #include "ecu/ComPort.h"
 
 namespace {
@@ -15,9 +16,12 @@ std::string IniPathOf(const TProgramOptions& options, const TWinApp& app) {
   return options.IniPath.empty() ? app.IniPath() : options.IniPath;
 }
 
-std::string ProgramDirOf(const TProgramOptions& options) {
-  return options.IniPath.empty() ? TWinApp::ProgramDir()
-                                 : std::filesystem::path(options.IniPath).parent_path().string();
+// Where the file dialogs start and auto-saved recordings go until FileDir is stored: the folder of
+// the INI file when it is given or beside the program, else (an installed program) the home folder.
+std::string FileDirOf(const TProgramOptions& options, const std::string& iniPath) {
+  const std::string iniDir = std::filesystem::path(iniPath).parent_path().string();
+  if (!options.IniPath.empty() || iniDir == TWinApp::ProgramDir()) return iniDir;
+  return UserHomeDir();
 }
 
 // The nice value of a process priority class; false for anything that is not a class (the
@@ -38,7 +42,7 @@ bool ClassNice(int32_t priorityClass, int& nice) {
 
 TProgram::TProgram(const std::vector<std::string>& args, TProgramOptions options)
     : Options(std::move(options)),
-      Config(IniPathOf(Options, App), ProgramDirOf(Options)),
+      Config(IniPathOf(Options, App), FileDirOf(Options, IniPathOf(Options, App))),
       RecentFiles(Config.IniPath, 8) {
   Core.AddRecentFile = [this](const std::string& path) { RecentFiles.Add(path); };
   Core.Recordings = &Recordings;

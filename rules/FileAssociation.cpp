@@ -1,5 +1,7 @@
 #include "rules/FileAssociation.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -13,6 +15,7 @@
 #include "base/AtomicSave.h"
 #include "base/IniFile.h"
 #include "base/Paths.h"
+#include "rules/ProgramIcon.h"
 
 extern char** environ;
 
@@ -20,11 +23,6 @@ namespace {
 
 constexpr const char* kDefaultsSection = "Default Applications";
 constexpr const char* kEntrySection = "Desktop Entry";
-
-std::string HomeDir() {
-  const char* home = std::getenv("HOME");
-  return home && *home ? home : "";
-}
 
 bool ReadWhole(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
@@ -84,7 +82,7 @@ std::string FindOnPath(const std::string& name) {
 TAssociationPlaces UserAssociationPlaces(const std::string& executable) {
   TAssociationPlaces p;
   const char* data = std::getenv("XDG_DATA_HOME");
-  p.DataHome = data && *data == '/' ? data : HomeDir() + "/.local/share";
+  p.DataHome = data && *data == '/' ? data : UserHomeDir() + "/.local/share";
   p.ConfigHome = UserConfigDir();
   p.Executable = executable;
   return p;
@@ -133,6 +131,10 @@ std::string TFileAssociation::IconPath(int size) const {
   return places_.DataHome + "/icons/hicolor/" + n + "x" + n + "/apps/" + RevscopeIconName + ".png";
 }
 
+std::string TFileAssociation::ScalableIconPath() const {
+  return places_.DataHome + "/icons/hicolor/scalable/apps/" + RevscopeIconName + ".svg";
+}
+
 std::string TFileAssociation::MimePackageText() const {
   std::string t;
   t += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -147,6 +149,9 @@ std::string TFileAssociation::MimePackageText() const {
 }
 
 std::string TFileAssociation::ExecLine() const {
+  const std::string& exe = places_.Executable;
+  const auto plain = [](unsigned char c) { return std::isalnum(c) || c == '-' || c == '_' || c == '.'; };
+  if (!exe.empty() && std::all_of(exe.begin(), exe.end(), plain)) return exe + " %f";
   // The argument quoted: '"', '`', '$' and '\' get a backslash; '%' is doubled.
   std::string arg;
   for (char c : places_.Executable) {
@@ -179,6 +184,7 @@ std::string TFileAssociation::DesktopEntryText(const std::string& previousDefaul
   t += std::string("MimeType=") + RecordingMimeType + ";\n";
   t += "Terminal=false\n";
   t += "Categories=Utility;\n";
+  t += "Keywords=ECU;datalogger;Honda;OBD;\n";
   if (!previousDefault.empty()) t += std::string(PreviousDefaultKey) + "=" + previousDefault + "\n";
   return t;
 }
@@ -208,16 +214,21 @@ void TFileAssociation::Associate() {
     TIniFile old;
     previous = old.Load(DesktopEntryPath()) ? old.ReadString(kEntrySection, PreviousDefaultKey, "") : "";
   }
-  WriteFile(MimePackagePath(), MimePackageText());
-  for (const TIconImage& icon : Icons)
-    if (icon.Size > 0 && !icon.Png.empty()) WriteFile(IconPath(icon.Size), icon.Png);
-  WriteFile(DesktopEntryPath(), DesktopEntryText(previous));
+  WriteFiles(previous);
   TIniFile apps;
   apps.Load(MimeAppsPath());
   apps.WriteString(kDefaultsSection, RecordingMimeType, RevscopeDesktopEntry);
   MakeDirs(places_.ConfigHome);
   apps.Save(MimeAppsPath());
   UpdateDatabases();
+}
+
+bool TFileAssociation::WriteFiles(const std::string& previousDefault) const {
+  bool ok = WriteFile(MimePackagePath(), MimePackageText());
+  for (const TIconImage& icon : Icons)
+    if (icon.Size > 0 && !icon.Png.empty()) ok = WriteFile(IconPath(icon.Size), icon.Png) && ok;
+  ok = WriteFile(ScalableIconPath(), ProgramIconSvg()) && ok;
+  return WriteFile(DesktopEntryPath(), DesktopEntryText(previousDefault)) && ok;
 }
 
 void TFileAssociation::Unassociate() {
@@ -240,7 +251,21 @@ void TFileAssociation::Unassociate() {
   ::unlink(DesktopEntryPath().c_str());
   ::unlink(MimePackagePath().c_str());
   for (int size : AssociationIconSizes) ::unlink(IconPath(size).c_str());
+  ::unlink(ScalableIconPath().c_str());
   UpdateDatabases();
+}
+
+std::string SystemDesktopEntry(const std::string& installedDataDir) {
+  if (installedDataDir.empty()) return "";
+  const std::string entry = installedDataDir + "/applications/" + RevscopeDesktopEntry;
+  return ::access(entry.c_str(), F_OK) == 0 ? entry : "";
+}
+
+TAssociationBox AssociationBoxFor(const TFileAssociation* association) {
+  if (!association) return {};
+  if (!association->InstalledEntry.empty())
+    return {true, false, "Provided by the installation, for every user, through " + association->InstalledEntry + "."};
+  return {association->IsAssociated(), true, ""};
 }
 
 void TFileAssociation::UpdateDatabases() {

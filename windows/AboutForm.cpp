@@ -1,5 +1,6 @@
 #include "windows/AboutForm.h"
 
+#include <QBuffer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -8,38 +9,34 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cmath>
 #include <random>
 
 #include "game/GameForm.h"
 #include "base/WinApp.h"
+#include "rules/ProgramIcon.h"
 #include "vars/EcuType.h"
 
 namespace {
+QColor ColourOf(TIconColour c) { return QColor(c.R, c.G, c.B); }
+
+void PaintCircle(QPainter& p, const TIconCircle& c) {
+  p.setPen(c.StrokeWidth > 0 ? QPen(ColourOf(c.Stroke), c.StrokeWidth) : QPen(Qt::NoPen));
+  p.setBrush(ColourOf(c.Fill));
+  p.drawEllipse(QPointF(c.X, c.Y), c.Radius, c.Radius);
+}
+
 QPixmap DrawIcon(int size) {
   QPixmap pm(size, size);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
-  const QRectF face(size * 0.04, size * 0.04, size * 0.92, size * 0.92);
-  p.setPen(QPen(QColor(40, 40, 40), size * 0.05));
-  p.setBrush(QColor(20, 28, 40));
-  p.drawEllipse(face);
-  const QPointF c = face.center();
-  const double r = face.width() / 2;
-  // Ticks over 270 degrees, the last quarter in red like a rev counter's limit.
-  for (int i = 0; i <= 9; ++i) {
-    const double a = (225.0 - i * 30.0) * M_PI / 180.0;
-    const QPointF dir(std::cos(a), -std::sin(a));
-    p.setPen(QPen(i >= 7 ? QColor(230, 40, 40) : QColor(235, 235, 235), size * 0.04, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(c + dir * r * 0.68, c + dir * r * 0.84);
+  const TProgramIcon icon = ProgramIconShapes(size);
+  PaintCircle(p, icon.Face);
+  for (const TIconStroke& s : icon.Strokes) {
+    p.setPen(QPen(ColourOf(s.Colour), s.Width, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(s.X1, s.Y1), QPointF(s.X2, s.Y2));
   }
-  const double needle = (225.0 - 6.2 * 30.0) * M_PI / 180.0;
-  p.setPen(QPen(QColor(255, 160, 0), size * 0.06, Qt::SolidLine, Qt::RoundCap));
-  p.drawLine(c, c + QPointF(std::cos(needle), -std::sin(needle)) * r * 0.78);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(200, 200, 200));
-  p.drawEllipse(c, size * 0.07, size * 0.07);
+  PaintCircle(p, icon.Hub);
   return pm;
 }
 }  // namespace
@@ -53,6 +50,18 @@ QString VersionText() {
 QString EcuFamilyText(const TECUType& ecu) { return QString::fromUtf8(ecu.FamilyName()) + QStringLiteral(" ECU"); }
 
 QPixmap ProgramIconPixmap(int size) { return DrawIcon(size); }
+
+std::vector<TIconImage> ProgramIconImages() {
+  std::vector<TIconImage> images;
+  for (int size : AssociationIconSizes) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    DrawIcon(size).save(&buffer, "PNG");
+    images.push_back({size, bytes.toStdString()});
+  }
+  return images;
+}
 
 QIcon ProgramIcon() {
   QIcon icon;

@@ -4,6 +4,9 @@
 #include <QIcon>
 #include <QPointer>
 #include <string>
+#include <vector>
+
+#include "rules/FileAssociation.h"
 
 class QLabel;
 class QPushButton;
@@ -49,3 +52,5 @@ QString EcuFamilyText(const TECUType& ecu);
 QIcon ProgramIcon();
 // The icon drawn at one size (the desktop's icon theme gets it in several).
 QPixmap ProgramIconPixmap(int size);
+// The icon as PNG files at every size of the icon theme (AssociationIconSizes).
+std::vector<TIconImage> ProgramIconImages();

@@ -1,7 +1,6 @@
 #include "windows/SettingsForm.h"
 
 #include <QAbstractItemView>
-#include <QBuffer>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,13 +42,14 @@ constexpr const char* kAdvanceText = "The static advance at the distributor, use
 // Explanatory texts wrap at this width, so every page keeps its shape whatever the font.
 int TextWidth(const QWidget* w) { return w->fontMetrics().averageCharWidth() * 52; }
 
-QLabel* Wrapped(const char* text, QWidget* parent) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
+QLabel* Wrapped(const QString& text, QWidget* parent) {
+  auto* l = new QLabel(text, parent);
   l->setWordWrap(true);
   l->setFixedWidth(TextWidth(parent));
   l->setFixedHeight(l->heightForWidth(l->width()));
   return l;
 }
+QLabel* Wrapped(const char* text, QWidget* parent) { return Wrapped(QString::fromUtf8(text), parent); }
 
 QRadioButton* MakeRadio(const char* caption, const char* name, QWidget* parent) {
   auto* r = new QRadioButton(QString::fromUtf8(caption), parent);
@@ -135,8 +135,7 @@ TSettingsForm::TSettingsForm(TSettings& settings, TFileAssociation* association,
   all->addWidget(pages_);
   all->addLayout(buttons);
 
-  const bool associated = association_ && association_->IsAssociated();
-  Fill(FillSettingsValues(settings_, storedPort_, associated));
+  Fill(FillSettingsValues(settings_, storedPort_, AssociationBoxFor(association_).Checked));
 
   setFixedSize(sizeHint());
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -234,8 +233,15 @@ QWidget* TSettingsForm::BuildGeneral() {
   auto* assoc = new QGroupBox("File Association", page);
   auto* al = new QVBoxLayout(assoc);
   auto* cb = CheckBox("Associate recording files with Revscope", "cbAssociate", assoc);
-  cb->setEnabled(association_ != nullptr);
+  const TAssociationBox state = AssociationBoxFor(association_);
+  cb->setEnabled(state.Enabled);
   al->addWidget(cb);
+  if (!state.Note.empty()) {
+    // A long path may break after any '/'.
+    QLabel* note = Wrapped(QString::fromStdString(state.Note).replace('/', QStringLiteral("/\u200B")), assoc);
+    note->setObjectName("lblAssociationNote");
+    al->addWidget(note);
+  }
   connect(cb, &QCheckBox::toggled, this, [this](bool on) { AssociationClicked(on); });
 
   auto* baro = new QGroupBox("Barometer", page);
@@ -528,7 +534,7 @@ void TSettingsForm::TyreSizeChanged() {
 }
 
 void TSettingsForm::AssociationClicked(bool on) {
-  if (initialising_ || !association_) return;
+  if (initialising_ || !AssociationBoxFor(association_).Enabled) return;
   // The desktop's databases are rebuilt meanwhile, which can take a moment.
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   if (on)
@@ -549,24 +555,11 @@ void TSettingsForm::accept() {
 
 // ---------------------------------------------------------------------------------------------
 
-namespace {
-std::vector<TIconImage> IconImages() {
-  std::vector<TIconImage> images;
-  for (int size : AssociationIconSizes) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    ProgramIconPixmap(size).save(&buffer, "PNG");
-    images.push_back({size, bytes.toStdString()});
-  }
-  return images;
-}
-}  // namespace
-
 bool ExecuteSettingsDialog(QWidget* parent, TSettings& settings, const std::function<bool(std::string*)>& save,
                            const std::function<void(const std::string&)>& saveFailed) {
   TFileAssociation association(UserAssociationPlaces(TWinApp::ExePath()));
-  association.Icons = IconImages();
+  association.Icons = ProgramIconImages();
+  association.InstalledEntry = SystemDesktopEntry(TWinApp::InstalledDataDir());
   TSettingsForm form(settings, &association, FindSerialDevices(), parent);
   form.SelectPage(settings.SettingsPage);
   if (form.exec() != QDialog::Accepted) return false;

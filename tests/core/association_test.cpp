@@ -6,6 +6,7 @@
 
 #include "TestSupport.h"
 #include "rules/FileAssociation.h"
+#include "rules/ProgramIcon.h"
 #include "base/IniFile.h"
 
 namespace {
@@ -127,8 +128,61 @@ TEST_F(Association, ExecQuotesAndEscapesTheProgramPath) {
       {"/home/me/My Apps/revscope", "\"/home/me/My Apps/revscope\" %f"},
       {"/opt/100%/rev$cope", "\"/opt/100%%/rev\\\\$cope\" %f"},
       {"/opt/a\"b`c\\d", "\"/opt/a\\\\\"b\\\\`c\\\\\\\\d\" %f"},
+      {"revscope", "revscope %f"},  // a program found on PATH, as an installation names it
+      {"rev scope", "\"rev scope\" %f"},
   };
   for (const Case& c : cases) EXPECT_EQ(Make(c.exe)->ExecLine(), c.exec) << c.exe;
+}
+
+TEST_F(Association, TheFilesAloneAsAnInstallationCarriesThem) {
+  auto a = Make("revscope");
+  EXPECT_TRUE(a->WriteFiles());
+  EXPECT_EQ(ReadFileBytes(a->MimePackagePath()), a->MimePackageText());
+  EXPECT_EQ(ReadFileBytes(a->DesktopEntryPath()), a->DesktopEntryText(""));
+  EXPECT_EQ(ReadFileBytes(a->IconPath(16)), "png16");
+  EXPECT_EQ(ReadFileBytes(a->ScalableIconPath()), ProgramIconSvg());
+  EXPECT_EQ(a->ScalableIconPath(), dir_.File("data/icons/hicolor/scalable/apps/revscope.svg"));
+  // Neither the user's default application nor the databases are touched.
+  EXPECT_FALSE(Exists(a->MimeAppsPath()));
+  EXPECT_TRUE(tools_.empty());
+  // Unassociating takes the scalable icon too.
+  a->Unassociate();
+  EXPECT_FALSE(Exists(a->ScalableIconPath()));
+  EXPECT_FALSE(Exists(a->DesktopEntryPath()));
+  WriteFileBytes(dir_.File("blocked"), "");
+  TFileAssociation blocked({dir_.File("blocked"), "", "revscope"});
+  EXPECT_FALSE(blocked.WriteFiles());
+}
+
+TEST_F(Association, AnInstalledProgramsBoxShowsTheInstallationsAssociation) {
+  EXPECT_EQ(SystemDesktopEntry(""), "");
+  EXPECT_EQ(SystemDesktopEntry(dir_.File("usr/share")), "");  // installed without the desktop's files
+  fs::create_directories(dir_.File("usr/share/applications"));
+  WriteFileBytes(dir_.File("usr/share/applications/revscope.desktop"), "");
+  EXPECT_EQ(SystemDesktopEntry(dir_.File("usr/share")), dir_.File("usr/share/applications/revscope.desktop"));
+
+  auto a = Make();
+  struct Case {
+    const TFileAssociation* association;
+    std::string installedEntry;
+    bool userAssociated;
+    TAssociationBox box;
+  };
+  const Case cases[] = {
+      {nullptr, "", false, {false, false, ""}},
+      {a.get(), "", false, {false, true, ""}},
+      {a.get(), "", true, {true, true, ""}},
+      {a.get(), "/usr/share/applications/revscope.desktop", false,
+       {true, false, "Provided by the installation, for every user, through /usr/share/applications/revscope.desktop."}},
+  };
+  for (const Case& c : cases) {
+    if (c.userAssociated) a->Associate();
+    a->InstalledEntry = c.installedEntry;
+    const TAssociationBox box = AssociationBoxFor(c.association);
+    EXPECT_EQ(box.Checked, c.box.Checked) << c.installedEntry;
+    EXPECT_EQ(box.Enabled, c.box.Enabled) << c.installedEntry;
+    EXPECT_EQ(box.Note, c.box.Note);
+  }
 }
 
 TEST_F(Association, FoldersThatCannotBeWrittenLeaveItUnassociated) {

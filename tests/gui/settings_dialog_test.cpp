@@ -432,6 +432,37 @@ TEST_F(SettingsDialog, AssociationBoxActsAtOnceAndFillingLeavesItAlone) {
   EXPECT_FALSE(failing->Check("cbAssociate")->isChecked());
 }
 
+TEST_F(SettingsDialog, AnInstalledProgramShowsTheInstallationsAssociation) {
+  association_->InstalledEntry = "/usr/share/applications/revscope.desktop";
+  auto form = Make();
+  QCheckBox* box = form->Check("cbAssociate");
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_FALSE(box->isEnabled());
+  auto* note = form->findChild<QLabel*>("lblAssociationNote");
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->text().remove(QChar(0x200B)),
+            "Provided by the installation, for every user, through /usr/share/applications/revscope.desktop.");
+  // Nothing of the user's is written, and OK keeps it so.
+  box->click();
+  QTest::keyClick(box, Qt::Key_Space);
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_EQ(toolRuns_, 0);
+  EXPECT_FALSE(fs::exists(association_->DesktopEntryPath()));
+  EXPECT_TRUE(form->Values().Associated);
+  ExpectTidy(form->Pages()->widget(spGeneral), "settings_general_installed");
+  SaveArtifact(RenderWidget(*form, 1.0), "settings_general_installed");
+  SaveArtifact(RenderWidget(*form, 2.0), "settings_general_installed@2x");
+  // A long prefix breaks after a '/' and stays inside the box.
+  association_->InstalledEntry = "/opt/torvane/revscope-" + std::string(40, 'x') + "/share/applications/revscope.desktop";
+  auto longer = Make();
+  note = longer->findChild<QLabel*>("lblAssociationNote");
+  ASSERT_NE(note, nullptr);
+  EXPECT_GE(note->height(), note->heightForWidth(note->width()));
+  EXPECT_LE(note->sizeHint().width(), note->width());
+  ExpectTidy(longer->Pages()->widget(spGeneral), "settings_general_installed_long");
+  SaveArtifact(RenderWidget(*longer, 1.0), "settings_general_installed_long");
+}
+
 TEST_F(SettingsDialog, EditConversionTableOpensTheLambdaDialog) {
   auto form = Make();
   form->SelectPage(spLambda);
