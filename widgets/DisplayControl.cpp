@@ -165,6 +165,11 @@ void TDisplayControl::SetMargin(int v) {
   PropertyChanged();
 }
 
+void TDisplayControl::SetOverflowColour(const QColor& c) {
+  if (!Assign(overflowColour_, c)) return;
+  PropertyChanged();
+}
+
 void TDisplayControl::SetSuspended(bool on) {
   if (suspended_ == on) return;
   suspended_ = on;

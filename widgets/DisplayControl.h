@@ -101,7 +101,8 @@ class TDisplayControl : public QWidget {
 
   QColor Color() const { return color_; }
   void SetColor(const QColor& c);
-  QFont Font() const { return font(); }
+  // The caption's font as drawn (the readout answers the size it fitted to the control).
+  virtual QFont Font() const { return font(); }
   void SetFont(const QFont& f);
   // Colour of the caption text.
   QColor FontColour() const { return fontColour_; }
@@ -116,8 +117,9 @@ class TDisplayControl : public QWidget {
   void SetCaptionAlign(TAlign a);
   int Margin() const { return margin_; }
   void SetMargin(int v);
+  // Colour of a value shown out of range.
   QColor OverflowColour() const { return overflowColour_; }
-  void SetOverflowColour(const QColor& c) { overflowColour_ = c; }
+  void SetOverflowColour(const QColor& c);
 
   // While suspended, neither the static layer nor the control is drawn; clearing the flag
   // draws everything again.
@@ -150,8 +152,9 @@ class TDisplayControl : public QWidget {
   // and the new area.
   virtual QRect VariablePartRect() const { return rect(); }
 
-  // Any property that changes the drawing: the static layer is rebuilt on the next paint.
-  void PropertyChanged();
+  // Any property that changes the drawing: the static layer is rebuilt on the next paint. A control
+  // that keeps state derived from its properties refreshes it here too.
+  virtual void PropertyChanged();
   // Call with VariablePartRect() taken before the value changed.
   void VariablePartChanged(const QRect& before);
   bool LayoutValid() const { return layoutValid_ && layoutSize_ == size(); }
