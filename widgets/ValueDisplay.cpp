@@ -35,9 +35,11 @@ QString SizeTemplate(const QString& format) {
 }  // namespace
 
 TValueDisplay::TValueDisplay(QWidget* parent, const QString& name)
-    : TDisplayControl(parent, name), valueFont_(Arial(10)), unitFont_(Arial(8)) {
+    : TDisplayControl(parent, name), unitFont_(Arial(8)) {
   unitFontColour_ = palette().color(QPalette::ButtonText);
   SetColor(palette().color(QPalette::Button));
+  SetValueFont(Arial(10));
+  SetValueFontColour(QColor(0, 255, 0));
   // The caption starts in plain Arial whatever the parent's font is, as the value and the unit do.
   QFont caption = Arial(11);
   caption.setResolveMask(QFont::AllPropertiesResolved);
@@ -152,24 +154,8 @@ void TValueDisplay::SetCaptionMaxSize(int v) {
   if (!Assign(captionMaxSize_, v)) return;
   PropertyChanged();
 }
-void TValueDisplay::SetValueMin(double v) {
-  if (!Assign(valueMin_, v)) return;
-  PropertyChanged();
-}
-void TValueDisplay::SetValueMax(double v) {
-  if (!Assign(valueMax_, v)) return;
-  PropertyChanged();
-}
 void TValueDisplay::SetValueFormat(const QString& f) {
   if (!Assign(valueFormat_, f)) return;
-  PropertyChanged();
-}
-void TValueDisplay::SetValueFont(const QFont& f) {
-  if (!Assign(valueFont_, f)) return;
-  PropertyChanged();
-}
-void TValueDisplay::SetValueFontColour(const QColor& c) {
-  if (!Assign(valueFontColour_, c)) return;
   PropertyChanged();
 }
 void TValueDisplay::SetValueFontMinSize(int v) {
@@ -200,11 +186,11 @@ void TValueDisplay::SetUnitSize(int v) {
 double TValueDisplay::ShownValue(bool* overflow) const {
   double v = value_;
   *overflow = false;
-  if (v < valueMin_) {
-    v = valueMin_;
+  if (v < ValueMin()) {
+    v = ValueMin();
     *overflow = true;
-  } else if (v > valueMax_) {
-    v = valueMax_;
+  } else if (v > ValueMax()) {
+    v = ValueMax();
     *overflow = true;
   }
   return v;
@@ -218,7 +204,7 @@ QString TValueDisplay::ShownText() const {
 QColor TValueDisplay::ShownColour() const {
   bool overflow;
   ShownValue(&overflow);
-  return overflow || std::isnan(value_) ? OverflowColour() : valueFontColour_;
+  return overflow || std::isnan(value_) ? OverflowColour() : ValueFontColour();
 }
 
 void TValueDisplay::SetValue(double v) {
@@ -274,7 +260,7 @@ void TValueDisplay::CalcComponentSizes() {
   }
 
   // Digits: the largest size at which the format's template fits beside the unit.
-  fittedValueFont_ = valueFont_;
+  fittedValueFont_ = TDisplayControl::ValueFont();
   QSize box(0, 0);
   if (!valueFormat_.isEmpty()) {
     const QString templ = SizeTemplate(valueFormat_);
@@ -346,7 +332,7 @@ int GlyphIndex(QChar ch) {
 }  // namespace
 
 TValueDisplay::Glyphs& TValueDisplay::GlyphsFor(qreal dpr) {
-  const QColor colour[2] = {valueFontColour_, OverflowColour()};
+  const QColor colour[2] = {ValueFontColour(), OverflowColour()};
   std::erase_if(glyphs_, [&](const Glyphs& g) {
     return g.font != fittedValueFont_ || g.colour[0] != colour[0] || g.colour[1] != colour[1];
   });

@@ -13,8 +13,8 @@
 #include "widgets/DisplayControl.h"
 
 // Background (button face unless set; a readout laid over another gauge takes its colour),
-// border, caption, margin, overflow colour and the cached static layer (caption, unit and the
-// value box) come from TDisplayControl; the digits are the variable part.
+// border, caption, margin, value range, value font and colours, and the cached static layer
+// (caption, unit and the value box) come from TDisplayControl; the digits are the variable part.
 class TValueDisplay : public TDisplayControl {
   Q_OBJECT
  public:
@@ -32,20 +32,17 @@ class TValueDisplay : public TDisplayControl {
   // Stored as given; shown clamped to ValueMin..ValueMax (in OverflowColour when clamped).
   double Value() const { return value_; }
   void SetValue(double v);
-  double ValueMin() const { return valueMin_; }
-  void SetValueMin(double v);
-  double ValueMax() const { return valueMax_; }
-  void SetValueMax(double v);
+  using TDisplayControl::ValueMin;
+  using TDisplayControl::SetValueMin;
+  using TDisplayControl::ValueMax;
+  using TDisplayControl::SetValueMax;
   QString ValueFormat() const { return valueFormat_; }
   void SetValueFormat(const QString& f);
-  // The digits' font; its size is fitted to the control.
-  QFont ValueFont() const {
+  // The digits' font as fitted to the control; SetValueFont gives its face.
+  QFont ValueFont() const override {
     EnsureLayout();
     return fittedValueFont_;
   }
-  void SetValueFont(const QFont& f);
-  QColor ValueFontColour() const { return valueFontColour_; }
-  void SetValueFontColour(const QColor& c);
   int ValueFontMinSize() const { return valueFontMinSize_; }
   void SetValueFontMinSize(int v);
   int ValueFontMaxSize() const { return valueFontMaxSize_; }
@@ -104,11 +101,7 @@ class TValueDisplay : public TDisplayControl {
   int captionMinSize_ = 4;
   int captionMaxSize_ = 72;
   double value_ = 0;
-  double valueMin_ = 0.0;
-  double valueMax_ = 100.0;
   QString valueFormat_ = QStringLiteral("##0.00");
-  QFont valueFont_;
-  QColor valueFontColour_ = QColor(0, 255, 0);
   int valueFontMinSize_ = 4;
   int valueFontMaxSize_ = 72;
   QString unit_;
