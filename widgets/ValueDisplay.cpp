@@ -222,6 +222,9 @@ void TValueDisplay::SetValue(double v) {
 // ---- layout --------------------------------------------------------------------------------
 
 void TValueDisplay::CalcComponentSizes() {
+  // Every property change and every new size lays the control out again: the digit images are
+  // made again for the fonts and colours it then has.
+  glyphs_.clear();
   const int m = Margin();
   const int cw = width(), ch = height();
   switch (BorderStyle()) {
@@ -332,18 +335,14 @@ int GlyphIndex(QChar ch) {
 }  // namespace
 
 TValueDisplay::Glyphs& TValueDisplay::GlyphsFor(qreal dpr) {
-  const QColor colour[2] = {ValueFontColour(), OverflowColour()};
-  std::erase_if(glyphs_, [&](const Glyphs& g) {
-    return g.font != fittedValueFont_ || g.colour[0] != colour[0] || g.colour[1] != colour[1];
-  });
   for (Glyphs& g : glyphs_)
     if (g.dpr == dpr) return g;
   if (glyphs_.size() >= 2) glyphs_.erase(glyphs_.begin());
   Glyphs& g = glyphs_.emplace_back();
   g.dpr = dpr;
   g.font = fittedValueFont_;
-  g.colour[0] = colour[0];
-  g.colour[1] = colour[1];
+  g.colour[0] = ValueFontColour();
+  g.colour[1] = OverflowColour();
   const QFontMetricsF fm(g.font);
   g.pad = std::max(2, g.font.pixelSize() / 4);
   for (int i = 0; i < kGlyphs; ++i) g.advance[i] = fm.horizontalAdvance(QChar(kGlyphChars[i]));

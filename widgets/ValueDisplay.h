@@ -120,8 +120,8 @@ class TValueDisplay : public TDisplayControl {
 
   // Digits, point and minus drawn once (when first shown) in the fitted value font, in the
   // normal and the overflow colour, so that a value change copies a few small images instead of
-  // drawing outlines. Kept for at most two pixel ratios, like the static layer; a set made for
-  // another font or other colours is dropped.
+  // drawing outlines. Kept for at most two pixel ratios, like the static layer, until the next
+  // layout.
   static constexpr int kGlyphs = 12;
   struct Glyphs {
     qreal dpr = 1;
