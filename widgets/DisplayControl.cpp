@@ -125,6 +125,7 @@ TDisplayControl::TDisplayControl(QWidget* parent, const QString& name) : QWidget
   QFont f = font();
   f.setPixelSize(QFontInfo(f).pixelSize());
   QWidget::setFont(f);
+  valueFont_ = font();
 }
 
 TDisplayControl::~TDisplayControl() = default;
@@ -162,6 +163,31 @@ void TDisplayControl::SetCaptionAlign(TAlign a) {
 
 void TDisplayControl::SetMargin(int v) {
   if (!Assign(margin_, v)) return;
+  PropertyChanged();
+}
+
+void TDisplayControl::SetValueFont(const QFont& f) {
+  if (!Assign(valueFont_, f)) return;
+  PropertyChanged();
+}
+
+void TDisplayControl::SetValueFontColour(const QColor& c) {
+  if (!Assign(valueFontColour_, c)) return;
+  PropertyChanged();
+}
+
+void TDisplayControl::SetValueMin(double v) {
+  if (!Assign(valueMin_, v)) return;
+  PropertyChanged();
+}
+
+void TDisplayControl::SetValueMax(double v) {
+  if (!Assign(valueMax_, v)) return;
+  PropertyChanged();
+}
+
+void TDisplayControl::SetOverflowColour(const QColor& c) {
+  if (!Assign(overflowColour_, c)) return;
   PropertyChanged();
 }
 

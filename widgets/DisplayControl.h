@@ -101,7 +101,8 @@ class TDisplayControl : public QWidget {
 
   QColor Color() const { return color_; }
   void SetColor(const QColor& c);
-  QFont Font() const { return font(); }
+  // The caption's font as drawn (the readout answers the size it fitted to the control).
+  virtual QFont Font() const { return font(); }
   void SetFont(const QFont& f);
   // Colour of the caption text.
   QColor FontColour() const { return fontColour_; }
@@ -116,8 +117,15 @@ class TDisplayControl : public QWidget {
   void SetCaptionAlign(TAlign a);
   int Margin() const { return margin_; }
   void SetMargin(int v);
+  // The value's text: the scale labels on the dials, the digits on the readout (which answers the
+  // size it fitted to the control).
+  virtual QFont ValueFont() const { return valueFont_; }
+  void SetValueFont(const QFont& f);
+  QColor ValueFontColour() const { return valueFontColour_; }
+  void SetValueFontColour(const QColor& c);
+  // Colour of a value shown out of range.
   QColor OverflowColour() const { return overflowColour_; }
-  void SetOverflowColour(const QColor& c) { overflowColour_ = c; }
+  void SetOverflowColour(const QColor& c);
 
   // While suspended, neither the static layer nor the control is drawn; clearing the flag
   // draws everything again.
@@ -150,8 +158,17 @@ class TDisplayControl : public QWidget {
   // and the new area.
   virtual QRect VariablePartRect() const { return rect(); }
 
-  // Any property that changes the drawing: the static layer is rebuilt on the next paint.
-  void PropertyChanged();
+  // The value range, 0 to 100 unless set. The readout clamps decimals to it and offers it as it is;
+  // the dials step and label their scales in whole units and offer it as int (they take whole
+  // numbers only, which a double holds exactly).
+  double ValueMin() const { return valueMin_; }
+  void SetValueMin(double v);
+  double ValueMax() const { return valueMax_; }
+  void SetValueMax(double v);
+
+  // Any property that changes the drawing: the static layer is rebuilt on the next paint. A control
+  // that keeps state derived from its properties refreshes it here too.
+  virtual void PropertyChanged();
   // Call with VariablePartRect() taken before the value changed.
   void VariablePartChanged(const QRect& before);
   bool LayoutValid() const { return layoutValid_ && layoutSize_ == size(); }
@@ -177,7 +194,11 @@ class TDisplayControl : public QWidget {
 
   QColor color_;
   QColor fontColour_;
+  QFont valueFont_;
+  QColor valueFontColour_ = QColor(0, 0, 0);
   QColor overflowColour_ = QColor(255, 0, 0);
+  double valueMin_ = 0;
+  double valueMax_ = 100;
   int minWidth_ = 0;
   TDisplayBorderStyle borderStyle_ = dbsSunken;
   QString caption_;

@@ -34,7 +34,9 @@ QPainterPath ArcPath(QPointF centre, double radius, double a0, double a1) {
 }  // namespace
 
 TMeter270Display::TMeter270Display(QWidget* parent, const QString& name)
-    : TDisplayControl(parent, name), valueFont_(font()) {}
+    : TDisplayControl(parent, name) {
+  SetValueMax(9500);
+}
 
 QPoint TMeter270Display::GetArcPos(double angle, double radius) {
   const double t = -angle * kPi / 180.0;
@@ -47,7 +49,7 @@ QPointF TMeter270Display::GetArcPosF(double angle, double radius) {
 }
 
 int TMeter270Display::Span() const {
-  const int64_t span = int64_t(valueMax_) - valueMin_;
+  const int64_t span = int64_t(ValueMax()) - ValueMin();
   return int(std::clamp<int64_t>(span, 1, INT32_MAX));
 }
 
@@ -56,9 +58,10 @@ double TMeter270Display::AngleOf(double v) const {
 }
 
 double TMeter270Display::Shown(double v) const {
-  if (std::isnan(v)) return valueMin_;
-  if (v < valueMin_) v = valueMin_;
-  if (v > valueMax_) v = valueMax_;
+  const int lo = ValueMin(), hi = ValueMax();
+  if (std::isnan(v)) return lo;
+  if (v < lo) v = lo;
+  if (v > hi) v = hi;
   return v;
 }
 
@@ -84,28 +87,12 @@ void TMeter270Display::SetAngleEnd(double v) {
   if (!Assign(angleEnd_, v)) return;
   PropertyChanged();
 }
-void TMeter270Display::SetValueMin(int v) {
-  if (!Assign(valueMin_, v)) return;
-  PropertyChanged();
-}
-void TMeter270Display::SetValueMax(int v) {
-  if (!Assign(valueMax_, v)) return;
-  PropertyChanged();
-}
 void TMeter270Display::SetNeedleColour(const QColor& c) {
   if (!Assign(needleColour_, c)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetValueRedline(int v) {
   if (!Assign(valueRedline_, v)) return;
-  PropertyChanged();
-}
-void TMeter270Display::SetValueFont(const QFont& f) {
-  if (!Assign(valueFont_, f)) return;
-  PropertyChanged();
-}
-void TMeter270Display::SetValueFontColour(const QColor& c) {
-  if (!Assign(valueFontColour_, c)) return;
   PropertyChanged();
 }
 void TMeter270Display::SetCircleMargin(int v) {
@@ -206,8 +193,8 @@ void TMeter270Display::DrawControl(QPainter& canvas) {
   }
 
   // Ticks and labels.
-  QFont labelFont = valueFont_;
-  const double labelPixels = QFontInfo(valueFont_).pixelSize() * scale_;
+  QFont labelFont = ValueFont();
+  const double labelPixels = QFontInfo(labelFont).pixelSize() * scale_;
   const bool labels = labelPixels >= 6.0;
   if (labels) labelFont.setPixelSize(std::max(1, int(std::lround(labelPixels))));
   canvas.setFont(labelFont);
@@ -222,7 +209,7 @@ void TMeter270Display::DrawControl(QPainter& canvas) {
     canvas.setPen(QPen(isRed ? red : black, PenWidth(width), Qt::SolidLine, Qt::FlatCap));
     canvas.drawLine(At(c, a, r_), At(c, a, r_ - Len(length)));
   };
-  const int64_t vMin = valueMin_, vMax = valueMax_;
+  const int64_t vMin = ValueMin(), vMax = ValueMax();
   const int64_t inc = tickIncrement_, incMajor = tickIncrementMajor_, incMinor = tickIncrementMinor_;
   const int64_t range = std::max<int64_t>(vMax - vMin, 0);
   const bool doLabelled = inc > 0 && range / inc < kMaxTicks;
@@ -241,7 +228,7 @@ void TMeter270Display::DrawControl(QPainter& canvas) {
         const double w = fm.horizontalAdvance(text);
         // Centre the digits (their cap height) on the point.
         const QPointF baseline(snap(p.x() - w / 2), snap(p.y() + fm.capHeight() / 2));
-        canvas.setPen(valueFontColour_);
+        canvas.setPen(ValueFontColour());
         canvas.drawText(baseline, text);
       }
       if (!doMajor) continue;

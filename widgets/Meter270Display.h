@@ -17,18 +17,15 @@ class TMeter270Display : public TDisplayControl {
   // Setting the value clamps it to the range and repaints the needle at once.
   double Value() const { return value_; }
   void SetValue(double v);
-  int ValueMin() const { return valueMin_; }
-  void SetValueMin(int v);
-  int ValueMax() const { return valueMax_; }
-  void SetValueMax(int v);
+  // The scale's range in whole units (0 to 9500 unless set).
+  int ValueMin() const { return int(TDisplayControl::ValueMin()); }
+  void SetValueMin(int v) { TDisplayControl::SetValueMin(v); }
+  int ValueMax() const { return int(TDisplayControl::ValueMax()); }
+  void SetValueMax(int v) { TDisplayControl::SetValueMax(v); }
   QColor NeedleColour() const { return needleColour_; }
   void SetNeedleColour(const QColor& c);
   int ValueRedline() const { return valueRedline_; }
   void SetValueRedline(int v);
-  QFont ValueFont() const { return valueFont_; }
-  void SetValueFont(const QFont& f);
-  QColor ValueFontColour() const { return valueFontColour_; }
-  void SetValueFontColour(const QColor& c);
   int ScaleSteps() const { return scaleSteps_; }
   void SetScaleSteps(int v) { scaleSteps_ = v; }
   int PointerSize() const { return pointerSize_; }
@@ -101,12 +98,8 @@ class TMeter270Display : public TDisplayControl {
   double angleStart_ = 45.0;
   double angleEnd_ = 300.0;
   double value_ = 0;
-  int valueMin_ = 0;
-  int valueMax_ = 9500;
   QColor needleColour_ = QColor(0, 255, 0);
   int valueRedline_ = 8000;
-  QFont valueFont_;
-  QColor valueFontColour_ = QColor(0, 0, 0);
   int scaleSteps_ = 10;
   int pointerSize_ = 10;
   int circleMargin_ = 4;

@@ -1,10 +1,8 @@
 #include "widgets/ValueDisplay.h"
 
-#include <QEvent>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
-#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -37,16 +35,15 @@ QString SizeTemplate(const QString& format) {
 }  // namespace
 
 TValueDisplay::TValueDisplay(QWidget* parent, const QString& name)
-    : QWidget(parent),
-      font_(Arial(11)),
-      caption_(name),
-      valueFont_(WithPixelSize(font_, 10)),
-      unitFont_(WithPixelSize(font_, 8)) {
-  setObjectName(name);
-  color_ = palette().color(QPalette::Button);
-  fontColour_ = palette().color(QPalette::WindowText);
+    : TDisplayControl(parent, name), unitFont_(Arial(8)) {
   unitFontColour_ = palette().color(QPalette::ButtonText);
-  setAttribute(Qt::WA_OpaquePaintEvent);
+  SetColor(palette().color(QPalette::Button));
+  SetValueFont(Arial(10));
+  SetValueFontColour(QColor(0, 255, 0));
+  // The caption starts in plain Arial whatever the parent's font is, as the value and the unit do.
+  QFont caption = Arial(11);
+  caption.setResolveMask(QFont::AllPropertiesResolved);
+  SetFont(caption);
 }
 
 // ---- picture formats -----------------------------------------------------------------------
@@ -143,109 +140,57 @@ QString TValueDisplay::FormatValue(const QString& format, double value) {
 
 // ---- properties ----------------------------------------------------------------------------
 
-void TValueDisplay::EnsureLayout() const {
-  if (layoutValid_ && layoutSize_ == size()) return;
-  const_cast<TValueDisplay*>(this)->CalcSize();
-}
-
-void TValueDisplay::Changed(bool relayout) {
-  if (relayout) layoutValid_ = false;
-  layers_.clear();
+void TValueDisplay::PropertyChanged() {
+  TDisplayControl::PropertyChanged();
   shownText_ = ShownText();
   shownColour_ = ShownColour();
-  update();
 }
 
-void TValueDisplay::SetColor(const QColor& c) {
-  if (!Assign(color_, c)) return;
-  Changed(false);
-}
-
-void TValueDisplay::SetFont(const QFont& f) {
-  if (!Assign(font_, f)) return;
-  Changed(true);
-}
-void TValueDisplay::SetFontColour(const QColor& c) {
-  if (!Assign(fontColour_, c)) return;
-  Changed(false);
-}
-void TValueDisplay::SetMargin(int v) {
-  if (!Assign(margin_, v)) return;
-  Changed(true);
-}
-void TValueDisplay::SetBorderStyle(TDisplayBorderStyle s) {
-  if (!Assign(borderStyle_, s)) return;
-  Changed(true);
-}
-void TValueDisplay::SetCaption(const QString& s) {
-  if (!Assign(caption_, s)) return;
-  Changed(true);
-}
 void TValueDisplay::SetCaptionMinSize(int v) {
   if (!Assign(captionMinSize_, v)) return;
-  Changed(true);
+  PropertyChanged();
 }
 void TValueDisplay::SetCaptionMaxSize(int v) {
   if (!Assign(captionMaxSize_, v)) return;
-  Changed(true);
-}
-void TValueDisplay::SetValueMin(double v) {
-  if (!Assign(valueMin_, v)) return;
-  Changed(false);
-}
-void TValueDisplay::SetValueMax(double v) {
-  if (!Assign(valueMax_, v)) return;
-  Changed(false);
+  PropertyChanged();
 }
 void TValueDisplay::SetValueFormat(const QString& f) {
   if (!Assign(valueFormat_, f)) return;
-  Changed(true);
-}
-void TValueDisplay::SetValueFont(const QFont& f) {
-  if (!Assign(valueFont_, f)) return;
-  Changed(true);
-}
-void TValueDisplay::SetValueFontColour(const QColor& c) {
-  if (!Assign(valueFontColour_, c)) return;
-  Changed(false);
+  PropertyChanged();
 }
 void TValueDisplay::SetValueFontMinSize(int v) {
   if (!Assign(valueFontMinSize_, v)) return;
-  Changed(true);
+  PropertyChanged();
 }
 void TValueDisplay::SetValueFontMaxSize(int v) {
   if (!Assign(valueFontMaxSize_, v)) return;
-  Changed(true);
-}
-void TValueDisplay::SetOverflowColour(const QColor& c) {
-  if (!Assign(overflowColour_, c)) return;
-  Changed(false);
+  PropertyChanged();
 }
 void TValueDisplay::SetUnit(const QString& s) {
   if (!Assign(unit_, s)) return;
-  Changed(true);
+  PropertyChanged();
 }
 void TValueDisplay::SetUnitFont(const QFont& f) {
   if (!Assign(unitFont_, f)) return;
-  Changed(true);
+  PropertyChanged();
 }
 void TValueDisplay::SetUnitFontColour(const QColor& c) {
   if (!Assign(unitFontColour_, c)) return;
-  Changed(false);
+  PropertyChanged();
 }
 void TValueDisplay::SetUnitSize(int v) {
   if (!Assign(unitSize_, v)) return;
-  Changed(true);
+  PropertyChanged();
 }
 
 double TValueDisplay::ShownValue(bool* overflow) const {
   double v = value_;
   *overflow = false;
-  if (v < valueMin_) {
-    v = valueMin_;
+  if (v < ValueMin()) {
+    v = ValueMin();
     *overflow = true;
-  } else if (v > valueMax_) {
-    v = valueMax_;
+  } else if (v > ValueMax()) {
+    v = ValueMax();
     *overflow = true;
   }
   return v;
@@ -259,7 +204,7 @@ QString TValueDisplay::ShownText() const {
 QColor TValueDisplay::ShownColour() const {
   bool overflow;
   ShownValue(&overflow);
-  return overflow || std::isnan(value_) ? overflowColour_ : valueFontColour_;
+  return overflow || std::isnan(value_) ? OverflowColour() : ValueFontColour();
 }
 
 void TValueDisplay::SetValue(double v) {
@@ -268,111 +213,116 @@ void TValueDisplay::SetValue(double v) {
   const QColor colour = ShownColour();
   // Only the digits change; nothing is drawn when they look the same.
   if (text == shownText_ && colour == shownColour_) return;
+  const QRect before = LayoutValid() ? VariablePartRect() : QRect();
   shownText_ = text;
   shownColour_ = colour;
-  if (!layoutValid_ || layoutSize_ != size()) {
-    update();
-    return;
-  }
-  update(valueBox_);
+  VariablePartChanged(before);
 }
 
 // ---- layout --------------------------------------------------------------------------------
 
-void TValueDisplay::CalcSize() {
-  if (layoutSize_ != size()) layers_.clear();
-  layoutSize_ = size();
-  const int m = margin_;
+void TValueDisplay::CalcComponentSizes() {
+  // Every property change and every new size lays the control out again: the digit images are
+  // made again for the fonts and colours it then has.
+  glyphs_.clear();
+  const int m = Margin();
   const int cw = width(), ch = height();
-  switch (borderStyle_) {
+  switch (BorderStyle()) {
     case dbsNone: inner_ = QRect(0, 0, cw, ch); break;
     case dbsRaised: inner_ = QRect(2, 2, cw - 4, ch - 4); break;
     case dbsSingle:
     case dbsSunken: inner_ = QRect(1, 1, cw - 1, ch - 1); break;
   }
-  const int ox = inner_.x(), oy = inner_.y(), iw = inner_.width(), ih = inner_.height();
+  const int iw = inner_.width(), ih = inner_.height();
 
   // Caption: the largest size that still fits the width and 40 % of the height.
-  int valueTop = oy + m;
-  if (!caption_.isEmpty()) {
+  fittedFont_ = font();
+  QSize caption(0, 0);
+  if (!Caption().isEmpty()) {
     int size = std::max(captionMinSize_, 1);
     while (size <= captionMaxSize_) {
-      const QSize e = TextExtent(WithPixelSize(font_, size), caption_);
+      const QSize e = TextExtent(WithPixelSize(fittedFont_, size), Caption());
       if (!(e.width() < iw - 2 * m && e.height() < 0.4 * ih)) break;
       ++size;
     }
-    font_.setPixelSize(std::max(1, std::min(size - 1, captionMaxSize_)));
-    const QSize e = TextExtent(font_, caption_);
-    captionPos_ = QPoint((iw - e.width()) / 2 + ox, oy + m);
-    valueTop = captionPos_.y() + e.height() + m;
-  } else {
-    captionPos_ = QPoint(0, 0);
+    fittedFont_.setPixelSize(std::max(1, std::min(size - 1, captionMaxSize_)));
+    caption = TextExtent(fittedFont_, Caption());
   }
+  captionRect_.setSize(caption);
+  const int valueTop = inner_.y() + m + (Caption().isEmpty() ? 0 : caption.height() + m);
 
-  // Unit, sized after the caption's font, right-aligned.
-  int unitHeight = 0;
+  // Unit, sized after the caption's font.
+  fittedUnitFont_ = unitFont_;
+  unitExtent_ = QSize(0, 0);
   unitBoxWidth_ = 0;
-  unitPos_ = QPoint(0, 0);
   if (!unit_.isEmpty()) {
-    const int fontSize = font_.pixelSize() > 0 ? font_.pixelSize() : QFontInfo(font_).pixelSize();
-    unitFont_.setPixelSize(std::max(1, fontSize * unitSize_ / 100));
-    const QSize e = TextExtent(unitFont_, unit_);
-    unitBoxWidth_ = e.width() + 2 * m;
-    unitPos_.setX(ox + iw - e.width() - 3 * m);
-    unitHeight = e.height();
+    const int fontSize = fittedFont_.pixelSize() > 0 ? fittedFont_.pixelSize() : QFontInfo(fittedFont_).pixelSize();
+    fittedUnitFont_.setPixelSize(std::max(1, fontSize * unitSize_ / 100));
+    unitExtent_ = TextExtent(fittedUnitFont_, unit_);
+    unitBoxWidth_ = unitExtent_.width() + 2 * m;
   }
 
   // Digits: the largest size at which the format's template fits beside the unit.
-  valueBox_ = QRect(ox, valueTop, 0, 0);
+  fittedValueFont_ = TDisplayControl::ValueFont();
+  QSize box(0, 0);
   if (!valueFormat_.isEmpty()) {
     const QString templ = SizeTemplate(valueFormat_);
     int size = std::max(valueFontMinSize_, 1);
     while (size <= valueFontMaxSize_) {
-      const QSize e = TextExtent(WithPixelSize(valueFont_, size), templ);
+      const QSize e = TextExtent(WithPixelSize(fittedValueFont_, size), templ);
       if (!(e.width() < iw - 4 * m - unitBoxWidth_ && e.height() < ih - valueTop - 2 * m)) break;
       ++size;
     }
-    valueFont_.setPixelSize(std::max(1, std::min(size - 1, valueFontMaxSize_)));
-    const QSize e = TextExtent(valueFont_, templ);
+    fittedValueFont_.setPixelSize(std::max(1, std::min(size - 1, valueFontMaxSize_)));
+    const QSize e = TextExtent(fittedValueFont_, templ);
     // The box keeps the margin on both sides of the digits inside its one-pixel outline.
-    const int boxWidth = e.width() + 2 * m + 2;
-    valueBox_ = QRect((iw - boxWidth - unitBoxWidth_) / 2 + ox, valueTop, boxWidth, e.height() + 2 * m);
+    box = QSize(e.width() + 2 * m + 2, e.height() + 2 * m);
   }
-  unitPos_.setY(valueBox_.y() + valueBox_.height() - unitHeight);
-  // The box and the unit are centred as a pair, so the unit follows the box (when the digits
-  // reached their largest size it would otherwise stand apart at the right edge).
-  if (!unit_.isEmpty() && valueBox_.width() > 0) unitPos_.setX(valueBox_.x() + valueBox_.width() + m);
-  layoutValid_ = true;
+  componentRect_.setSize(box);
+}
+
+void TValueDisplay::CalcComponentPositions() {
+  const int m = Margin();
+  const int ox = inner_.x(), oy = inner_.y(), iw = inner_.width();
+  // The caption is centred at the top; the value box below it is centred together with the unit.
+  captionRect_.moveTo(Caption().isEmpty() ? QPoint(0, 0) : QPoint((iw - captionRect_.width()) / 2 + ox, oy + m));
+  const int valueTop = Caption().isEmpty() ? oy + m : captionRect_.y() + captionRect_.height() + m;
+  componentRect_.moveTo(valueFormat_.isEmpty() ? ox : (iw - componentRect_.width() - unitBoxWidth_) / 2 + ox, valueTop);
+  // The unit stands on the box's bottom line, right-aligned; next to the box when there is one
+  // (when the digits reached their largest size it would otherwise stand apart at the right edge).
+  unitPos_ = QPoint(0, componentRect_.y() + componentRect_.height() - unitExtent_.height());
+  if (!unit_.isEmpty())
+    unitPos_.setX(componentRect_.width() > 0 ? componentRect_.x() + componentRect_.width() + m
+                                             : ox + iw - unitExtent_.width() - 3 * m);
 }
 
 // ---- drawing -------------------------------------------------------------------------------
 
-QPixmap TValueDisplay::BuildStatic(qreal dpr) {
-  ++staticBuilds_;
-  const QSize device(std::max(1, int(std::ceil(width() * dpr))), std::max(1, int(std::ceil(height() * dpr))));
-  QPixmap pm(device);
-  pm.setDevicePixelRatio(dpr);
-  pm.fill(color_);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::TextAntialiasing);
-  PaintBevel(p, rect(), borderStyle_, palette());
-  if (!caption_.isEmpty()) {
-    p.setFont(font_);
-    p.setPen(fontColour_);
-    p.drawText(captionPos_ + QPoint(0, QFontMetrics(font_).ascent()), caption_);
+void TValueDisplay::DrawControl(QPainter& canvas) {
+  // The static parts are drawn aliased: the box's outline lies on whole pixels.
+  canvas.setRenderHint(QPainter::Antialiasing, false);
+  const QRect box = componentRect_;
+  if (box.width() > 0 && box.height() > 0) {
+    canvas.fillRect(box, Qt::black);
+    canvas.setPen(QPen(QColor(192, 192, 192), 0));
+    canvas.setBrush(Qt::NoBrush);
+    canvas.drawRect(box.adjusted(0, 0, -1, -1));
+  }
+}
+
+// The readout's two labels, the caption and then the unit (without a value box the unit moves up
+// into the caption's line and is drawn over it).
+void TValueDisplay::DrawCaption(QPainter& canvas) {
+  canvas.setRenderHint(QPainter::Antialiasing, false);
+  if (!Caption().isEmpty()) {
+    canvas.setFont(fittedFont_);
+    canvas.drawText(captionRect_.topLeft() + QPoint(0, QFontMetrics(fittedFont_).ascent()), Caption());
   }
   if (!unit_.isEmpty()) {
-    p.setFont(unitFont_);
-    p.setPen(unitFontColour_);
-    p.drawText(unitPos_ + QPoint(0, QFontMetrics(unitFont_).ascent()), unit_);
+    canvas.setFont(fittedUnitFont_);
+    canvas.setPen(unitFontColour_);
+    canvas.drawText(unitPos_ + QPoint(0, QFontMetrics(fittedUnitFont_).ascent()), unit_);
   }
-  if (valueBox_.width() > 0 && valueBox_.height() > 0) {
-    p.fillRect(valueBox_, Qt::black);
-    p.setPen(QPen(QColor(192, 192, 192), 0));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(valueBox_.adjusted(0, 0, -1, -1));
-  }
-  return pm;
 }
 
 namespace {
@@ -384,45 +334,43 @@ int GlyphIndex(QChar ch) {
 }
 }  // namespace
 
-std::shared_ptr<TValueDisplay::Glyphs> TValueDisplay::BuildGlyphs(qreal) const {
-  auto g = std::make_shared<Glyphs>();
-  const QFontMetricsF fm(valueFont_);
-  g->pad = std::max(2, valueFont_.pixelSize() / 4);
-  for (int i = 0; i < kGlyphs; ++i) g->advance[i] = fm.horizontalAdvance(QChar(kGlyphChars[i]));
+TValueDisplay::Glyphs& TValueDisplay::GlyphsFor(qreal dpr) {
+  for (Glyphs& g : glyphs_)
+    if (g.dpr == dpr) return g;
+  if (glyphs_.size() >= 2) glyphs_.erase(glyphs_.begin());
+  Glyphs& g = glyphs_.emplace_back();
+  g.dpr = dpr;
+  g.font = fittedValueFont_;
+  g.colour[0] = ValueFontColour();
+  g.colour[1] = OverflowColour();
+  const QFontMetricsF fm(g.font);
+  g.pad = std::max(2, g.font.pixelSize() / 4);
+  for (int i = 0; i < kGlyphs; ++i) g.advance[i] = fm.horizontalAdvance(QChar(kGlyphChars[i]));
   return g;
 }
 
-const QPixmap& TValueDisplay::GlyphImage(Glyphs& g, qreal dpr, int colour, int index) const {
+const QPixmap& TValueDisplay::GlyphImage(Glyphs& g, int colour, int index) const {
   QPixmap& pm = g.image[colour][index];
   if (!pm.isNull()) return pm;
-  const QFontMetricsF fm(valueFont_);
+  const QFontMetricsF fm(g.font);
   const int w = int(std::ceil(g.advance[index])) + 2 * g.pad;
   const int h = int(std::ceil(fm.height()));
-  pm = QPixmap(QSize(int(std::ceil(w * dpr)), int(std::ceil(h * dpr))));
-  pm.setDevicePixelRatio(dpr);
+  pm = QPixmap(QSize(int(std::ceil(w * g.dpr)), int(std::ceil(h * g.dpr))));
+  pm.setDevicePixelRatio(g.dpr);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   p.setRenderHint(QPainter::TextAntialiasing);
-  p.setFont(valueFont_);
-  p.setPen(colour == 0 ? valueFontColour_ : overflowColour_);
+  p.setFont(g.font);
+  p.setPen(g.colour[colour]);
   p.drawText(QPointF(g.pad, fm.ascent()), QString(QChar(kGlyphChars[index])));
   return pm;
 }
 
-TValueDisplay::Layer& TValueDisplay::StaticLayerFor(qreal dpr) {
-  EnsureLayout();
-  for (Layer& l : layers_)
-    if (l.dpr == dpr) return l;
-  if (layers_.size() >= 2) layers_.erase(layers_.begin());
-  layers_.push_back({dpr, BuildStatic(dpr), BuildGlyphs(dpr)});
-  return layers_.back();
-}
-
-void TValueDisplay::DrawDigits(QPainter& p, Layer& layer) const {
-  const int right = valueBox_.x() + valueBox_.width() - 1 - margin_;
-  const int top = valueBox_.y() + margin_;
-  Glyphs& g = *layer.glyphs;
-  const int colour = shownColour_ == valueFontColour_ ? 0 : shownColour_ == overflowColour_ ? 1 : -1;
+void TValueDisplay::DrawDigits(QPainter& p, Glyphs& g) const {
+  const QRect box = componentRect_;
+  const int right = box.x() + box.width() - 1 - Margin();
+  const int top = box.y() + Margin();
+  const int colour = shownColour_ == g.colour[0] ? 0 : shownColour_ == g.colour[1] ? 1 : -1;
   double width = 0;
   bool cached = colour >= 0;
   for (QChar ch : shownText_) {
@@ -436,40 +384,24 @@ void TValueDisplay::DrawDigits(QPainter& p, Layer& layer) const {
   if (!cached) {
     // Other characters (a format's literal text): drawn as text.
     p.setRenderHint(QPainter::TextAntialiasing);
-    p.setFont(valueFont_);
+    p.setFont(g.font);
     p.setPen(shownColour_);
-    const QFontMetricsF fm(valueFont_);
+    const QFontMetricsF fm(g.font);
     p.drawText(QPointF(right - fm.horizontalAdvance(shownText_), top + fm.ascent()), shownText_);
     return;
   }
-  const qreal dpr = layer.dpr;
   double x = right - width;
   for (QChar ch : shownText_) {
     const int i = GlyphIndex(ch);
-    p.drawPixmap(QPointF(std::round(x * dpr) / dpr - g.pad, top), GlyphImage(g, dpr, colour, i));
+    p.drawPixmap(QPointF(std::round(x * g.dpr) / g.dpr - g.pad, top), GlyphImage(g, colour, i));
     x += g.advance[i];
   }
 }
 
-void TValueDisplay::paintEvent(QPaintEvent* event) {
-  QPainter p(this);
-  const qreal dpr = PainterPixelRatio(p);
-  Layer& layer = StaticLayerFor(dpr);
-  p.setClipRect(event->rect());
-  p.drawPixmap(QPointF(0, 0), layer.pixmap);
-  if (valueFormat_.isEmpty() || valueBox_.width() <= 0) return;
-  ++valuePaints_;
-  p.setClipRect(valueBox_.adjusted(1, 1, -1, -1), Qt::IntersectClip);
-  DrawDigits(p, layer);
-}
-
-void TValueDisplay::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  CalcSize();
-}
-
-void TValueDisplay::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) Changed(false);
-  if (event->type() == QEvent::FontChange) SetFont(font());
+void TValueDisplay::PaintVariablePart(QPainter& canvas) {
+  const QRect box = componentRect_;
+  if (valueFormat_.isEmpty() || box.width() <= 0) return;
+  canvas.setRenderHint(QPainter::Antialiasing, false);
+  canvas.setClipRect(box.adjusted(1, 1, -1, -1), Qt::IntersectClip);
+  DrawDigits(canvas, GlyphsFor(PainterPixelRatio(canvas)));
 }

@@ -14,16 +14,17 @@ constexpr int64_t kMaxTicks = 5000;
 }  // namespace
 
 TVertMeterDisplay::TVertMeterDisplay(QWidget* parent, const QString& name)
-    : TDisplayControl(parent, name), valueFont_(font()) {
+    : TDisplayControl(parent, name) {
   tickMajor_.OnChange = [this] { PropertyChanged(); };
   tickMinor_.OnChange = [this] { PropertyChanged(); };
   valueColour_.OnChange = [this] { PropertyChanged(); };
 }
 
 double TVertMeterDisplay::Shown(double v) const {
-  if (std::isnan(v)) return valueMin_;
-  if (v < valueMin_) v = valueMin_;
-  if (v > valueMax_) v = valueMax_;
+  const int lo = ValueMin(), hi = ValueMax();
+  if (std::isnan(v)) return lo;
+  if (v < lo) v = lo;
+  if (v > hi) v = hi;
   return v;
 }
 
@@ -35,22 +36,6 @@ void TVertMeterDisplay::SetValue(double v) {
   VariablePartChanged(before);
 }
 
-void TVertMeterDisplay::SetValueMin(int v) {
-  if (!Assign(valueMin_, v)) return;
-  PropertyChanged();
-}
-void TVertMeterDisplay::SetValueMax(int v) {
-  if (!Assign(valueMax_, v)) return;
-  PropertyChanged();
-}
-void TVertMeterDisplay::SetValueFont(const QFont& f) {
-  if (!Assign(valueFont_, f)) return;
-  PropertyChanged();
-}
-void TVertMeterDisplay::SetValueFontColour(const QColor& c) {
-  if (!Assign(valueFontColour_, c)) return;
-  PropertyChanged();
-}
 void TVertMeterDisplay::SetLineWidth(int v) {
   if (!Assign(lineWidth_, v)) return;
   PropertyChanged();
@@ -64,8 +49,9 @@ int TVertMeterDisplay::GetPointerPos(double x) const {
   EnsureLayout();
   const double v = Shown(x);
   const int bottom = scaleTop_ + scaleHeight_;
-  if (valueMax_ <= valueMin_) return bottom;
-  const double fraction = (v - valueMin_) / (double(valueMax_) - double(valueMin_));
+  const int lo = ValueMin(), hi = ValueMax();
+  if (hi <= lo) return bottom;
+  const double fraction = (v - lo) / (double(hi) - double(lo));
   return bottom - int(std::trunc(scaleHeight_ * fraction));
 }
 
@@ -75,16 +61,16 @@ void TVertMeterDisplay::CalcComponentSizes() {
   captionRect_.setSize(QSize(text.width() + 2 * m, text.height() + 2 * m));
   // Labels that would not fit beside the ticks get a smaller font, down to 6 pixels; below that
   // the scale goes without them.
-  labelFont_ = valueFont_;
-  if (labelFont_.pixelSize() <= 0) labelFont_.setPixelSize(QFontInfo(valueFont_).pixelSize());
+  labelFont_ = ValueFont();
+  if (labelFont_.pixelSize() <= 0) labelFont_.setPixelSize(QFontInfo(labelFont_).pixelSize());
   const int room = width() - (pointerSize_ + 3 * m + lineWidth_ + tickMajor_.Width()) - m;
   auto widest = [&](const QFont& f) {
-    return std::max(TextExtent(f, QString::number(valueMax_)).width(), TextExtent(f, QString::number(valueMin_)).width());
+    return std::max(TextExtent(f, QString::number(ValueMax())).width(), TextExtent(f, QString::number(ValueMin())).width());
   };
   while (labelFont_.pixelSize() > 6 && widest(labelFont_) > room) labelFont_.setPixelSize(labelFont_.pixelSize() - 1);
   labelsShown_ = widest(labelFont_) <= room;
-  labelHeight_ = labelsShown_ ? TextExtent(labelFont_, QString::number(valueMax_)).height() : 0;
-  span_ = int(std::clamp<int64_t>(int64_t(valueMax_) - valueMin_, 1, INT32_MAX));
+  labelHeight_ = labelsShown_ ? TextExtent(labelFont_, QString::number(ValueMax())).height() : 0;
+  span_ = int(std::clamp<int64_t>(int64_t(ValueMax()) - ValueMin(), 1, INT32_MAX));
 }
 
 void TVertMeterDisplay::CalcComponentPositions() {
@@ -105,7 +91,7 @@ void TVertMeterDisplay::DrawCaption(QPainter& canvas) {
 void TVertMeterDisplay::DrawControl(QPainter& canvas) {
   canvas.setRenderHint(QPainter::Antialiasing, false);
   const int m = Margin();
-  const int64_t range = std::max<int64_t>(int64_t(valueMax_) - valueMin_, 0);
+  const int64_t range = std::max<int64_t>(int64_t(ValueMax()) - ValueMin(), 0);
   auto rectangle = [&](int x1, int y1, int x2, int y2, const QColor& c) {
     canvas.fillRect(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
                           QPoint(std::max(x1, x2) - 1, std::max(y1, y2) - 1)),
@@ -137,7 +123,7 @@ void TVertMeterDisplay::DrawControl(QPainter& canvas) {
     const QFontMetrics fm(labelFont_);
     const int labelX = barX_ + lineWidth_ + tickMajor_.Width() + m;
     int lastLabelTop = INT32_MAX;
-    for (int64_t v = valueMin_; v <= valueMax_; v += tickMajor_.Increment()) {
+    for (int64_t v = ValueMin(); v <= ValueMax(); v += tickMajor_.Increment()) {
       const int y = GetPointerPos(double(v));
       const int h = tickMajor_.Height();
       rectangle(barX_ + lineWidth_, y - h / 2, barX_ + lineWidth_ + tickMajor_.Width(), y - h / 2 + h, Qt::black);
@@ -145,7 +131,7 @@ void TVertMeterDisplay::DrawControl(QPainter& canvas) {
       const int top = y - labelHeight_ / 2;
       if (labelsShown_ && top + labelHeight_ <= lastLabelTop) {
         const QString text = QString::number(v);
-        canvas.setPen(valueFontColour_);
+        canvas.setPen(ValueFontColour());
         canvas.drawText(QPoint(labelX, top + fm.ascent()), text);
         lastLabelTop = top;
       }
@@ -154,7 +140,7 @@ void TVertMeterDisplay::DrawControl(QPainter& canvas) {
 
   // Minor ticks.
   if (tickMinor_.Increment() >= 1 && fits(tickMinor_)) {
-    for (int64_t v = valueMin_; v <= valueMax_; v += tickMinor_.Increment()) {
+    for (int64_t v = ValueMin(); v <= ValueMax(); v += tickMinor_.Increment()) {
       const int y = GetPointerPos(double(v));
       const int h = tickMinor_.Height();
       rectangle(barX_, y - h / 2, barX_ + lineWidth_ + tickMinor_.Width(), y - h / 2 + h, Qt::black);

@@ -10,14 +10,11 @@ class TVertMeterDisplay : public TDisplayControl {
   // Setting the value clamps it to the range and repaints the pointer at once.
   double Value() const { return value_; }
   void SetValue(double v);
-  int ValueMin() const { return valueMin_; }
-  void SetValueMin(int v);
-  int ValueMax() const { return valueMax_; }
-  void SetValueMax(int v);
-  QFont ValueFont() const { return valueFont_; }
-  void SetValueFont(const QFont& f);
-  QColor ValueFontColour() const { return valueFontColour_; }
-  void SetValueFontColour(const QColor& c);
+  // The scale's range in whole units (0 to 100 unless set).
+  int ValueMin() const { return int(TDisplayControl::ValueMin()); }
+  void SetValueMin(int v) { TDisplayControl::SetValueMin(v); }
+  int ValueMax() const { return int(TDisplayControl::ValueMax()); }
+  void SetValueMax(int v) { TDisplayControl::SetValueMax(v); }
   int LineWidth() const { return lineWidth_; }
   void SetLineWidth(int v);
   int PointerSize() const { return pointerSize_; }
@@ -70,10 +67,6 @@ class TVertMeterDisplay : public TDisplayControl {
   double Shown(double v) const;
 
   double value_ = 0;
-  int valueMin_ = 0;
-  int valueMax_ = 100;
-  QFont valueFont_;
-  QColor valueFontColour_ = QColor(0, 0, 0);
   int lineWidth_ = 3;
   int pointerSize_ = 10;
   TValueTick tickMajor_;

@@ -145,6 +145,20 @@ TEST_F(Readout, OverflowIsClampedAndColoured) {
   EXPECT_EQ(v.ShownColour(), QColor(255, 128, 0));
 }
 
+TEST_F(Readout, DigitsFollowTheFittedFont) {
+  v.SetValue(123.4);
+  v.resize(60, 40);
+  RenderWidget(v, 2.0);  // digit images made for the small size
+  v.resize(400, 300);
+  const QImage img = RenderWidget(v, 2.0);
+  // The digits' ink spans most of the box's height (the small digits would not).
+  const QRect box = v.ValueBox();
+  int inkRows = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    if (CountNear(img, QRect(box.left(), y, box.width(), 1), QColor(0, 255, 0), 60) > 0) ++inkRows;
+  EXPECT_GT(inkRows, box.height() / 2);
+}
+
 TEST_F(Readout, ValueBoxIsBlackWithASilverOutline) {
   const QImage img = RenderWidget(v);
   const QRect box = v.ValueBox();
