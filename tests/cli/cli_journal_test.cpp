@@ -131,7 +131,7 @@ TEST(CliJournal, AFailedFinalSaveSaysWhyAndKeepsTheJournalForRecovery) {
   fs::create_directories(box.Path("usb"));
   TBackgroundCli log = StartLog(box, {"--out", "usb/run.rec"});
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  fs::remove(box.Path("usb"));  // the stick was pulled
+  fs::remove_all(box.Path("usb"));  // the stick was pulled
   log.Signal(SIGTERM);
   EXPECT_EQ(log.Wait(), 1);
   const std::string err = ReadText(box.Path("log.err"));
@@ -191,6 +191,24 @@ TEST(CliJournal, ADamagedJournalGivesWhatCanBeReadSaysWhereTheDamageIsAndStays) 
                           " (the end); the journal is kept\n");
   EXPECT_FALSE(fs::exists(box.Path("none.rec")));
   EXPECT_TRUE(fs::exists(path));
+}
+
+TEST(CliJournal, ASecondRunToTheSameFileFailsAtOnceNamingTheFirst) {
+  TCliSandbox box;
+  TBackgroundCli first = StartLog(box, {"--out", "run.rec"});
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (LastProgressMs(ReadText(box.Path("log.err"))) < 0 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // By another name for the same file, too.
+  fs::create_directories(box.Path("sub"));
+  TCliResult second = box.Run({"log", "--port", "sim", "--out", "sub/../run.rec", "--seconds", "1"});
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_EQ(second.err, "revscope-cli: 'sub/../run.rec' is being recorded into by another run (process " +
+                            std::to_string(first.Pid()) + ")\n");
+  first.Signal(SIGINT);
+  EXPECT_EQ(first.Wait(), 0) << ReadText(box.Path("log.err"));
+  EXPECT_GE(LengthMs(box, box.Path("run.rec")), 0);
+  EXPECT_FALSE(fs::exists(box.Path(".run.rec.lock")));
 }
 
 TEST(CliJournal, RecoveringAJournalOntoItselfIsRefused) {
@@ -309,6 +327,10 @@ TEST(CliJournal, AFullDiskIsReportedForTheJournalAndTheSaveAndWhatWasWrittenReco
   EXPECT_TRUE(Contains(r.err, "': File too large\n")) << r.err;
   EXPECT_TRUE(Contains(r.err, "Could not save recording 'run.rec' - cannot write: File too large\n")) << r.err;
   ASSERT_EQ(Journals(box).size(), 1u);
+  // The journal is full too: the message says how much of the run it holds.
+  EXPECT_TRUE(Contains(r.err, "The journal " + Journals(box)[0] + " holds only 0:00:0")) << r.err;
+  EXPECT_TRUE(Contains(r.err, " samples); the rest could not be written: cannot write '")) << r.err;
+  EXPECT_FALSE(Contains(r.err, "The recording is kept in")) << r.err;
   TCliResult back = box.Run({"recover", "--out", "back.rec"});
   ASSERT_EQ(back.exitCode, 0) << back.err;
   EXPECT_GE(LengthMs(box, box.Path("back.rec")), 500);
