@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -274,6 +275,32 @@ TEST_F(PollThread, TheOpenButIdlePortCostsNoProcessorTime) {
   std::this_thread::sleep_for(200ms);
   EXPECT_LT(ThreadCpuMs(poll_->NativeHandle()) - cpu0, 5.0);
   EXPECT_EQ(sim_->Requests(), 0u);
+}
+
+// Every log box unticked, or every sensor on a rate of its own: the loop sleeps until something
+// is due instead of spinning, and what is due is still polled at its rate.
+TEST_F(PollThread, WithNothingDueTheLoopSleepsAndPollsWhatIsDueOnTime) {
+  for (int i = 0; i < sensors_->RawVars->Count(); ++i) sensors_->Raw(i)->PollEnabled = 0;
+  Connect();
+  ASSERT_TRUE(log_.WaitFor(WM_POLL_CONNECTED));
+  double cpu0 = ThreadCpuMs(poll_->NativeHandle());
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LT(ThreadCpuMs(poll_->NativeHandle()) - cpu0, 30.0);
+  EXPECT_GE(log_.Count(WM_UPDATE_UI), 2);  // the window is still asked to refresh
+
+  config_->PollSensorsQuickly = false;
+  sensors_->RawRevs->RateHz = 20;
+  sensors_->RawRevs->PollEnabled = 1;
+  std::this_thread::sleep_for(100ms);
+  sim_->ClearRecentRequests();
+  cpu0 = ThreadCpuMs(poll_->NativeHandle());
+  std::this_thread::sleep_for(1s);
+  EXPECT_LT(ThreadCpuMs(poll_->NativeHandle()) - cpu0, 100.0);
+  const std::vector<uint8_t> requests = sim_->RecentRequests();
+  const auto revs = std::count(requests.begin(), requests.end(), static_cast<uint8_t>(sensors_->RawRevs->RequestCode));
+  EXPECT_GE(revs, 17);
+  EXPECT_LE(revs, 21);
+  Disconnect();
 }
 
 TEST_F(PollThread, DestroyingTheThreadWhilePollingAndRecordingStopsItFirst) {
