@@ -11,6 +11,7 @@
 #include "program/Program.h"
 #include "base/AtomicSave.h"
 #include "recording/FileOperations.h"
+#include "vars/EcuType.h"
 #include "vars/Formatters.h"
 #include "recording/Journal.h"
 #include "recording/JournalRecovery.h"
@@ -76,8 +77,8 @@ int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostrea
   if (!rec) return 1;
   out << "description: " << EscapeControl(rec->Description) << "\n"
       << "length_ms: " << rec->LengthMs.load() << "\n"
-      << "model: " << static_cast<int>(program.EcuType.Model.load()) << "\n"
-      << "family: " << program.EcuType.FamilyName() << "\n"
+      << "model: " << static_cast<int>(rec->EcuModel.load()) << "\n"
+      << "family: " << FamilyNameOf(rec->EcuFamily) << "\n"
       << "histories: " << rec->HistoryCount() << "\n";
   for (const TVarHist* h : *rec) out << "history\t" << h->SensorId << "\t" << h->Count() << "\n";
   return 0;

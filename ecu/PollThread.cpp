@@ -163,6 +163,8 @@ void TPollThread::TakeRecording() {
       RecordTimer.Reset();
       sampleMs_ = 0;
     }
+    // The run's samples come from the ECU the link talks to.
+    if (restart && recTarget_ && core_.EcuType) recTarget_->SetEcuModel(core_.EcuType->Model, core_.EcuType->Family);
     recInUse_.store(recTarget_);
   }
   recCv_.notify_all();
@@ -250,6 +252,7 @@ void TPollThread::BeginConnection() {
   nextStatistics_ = now + 1000;
   ReadECUType();
   firstPass_ = false;
+  core_.LinkPolling = true;
 }
 
 void TPollThread::EndConnection() {
@@ -263,6 +266,7 @@ void TPollThread::EndConnection() {
     recInUse_.store(nullptr);
   }
   recCv_.notify_all();
+  core_.LinkPolling = false;
   DoDisconnected();
   polling_.store(false);
 }

@@ -15,8 +15,6 @@
 #include "base/Endian.h"
 #include "base/Paths.h"
 #include "recording/JournalFormat.h"
-#include "vars/EcuType.h"
-#include "vars/SensorList.h"
 
 using namespace journal;
 
@@ -39,11 +37,6 @@ bool WriteAll(int fd, const unsigned char* p, size_t n) {
 }
 
 std::string SystemError(const std::string& what, int e) { return what + ": " + std::strerror(e); }
-
-uint8_t CurrentModel(const TRecording& rec) {
-  const TECUType* ecu = rec.Vars.Context ? rec.Vars.Context->EcuType : nullptr;
-  return ecu ? ecu->Model.load() : 0;
-}
 
 // "YYYYMMDD-HHMMSS-<pid>-<n>.journal": the n-th try of this process for a run started then.
 std::string JournalName(const TRecordingTime& t, unsigned n) {
@@ -94,7 +87,7 @@ bool TJournal::Start(std::string* errorText) {
   THeader header;
   header.StartTime = static_cast<int64_t>(std::time(nullptr));
   header.Stamp = rec_.Stamp;
-  header.Model = CurrentModel(rec_);
+  header.Model = rec_.EcuModel;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     header.Description = description_;
@@ -210,7 +203,7 @@ void TJournal::Flush() {
 
   // The new samples as chunks of at most kChunkPayloadLimit bytes, back to back in one buffer.
   buffer_.clear();
-  const uint8_t model = CurrentModel(rec_);
+  const uint8_t model = rec_.EcuModel;
   size_t chunkAt = 0;
   uint32_t groups = 0, coverMs = 0, heldMs = heldLengthMs_.load();
   auto begin = [&] {

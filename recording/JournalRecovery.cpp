@@ -137,17 +137,14 @@ bool RecoverJournal(const TFileLock& journal, TRecording& into, std::string* err
       for (uint32_t k = 0; k < g.Count; ++k, p += kRecordBytes) h.Append(GetU32(p), static_cast<uint16_t>(p[4] | p[5] << 8));
     }
   }
-  // The ids are those of the family the model byte names.
-  if (TECUType* ecu = into.Vars.Context ? into.Vars.Context->EcuType : nullptr) {
-    ecu->SetModel(model);
-    TSensorList* sensors = into.Vars.Context->Sensors;
-    if (sensors && sensors->RawVars == &into.Vars) sensors->ApplyEcuType(ecu->Family);
-  }
+  // The ids are those of the family the model byte names; the recording is read with its wiring.
+  into.SetEcuModel(model, FamilyOfModel(model));
   // The length covers every sample, even one that arrived after the length was last taken.
   for (auto& h : histories) {
     int32_t n = h->Count();
     if (n > 0) lengthMs = std::max<uint32_t>(lengthMs, static_cast<uint32_t>((h->TicksOf(n - 1) + 99ull) / 100));
-    if (h->SensorId >= 0 && into.Vars.FindById(static_cast<uint32_t>(h->SensorId))) into.AddHistory(h.release());
+    if (h->SensorId >= 0 && into.Vars.FindByIdIn(static_cast<uint32_t>(h->SensorId), into.EcuFamily))
+      into.AddHistory(h.release());
   }
   into.SetDescription(description);
   into.LengthMs = lengthMs;

@@ -39,7 +39,8 @@ bool TakeJournal(const std::string& path, TFileLock& lock, std::string* errorTex
 bool DeleteJournal(const std::string& path, std::string* errorText = nullptr);
 
 // Fills an empty recording from the journal the lock holds: every whole chunk, also those after a
-// damaged stretch; histories, samples, length, description, model byte and start. The recording
+// damaged stretch; histories, samples, length, description, start, and the model byte with its
+// family (the ECU type and the catalogue, the link's, stay as they are). The recording
 // comes back modified, without a file name. report (when given) says what was read and where
 // the damage is. False with the reason when the file is not a journal or its header is damaged.
 bool RecoverJournal(const TFileLock& journal, TRecording& into, std::string* errorText = nullptr,

@@ -116,7 +116,7 @@ void TPlayThread::ApplyPosition() {
   for (TVarHist* h : *r) {
     auto sample = h->SampleAt(t);
     if (!sample) continue;
-    TVar* v = r->Vars.FindById(static_cast<uint32_t>(h->SensorId));
+    TVar* v = r->Vars.FindByIdIn(static_cast<uint32_t>(h->SensorId), r->EcuFamily);
     if (v && v->IsRaw) static_cast<TRawVar*>(v)->RawValue = sample->Raw;
   }
 }

@@ -82,14 +82,17 @@ TEST_F(JournalTest, AJournalWrittenWhileSamplesArriveRecoversEverySampleInBlocks
     EXPECT_EQ(journal.SamplesWritten(), 20000u);
     path = journal.Path();
   }
-  // Another start of the program reads it: the ECU type follows the journal as a load does.
+  // Another start of the program reads it: the recording keeps the journal's ECU, as a load does,
+  // and the link keeps its own.
   ecu_->SetModel(0);
   TRecording back(*sensors_->RawVars);
   std::string why;
   ASSERT_TRUE(RecoverJournal(path, back, &why)) << why;
   EXPECT_EQ(Samples(back), Samples(*rec));
   EXPECT_EQ(back.LengthMs, 2000u);  // the last sample is at 1999.9 ms
-  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_EQ(back.EcuModel, 2);
+  EXPECT_EQ(back.EcuFamily, FAMILY_OBD1);
+  EXPECT_EQ(ecu_->Model, 0);
 }
 
 TEST_F(JournalTest, ARecoveredRecordingIsTheRunUpToTheLastFlushModifiedAndWithoutAFile) {
@@ -115,7 +118,7 @@ TEST_F(JournalTest, ARecoveredRecordingIsTheRunUpToTheLastFlushModifiedAndWithou
   EXPECT_EQ(back.HistoryCount(), rec->HistoryCount());
   EXPECT_EQ(std::string(back.Description), "Renamed while running");
   EXPECT_EQ(back.LengthMs, 2999u);
-  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_EQ(back.EcuModel, 2);
   EXPECT_TRUE(back.Modified);
   EXPECT_EQ(back.FileName, "");
   EXPECT_EQ(back.Stamp.Text(), rec->Stamp.Text());
