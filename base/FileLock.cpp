@@ -17,7 +17,10 @@ bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 }  // namespace
 
 TFileLock::TFileLock(TFileLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), error_(other.error_), path_(std::move(other.path_)), real_(std::move(other.real_)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      error_(other.error_),
+      path_(std::move(other.path_)),
+      real_(std::move(other.real_)) {}
 
 TFileLock& TFileLock::operator=(TFileLock&& other) noexcept {
   if (this != &other) {
@@ -38,7 +41,8 @@ TFileLock::TResult TFileLock::Take(const std::string& path, TOpen open, std::str
     return TResult::Failed;
   };
   // A file that is there is only held, read and perhaps removed: reading it is enough.
-  const int flags = open == TOpen::Existing ? O_RDONLY | O_NONBLOCK : O_RDWR | O_CREAT | (open == TOpen::Create ? O_NOFOLLOW : O_EXCL);
+  const int flags = open == TOpen::Existing ? O_RDONLY | O_NONBLOCK
+                                            : O_RDWR | O_CREAT | (open == TOpen::Create ? O_NOFOLLOW : O_EXCL);
   // A few rounds: the file may be removed and made again by its holder while we look.
   for (int round = 0; round < 8; ++round) {
     int fd;

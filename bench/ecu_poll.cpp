@@ -94,25 +94,38 @@ bool WaitFor(const std::function<bool()>& pred) {
   return pred();
 }
 
+// The poll thread on the simulated ECU at 19200 baud without reply latency, connected; with
+// window set, a window asks for refreshes as the program's does.
+struct TPacedLink {
+  TPacedLink(TEnv& env, bool withWindow) : poll(env.sensors.Context, false, &window) {
+    sim->SetByteTiming(static_cast<int>(kBaud));
+    sim->SetReplyLatencyUs(0);
+    if (withWindow) window.Attach(&poll);
+    poll.Port()->SetDevice(sim);
+    poll.PollThread_OpenSerialPort();
+    poll.PollThread_Connect();
+  }
+  bool Connected() {
+    return WaitFor([&] { return window.connected_.load(); });
+  }
+  std::shared_ptr<TSimDevice> sim = std::make_shared<TSimDevice>(2);
+  TWindowLike window;
+  TPollThreadRS poll;
+};
+
 // Exchanges per second against the simulated device at 19200 baud with no reply latency:
 // range(0) 0 = one-byte variables only, 1 = the whole table; range(1) 1 = with a window asking for
 // refreshes as the program's does.
 void BM_PollLineRate(benchmark::State& state) {
   TEnv env;
   env.Select(state.range(0) == 0);
-  auto sim = std::make_shared<TSimDevice>(2);
-  sim->SetByteTiming(static_cast<int>(kBaud));
-  sim->SetReplyLatencyUs(0);
-  TWindowLike window;
-  TPollThreadRS poll(env.sensors.Context, false, &window);
-  if (state.range(1)) window.Attach(&poll);
-  poll.Port()->SetDevice(sim);
-  poll.PollThread_OpenSerialPort();
-  poll.PollThread_Connect();
-  if (!WaitFor([&] { return window.connected_.load(); })) {
+  TPacedLink link(env, state.range(1) != 0);
+  if (!link.Connected()) {
     state.SkipWithError("no connection");
     return;
   }
+  TSimDevice* sim = link.sim.get();
+  TPollThreadRS& poll = link.poll;
   std::this_thread::sleep_for(300ms);
   double rate = 0, cpuPerExchange = 0, awakePerExchange = 0;
   for (auto _ : state) {
@@ -178,19 +191,13 @@ BENCHMARK(BM_IdleCost)->ArgName("port_open")->Arg(0)->Arg(1)->Iterations(1)->Use
 // every sensor ticked) and with the rates.
 void BM_PollWhenNothingIsDue(benchmark::State& state) {
   TEnv env;
-  auto sim = std::make_shared<TSimDevice>(2);
-  sim->SetByteTiming(static_cast<int>(kBaud));
-  sim->SetReplyLatencyUs(0);
-  TWindowLike window;
-  TPollThreadRS poll(env.sensors.Context, false, &window);
-  window.Attach(&poll);
-  poll.Port()->SetDevice(sim);
-  poll.PollThread_OpenSerialPort();
-  poll.PollThread_Connect();
-  if (!WaitFor([&] { return window.connected_.load(); })) {
+  TPacedLink link(env, true);
+  if (!link.Connected()) {
     state.SkipWithError("no connection");
     return;
   }
+  TSimDevice* sim = link.sim.get();
+  TPollThreadRS& poll = link.poll;
   enum TCase { Unticked, Rates, DefaultTable, Cases };
   auto select = [&](TCase c) {
     for (int i = 0; i < env.sensors.RawVars->Count(); ++i) env.sensors.Raw(i)->PollEnabled = c == Unticked ? 0 : 1;

@@ -164,7 +164,8 @@ void TPollThread::TakeRecording() {
       sampleMs_ = 0;
     }
     // The run's samples come from the ECU the link talks to.
-    if (restart && recTarget_ && core_.EcuType) recTarget_->SetEcuModel(core_.EcuType->Model, core_.EcuType->Family);
+    if (restart && recTarget_ && core_.EcuType)
+      recTarget_->SetEcuModel(core_.EcuType->Model, core_.EcuType->Family);
     recInUse_.store(recTarget_);
   }
   recCv_.notify_all();
@@ -353,7 +354,8 @@ void TPollThread::WaitUntilDue() {
       if (!v->PollEnabled || !v->Supported) continue;
       const int32_t rate = v->RateHz;
       if (rate == -1) return;
-      until(now, rate == 0 ? v->LastUpdate + 1000000u : static_cast<uint32_t>(v->LastUpdate + static_cast<uint32_t>(100000 / rate)), 10);
+      const uint32_t last = v->LastUpdate;
+      until(now, rate == 0 ? last + 1000000u : static_cast<uint32_t>(last + static_cast<uint32_t>(100000 / rate)), 10);
     }
   }
   const uint32_t ms = LinkMs();
@@ -362,7 +364,8 @@ void TPollThread::WaitUntilDue() {
   if (waitUs <= 0) return;
   std::unique_lock<std::mutex> lock(requestMutex_);
   requestCv_.wait_for(lock, std::chrono::microseconds(waitUs), [&] {
-    return terminated_.load() || !eConnect.IsSet() || ePausePolling.IsSet() || recChanged_.load(std::memory_order_acquire);
+    return terminated_.load() || !eConnect.IsSet() || ePausePolling.IsSet() ||
+           recChanged_.load(std::memory_order_acquire);
   });
 }
 

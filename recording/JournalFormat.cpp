@@ -83,8 +83,10 @@ std::vector<unsigned char> EncodeHeader(const THeader& header) {
   head[31] = t.Hundredths;
   PutU32(head.data() + 32, static_cast<uint32_t>(header.Ids.size()));
   head[36] = header.Model;
-  std::memcpy(head.data() + 40, header.Description.data(), std::min(header.Description.size(), TRecording::MaxDescription));
-  for (size_t i = 0; i < header.Ids.size(); ++i) PutU32(head.data() + kHeaderLength + 4 * i, static_cast<uint32_t>(header.Ids[i]));
+  const std::string& text = header.Description;
+  std::memcpy(head.data() + 40, text.data(), std::min(text.size(), TRecording::MaxDescription));
+  for (size_t i = 0; i < header.Ids.size(); ++i)
+    PutU32(head.data() + kHeaderLength + 4 * i, static_cast<uint32_t>(header.Ids[i]));
   PutU32(head.data() + kHeaderCrcOffset, HeaderCrc(head));
   return head;
 }
@@ -208,7 +210,7 @@ bool TChunkWalker::Verify(uint64_t offset, TChunk& chunk) {
 }
 
 uint64_t TChunkWalker::FindMagic(uint64_t from) {
-  std::vector<unsigned char> piece;
+  std::vector<unsigned char>& piece = piece_;
   while (from + sizeof kChunkMagicBytes <= size_ && budget_ > 0) {
     // Holes hold nothing: go on where data is.
     const off_t data = ::lseek(fd_, static_cast<off_t>(from), SEEK_DATA);

@@ -113,6 +113,7 @@ class TChunkWalker {
   uint64_t pos_;
   uint64_t budget_;  // bytes a search for the next chunk may still read
   std::vector<unsigned char> payload_;
+  std::vector<unsigned char> piece_;  // what a search for the magic reads at a time
   TJournalReport report_;
 };
 

@@ -133,7 +133,8 @@ void TSensorList::BuildVariables() {
   RawSpeed->AnyId = 161;
   for (TVar* v : *DisplayVars)
     if (auto* flag = dynamic_cast<TFlagVar*>(v))
-      for (uint8_t family : {FAMILY_OBD0, FAMILY_OBD1, FAMILY_ANY}) flag->ByFamily[family] = FlagWiring(*flag, family, flag->Wiring());
+      for (uint8_t family : {FAMILY_OBD0, FAMILY_OBD1, FAMILY_ANY})
+        flag->ByFamily[family] = FlagWiring(*flag, family, flag->Wiring());
 }
 
 TFlagWiring TSensorList::FlagWiring(const TFlagVar& flag, uint8_t family, TFlagWiring w) const {
@@ -180,10 +181,6 @@ void TSensorList::ApplyEcuType(uint8_t family) {
   RawP1->Supported = any ? 0 : 1;
   RawDigitalIn->Supported = any ? 0 : 1;
 
-  for (TFlagVar* flag : {static_cast<TFlagVar*>(VTECPressure), static_cast<TFlagVar*>(VTECSpool),
-                         static_cast<TFlagVar*>(FuelPump), static_cast<TFlagVar*>(CheckLight),
-                         static_cast<TFlagVar*>(ACSwitch), static_cast<TFlagVar*>(Start),
-                         static_cast<TFlagVar*>(PurgeValve), static_cast<TFlagVar*>(ACRelay),
-                         static_cast<TFlagVar*>(ErrorLED)})
-    flag->Rewire(FlagWiring(*flag, family, flag->Wiring()));
+  for (TVar* v : *DisplayVars)
+    if (auto* flag = dynamic_cast<TFlagVar*>(v)) flag->Rewire(FlagWiring(*flag, family, flag->Wiring()));
 }

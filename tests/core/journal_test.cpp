@@ -36,6 +36,13 @@ class JournalTest : public RecordingTest {
     return rec;
   }
   std::string Folder() const { return dir_.File("state"); }
+  // The path of a journal of the run, written whole and let go.
+  std::string WrittenJournal(TRecording& run) {
+    TJournal journal(run, Folder());
+    EXPECT_TRUE(journal.Start());
+    journal.Finish();
+    return journal.Path();
+  }
   std::vector<std::string> FilesIn(const std::string& folder) const {
     std::vector<std::string> names;
     std::error_code ec;
@@ -156,7 +163,8 @@ TEST_F(JournalTest, EveryWholeChunkIsRecoveredAndTheReportSaysWhereTheDamageIs) 
   TJournalReport report;
   EXPECT_EQ(recover(bytes, report), std::make_pair(std::vector<uint16_t>{1, 2, 3}, 3000u));
   EXPECT_TRUE(report.Whole());
-  EXPECT_EQ(report.Text(), "read " + std::to_string(bytes.size()) + " of " + std::to_string(bytes.size()) + " bytes (4 chunks)");
+  const std::string all = std::to_string(bytes.size());
+  EXPECT_EQ(report.Text(), "read " + all + " of " + all + " bytes (4 chunks)");
   // A flipped bit in the first chunk costs that chunk only; the report names its bytes.
   std::string flipped = bytes;
   flipped[header + chunk - 3] ^= 0x40;
@@ -186,14 +194,7 @@ TEST_F(JournalTest, EveryWholeChunkIsRecoveredAndTheReportSaysWhereTheDamageIs) 
 TEST_F(JournalTest, AHeaderIsCheckedByItsChecksumAndAnOlderJournalWithoutOneStillReads) {
   TRecording* run = NewRun("Checked");
   run->History(0)->Append(100, 7);
-  std::string path;
-  {
-    TJournal journal(*run, Folder());
-    ASSERT_TRUE(journal.Start());
-    journal.Finish();
-    path = journal.Path();
-  }
-  const std::string bytes = ReadFileBytes(path);
+  const std::string bytes = ReadFileBytes(WrittenJournal(*run));
   EXPECT_EQ(U32At(bytes, 12), 2u);
   auto recover = [&](const std::string& b, std::string& why) {
     WriteFileBytes(dir_.File("x.journal"), b);
@@ -228,13 +229,7 @@ TEST_F(JournalTest, ASparseJournalClaimingHundredsOfMegabytesIsReadForWhatItHold
 #endif
   TRecording* run = NewRun();
   run->History(0)->Append(100, 7);
-  std::string path;
-  {
-    TJournal journal(*run, Folder());
-    ASSERT_TRUE(journal.Start());
-    journal.Finish();
-    path = journal.Path();
-  }
+  const std::string path = WrittenJournal(*run);
   // The whole chunk, then a chunk head claiming 256 MB over a hole (a file of 4 KB on disk).
   const std::string bytes = ReadFileBytes(path);
   const uint64_t size = bytes.size() + 12 + (uint64_t{256} << 20);
