@@ -21,6 +21,80 @@ std::string Trim(const std::string& s) {
   return s.substr(a, b - a + 1);
 }
 bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+bool HasControl(const std::string& s) {
+  for (char c : s)
+    if (IsControl(c)) return true;
+  return false;
+}
+bool EdgeBlank(const std::string& s) { return !s.empty() && (Trim(s).size() != s.size()); }
+
+// A value is written as it stands unless reading it back would change it or the file: control
+// characters (a line break would start a line, a key or a section of its own), blanks at either
+// end (reading trims them) and an opening quote (reading strips a pair). Such a value is written
+// in double quotes with backslash escapes.
+bool NeedsQuotes(const std::string& v) {
+  return HasControl(v) || EdgeBlank(v) || (!v.empty() && (v.front() == '"' || v.front() == '\''));
+}
+
+std::string Quote(const std::string& v) {
+  std::string out = "\"";
+  for (char c : v) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '"': out += "\\\""; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (IsControl(c)) {
+          char buf[8];
+          std::snprintf(buf, sizeof buf, "\\x%02x", static_cast<unsigned char>(c));
+          out += buf;
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out + '"';
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The inside of a double-quoted value: the escapes Quote writes; any other backslash stands.
+std::string Unquote(const std::string& v) {
+  std::string out;
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i] != '\\' || i + 1 >= v.size()) {
+      out += v[i];
+      continue;
+    }
+    const char n = v[i + 1];
+    if (n == '\\' || n == '"') {
+      out += n;
+    } else if (n == 'n') {
+      out += '\n';
+    } else if (n == 'r') {
+      out += '\r';
+    } else if (n == 't') {
+      out += '\t';
+    } else if (n == 'x' && i + 3 < v.size() && HexDigit(v[i + 2]) >= 0 && HexDigit(v[i + 3]) >= 0) {
+      out += static_cast<char>(HexDigit(v[i + 2]) * 16 + HexDigit(v[i + 3]));
+      i += 2;
+    } else {
+      out += v[i];
+      continue;
+    }
+    ++i;
+  }
+  return out;
+}
 }  // namespace
 
 std::string FormatDouble(double value) {
@@ -93,7 +167,7 @@ bool TIniFile::Load(const std::string& path) {
     std::string key = Trim(t.substr(0, eq));
     std::string value = Trim(t.substr(eq + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-      value = value.substr(1, value.size() - 2);
+      value = value.front() == '"' ? Unquote(value.substr(1, value.size() - 2)) : value.substr(1, value.size() - 2);
     // The first of two equal keys is the one in force; later ones are dropped.
     bool seen = false;
     for (const Line& l : current->lines)
@@ -117,7 +191,7 @@ std::string TIniFile::Text() const {
       if (l.key.empty())
         out << l.raw << '\n';
       else
-        out << l.key << '=' << l.value << '\n';
+        out << l.key << '=' << (NeedsQuotes(l.value) ? Quote(l.value) : l.value) << '\n';
     }
   }
   return out.str();
@@ -173,7 +247,14 @@ double TIniFile::ReadFloat(const std::string& section, const std::string& key, d
   return def;
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+bool TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  // A name that would not read back as the same section or key is refused (the value is quoted
+  // when the file is written, so any value reads back as it was).
+  if (section.empty() || HasControl(section) || EdgeBlank(section) || section.find(']') != std::string::npos)
+    return false;
+  if (key.empty() || HasControl(key) || EdgeBlank(key) || key.find('=') != std::string::npos ||
+      key.front() == '[' || key.front() == ';' || key.front() == '#')
+    return false;
   Section* s = FindSection(section);
   if (!s) {
     sections_.push_back(Section{section, {}});
@@ -182,12 +263,13 @@ void TIniFile::WriteString(const std::string& section, const std::string& key, c
   for (Line& l : s->lines)
     if (!l.key.empty() && SameText(l.key, key)) {
       l.value = value;
-      return;
+      return true;
     }
   // New keys go after the last key, ahead of trailing blank lines.
   auto pos = s->lines.end();
   while (pos != s->lines.begin() && (pos - 1)->key.empty() && Trim((pos - 1)->raw).empty()) --pos;
   s->lines.insert(pos, Line{key, value, {}});
+  return true;
 }
 
 void TIniFile::WriteInteger(const std::string& section, const std::string& key, long long value) {

@@ -23,7 +23,12 @@ class TIniFile {
   bool ReadBool(const std::string& section, const std::string& key, bool def) const;
   double ReadFloat(const std::string& section, const std::string& key, double def) const;
 
-  void WriteString(const std::string& section, const std::string& key, const std::string& value);
+  // Any value reads back as it was written: one that could not stand plainly on its line (a line
+  // break, blanks at an end, an opening quote) is written in double quotes with backslash escapes
+  // (\\ \" \n \r \t \xHH), which reading undoes; every other value is written as it stands. A
+  // section or key name that could not be read back as the same name (a line break, ']' in a
+  // section, '=' in a key) is refused: false, nothing written.
+  bool WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, long long value);
   void WriteBool(const std::string& section, const std::string& key, bool value);
   void WriteFloat(const std::string& section, const std::string& key, double value);

@@ -1,5 +1,6 @@
 // The poll loop against the simulated ECU: exchanges per second at the line's limit, processor time
-// per exchange, the cost of an open but idle port, and system calls per exchange on a terminal.
+// per exchange, the cost of an open but idle port, the loop waiting for what is due against going
+// on without a pause, and system calls per exchange on a terminal.
 #include <benchmark/benchmark.h>
 #include <pthread.h>
 #include <time.h>
@@ -93,25 +94,38 @@ bool WaitFor(const std::function<bool()>& pred) {
   return pred();
 }
 
+// The poll thread on the simulated ECU at 19200 baud without reply latency, connected; with
+// window set, a window asks for refreshes as the program's does.
+struct TPacedLink {
+  TPacedLink(TEnv& env, bool withWindow) : poll(env.sensors.Context, false, &window) {
+    sim->SetByteTiming(static_cast<int>(kBaud));
+    sim->SetReplyLatencyUs(0);
+    if (withWindow) window.Attach(&poll);
+    poll.Port()->SetDevice(sim);
+    poll.PollThread_OpenSerialPort();
+    poll.PollThread_Connect();
+  }
+  bool Connected() {
+    return WaitFor([&] { return window.connected_.load(); });
+  }
+  std::shared_ptr<TSimDevice> sim = std::make_shared<TSimDevice>(2);
+  TWindowLike window;
+  TPollThreadRS poll;
+};
+
 // Exchanges per second against the simulated device at 19200 baud with no reply latency:
 // range(0) 0 = one-byte variables only, 1 = the whole table; range(1) 1 = with a window asking for
 // refreshes as the program's does.
 void BM_PollLineRate(benchmark::State& state) {
   TEnv env;
   env.Select(state.range(0) == 0);
-  auto sim = std::make_shared<TSimDevice>(2);
-  sim->SetByteTiming(static_cast<int>(kBaud));
-  sim->SetReplyLatencyUs(0);
-  TWindowLike window;
-  TPollThreadRS poll(env.sensors.Context, false, &window);
-  if (state.range(1)) window.Attach(&poll);
-  poll.Port()->SetDevice(sim);
-  poll.PollThread_OpenSerialPort();
-  poll.PollThread_Connect();
-  if (!WaitFor([&] { return window.connected_.load(); })) {
+  TPacedLink link(env, state.range(1) != 0);
+  if (!link.Connected()) {
     state.SkipWithError("no connection");
     return;
   }
+  TSimDevice* sim = link.sim.get();
+  TPollThreadRS& poll = link.poll;
   std::this_thread::sleep_for(300ms);
   double rate = 0, cpuPerExchange = 0, awakePerExchange = 0;
   for (auto _ : state) {
@@ -169,6 +183,59 @@ void BM_IdleCost(benchmark::State& state) {
   state.counters["requests"] = static_cast<double>(sim->Requests());
 }
 BENCHMARK(BM_IdleCost)->ArgName("port_open")->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The loop when nothing is due, waiting (as it does) against going on from pass to pass without a
+// pause (as it once did), in alternating rounds of one run on one connected thread at 19200 baud:
+// the thread's processor time with every log box unticked and with every sensor on its own rate
+// (PollSensorsQuickly off), and the exchange rate with the default table (PollSensorsQuickly on,
+// every sensor ticked) and with the rates.
+void BM_PollWhenNothingIsDue(benchmark::State& state) {
+  TEnv env;
+  TPacedLink link(env, true);
+  if (!link.Connected()) {
+    state.SkipWithError("no connection");
+    return;
+  }
+  TSimDevice* sim = link.sim.get();
+  TPollThreadRS& poll = link.poll;
+  enum TCase { Unticked, Rates, DefaultTable, Cases };
+  auto select = [&](TCase c) {
+    for (int i = 0; i < env.sensors.RawVars->Count(); ++i) env.sensors.Raw(i)->PollEnabled = c == Unticked ? 0 : 1;
+    env.config->PollSensorsQuickly = c == DefaultTable;
+  };
+  double cpu[Cases][2] = {}, exchanges[Cases][2] = {}, seconds[Cases][2] = {};
+  for (auto _ : state) {
+    const double start = Now();
+    for (int round = 0; round < 4; ++round)
+      for (int c = 0; c < Cases; ++c)
+        for (int waiting = 0; waiting < 2; ++waiting) {
+          select(static_cast<TCase>(c));
+          poll.WaitWhenIdle = waiting != 0;
+          std::this_thread::sleep_for(100ms);  // settles
+          const uint64_t r0 = sim->Requests();
+          const double cpu0 = ThreadCpuSeconds(poll.NativeHandle());
+          const double t0 = Now();
+          std::this_thread::sleep_for(500ms);
+          cpu[c][waiting] += ThreadCpuSeconds(poll.NativeHandle()) - cpu0;
+          exchanges[c][waiting] += static_cast<double>(sim->Requests() - r0);
+          seconds[c][waiting] += Now() - t0;
+        }
+    state.SetIterationTime(Now() - start);
+  }
+  auto share = [&](TCase c, int waiting) { return cpu[c][waiting] / seconds[c][waiting] * 100.0; };
+  auto rate = [&](TCase c, int waiting) { return exchanges[c][waiting] / seconds[c][waiting]; };
+  state.counters["unticked_cpu_percent_waiting"] = share(Unticked, 1);
+  state.counters["unticked_cpu_percent_spinning"] = share(Unticked, 0);
+  state.counters["unticked_cpu_ratio_waiting_to_spinning"] = share(Unticked, 1) / share(Unticked, 0);
+  state.counters["rates_cpu_percent_waiting"] = share(Rates, 1);
+  state.counters["rates_cpu_percent_spinning"] = share(Rates, 0);
+  state.counters["rates_cpu_ratio_waiting_to_spinning"] = share(Rates, 1) / share(Rates, 0);
+  state.counters["rates_exchanges_ratio_waiting_to_spinning"] = rate(Rates, 1) / rate(Rates, 0);
+  state.counters["default_exchanges_per_s_waiting"] = rate(DefaultTable, 1);
+  state.counters["default_exchanges_per_s_spinning"] = rate(DefaultTable, 0);
+  state.counters["default_exchanges_ratio_waiting_to_spinning"] = rate(DefaultTable, 1) / rate(DefaultTable, 0);
+}
+BENCHMARK(BM_PollWhenNothingIsDue)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // A terminal device (a pseudo-terminal with the simulator on the other side): system calls of the
 // device per exchange in steady state for a one-byte variable, and the exchange rate.

@@ -29,6 +29,7 @@ std::string CliUsage() {
          "  recover [JOURNAL] --out FILE.rec\n"
          "      Save the recording a journal holds (one left by a run that ended before it was\n"
          "      saved; the newest when JOURNAL is not given) as FILE.rec, then remove the journal.\n"
+         "      A damaged journal gives what can be read, says where the damage is and stays.\n"
          "  recover --list\n"
          "      List the journals: path, start time, length, samples, description and whether a\n"
          "      running program still writes it.\n"

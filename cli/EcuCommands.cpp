@@ -22,6 +22,7 @@
 #include "ecu/ComPort.h"
 #include "ecu/PollThreadRS.h"
 #include "base/AtomicSave.h"
+#include "base/FileLock.h"
 #include "vars/Formatters.h"
 #include "recording/Journal.h"
 
@@ -112,6 +113,62 @@ bool ParseSeconds(const std::string& text, double& seconds) {
 // The run's length in milliseconds: any positive duration records at least one.
 int64_t LimitMs(double seconds) { return std::max<int64_t>(1, std::llround(seconds * 1000.0)); }
 
+// The lock file that holds a run's output path: ".<name>.lock" beside it.
+std::string OutputLockPath(const std::string& outFile) {
+  const size_t slash = outFile.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : outFile.substr(0, slash + 1);
+  return folder + "." + outFile.substr(slash == std::string::npos ? 0 : slash + 1) + ".lock";
+}
+
+// Holds the output path for the run's whole length; the lock file goes with it.
+class TOutputHold {
+ public:
+  ~TOutputHold() { lock_.Remove(); }
+  // False, with the message on err, when the path cannot be held: another run records into it
+  // (named by its process id) or the lock file cannot be made.
+  bool Take(const std::string& outFile, std::ostream& err) {
+    const std::string path = OutputLockPath(outFile);
+    std::string why;
+    switch (lock_.Take(path, TFileLock::TOpen::Create, &why)) {
+      case TFileLock::TResult::Taken:
+        lock_.WriteOwner();
+        return true;
+      case TFileLock::TResult::Busy: {
+        const long pid = TFileLock::Owner(path);
+        err << "revscope-cli: '" << outFile << "' is being recorded into by another run"
+            << (pid > 0 ? " (process " + std::to_string(pid) + ")" : std::string()) << "\n";
+        return false;
+      }
+      case TFileLock::TResult::Failed: break;
+    }
+    err << "revscope-cli: cannot write " << why << "\n";
+    return false;
+  }
+
+ private:
+  TFileLock lock_;
+};
+
+// After a failed save: what is left of the run, and how to get it back.
+void SayWhatIsKept(const TRecording& rec, const TJournal* journal, std::ostream& err) {
+  if (!journal) {
+    err << "Nothing of the recording is kept: it had no journal\n";
+    return;
+  }
+  uint64_t samples = 0;
+  for (const TVarHist* h : rec) samples += static_cast<uint64_t>(h->Count());
+  const std::string hint = "revscope-cli recover " + journal->Path() + " --out FILE.rec";
+  if (journal->SamplesWritten() >= samples && journal->HeldLengthMs() >= rec.LengthMs) {
+    err << "The recording is kept in " << journal->Path() << "; save it with: " << hint << "\n";
+    return;
+  }
+  const std::string why = journal->ErrorText();
+  err << "The journal " << journal->Path() << " holds only " << FormatMilliseconds(journal->HeldLengthMs()) << " of the "
+      << FormatMilliseconds(rec.LengthMs) << " recorded (" << journal->SamplesWritten() << " of " << samples
+      << " samples)" << (why.empty() ? std::string() : "; the rest could not be written: " + why)
+      << "; save what it holds with: " << hint << "\n";
+}
+
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -154,12 +211,15 @@ int CliLog(TProgram& program, const TArgs& args, std::ostream& out, std::ostream
   if (havePreset && !ParseDatalogPreset(presetName, preset))
     return CliUsageError(err, "unknown preset '" + presetName + "' (all, performance or mixture)");
 
-  // A run that could not be saved at its end is found out now, not after it.
+  // A run that could not be saved at its end is found out now, not after it; and so is another
+  // run that records into the same file.
   std::string why;
   if (!CheckSaveTarget(outFile, &why)) {
     err << "revscope-cli: cannot write " << why << "\n";
     return 1;
   }
+  TOutputHold output;
+  if (!output.Take(outFile, err)) return 1;
 
   TStopSignals signals;
   program.StartThreads();
@@ -247,9 +307,7 @@ int CliLog(TProgram& program, const TArgs& args, std::ostream& out, std::ostream
   }
   if (!rec->SaveToFile(outFile, &why)) {
     err << "revscope-cli: Could not save recording '" << outFile << "' - " << why << "\n";
-    if (const TJournal* journal = program.Journals.Of(rec))
-      err << "The recording is kept in " << journal->Path() << "; save it with: revscope-cli recover "
-          << journal->Path() << " --out FILE.rec\n";
+    SayWhatIsKept(*rec, program.Journals.Of(rec), err);
     return 1;
   }
   program.Journals.Saved(rec);

@@ -11,8 +11,10 @@
 #include "program/Program.h"
 #include "base/AtomicSave.h"
 #include "recording/FileOperations.h"
+#include "vars/EcuType.h"
 #include "vars/Formatters.h"
 #include "recording/Journal.h"
+#include "recording/JournalRecovery.h"
 
 namespace {
 
@@ -75,8 +77,8 @@ int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostrea
   if (!rec) return 1;
   out << "description: " << EscapeControl(rec->Description) << "\n"
       << "length_ms: " << rec->LengthMs.load() << "\n"
-      << "model: " << static_cast<int>(program.EcuType.Model.load()) << "\n"
-      << "family: " << program.EcuType.FamilyName() << "\n"
+      << "model: " << static_cast<int>(rec->EcuModel.load()) << "\n"
+      << "family: " << FamilyNameOf(rec->EcuFamily) << "\n"
       << "histories: " << rec->HistoryCount() << "\n";
   for (const TVarHist* h : *rec) out << "history\t" << h->SensorId << "\t" << h->Count() << "\n";
   return 0;
@@ -186,18 +188,40 @@ int CliRecover(TProgram& program, const TArgs& args, std::ostream& out, std::ost
     }
   }
 
-  auto rec = std::make_unique<TRecording>(*program.Sensors.RawVars);
-  if (!RecoverJournal(path, *rec, &why)) {
+  // Held from now on, so no other program takes it over or deletes it while it is read and saved.
+  TFileLock held;
+  if (!TakeJournal(path, held, &why)) {
     err << "revscope-cli: cannot recover " << why << "\n";
+    return 1;
+  }
+  // Saving over the journal (or a link to it) and then deleting it would leave nothing.
+  struct stat target {}, source {};
+  if (::stat(outFile.c_str(), &target) == 0 && ::fstat(held.Fd(), &source) == 0 && target.st_dev == source.st_dev &&
+      target.st_ino == source.st_ino) {
+    err << "revscope-cli: cannot write '" << outFile << "': it is the journal being recovered\n";
+    return 1;
+  }
+  auto rec = std::make_unique<TRecording>(*program.Sensors.RawVars);
+  TJournalReport report;
+  if (!RecoverJournal(held, *rec, &why, &report)) {
+    err << "revscope-cli: cannot recover " << why << "\n";
+    return 1;
+  }
+  if (!report.Whole() && report.Chunks == 0) {
+    err << "revscope-cli: nothing could be recovered from " << path << ": " << report.Text()
+        << "; the journal is kept\n";
     return 1;
   }
   if (!rec->SaveToFile(outFile, &why)) {
     err << "revscope-cli: Could not save recording '" << outFile << "' - " << why << "\n";
     return 1;
   }
-  // Saved: nothing is left to recover.
-  ::unlink(path.c_str());
+  // Saved: nothing is left to recover, unless part of the journal could not be read.
+  if (report.Whole()) held.Remove();
   err << "Saved " << outFile << " (" << FormatMilliseconds(rec->LengthMs) << ", '" << EscapeControl(rec->Description)
       << "') from " << path << std::endl;
+  if (!report.Whole())
+    err << "revscope-cli: " << path << " is damaged: " << report.Text()
+        << "; what was read is saved, and the journal is kept" << std::endl;
   return 0;
 }

@@ -17,6 +17,7 @@ namespace {
 constexpr uint32_t kDatalogErrorId = 160;
 constexpr uint32_t kWaitForCTSMs = 150;
 constexpr uint32_t kPollVarCTSMs = 1000;
+constexpr int64_t kLongestIdleUs = 10000;
 
 // The CTS waits re-test the line about once a millisecond instead of spinning.
 void Breather() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
@@ -135,13 +136,17 @@ void TPollThread::Record(TRecording* recording) {
   recRestart_ = true;
   recording_ = recording != nullptr;
   recChanged_.store(true, std::memory_order_release);
+  Notify();
 }
 
 void TPollThread::StopRecording() {
-  std::lock_guard<std::mutex> lock(recMutex_);
-  recording_ = false;
-  recTarget_ = nullptr;
-  recChanged_.store(true, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> lock(recMutex_);
+    recording_ = false;
+    recTarget_ = nullptr;
+    recChanged_.store(true, std::memory_order_release);
+  }
+  Notify();
 }
 
 void TPollThread::TakeRecording() {
@@ -158,6 +163,9 @@ void TPollThread::TakeRecording() {
       RecordTimer.Reset();
       sampleMs_ = 0;
     }
+    // The run's samples come from the ECU the link talks to.
+    if (restart && recTarget_ && core_.EcuType)
+      recTarget_->SetEcuModel(core_.EcuType->Model, core_.EcuType->Family);
     recInUse_.store(recTarget_);
   }
   recCv_.notify_all();
@@ -170,6 +178,7 @@ void TPollThread::Release(TRecording* recording) {
     recTarget_ = nullptr;
     recording_ = false;
     recChanged_.store(true, std::memory_order_release);
+    Notify();
   }
   // The thread lets go at the top of its next pass (or at the end of the connected phase); a
   // thread that is not running holds nothing.
@@ -244,6 +253,7 @@ void TPollThread::BeginConnection() {
   nextStatistics_ = now + 1000;
   ReadECUType();
   firstPass_ = false;
+  core_.LinkPolling = true;
 }
 
 void TPollThread::EndConnection() {
@@ -257,6 +267,7 @@ void TPollThread::EndConnection() {
     recInUse_.store(nullptr);
   }
   recCv_.notify_all();
+  core_.LinkPolling = false;
   DoDisconnected();
   polling_.store(false);
 }
@@ -288,7 +299,9 @@ void TPollThread::LoopPass() {
   }
   // One variable, if the ECU is there.
   if (WaitForCTS()) {
-    varCount_ += PollNextVar();
+    const int polled = PollNextVar();
+    varCount_ += polled;
+    polledInSweep_ = polledInSweep_ || polled != 0;
     if (!firstPass_) {
       DoConnected();
       firstPass_ = true;
@@ -321,7 +334,39 @@ void TPollThread::LoopPass() {
   if (listComplete_) {
     DoListComplete();
     listComplete_ = false;
+    // Every log box unticked, or nothing due at its rate: no pass to spin through.
+    if (!polledInSweep_) WaitUntilDue();
+    polledInSweep_ = false;
   }
+}
+
+void TPollThread::WaitUntilDue() {
+  if (!WaitWhenIdle) return;
+  int64_t waitUs = kLongestIdleUs;
+  auto until = [&waitUs](uint32_t now, uint32_t due, int64_t usPerUnit) {
+    waitUs = std::min(waitUs, due > now ? static_cast<int64_t>(due - now) * usPerUnit : 0);
+  };
+  if (sensors_ && !config_->PollSensorsQuickly) {
+    // The earliest due time, as PollNextVar reckons it.
+    const uint32_t now = RecordTicks();
+    for (TVar* item : *sensors_->RawVars) {
+      const TRawVar* v = static_cast<const TRawVar*>(item);
+      if (!v->PollEnabled || !v->Supported) continue;
+      const int32_t rate = v->RateHz;
+      if (rate == -1) return;
+      const uint32_t last = v->LastUpdate;
+      until(now, rate == 0 ? last + 1000000u : static_cast<uint32_t>(last + static_cast<uint32_t>(100000 / rate)), 10);
+    }
+  }
+  const uint32_t ms = LinkMs();
+  until(ms, nextUIUpdate_ + 1, 1000);
+  until(ms, nextStatistics_ + 1, 1000);
+  if (waitUs <= 0) return;
+  std::unique_lock<std::mutex> lock(requestMutex_);
+  requestCv_.wait_for(lock, std::chrono::microseconds(waitUs), [&] {
+    return terminated_.load() || !eConnect.IsSet() || ePausePolling.IsSet() ||
+           recChanged_.load(std::memory_order_acquire);
+  });
 }
 
 bool TPollThread::WaitForCTS() {
@@ -495,6 +540,7 @@ bool TPollThread::SendCommand(uint8_t command, int replyBytes) {
   // not be taken for a new one.
   for (int i = 0; i < 1000 && ePollingPaused.IsSet(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   ePausePolling.Set();
+  Notify();
   bool ok = false;
   if (ePollingPaused.WaitFor(1000)) {
     if (port_->Write(&command, 1)) {

@@ -3,11 +3,20 @@
 #include <cstdint>
 
 #include "base/ObjList.h"
+#include "base/Relaxed.h"
 #include "history/History.h"
 
 class THistorySet : public TObjList<TVarHist> {
  public:
   THistorySet() : TObjList<TVarHist>(true) {}
+
+  // The ECU the samples come from: its model byte and family (as vars/EcuType numbers them; 0
+  // unknown). The variables read the histories with this family's wiring, whatever ECU the link
+  // talks to. Written by the user-interface thread (a new, loaded or recovered recording) and by
+  // the poll thread as a run into it starts; read by the user-interface thread.
+  Relaxed<uint8_t> EcuModel{0};
+  Relaxed<uint8_t> EcuFamily{0};
+
   TVarHist* HistoryById(int32_t id) const {
     for (TVarHist* h : *this)
       if (h->SensorId == id) return h;

@@ -2,8 +2,8 @@
 // Crash-safe recording: while a recording runs, a thread of its own appends the samples that
 // arrived since its last visit to a journal file about once a second and syncs it, so a crash,
 // a kill or a power cut loses at most about a second. The journal is removed once its recording
-// has been saved or discarded; one left behind is recovered at the next start. The file format
-// is described in docs/JOURNAL.md.
+// has been saved or discarded; one left behind is recovered at the next start (JournalRecovery).
+// The file format is described in docs/JOURNAL.md.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -14,10 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/FileLock.h"
 #include "recording/Recording.h"
 
 // The folder journals live in: UserStateDir()/Revscope.
 std::string JournalFolder();
+// A file name the writer gives journals ("*.journal").
+bool IsJournalName(const std::string& name);
 
 class TJournal {
  public:
@@ -34,17 +37,19 @@ class TJournal {
   // Creates the folder and the file, writes the header and starts the writer. False with the
   // reason (the path and the system's error text) when the file cannot be made.
   bool Start(std::string* errorText = nullptr);
-  // Takes over a journal left behind whose recording has been recovered: no writer runs, the file
-  // is held (locked) until Remove. False with the reason when it cannot be opened or another
-  // program holds it.
-  bool Attach(const std::string& path, std::string* errorText = nullptr);
+  // Takes over a journal left behind whose recording has been recovered, with the lock taken
+  // before it was read: no writer runs, the file is held until Remove. A journal that was not read
+  // whole (keep) is only let go by Remove, never deleted: what could not be read stays for a later
+  // look.
+  void Attach(TFileLock lock, bool keep = false);
   // The description the next flush carries (the recording's own may be renamed while it runs).
   void SetDescription(const std::string& text);
   // Has the writer flush now and waits until it has.
   void FlushNow();
   // Writes what has arrived, then stops the writer; the file stays, held by this program.
   void Finish();
-  // Finish, then delete the file (the recording was saved or the user discarded it).
+  // Finish, then delete the file (the recording was saved or the user discarded it), unless it
+  // is a damaged journal taken over (see Attach).
   void Remove();
 
   TRecording& Recording() const { return rec_; }
@@ -57,6 +62,8 @@ class TJournal {
   uint64_t Flushes() const { return flushes_.load(); }
   uint64_t WriteCalls() const { return writeCalls_.load(); }
   uint64_t SamplesWritten() const { return samples_.load(); }
+  // What a recovery would get back: the length the whole chunks cover (as a reader computes it).
+  uint32_t HeldLengthMs() const { return heldLengthMs_.load(); }
 
  private:
   void Run();
@@ -68,7 +75,8 @@ class TJournal {
   const std::string folder_;
   const int intervalMs_;
   std::string path_;
-  int fd_ = -1;
+  TFileLock lock_;  // the open file, held while this program may still write or remove it
+  bool keep_ = false;
   uint64_t goodSize_ = 0;                 // bytes of whole chunks in the file
   std::vector<int32_t> written_;          // samples of each history already in the file
   std::vector<unsigned char> buffer_;     // one chunk
@@ -89,28 +97,5 @@ class TJournal {
   std::atomic<uint64_t> flushes_{0};
   std::atomic<uint64_t> writeCalls_{0};
   std::atomic<uint64_t> samples_{0};
+  std::atomic<uint32_t> heldLengthMs_{0};
 };
-
-// What a journal file says about itself without reading its samples.
-struct TJournalInfo {
-  std::string Path;
-  TRecordingTime Stamp;       // when the recording started (local time)
-  std::string Description;
-  uint32_t LengthMs = 0;      // as of the last complete flush
-  uint64_t Samples = 0;
-  bool InUse = false;         // a running program is still writing it
-  bool Valid = false;         // a journal at all (a readable header)
-  int64_t StartTime = 0;      // seconds since the epoch, for ordering
-};
-
-// Reads the header and walks the chunks; a file that is no journal comes back not Valid.
-TJournalInfo ReadJournalInfo(const std::string& path);
-// The journals in folder (newest first), including those in use.
-std::vector<TJournalInfo> ListJournals(const std::string& folder);
-// Fills an empty recording from the journal, exactly as it was at the last complete flush:
-// histories, samples, length, description; the ECU type switches to the journal's model byte
-// (as loading a .rec does). The recording comes back modified, without a file name. False with
-// the reason when the file is not a journal or cannot be read; a journal in use is refused.
-bool RecoverJournal(const std::string& path, TRecording& into, std::string* errorText = nullptr);
-// "Recover the unsaved recording from <date, time> (<length>)?"
-std::string RecoverQuestion(const TJournalInfo& info);

@@ -31,11 +31,10 @@ bool TJournalRegistry::Begin(TRecording& recording, const std::string& folder, s
   return true;
 }
 
-bool TJournalRegistry::Adopt(TRecording& recording, const std::string& path) {
-  auto journal = std::make_unique<TJournal>(recording, std::filesystem::path(path).parent_path().string());
-  if (!journal->Attach(path)) return false;
-  Keep(recording, std::move(journal));
-  return true;
+void TJournalRegistry::Adopt(TRecording& recording, TFileLock journal, bool keep) {
+  auto adopted = std::make_unique<TJournal>(recording, std::filesystem::path(journal.Path()).parent_path().string());
+  adopted->Attach(std::move(journal), keep);
+  Keep(recording, std::move(adopted));
 }
 
 void TJournalRegistry::End(TRecording* recording) {

@@ -21,9 +21,9 @@ class TJournalRegistry {
   bool Begin(TRecording& recording, const std::string& folder = {}, std::string* errorText = nullptr);
   // The run into the recording has ended: a last flush, the writer stops, the file stays.
   void End(TRecording* recording);
-  // A recording recovered from the journal at path: the journal stays until the recording is
-  // saved or closed. False when another program holds the journal.
-  bool Adopt(TRecording& recording, const std::string& path);
+  // A recording recovered from the journal the lock holds: the journal stays until the recording
+  // is saved or closed; then it goes, unless it was not read whole (keep).
+  void Adopt(TRecording& recording, TFileLock journal, bool keep = false);
   // The recording was saved: its journal goes unless a run into it still goes on.
   void Saved(TRecording* recording);
   // The recording is closed (saved, or discarded by the user): its journal goes.

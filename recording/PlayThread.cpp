@@ -116,7 +116,7 @@ void TPlayThread::ApplyPosition() {
   for (TVarHist* h : *r) {
     auto sample = h->SampleAt(t);
     if (!sample) continue;
-    TVar* v = r->Vars.FindById(static_cast<uint32_t>(h->SensorId));
+    TVar* v = r->Vars.FindByIdIn(static_cast<uint32_t>(h->SensorId), r->EcuFamily);
     if (v && v->IsRaw) static_cast<TRawVar*>(v)->RawValue = sample->Raw;
   }
 }
@@ -161,9 +161,12 @@ void TPlayThread::Execute() {
         Clamp();
         ApplyPosition();
         const int64_t ms = ClockMs();
+        // The next refresh is due in 100 ms unless the window, answering this request, asks
+        // for its own delay: the time moves ahead before the request goes out, so the window's
+        // answer is never overwritten.
         if (ms > static_cast<int64_t>(nextUIUpdate_.load(std::memory_order_relaxed))) {
-          DoUpdateUI();
           nextUIUpdate_.store(static_cast<uint32_t>(ms + 100), std::memory_order_relaxed);
+          DoUpdateUI();
         }
       }
       // Playing never holds a whole core: one pass per millisecond is far finer than any refresh.

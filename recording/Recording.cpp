@@ -42,7 +42,15 @@ std::string TRecordingTime::Text() const {
   return buf;
 }
 
-TRecording::TRecording(const TVarList& vars) : Vars(vars), Stamp(TRecordingTime::Now()) {}
+TRecording::TRecording(const TVarList& vars) : Vars(vars), Stamp(TRecordingTime::Now()) {
+  // Made by the program for a run: its samples come from the ECU the link talks to.
+  if (const TECUType* ecu = Vars.Context ? Vars.Context->EcuType : nullptr) SetEcuModel(ecu->Model, ecu->Family);
+}
+
+void TRecording::SetEcuModel(uint8_t model, uint8_t family) {
+  EcuModel = model;
+  EcuFamily = family;
+}
 
 TRecording::~TRecording() {
   if (OnDestroyed) OnDestroyed(*this);

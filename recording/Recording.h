@@ -50,6 +50,8 @@ class TRecording : public THistorySet {
   // still there; the journal registry sets it while it keeps a journal of the recording.
   std::function<void(const TRecording&)> OnDestroyed;
 
+  // The ECU the samples come from (THistorySet::EcuModel, EcuFamily).
+  void SetEcuModel(uint8_t model, uint8_t family);
   void CreateHistories();
   void AddHistory(TVarHist* history);
   void SetDescription(const std::string& text);
@@ -58,10 +60,12 @@ class TRecording : public THistorySet {
   double LengthSeconds() const { return LengthMs * 0.001; }
   int64_t MemorySize() const;
 
-  // The header and every history with samples, in list order; clears Modified on success.
+  // The header (with the recording's own model byte) and every history with samples, in list
+  // order; clears Modified on success.
   bool WriteTo(TBinFile& file);
-  // Reads a whole recording; messages name the file as given in name. Switches the ECU type (and
-  // the catalogue's wiring) to the file's model byte before the histories are read.
+  // Reads a whole recording; messages name the file as given in name. The recording takes the
+  // file's model byte and its family, and keeps the histories whose ids that family knows; the
+  // ECU type and the catalogue (the link's) stay as they are.
   bool ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage = {});
 
   // Saving writes a temporary file beside path and renames it over path only when everything was

@@ -36,8 +36,7 @@ bool TRecording::WriteTo(TBinFile& file) {
   // Bytes 12..19 (the date and time) stay zero.
   PutU32(header + 20, LengthMs);
   std::memcpy(header + DescriptionOffset, Description, strnlen(Description, MaxDescription));
-  const TECUType* ecu = Vars.Context ? Vars.Context->EcuType : nullptr;
-  header[ModelOffset] = ecu ? ecu->Model.load() : 0;
+  header[ModelOffset] = EcuModel;
   if (file.WriteBytes(header, sizeof header) != sizeof header) return false;
 
   for (const TVarHist* h : written)
@@ -64,12 +63,9 @@ bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessag
     return false;
   }
 
-  // The ids in the file are those of the family the model byte names: switch before reading.
-  if (TECUType* ecu = Vars.Context ? Vars.Context->EcuType : nullptr) {
-    ecu->SetModel(header[ModelOffset]);
-    TSensorList* sensors = Vars.Context->Sensors;
-    if (sensors && sensors->RawVars == &Vars) sensors->ApplyEcuType(ecu->Family);
-  }
+  // The ids in the file are those of the family the model byte names; the recording is read with
+  // that family's wiring, whatever ECU the link talks to.
+  SetEcuModel(header[ModelOffset], FamilyOfModel(header[ModelOffset]));
 
   const char* text = reinterpret_cast<const char*>(header + DescriptionOffset);
   SetDescription(std::string(text, strnlen(text, MaxDescription)));
@@ -107,7 +103,7 @@ bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessag
 }
 
 bool TRecording::SensorIdKnown(int32_t id) const {
-  return id >= 0 && Vars.FindById(static_cast<uint32_t>(id)) != nullptr;
+  return id >= 0 && Vars.FindByIdIn(static_cast<uint32_t>(id), EcuFamily) != nullptr;
 }
 
 bool TRecording::SaveToFile(const std::string& path, std::string* errorText) {

@@ -185,7 +185,10 @@ std::string TFileAssociation::DesktopEntryText(const std::string& previousDefaul
   t += "Terminal=false\n";
   t += "Categories=Utility;\n";
   t += "Keywords=ECU;datalogger;Honda;OBD;\n";
-  if (!previousDefault.empty()) t += std::string(PreviousDefaultKey) + "=" + previousDefault + "\n";
+  // Kept only when it is one plain line: a hostile mimeapps.list cannot add lines to the entry.
+  const bool plain = std::none_of(previousDefault.begin(), previousDefault.end(),
+                                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+  if (!previousDefault.empty() && plain) t += std::string(PreviousDefaultKey) + "=" + previousDefault + "\n";
   return t;
 }
 

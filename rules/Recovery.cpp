@@ -1,7 +1,5 @@
 #include "rules/Recovery.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <memory>
 
@@ -13,26 +11,38 @@ int OfferJournalRecovery(TCoreContext& core, const std::string& folder,
                          const std::function<TCloseAnswer(const std::string&)>& ask,
                          const std::function<void(const std::string&)>& showError) {
   if (!core.Sensors || !core.Recordings || !ask) return 0;
-  std::vector<TJournalInfo> journals = ListJournals(folder);
+  std::vector<TJournalInfo> journals = ListJournals(folder, TJournalScan::Quick);
   // Oldest first, so the newest ends up current.
   std::reverse(journals.begin(), journals.end());
   int recovered = 0;
+  auto say = [&](const std::string& text) {
+    if (showError) showError(text);
+  };
   for (const TJournalInfo& info : journals) {
     if (info.InUse) continue;
     const TCloseAnswer answer = ask(RecoverQuestion(info));
     if (answer == TCloseAnswer::Cancel) break;
     if (answer == TCloseAnswer::No) {
-      ::unlink(info.Path.c_str());
+      DeleteJournal(info.Path);
+      continue;
+    }
+    TFileLock journal;
+    std::string why;
+    if (!TakeJournal(info.Path, journal, &why)) {
+      say("Could not recover the recording: " + why);
       continue;
     }
     auto rec = std::make_unique<TRecording>(*core.Sensors->RawVars);
-    std::string why;
-    if (!RecoverJournal(info.Path, *rec, &why)) {
-      if (showError) showError("Could not recover the recording: " + why);
+    TJournalReport report;
+    if (!RecoverJournal(journal, *rec, &why, &report)) {
+      say("Could not recover the recording: " + why);
       continue;
     }
+    if (!report.Whole())
+      say("Only part of the recording could be recovered from '" + info.Path + "' (" + report.Text() +
+          "); the journal is kept.");
     TRecording* r = rec.release();
-    if (core.Journals) core.Journals->Adopt(*r, info.Path);
+    if (core.Journals) core.Journals->Adopt(*r, std::move(journal), !report.Whole());
     AddAndSelectRecording(core, r);
     ++recovered;
   }

@@ -6,13 +6,16 @@
 #include <string>
 
 #include "rules/MainLogic.h"
-#include "recording/Journal.h"
+#include "recording/JournalRecovery.h"
 
 // Asks "Recover the unsaved recording from <date, time> (<length>)?" for every journal in folder
-// that no running program holds, oldest first. Yes: the recording opens as a modified recording
-// without a file (it becomes current) and keeps its journal until it is saved or closed; No: the
-// journal is deleted; Cancel: this one and the rest stay for the next start. A journal that cannot
-// be read is reported through showError and left alone. The number of recordings recovered.
+// that no running program holds, oldest first (the list reads only the chunks' heads, so it is
+// quick however long the journals are). Yes: the journal is taken (locked), then read; the
+// recording opens as a modified recording without a file (it becomes current) and keeps its
+// journal until it is saved or closed. No: the journal is deleted under its lock. Either leaves
+// alone a journal that another program took meanwhile. Cancel: this one and the rest stay for the
+// next start. A journal that cannot be read, or was read only in part (it then stays, also once
+// the recording is saved), is reported through showError. The number of recordings recovered.
 int OfferJournalRecovery(TCoreContext& core, const std::string& folder,
                          const std::function<TCloseAnswer(const std::string& question)>& ask,
                          const std::function<void(const std::string& text)>& showError = {});

@@ -24,7 +24,7 @@ double TTraceSummary::ValueAt(int32_t i) {
   // As long as the largest raw value seen: a few hundred entries for a one-byte sensor.
   if (raw >= table_.size()) table_.resize(raw + size_t{1}, std::numeric_limits<double>::quiet_NaN());
   double& v = table_[raw];
-  if (std::isnan(v)) v = var_.Convert(unit_, raw);
+  if (std::isnan(v)) v = var_.ConvertRecorded(unit_, raw);
   return v;
 }
 

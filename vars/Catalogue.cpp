@@ -126,15 +126,51 @@ void TSensorList::BuildVariables() {
   // Traces drawn filled.
   FindDisplay(1014)->FillTrace = 1;
   FindDisplay(1060)->FillTrace = 1;
+
+  // How a recording of each family is read: the raw Speed variable's id, and every flag as the
+  // family wires it from here.
+  RawSpeed->ObdId = 19;
+  RawSpeed->AnyId = 161;
+  for (TVar* v : *DisplayVars)
+    if (auto* flag = dynamic_cast<TFlagVar*>(v))
+      for (uint8_t family : {FAMILY_OBD0, FAMILY_OBD1, FAMILY_ANY})
+        flag->ByFamily[family] = FlagWiring(*flag, family, flag->Wiring());
 }
 
-// The wiring that differs between the ECU families.
+TFlagWiring TSensorList::FlagWiring(const TFlagVar& flag, uint8_t family, TFlagWiring w) const {
+  const bool any = family == FAMILY_ANY;
+  if (&flag == VTECPressure) {
+    if (family == FAMILY_OBD1) {
+      w.Source = RawDigitalIn;
+      w.ActiveHigh = 0;
+      w.Mask = 7;
+    } else if (any) {
+      w.Source = RawInputs;
+      w.ActiveHigh = 1;
+      w.Mask = 1;
+    }
+  } else if (&flag == VTECSpool) {
+    w.Source = any ? RawOutputs : RawP1;
+    w.ActiveHigh = 1;
+    w.Mask = family == FAMILY_OBD1 ? 1 : 3;
+  } else if (&flag == FuelPump) {
+    // The numbers the family table gives, stored as they stand in the mask fields.
+    w.Mask = family == FAMILY_OBD0 ? 2 : 7;
+  } else if (&flag == CheckLight) {
+    w.Mask = family == FAMILY_OBD0 ? 6 : 4;
+  } else if (&flag == ACSwitch || &flag == Start || &flag == PurgeValve || &flag == ACRelay || &flag == ErrorLED) {
+    w.Enabled = family == FAMILY_OBD0 ? 1 : 0;
+  }
+  return w;
+}
+
+// The wiring that differs between the ECU families, for the link.
 void TSensorList::ApplyEcuType(uint8_t family) {
   if (family != FAMILY_OBD0 && family != FAMILY_OBD1 && family != FAMILY_ANY) return;
   const bool any = family == FAMILY_ANY;
   // The raw Speed variable stays the same object; its id and request code follow the family.
   RawSpeed->RequestCode = any ? 231 : 9;
-  RawSpeed->Id = any ? 161u : 19u;
+  RawSpeed->Id = RawSpeed->IdIn(family);
   Speed->SetSource(RawSpeed);
   Gear->SetSource(RawSpeed);
   Acceleration->SetSource(RawSpeed);
@@ -145,37 +181,6 @@ void TSensorList::ApplyEcuType(uint8_t family) {
   RawP1->Supported = any ? 0 : 1;
   RawDigitalIn->Supported = any ? 0 : 1;
 
-  if (family == FAMILY_OBD1) {
-    VTECPressure->SetSource(RawDigitalIn);
-    VTECPressure->ActiveHigh = 0;
-  } else if (any) {
-    VTECPressure->SetSource(RawInputs);
-    VTECPressure->ActiveHigh = 1;
-  }
-  VTECSpool->SetSource(any ? RawOutputs : RawP1);
-  VTECSpool->ActiveHigh = 1;
-
-  uint8_t enabled = family == FAMILY_OBD0 ? 1 : 0;
-  for (TBooleanVar* v : {ACSwitch, Start, PurgeValve, ACRelay, ErrorLED}) v->Enabled = enabled;
-
-  // The numbers the family table gives, stored as they stand in the mask fields.
-  switch (family) {
-    case FAMILY_OBD0:
-      FuelPump->Mask = 2;
-      CheckLight->Mask = 6;
-      VTECSpool->Mask = 3;
-      break;
-    case FAMILY_OBD1:
-      FuelPump->Mask = 7;
-      CheckLight->Mask = 4;
-      VTECPressure->Mask = 7;
-      VTECSpool->Mask = 1;
-      break;
-    default:
-      FuelPump->Mask = 7;
-      CheckLight->Mask = 4;
-      VTECPressure->Mask = 1;
-      VTECSpool->Mask = 3;
-      break;
-  }
+  for (TVar* v : *DisplayVars)
+    if (auto* flag = dynamic_cast<TFlagVar*>(v)) flag->Rewire(FlagWiring(*flag, family, flag->Wiring()));
 }

@@ -90,12 +90,14 @@ TSpeedVar::TSpeedVar(TSensorList& s, uint32_t id, int32_t src, const char* name)
   RangeFloor = 0;
   RangeCeiling = 280;
 }
-double TSpeedVar::Convert(uint8_t, int32_t raw) {
-  double kmh = SpeedRawToKmh(Word(raw), SpeedK());
+double TSpeedVar::InUnit(int32_t raw, double speedConstant) const {
+  double kmh = SpeedRawToKmh(Word(raw), speedConstant);
   return Cfg().SpeedUnit != 0 ? kmh : KmhToMph(kmh);
 }
+double TSpeedVar::Convert(uint8_t, int32_t raw) { return InUnit(raw, SpeedK(LatestReading())); }
+double TSpeedVar::ConvertRecorded(uint8_t, int32_t raw) { return InUnit(raw, SpeedK(RecordedReading())); }
 int32_t TSpeedVar::ToRaw(uint8_t, double value) {
-  return KmhToSpeedRaw(Cfg().SpeedUnit != 0 ? value : MphToKmh(value), SpeedK());
+  return KmhToSpeedRaw(Cfg().SpeedUnit != 0 ? value : MphToKmh(value), SpeedK(LatestReading()));
 }
 void TSpeedVar::SetDefaultRange() { SetRange(0, 100, 25); }
 
@@ -133,12 +135,12 @@ double TGearVar::Evaluate(double kmh, double rpm) {
 
 double TGearVar::GetValue(uint8_t) {
   double rpm = RevsVar ? RevsVar->GetValue(UNIT_RPM) : 0;
-  return Evaluate(SpeedRawToKmh(SourceRaw(), SpeedK()), rpm);
+  return Evaluate(SpeedRawToKmh(SourceRaw(), SpeedK(LatestReading())), rpm);
 }
 
 double TGearVar::GetValueAt(uint8_t, double t) {
   TRawVar* src = Source;
-  double kmh = SpeedRawToKmh(src ? src->RawAt(t) : 0, SpeedK());
+  double kmh = SpeedRawToKmh(src ? src->RawAt(t) : 0, SpeedK(RecordedReading()));
   double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, t) : 0;
   return Evaluate(kmh, rpm);
 }
@@ -146,7 +148,7 @@ double TGearVar::GetValueAt(uint8_t, double t) {
 double TGearVar::GetValueAtIndex(uint8_t, int32_t i) {
   if (i == 0) Gear = 0;
   TRawVar* src = Source;
-  double kmh = SpeedRawToKmh(src->RawAtIndex(i), SpeedK());
+  double kmh = SpeedRawToKmh(src->RawAtIndex(i), SpeedK(RecordedReading()));
   double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, src->TimeAtIndex(i)) : 0;
   return Evaluate(kmh, rpm);
 }
@@ -172,7 +174,8 @@ double TSpeedAccelVar::Convert(uint8_t, int32_t) {
   int32_t k = hist_->LastIndex();
   int32_t count = hist_->Count();
   if (k < 0 || k >= count - 2) return 0;
-  return AccelBetween(SpeedRawToKmh(src->RawValue, SpeedK()), hist_->TimeOf(k), SpeedRawToKmh(hist_->RawOf(k + 2), SpeedK()),
+  const double speedK = SpeedK(RecordedReading());
+  return AccelBetween(SpeedRawToKmh(src->RawValue, speedK), hist_->TimeOf(k), SpeedRawToKmh(hist_->RawOf(k + 2), speedK),
                       hist_->TimeOf(k + 2));
 }
 
@@ -180,7 +183,8 @@ double TSpeedAccelVar::GetValueAtIndex(uint8_t, int32_t i) {
   TRawVar* src = Source;
   hist_ = src ? src->History() : nullptr;
   if (!hist_ || i >= hist_->Count() - 2 || i < 0) return 0;
-  return AccelBetween(SpeedRawToKmh(hist_->RawOf(i), SpeedK()), hist_->TimeOf(i), SpeedRawToKmh(hist_->RawOf(i + 2), SpeedK()),
+  const double speedK = SpeedK(RecordedReading());
+  return AccelBetween(SpeedRawToKmh(hist_->RawOf(i), speedK), hist_->TimeOf(i), SpeedRawToKmh(hist_->RawOf(i + 2), speedK),
                       hist_->TimeOf(i + 2));
 }
 
@@ -378,32 +382,39 @@ void TLambdaVar::SetDefaultRange() {
 // ---------------------------------------------------------------------------------------------
 // Switches, bytes, laps, idle
 
-TBooleanVar::TBooleanVar(TSensorList& s, uint32_t id, int32_t src, const char* name, int bit, bool activeHigh)
-    : TDisplayVar(s, id, src, name), Mask(1u << bit), ActiveHigh(activeHigh ? 1 : 0) {
-  Unit = UNIT_ONOFF;
-}
-double TBooleanVar::Convert(uint8_t, int32_t raw) {
-  if (!Enabled) return 0;
-  uint32_t m = Mask;
-  uint32_t r = static_cast<uint32_t>(raw);
-  if (ActiveHigh) return (r & m) == m ? 1 : 0;
-  return (r & m) != m ? 1 : 0;
-}
-int32_t TBooleanVar::ToRaw(uint8_t, double) { return 0; }
-void TBooleanVar::SetDefaultRange() { SetRange(0, 1.1, 1); }
-
-TBitMaskVar::TBitMaskVar(TSensorList& s, uint32_t id, int32_t src, const char* name, uint32_t mask, bool activeHigh)
+TFlagVar::TFlagVar(TSensorList& s, uint32_t id, int32_t src, const char* name, uint32_t mask, bool activeHigh)
     : TDisplayVar(s, id, src, name), Mask(mask), ActiveHigh(activeHigh ? 1 : 0) {
   Unit = UNIT_ONOFF;
+  for (TFlagWiring& w : ByFamily) w = Wiring();
 }
-double TBitMaskVar::Convert(uint8_t, int32_t raw) {
-  uint32_t m = Mask;
-  uint32_t r = static_cast<uint32_t>(raw);
-  if (ActiveHigh) return (r & m) == m ? 1 : 0;
-  return (r & m) == 0 ? 1 : 0;
+double TFlagVar::Convert(uint8_t, int32_t raw) { return Read(static_cast<uint32_t>(raw), Wiring(LatestReading())); }
+double TFlagVar::ConvertRecorded(uint8_t, int32_t raw) {
+  return Read(static_cast<uint32_t>(raw), Wiring(RecordedReading()));
 }
-int32_t TBitMaskVar::ToRaw(uint8_t, double) { return 0; }
-void TBitMaskVar::SetDefaultRange() { SetRange(0, 1.1, 1); }
+TRawVar* TFlagVar::RecordedSource() const { return Wiring(RecordedReading()).Source; }
+double TFlagVar::GetValue(uint8_t) {
+  const TFlagWiring w = Wiring(LatestReading());
+  return Read(w.Source ? w.Source->RawValue.load() : 0u, w);
+}
+int32_t TFlagVar::ToRaw(uint8_t, double) { return 0; }
+void TFlagVar::SetDefaultRange() { SetRange(0, 1.1, 1); }
+void TFlagVar::Rewire(const TFlagWiring& w) {
+  SetSource(w.Source);
+  Mask = w.Mask;
+  ActiveHigh = w.ActiveHigh;
+  Enabled = w.Enabled;
+}
+
+double TBooleanVar::Read(uint32_t raw, const TFlagWiring& w) const {
+  if (!w.Enabled) return 0;
+  if (w.ActiveHigh) return (raw & w.Mask) == w.Mask ? 1 : 0;
+  return (raw & w.Mask) != w.Mask ? 1 : 0;
+}
+
+double TBitMaskVar::Read(uint32_t raw, const TFlagWiring& w) const {
+  if (w.ActiveHigh) return (raw & w.Mask) == w.Mask ? 1 : 0;
+  return (raw & w.Mask) == 0 ? 1 : 0;
+}
 
 TByteVar::TByteVar(TSensorList& s, uint32_t id, int32_t src, const char* name) : TDisplayVar(s, id, src, name) {
   Unit = UNIT_HEX8;
@@ -458,7 +469,8 @@ void TIdleDiffVar::SetDefaultRange() { SetRange(-300, 300, 100); }
 
 const TSettings& TDisplayVar::Cfg() const { return *Owner->Context->Settings; }
 
-double TDisplayVar::SpeedK() const {
+double TDisplayVar::SpeedK(TReading reading) const {
+  if (!reading.Link) return SpeedConstantOf(reading.Family);
   const TECUType* ecu = Owner->Context->EcuType;
   return ecu ? ecu->SpeedConstant.load() : 1.0;
 }

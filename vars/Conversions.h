@@ -57,8 +57,12 @@ class TSpeedVar : public TDisplayVar {
  public:
   TSpeedVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
   double Convert(uint8_t unit, int32_t raw) override;
+  double ConvertRecorded(uint8_t unit, int32_t raw) override;
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
+
+ private:
+  double InUnit(int32_t raw, double speedConstant) const;
 };
 
 class TGearVar : public TDisplayVar {
@@ -208,27 +212,54 @@ class TLambdaVar : public TDisplayVar {
   void SetDefaultRange() override;
 };
 
-class TBooleanVar : public TDisplayVar {
+// How a switch flag is read: its source, mask, polarity and whether the family has it at all.
+struct TFlagWiring {
+  TRawVar* Source = nullptr;
+  uint32_t Mask = 0;
+  uint8_t ActiveHigh = 0;
+  uint8_t Enabled = 1;
+};
+
+// A switch flag. Its fields are the link's wiring (ApplyEcuType sets them); a recording of another
+// family is read with the wiring that family gives the flag from its construction (ByFamily).
+class TFlagVar : public TDisplayVar {
  public:
-  TBooleanVar(TSensorList& s, uint32_t id, int32_t src, const char* name, int bit, bool activeHigh);
+  TFlagVar(TSensorList& s, uint32_t id, int32_t src, const char* name, uint32_t mask, bool activeHigh);
   double Convert(uint8_t unit, int32_t raw) override;
+  double ConvertRecorded(uint8_t unit, int32_t raw) override;
+  TRawVar* RecordedSource() const override;
+  double GetValue(uint8_t unit) override;
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 
   Relaxed<uint32_t> Mask;
   Relaxed<uint8_t> ActiveHigh;
   Relaxed<uint8_t> Enabled{1};
+  TFlagWiring ByFamily[4];  // by family number; FAMILY_UNKNOWN: as constructed
+
+  TFlagWiring Wiring() const { return {Source, Mask, ActiveHigh, Enabled}; }
+  TFlagWiring Wiring(TReading reading) const { return reading.Link ? Wiring() : ByFamily[reading.Family & 3]; }
+  void Rewire(const TFlagWiring& w);
+
+ protected:
+  virtual double Read(uint32_t raw, const TFlagWiring& w) const = 0;
 };
 
-class TBitMaskVar : public TDisplayVar {
+class TBooleanVar : public TFlagVar {
  public:
-  TBitMaskVar(TSensorList& s, uint32_t id, int32_t src, const char* name, uint32_t mask, bool activeHigh);
-  double Convert(uint8_t unit, int32_t raw) override;
-  int32_t ToRaw(uint8_t unit, double value) override;
-  void SetDefaultRange() override;
+  TBooleanVar(TSensorList& s, uint32_t id, int32_t src, const char* name, int bit, bool activeHigh)
+      : TFlagVar(s, id, src, name, 1u << bit, activeHigh) {}
 
-  Relaxed<uint32_t> Mask;
-  Relaxed<uint8_t> ActiveHigh;
+ protected:
+  double Read(uint32_t raw, const TFlagWiring& w) const override;
+};
+
+class TBitMaskVar : public TFlagVar {
+ public:
+  using TFlagVar::TFlagVar;
+
+ protected:
+  double Read(uint32_t raw, const TFlagWiring& w) const override;
 };
 
 class TByteVar : public TDisplayVar {

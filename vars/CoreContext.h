@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "base/Relaxed.h"
 #include "history/HistorySet.h"
 #include "vars/Settings.h"
 
@@ -25,8 +26,12 @@ struct TCoreContext {
 
   // Never none: defaults until start-up hands in the program's settings object.
   TSettings* Settings = &DefaultSettings;
-  // None until start-up creates it: a speed constant of 1 and a 1-bar MAP sensor.
+  // None until start-up creates it: a speed constant of 1 and a 1-bar MAP sensor. The ECU the link
+  // talks to (a recording keeps its own: THistorySet::EcuFamily).
   TECUType* EcuType = nullptr;
+  // The poll thread is connected: the latest raw values are the link's (otherwise they are the
+  // current recording's, put there by the player). Written by the poll thread.
+  Relaxed<bool> LinkPolling{false};
   // The current recording (a TRecording; see CurrentRecordingOf): none or a member of Recordings.
   // Only the user-interface thread writes it, with release order; the poll and playback threads
   // and the variable accessors read it with acquire order.

@@ -1,34 +1,38 @@
 #include "vars/EcuType.h"
 
-
-void TECUType::SetModel(uint8_t m) {
-  Model = m;
-  if (m == 2 || m == 3)
-    SetFamily(FAMILY_OBD1);
-  else if (m == 4)
-    SetFamily(FAMILY_ANY);
-  else
-    SetFamily(FAMILY_OBD0);
+uint8_t FamilyOfModel(uint8_t model) {
+  if (model == 2 || model == 3) return FAMILY_OBD1;
+  if (model == 4) return FAMILY_ANY;
+  return FAMILY_OBD0;
 }
 
-void TECUType::SetFamily(uint8_t f) {
-  if (f == FAMILY_OBD1) {
-    Family = FAMILY_OBD1;
-    SpeedConstant = 228500.0;
-  } else if (f == FAMILY_ANY) {
-    Family = FAMILY_ANY;
-    SpeedConstant = 0.0;
-  } else {
-    Family = FAMILY_OBD0;
-    SpeedConstant = 182800.0;
+double SpeedConstantOf(uint8_t family) {
+  switch (family) {
+    case FAMILY_OBD0: return 182800.0;
+    case FAMILY_OBD1: return 228500.0;
+    case FAMILY_ANY: return 0.0;
+    default: return 1.0;
   }
 }
 
-const char* TECUType::FamilyName() const {
-  switch (Family.load()) {
+const char* FamilyNameOf(uint8_t family) {
+  switch (family) {
     case FAMILY_OBD0: return "OBD0";
     case FAMILY_OBD1: return "OBD1";
     case FAMILY_ANY: return "Any";
     default: return "Unknown";
   }
 }
+
+void TECUType::SetModel(uint8_t m) {
+  Model = m;
+  SetFamily(FamilyOfModel(m));
+}
+
+void TECUType::SetFamily(uint8_t f) {
+  // Anything unknown is OBD0.
+  Family = f == FAMILY_OBD1 || f == FAMILY_ANY ? f : uint8_t{FAMILY_OBD0};
+  SpeedConstant = SpeedConstantOf(Family);
+}
+
+const char* TECUType::FamilyName() const { return FamilyNameOf(Family); }

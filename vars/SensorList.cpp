@@ -9,6 +9,7 @@
 #include "base/AtomicSave.h"
 #include "base/IniFile.h"
 #include "history/History.h"
+#include "vars/EcuType.h"
 #include "vars/Units.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -28,9 +29,19 @@ TRawVar::TRawVar(TVarList* owner, uint32_t id, const char* name, int32_t request
   ReadMode = readMode;
 }
 
+uint32_t TRawVar::IdIn(uint8_t family) const {
+  const uint32_t id = family == FAMILY_OBD0 || family == FAMILY_OBD1 ? ObdId : AnyId;
+  return id != 0 ? id : Id.load();
+}
+
 TVarHist* TRawVar::History() const {
   const THistorySet* rec = Owner && Owner->Context ? Owner->Context->Recording.load(std::memory_order_acquire) : nullptr;
-  return rec ? rec->HistoryFor(*this) : nullptr;
+  if (!rec) return nullptr;
+  // A recording of the link's family made before the menu changed the family keeps the id the
+  // catalogue had.
+  const uint32_t id = IdIn(rec->EcuFamily);
+  TVarHist* h = rec->HistoryById(static_cast<int32_t>(id));
+  return h || id == Id ? h : rec->HistoryFor(*this);
 }
 
 int32_t TRawVar::SampleCount() const {
@@ -67,13 +78,13 @@ uint16_t TDisplayVar::SourceRaw() const {
 double TDisplayVar::GetValue(uint8_t unit) { return Convert(unit, SourceRaw()); }
 
 double TDisplayVar::GetValueAt(uint8_t unit, double t) {
-  TRawVar* s = Source;
-  return Convert(unit, s ? s->RawAt(t) : 0);
+  TRawVar* s = RecordedSource();
+  return ConvertRecorded(unit, s ? s->RawAt(t) : 0);
 }
 
 double TDisplayVar::GetValueAtIndex(uint8_t unit, int32_t i) {
-  TRawVar* s = Source;
-  return Convert(unit, s ? s->RawAtIndex(i) : 0);
+  TRawVar* s = RecordedSource();
+  return ConvertRecorded(unit, s ? s->RawAtIndex(i) : 0);
 }
 
 void TDisplayVar::SetSource(TRawVar* raw) {
@@ -82,14 +93,26 @@ void TDisplayVar::SetSource(TRawVar* raw) {
 }
 
 TVarHist* TDisplayVar::History() const {
-  TRawVar* s = Source;
+  TRawVar* s = RecordedSource();
   return s ? s->History() : nullptr;
 }
 int32_t TDisplayVar::SampleCount() const {
-  TRawVar* s = Source;
+  TRawVar* s = RecordedSource();
   return s ? s->SampleCount() : 0;
 }
-double TDisplayVar::TimeAtIndex(int32_t i) const { return Source.load()->TimeAtIndex(i); }
+double TDisplayVar::TimeAtIndex(int32_t i) const { return RecordedSource()->TimeAtIndex(i); }
+
+TDisplayVar::TReading TDisplayVar::RecordedReading() const {
+  const TCoreContext& core = *Owner->Context;
+  const THistorySet* rec = core.Recording.load(std::memory_order_acquire);
+  const uint8_t link = core.EcuType ? core.EcuType->Family.load() : uint8_t{FAMILY_UNKNOWN};
+  if (!rec || rec->EcuFamily == link) return {};
+  return {false, rec->EcuFamily};
+}
+
+TDisplayVar::TReading TDisplayVar::LatestReading() const {
+  return Owner->Context->LinkPolling ? TReading{} : RecordedReading();
+}
 
 void TDisplayVar::AutoRangeFromHistory() {
   SetDefaultRange();
@@ -194,6 +217,12 @@ bool TDisplayVar::ExportHistoryText(const std::string& fileName, const std::stri
 TVar* TVarList::FindById(uint32_t id) const {
   for (TVar* v : *this)
     if (v->Id == id) return v;
+  return nullptr;
+}
+
+TVar* TVarList::FindByIdIn(uint32_t id, uint8_t family) const {
+  for (TVar* v : *this)
+    if ((v->IsRaw ? static_cast<TRawVar*>(v)->IdIn(family) : v->Id.load()) == id) return v;
   return nullptr;
 }
 

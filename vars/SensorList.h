@@ -35,8 +35,14 @@ struct TVar {
 struct TRawVar : TVar {
   TRawVar(TVarList* owner, uint32_t id, const char* name, int32_t requestCode, int32_t rateHz, uint8_t readMode);
 
-  // Rewired by ApplyEcuType on the poll thread (when the ECU answers) or the user-interface thread
-  // (loading a file); the window never does both at once, as it loads no file while connecting.
+  // The id under which a recording of the given ECU family keeps this variable's samples. Only the
+  // raw Speed variable's differs (ObdId with OBD0 and OBD1, AnyId with any ECU or none known; set
+  // by the catalogue); every other variable's is its Id.
+  uint32_t IdIn(uint8_t family) const;
+  uint32_t ObdId = 0, AnyId = 0;  // 0: Id
+
+  // Rewired by ApplyEcuType on the poll thread when the ECU answers; a recording never rewires
+  // them (it is read through its own family's wiring).
   Relaxed<int32_t> RequestCode{0};
   // The latest value. Written by the poll thread while connected and by the playback thread while
   // playing (and by a seek on the user-interface thread). A recording may be played while the link
@@ -50,7 +56,7 @@ struct TRawVar : TVar {
   Relaxed<uint8_t> Supported{1};
   Relaxed<int32_t> RateHz{0};
 
-  // Over the current recording.
+  // Over the current recording, found by the id of its family (IdIn).
   TVarHist* History() const;
   int32_t SampleCount() const;
   uint16_t RawAtIndex(int32_t i) const;
@@ -73,7 +79,13 @@ class TDisplayVar : public TVar {
   uint8_t Unit = 0;
   uint8_t FillTrace = 0;
 
+  // The value of a raw value as the latest values are read (see LatestReading).
   virtual double Convert(uint8_t unit, int32_t raw) = 0;
+  // The value of a raw sample of the current recording, read with the wiring of the recording's
+  // ECU family. The same as Convert for every variable that reads alike in every family.
+  virtual double ConvertRecorded(uint8_t unit, int32_t raw) { return Convert(unit, raw); }
+  // The raw variable whose history holds this variable's samples in the current recording.
+  virtual TRawVar* RecordedSource() const { return Source; }
   virtual double GetValue(uint8_t unit);
   virtual double GetValueAt(uint8_t unit, double t);
   virtual double GetValueAtIndex(uint8_t unit, int32_t i);
@@ -99,9 +111,21 @@ class TDisplayVar : public TVar {
 
  protected:
   uint16_t SourceRaw() const;
+  // Whose wiring a value is read with: the link's (the catalogue as ApplyEcuType left it, and the
+  // ECU type's speed constant), or that of another ECU family, as a recording of it reads.
+  struct TReading {
+    bool Link = true;
+    uint8_t Family = 0;
+  };
+  // The latest raw values: the link's while it polls; otherwise the player put the current
+  // recording's there.
+  TReading LatestReading() const;
+  // The current recording's histories: the link's wiring when the recording is of the link's
+  // family, its own family's otherwise.
+  TReading RecordedReading() const;
   // What the conversions read from the catalogue's context.
   const TSettings& Cfg() const;
-  double SpeedK() const;
+  double SpeedK(TReading reading) const;
   bool Map3Bar() const;
   void SetRange(double lo, double hi, double tick) {
     RangeMin = lo;
@@ -117,6 +141,8 @@ class TVarList : public TObjList<TVar> {
   // list that stands alone (its variables then have no history).
   TCoreContext* const Context;
   TVar* FindById(uint32_t id) const;
+  // The variable a recording of the given ECU family keeps under id (see TRawVar::IdIn).
+  TVar* FindByIdIn(uint32_t id, uint8_t family) const;
 };
 
 // A selection of variables held as ids; it owns nothing.
@@ -146,8 +172,10 @@ class TVarRefList {
 };
 
 class TDisplayVar;
+class TFlagVar;
 class TBooleanVar;
 class TBitMaskVar;
+struct TFlagWiring;
 
 class TSensorList {
  public:
@@ -206,7 +234,12 @@ class TSensorList {
   TBooleanVar* ErrorLED = nullptr;
 
   void BuildVariables();
+  // Wires the catalogue for the family the link talks to: the raw Speed variable's id and request
+  // code, which raw variables are supported, and how the flags are read.
   void ApplyEcuType(uint8_t family);
+  // The wiring the family gives a flag, starting from w (a family that leaves a part alone keeps
+  // w's).
+  TFlagWiring FlagWiring(const TFlagVar& flag, uint8_t family, TFlagWiring w) const;
 
   TRawVar* Raw(int i) const { return static_cast<TRawVar*>(RawVars->Items(i)); }
   TDisplayVar* Display(int i) const { return static_cast<TDisplayVar*>(DisplayVars->Items(i)); }

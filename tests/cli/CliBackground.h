@@ -65,6 +65,7 @@ class TBackgroundCli {
     return {};
   }
 
+  pid_t Pid() const { return pid_; }
   bool Running() {
     if (exited_) return false;
     int status;

@@ -12,6 +12,8 @@
 
 #include "CliBackground.h"
 #include "CliSupport.h"
+#include "recording/Journal.h"
+#include "vars/SensorList.h"
 
 namespace {
 
@@ -48,6 +50,32 @@ TBackgroundCli StartLog(const TCliSandbox& box, const std::vector<std::string>& 
   std::vector<std::string> args = {"log", "--port", "sim"};
   args.insert(args.end(), extra.begin(), extra.end());
   return TBackgroundCli(box.Path("bin/revscope-cli"), args, box.Env(), box.Dir(), box.Path("log.err"));
+}
+
+// A journal as a run that crashed leaves it in the sandbox: one chunk a second, each with one
+// sample of the revs (raw value k in chunk k).
+std::string CrashedJournal(const TCliSandbox& box, int chunks) {
+  TSensorList sensors;
+  sensors.BuildVariables();
+  TRecording rec(*sensors.RawVars);
+  rec.CreateHistories();
+  rec.SetDescription("Lost");
+  TJournal journal(rec, box.JournalDir(), 60000);
+  EXPECT_TRUE(journal.Start());
+  for (int k = 1; k <= chunks; ++k) {
+    rec.HistoryFor(*sensors.RawRevs)->Append(static_cast<uint32_t>(k) * 100000, static_cast<uint16_t>(k));
+    rec.LengthMs = static_cast<uint32_t>(k) * 1000;
+    journal.FlushNow();
+  }
+  journal.Finish();
+  return journal.Path();
+}
+
+// The number of samples of a history in info's listing, or -1.
+long HistorySamples(const TCliSandbox& box, const std::string& file, int id) {
+  for (const std::string& line : SplitLines(box.Run({"info", file}).out))
+    if (line.rfind("history\t" + std::to_string(id) + "\t", 0) == 0) return std::stol(line.substr(line.rfind('\t') + 1));
+  return -1;
 }
 
 }  // namespace
@@ -103,7 +131,7 @@ TEST(CliJournal, AFailedFinalSaveSaysWhyAndKeepsTheJournalForRecovery) {
   fs::create_directories(box.Path("usb"));
   TBackgroundCli log = StartLog(box, {"--out", "usb/run.rec"});
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-  fs::remove(box.Path("usb"));  // the stick was pulled
+  fs::remove_all(box.Path("usb"));  // the stick was pulled
   log.Signal(SIGTERM);
   EXPECT_EQ(log.Wait(), 1);
   const std::string err = ReadText(box.Path("log.err"));
@@ -134,6 +162,67 @@ TEST(CliJournal, RecoverChecksItsArguments) {
   TCliResult out = box.Run({"recover", "--out", "missing/x.rec"});
   EXPECT_EQ(out.exitCode, 1);
   EXPECT_EQ(out.err, "revscope-cli: cannot write 'missing/x.rec': No such file or directory\n");
+}
+
+TEST(CliJournal, ADamagedJournalGivesWhatCanBeReadSaysWhereTheDamageIsAndStays) {
+  TCliSandbox box;
+  const std::string path = CrashedJournal(box, 3);
+  std::string bytes = ReadText(path);
+  const size_t header = bytes.size() - 3 * 166;  // three chunks of 166 bytes
+  bytes[header + 100] ^= 0x10;                    // inside the first chunk
+  WriteText(path, bytes);
+  TCliResult r = box.Run({"recover", path, "--out", "back.rec"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(Contains(r.err, "Saved back.rec (0:00:03.000s, 'Lost') from " + path + "\n")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "revscope-cli: " + path + " is damaged: read " + std::to_string(header + 2 * 166) + " of " +
+                                  std::to_string(bytes.size()) + " bytes (2 chunks); damaged: bytes " +
+                                  std::to_string(header) + "-" + std::to_string(header + 165) +
+                                  "; what was read is saved, and the journal is kept\n"))
+      << r.err;
+  EXPECT_EQ(HistorySamples(box, "back.rec", 1), 2);
+  EXPECT_TRUE(fs::exists(path));
+  // Nothing readable at all: nothing saved, the journal stays, and the run fails.
+  WriteText(path, bytes.substr(0, header + 166));
+  TCliResult none = box.Run({"recover", path, "--out", "none.rec"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(none.err, "revscope-cli: nothing could be recovered from " + path + ": read " + std::to_string(header) +
+                          " of " + std::to_string(header + 166) + " bytes (0 chunks); damaged: bytes " +
+                          std::to_string(header) + "-" + std::to_string(header + 165) +
+                          " (the end); the journal is kept\n");
+  EXPECT_FALSE(fs::exists(box.Path("none.rec")));
+  EXPECT_TRUE(fs::exists(path));
+}
+
+TEST(CliJournal, ASecondRunToTheSameFileFailsAtOnceNamingTheFirst) {
+  TCliSandbox box;
+  TBackgroundCli first = StartLog(box, {"--out", "run.rec"});
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (LastProgressMs(ReadText(box.Path("log.err"))) < 0 && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // By another name for the same file, too.
+  fs::create_directories(box.Path("sub"));
+  TCliResult second = box.Run({"log", "--port", "sim", "--out", "sub/../run.rec", "--seconds", "1"});
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_EQ(second.err, "revscope-cli: 'sub/../run.rec' is being recorded into by another run (process " +
+                            std::to_string(first.Pid()) + ")\n");
+  first.Signal(SIGINT);
+  EXPECT_EQ(first.Wait(), 0) << ReadText(box.Path("log.err"));
+  EXPECT_GE(LengthMs(box, box.Path("run.rec")), 0);
+  EXPECT_FALSE(fs::exists(box.Path(".run.rec.lock")));
+}
+
+TEST(CliJournal, RecoveringAJournalOntoItselfIsRefused) {
+  TCliSandbox box;
+  const std::string path = CrashedJournal(box, 2);
+  const std::string before = ReadText(path);
+  fs::create_symlink(path, box.Path("link.rec"));
+  fs::create_hard_link(path, box.Path("hard.rec"));
+  for (const std::string& out : {path, box.Path("link.rec"), box.Path("hard.rec")}) {
+    TCliResult r = box.Run({"recover", path, "--out", out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "revscope-cli: cannot write '" + out + "': it is the journal being recovered\n");
+  }
+  EXPECT_EQ(ReadText(path), before);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -238,6 +327,10 @@ TEST(CliJournal, AFullDiskIsReportedForTheJournalAndTheSaveAndWhatWasWrittenReco
   EXPECT_TRUE(Contains(r.err, "': File too large\n")) << r.err;
   EXPECT_TRUE(Contains(r.err, "Could not save recording 'run.rec' - cannot write: File too large\n")) << r.err;
   ASSERT_EQ(Journals(box).size(), 1u);
+  // The journal is full too: the message says how much of the run it holds.
+  EXPECT_TRUE(Contains(r.err, "The journal " + Journals(box)[0] + " holds only 0:00:0")) << r.err;
+  EXPECT_TRUE(Contains(r.err, " samples); the rest could not be written: cannot write '")) << r.err;
+  EXPECT_FALSE(Contains(r.err, "The recording is kept in")) << r.err;
   TCliResult back = box.Run({"recover", "--out", "back.rec"});
   ASSERT_EQ(back.exitCode, 0) << back.err;
   EXPECT_GE(LengthMs(box, box.Path("back.rec")), 500);

@@ -106,6 +106,16 @@ TEST_F(Association, AnotherDefaultIsTakenOverAndGivenBack) {
   EXPECT_EQ(TIniFile(a->MimeAppsPath()).ReadString("Default Applications", "text/plain", ""), "editor.desktop");
 }
 
+TEST_F(Association, AHostileDefaultAddsNoLinesToTheEntry) {
+  fs::create_directories(dir_.File("config"));
+  WriteFileBytes(dir_.File("config/mimeapps.list"),
+                 "[Default Applications]\napplication/x-revscope-recording=\"x.desktop\\nExec=evil %f\"\n");
+  auto a = Make();
+  a->Associate();
+  EXPECT_TRUE(a->IsAssociated());
+  EXPECT_EQ(ReadFileBytes(a->DesktopEntryPath()).find("evil"), std::string::npos);
+}
+
 TEST_F(Association, AChangedPartReadsAsNotAssociated) {
   auto a = Make();
   a->Associate();

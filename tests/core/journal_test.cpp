@@ -18,6 +18,7 @@
 #include "ecu/PollThreadRS.h"
 #include "recording/FileOperations.h"
 #include "recording/Journal.h"
+#include "recording/JournalRecovery.h"
 #include "recording_support.h"
 
 namespace {
@@ -35,6 +36,13 @@ class JournalTest : public RecordingTest {
     return rec;
   }
   std::string Folder() const { return dir_.File("state"); }
+  // The path of a journal of the run, written whole and let go.
+  std::string WrittenJournal(TRecording& run) {
+    TJournal journal(run, Folder());
+    EXPECT_TRUE(journal.Start());
+    journal.Finish();
+    return journal.Path();
+  }
   std::vector<std::string> FilesIn(const std::string& folder) const {
     std::vector<std::string> names;
     std::error_code ec;
@@ -81,14 +89,17 @@ TEST_F(JournalTest, AJournalWrittenWhileSamplesArriveRecoversEverySampleInBlocks
     EXPECT_EQ(journal.SamplesWritten(), 20000u);
     path = journal.Path();
   }
-  // Another start of the program reads it: the ECU type follows the journal as a load does.
+  // Another start of the program reads it: the recording keeps the journal's ECU, as a load does,
+  // and the link keeps its own.
   ecu_->SetModel(0);
   TRecording back(*sensors_->RawVars);
   std::string why;
   ASSERT_TRUE(RecoverJournal(path, back, &why)) << why;
   EXPECT_EQ(Samples(back), Samples(*rec));
   EXPECT_EQ(back.LengthMs, 2000u);  // the last sample is at 1999.9 ms
-  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_EQ(back.EcuModel, 2);
+  EXPECT_EQ(back.EcuFamily, FAMILY_OBD1);
+  EXPECT_EQ(ecu_->Model, 0);
 }
 
 TEST_F(JournalTest, ARecoveredRecordingIsTheRunUpToTheLastFlushModifiedAndWithoutAFile) {
@@ -114,7 +125,7 @@ TEST_F(JournalTest, ARecoveredRecordingIsTheRunUpToTheLastFlushModifiedAndWithou
   EXPECT_EQ(back.HistoryCount(), rec->HistoryCount());
   EXPECT_EQ(std::string(back.Description), "Renamed while running");
   EXPECT_EQ(back.LengthMs, 2999u);
-  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_EQ(back.EcuModel, 2);
   EXPECT_TRUE(back.Modified);
   EXPECT_EQ(back.FileName, "");
   EXPECT_EQ(back.Stamp.Text(), rec->Stamp.Text());
@@ -126,49 +137,164 @@ TEST_F(JournalTest, ARecoveredRecordingIsTheRunUpToTheLastFlushModifiedAndWithou
   EXPECT_EQ(info.LengthMs, 2999u);
 }
 
-TEST_F(JournalTest, WhatIsRecoveredStopsAtTheFirstTornOrDamagedChunk) {
+TEST_F(JournalTest, EveryWholeChunkIsRecoveredAndTheReportSaysWhereTheDamageIs) {
   TRecording* run = NewRun();
   TJournal journal(*run, Folder(), 60000);
   ASSERT_TRUE(journal.Start());
-  journal.FlushNow();  // nothing yet: no chunk
-  const std::string header = ReadFileBytes(journal.Path());
-  run->History(0)->Append(100, 1);
-  journal.FlushNow();
-  const std::string oneChunk = ReadFileBytes(journal.Path());
-  run->History(0)->Append(250000, 2);  // 2.5 s, after the length was last moved
-  journal.FlushNow();
-  const std::string twoChunks = ReadFileBytes(journal.Path());
+  journal.FlushNow();  // the run's start: a chunk without samples
+  const size_t header = ReadFileBytes(journal.Path()).size();
+  for (uint32_t k = 1; k <= 3; ++k) {
+    run->History(0)->Append(k * 100000, static_cast<uint16_t>(k));  // k seconds
+    journal.FlushNow();
+  }
+  const std::string bytes = ReadFileBytes(journal.Path());
   journal.Remove();
-  ASSERT_GT(oneChunk.size(), header.size());
-  ASSERT_GT(twoChunks.size(), oneChunk.size());
+  const size_t chunk = (bytes.size() - header) / 3;  // three chunks of one sample each
   const int32_t id = run->History(0)->SensorId;
-  auto recover = [&](const std::string& bytes) {
-    WriteFileBytes(dir_.File("copy.journal"), bytes);
+  auto recover = [&](const std::string& b, TJournalReport& report) {
+    WriteFileBytes(dir_.File("copy.journal"), b);
     auto rec = std::make_unique<TRecording>(*sensors_->RawVars);
     std::string why;
-    EXPECT_TRUE(RecoverJournal(dir_.File("copy.journal"), *rec, &why)) << why;
-    return rec;
+    EXPECT_TRUE(RecoverJournal(dir_.File("copy.journal"), *rec, &why, &report)) << why;
+    std::vector<uint16_t> raws;
+    for (int32_t i = 0; i < rec->HistoryById(id)->Count(); ++i) raws.push_back(rec->HistoryById(id)->RawOf(i));
+    return std::make_pair(raws, rec->LengthMs.load());
   };
-  // Whole: both samples, and the length covers the last one.
-  auto whole = recover(twoChunks);
-  EXPECT_EQ(whole->HistoryById(id)->Count(), 2);
-  EXPECT_EQ(whole->LengthMs, 2500u);
-  // A crash in the middle of the second write: the first chunk only.
-  EXPECT_EQ(recover(twoChunks.substr(0, twoChunks.size() - 5))->HistoryById(id)->Count(), 1);
-  // A damaged byte in the second chunk fails its checksum.
-  std::string flipped = twoChunks;
-  flipped[twoChunks.size() - 3] ^= 0x40;
-  EXPECT_EQ(recover(flipped)->HistoryById(id)->Count(), 1);
-  // Damage in the first chunk: nothing after it is trusted.
-  flipped = twoChunks;
-  flipped[oneChunk.size() - 3] ^= 0x40;
-  EXPECT_EQ(recover(flipped)->HistoryById(id)->Count(), 0);
+  TJournalReport report;
+  EXPECT_EQ(recover(bytes, report), std::make_pair(std::vector<uint16_t>{1, 2, 3}, 3000u));
+  EXPECT_TRUE(report.Whole());
+  const std::string all = std::to_string(bytes.size());
+  EXPECT_EQ(report.Text(), "read " + all + " of " + all + " bytes (4 chunks)");
+  // A flipped bit in the first chunk costs that chunk only; the report names its bytes.
+  std::string flipped = bytes;
+  flipped[header + chunk - 3] ^= 0x40;
+  EXPECT_EQ(recover(flipped, report).first, (std::vector<uint16_t>{2, 3}));
+  ASSERT_EQ(report.Damage.size(), 1u);
+  EXPECT_EQ(report.Damage[0].From, header);
+  EXPECT_EQ(report.Damage[0].To, header + chunk);
+  EXPECT_EQ(report.Chunks, 3u);
+  // A chunk's head destroyed, and a crash in the middle of the last write.
+  std::string torn = bytes.substr(0, bytes.size() - 5);
+  torn.replace(header + chunk, 8, 8, 'x');
+  EXPECT_EQ(recover(torn, report), std::make_pair(std::vector<uint16_t>{1}, 1000u));
+  ASSERT_EQ(report.Damage.size(), 1u);
+  EXPECT_EQ(report.Damage[0].From, header + chunk);
+  EXPECT_EQ(report.Damage[0].To, torn.size());
+  EXPECT_NE(report.Text().find(std::to_string(header + chunk) + "-" + std::to_string(torn.size() - 1) + " (the end)"),
+            std::string::npos)
+      << report.Text();
   // Not a journal at all.
   WriteFileBytes(dir_.File("empty.journal"), "");
   TRecording none(*sensors_->RawVars);
   std::string why;
   EXPECT_FALSE(RecoverJournal(dir_.File("empty.journal"), none, &why));
   EXPECT_EQ(why, "'" + dir_.File("empty.journal") + "' is not a recording journal");
+}
+
+TEST_F(JournalTest, AHeaderIsCheckedByItsChecksumAndAnOlderJournalWithoutOneStillReads) {
+  TRecording* run = NewRun("Checked");
+  run->History(0)->Append(100, 7);
+  const std::string bytes = ReadFileBytes(WrittenJournal(*run));
+  EXPECT_EQ(U32At(bytes, 12), 2u);
+  auto recover = [&](const std::string& b, std::string& why) {
+    WriteFileBytes(dir_.File("x.journal"), b);
+    TRecording rec(*sensors_->RawVars);
+    const bool ok = RecoverJournal(dir_.File("x.journal"), rec, &why);
+    return ok ? rec.HistoryCount() : -1;
+  };
+  std::string why;
+  const int whole = recover(bytes, why);
+  ASSERT_GT(whole, 0) << why;
+  // Any flipped bit of the header or its ids (here the first id, Revs relabelled) is found.
+  for (size_t at : {size_t{33}, size_t{40}, size_t{256}}) {
+    std::string flipped = bytes;
+    flipped[at] ^= 0x01;
+    EXPECT_EQ(recover(flipped, why), -1) << at;
+    EXPECT_NE(why.find("damaged header"), std::string::npos) << why;
+  }
+  // A journal of the version before has no checksum and is read as it stands.
+  std::string older = bytes;
+  older[12] = 1;
+  older.replace(168, 4, 4, '\0');
+  EXPECT_EQ(recover(older, why), whole) << why;
+  // A sensor named twice is refused in either version.
+  older.replace(260, 4, older.substr(256, 4));
+  EXPECT_EQ(recover(older, why), -1);
+  EXPECT_EQ(why, "'" + dir_.File("x.journal") + "' names sensor 1 twice");
+}
+
+TEST_F(JournalTest, ASparseJournalClaimingHundredsOfMegabytesIsReadForWhatItHolds) {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitizer's shadow memory is no measure of the program's own";
+#endif
+  TRecording* run = NewRun();
+  run->History(0)->Append(100, 7);
+  const std::string path = WrittenJournal(*run);
+  // The whole chunk, then a chunk head claiming 256 MB over a hole (a file of 4 KB on disk).
+  const std::string bytes = ReadFileBytes(path);
+  const uint64_t size = bytes.size() + 12 + (uint64_t{256} << 20);
+  WriteFileBytes(path, bytes + "CHNK" + std::string("\x00\x00\x00\x10", 4) + std::string(4, '\0'));
+  ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(size)), 0);
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  const TJournalInfo quick = ReadJournalInfo(path, TJournalScan::Quick);
+  const TJournalInfo full = ReadJournalInfo(path);
+  TRecording back(*sensors_->RawVars);
+  TJournalReport report;
+  ASSERT_TRUE(RecoverJournal(path, back, nullptr, &report));
+  rusage after{};
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024);  // kilobytes
+  EXPECT_EQ(quick.LengthMs, 1u);
+  EXPECT_EQ(full.Samples, 1u);
+  EXPECT_EQ(back.HistoryById(run->History(0)->SensorId)->Count(), 1);
+  ASSERT_EQ(report.Damage.size(), 1u);
+  EXPECT_EQ(report.Damage[0].From, bytes.size());
+  EXPECT_EQ(report.Damage[0].To, size);
+}
+
+TEST_F(JournalTest, AFlushOfManySamplesIsWrittenAsChunksOfBoundedSize) {
+  TRecording* run = NewRun();
+  std::string path;
+  {
+    TJournal journal(*run, Folder(), 60000);
+    ASSERT_TRUE(journal.Start());
+    // Fifty seconds of samples at once, as after a long stall of the disk: 3 MB.
+    for (uint32_t t = 0; t < 500000; ++t) run->History(static_cast<int>(t % 2) * 2)->Append(t * 10, static_cast<uint16_t>(t));
+    run->LengthMs = 50000;
+    journal.FlushNow();
+    EXPECT_EQ(journal.WriteCalls(), 1u);
+    EXPECT_EQ(journal.HeldLengthMs(), 50000u);
+    path = journal.Path();
+  }
+  const std::string bytes = ReadFileBytes(path);
+  size_t chunks = 0;
+  for (size_t at = 256 + 4 * static_cast<size_t>(run->HistoryCount()); at < bytes.size(); ++chunks) {
+    EXPECT_EQ(bytes.substr(at, 4), "CHNK");
+    EXPECT_LE(U32At(bytes, at + 4), 1u << 20);
+    at += 12 + U32At(bytes, at + 4);
+  }
+  EXPECT_EQ(chunks, 3u);
+  TRecording back(*sensors_->RawVars);
+  ASSERT_TRUE(RecoverJournal(path, back));
+  EXPECT_EQ(Samples(back), Samples(*run));
+  EXPECT_EQ(back.LengthMs, 50000u);
+}
+
+TEST_F(JournalTest, AJournalNameAnotherRunTookIsPassedOver) {
+  TRecording* run = NewRun();
+  run->Stamp = TRecordingTime{};
+  run->Stamp.Year = 2020;
+  run->Stamp.Month = run->Stamp.Day = 1;
+  fs::create_directories(Folder());
+  // Another run of the same process id started in the same second (containers repeat ids).
+  for (int n = 0; n < 1000; ++n)
+    WriteFileBytes(Folder() + "/20200101-000000-" + std::to_string(getpid()) + "-" + std::to_string(n) + ".journal", "");
+  TJournal journal(*run, Folder());
+  std::string why;
+  ASSERT_TRUE(journal.Start(&why)) << why;
+  EXPECT_EQ(fs::path(journal.Path()).filename().string(), "20200101-000000-" + std::to_string(getpid()) + "-1000.journal");
+  journal.Remove();
 }
 
 TEST_F(JournalTest, AJournalStillWrittenIsListedInUseAndNotRecovered) {

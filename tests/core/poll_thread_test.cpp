@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -14,6 +15,9 @@
 #include "TestSupport.h"
 #include "ecu/SimEcu.h"
 #include "ecu/PollThreadRS.h"
+#include "recording/FileOperations.h"
+#include "recording_support.h"
+#include "vars/EcuType.h"
 
 namespace {
 
@@ -274,6 +278,58 @@ TEST_F(PollThread, TheOpenButIdlePortCostsNoProcessorTime) {
   std::this_thread::sleep_for(200ms);
   EXPECT_LT(ThreadCpuMs(poll_->NativeHandle()) - cpu0, 5.0);
   EXPECT_EQ(sim_->Requests(), 0u);
+}
+
+// Opening a file while connected leaves the link alone: it goes on polling the family it talks
+// to (the simulated ECU sees no request of another family), and the file reads with its own.
+TEST_F(PollThread, OpeningAFileOfAnotherFamilyLeavesTheLink) {
+  Connect();
+  ASSERT_TRUE(log_.WaitFor(WM_POLL_CONNECTED));
+  ASSERT_EQ(ecu_->Family, FAMILY_OBD1);
+  const int32_t speedRequest = sensors_->RawSpeed->RequestCode;
+  for (uint8_t model : {uint8_t{0}, uint8_t{4}}) {
+    const std::string path = dir_.File("model" + std::to_string(model) + ".rec");
+    WriteFileBytes(path, RecHeader(1, 1000, "", model) + HistoryBlock(model == 4 ? 161 : 19, {{1, 10000}}));
+    sim_->ClearRecentRequests();
+    TRecording* rec = OpenRecording(core_, path);
+    ASSERT_NE(rec, nullptr);
+    EXPECT_EQ(rec->EcuFamily, FamilyOfModel(model));
+    EXPECT_EQ(rec->HistoryCount(), 1);
+    std::this_thread::sleep_for(300ms);
+    const std::vector<uint8_t> requests = sim_->RecentRequests();
+    for (uint8_t other : {0xE7, 0xE5, 0xE4}) EXPECT_EQ(std::count(requests.begin(), requests.end(), other), 0) << int(other);
+    EXPECT_GT(std::count(requests.begin(), requests.end(), static_cast<uint8_t>(speedRequest)), 0);
+    EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
+    EXPECT_EQ(ecu_->SpeedConstant, 228500.0);
+    EXPECT_EQ(sensors_->RawSpeed->RequestCode, speedRequest);
+  }
+  Disconnect();
+}
+
+// Every log box unticked, or every sensor on a rate of its own: the loop sleeps until something
+// is due instead of spinning, and what is due is still polled at its rate.
+TEST_F(PollThread, WithNothingDueTheLoopSleepsAndPollsWhatIsDueOnTime) {
+  for (int i = 0; i < sensors_->RawVars->Count(); ++i) sensors_->Raw(i)->PollEnabled = 0;
+  Connect();
+  ASSERT_TRUE(log_.WaitFor(WM_POLL_CONNECTED));
+  double cpu0 = ThreadCpuMs(poll_->NativeHandle());
+  std::this_thread::sleep_for(300ms);
+  EXPECT_LT(ThreadCpuMs(poll_->NativeHandle()) - cpu0, 30.0);
+  EXPECT_GE(log_.Count(WM_UPDATE_UI), 2);  // the window is still asked to refresh
+
+  config_->PollSensorsQuickly = false;
+  sensors_->RawRevs->RateHz = 20;
+  sensors_->RawRevs->PollEnabled = 1;
+  std::this_thread::sleep_for(100ms);
+  sim_->ClearRecentRequests();
+  cpu0 = ThreadCpuMs(poll_->NativeHandle());
+  std::this_thread::sleep_for(1s);
+  EXPECT_LT(ThreadCpuMs(poll_->NativeHandle()) - cpu0, 100.0);
+  const std::vector<uint8_t> requests = sim_->RecentRequests();
+  const auto revs = std::count(requests.begin(), requests.end(), static_cast<uint8_t>(sensors_->RawRevs->RequestCode));
+  EXPECT_GE(revs, 17);
+  EXPECT_LE(revs, 21);
+  Disconnect();
 }
 
 TEST_F(PollThread, DestroyingTheThreadWhilePollingAndRecordingStopsItFirst) {

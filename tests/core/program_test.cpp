@@ -9,6 +9,7 @@
 
 #include "TestSupport.h"
 #include "program/Program.h"
+#include "recording/JournalRecovery.h"
 #include "recording/RecordingManager.h"
 
 namespace {

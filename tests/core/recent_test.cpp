@@ -54,4 +54,30 @@ TEST(RecentFiles, LoadSkipsEmptyKeysAndSaveLeavesKeysBeyondTheCount) {
   EXPECT_EQ(ini.ReadString("Recent Files", "2", ""), "/y.rec");  // beyond the count: left as it is
 }
 
+// Any file name goes in and comes back out: a line break, blanks at an end, quotes and backslashes
+// can neither add lines, keys or sections to the file nor push entries out of the list.
+TEST(RecentFiles, AnyFileNameReadsBackAndLeavesTheRestOfTheFileAlone) {
+  TTempDir dir;
+  WriteFileBytes(dir.File("r.ini"), "[Settings]\nGraphTimespan=12\n");
+  const std::vector<std::string> names = {"/plain.rec", "/new\n[Settings]\nGraphTimespan=99\nline.rec", " /blank.rec ",
+                                          "\"/quoted.rec\"", "'/single.rec'", "/back\\n\\slash\\.rec", "/tab\tand\x01.rec"};
+  TRecentFileList list(dir.File("r.ini"));
+  for (auto it = names.rbegin(); it != names.rend(); ++it) list.Add(*it);
+  TRecentFileList again(dir.File("r.ini"));
+  again.Load();
+  EXPECT_EQ(again.Files, names);
+  TIniFile ini(dir.File("r.ini"));
+  EXPECT_EQ(ini.Sections(), (std::vector<std::string>{"Settings", "Recent Files"}));
+  EXPECT_EQ(ini.Keys("Settings"), std::vector<std::string>{"GraphTimespan"});
+  EXPECT_EQ(ini.ReadInteger("Settings", "GraphTimespan", 0), 12);
+  EXPECT_EQ(ini.Keys("Recent Files").size(), names.size());
+  // A name that needs nothing is written as it stands.
+  EXPECT_NE(ReadFileBytes(dir.File("r.ini")).find("\n0=/plain.rec\n"), std::string::npos);
+  // Section and key names that would not read back as themselves are refused.
+  EXPECT_FALSE(ini.WriteString("A]B", "Key", "v"));
+  EXPECT_FALSE(ini.WriteString("S", "k=1", "v"));
+  EXPECT_FALSE(ini.WriteString("S", "k\n[X]", "v"));
+  EXPECT_FALSE(ini.HasSection("S"));
+}
+
 }  // namespace

@@ -23,7 +23,8 @@ TEST_F(SeedCorpus, ValidFilesLoadAndBrokenOnesFailCleanly) {
     if (name.rfind("ok-", 0) == 0) {
       EXPECT_TRUE(ok) << name;
       EXPECT_FALSE(rec.Modified) << name;
-      for (const TVarHist* h : rec) EXPECT_NE(sensors_->RawVars->FindById(static_cast<uint32_t>(h->SensorId)), nullptr);
+      for (const TVarHist* h : rec)
+        EXPECT_NE(sensors_->RawVars->FindByIdIn(static_cast<uint32_t>(h->SensorId), rec.EcuFamily), nullptr);
     } else {
       EXPECT_FALSE(ok) << name;
     }

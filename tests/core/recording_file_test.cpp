@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "recording_support.h"
+#include "vars/Conversions.h"
 
 namespace {
 
@@ -133,14 +134,17 @@ TEST_F(RecordingFile, AFileThatCannotBeOpenedFailsWithoutAMessage) {
 // ---------------------------------------------------------------------------------------------
 // Reading: history blocks
 
-TEST_F(RecordingFile, ACorruptBlockFailsSilentlyAfterTheFamilySwitch) {
+TEST_F(RecordingFile, ACorruptBlockFailsSilentlyAndChangesNothing) {
+  ecu_->SetModel(4);
+  sensors_->ApplyEcuType(ecu_->Family);
   bool ok = true;
   auto rec = Load(RecHeader(3, 0, "x", 2) + HistoryBlock(1, {{1, 1}}) + HistoryBlock(4, {{1, 1}}, std::nullopt, 128, 0) +
                       HistoryBlock(5, {{1, 1}}),
                   &ok);
   EXPECT_FALSE(ok);
   EXPECT_TRUE(messages_.empty());
-  EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
+  EXPECT_EQ(ecu_->Family, FAMILY_ANY);
+  EXPECT_EQ(sensors_->RawSpeed->Id, 161u);
 }
 
 TEST_F(RecordingFile, BlockLengthIsCheckedBeforeItsMagicAndTruncationFails) {
@@ -194,22 +198,47 @@ TEST_F(RecordingFile, UnknownSensorsAreDroppedSilently) {
   EXPECT_TRUE(messages_.empty());
 }
 
-TEST_F(RecordingFile, TheModelByteSwitchesTheFamilyBeforeHistoriesAreRead) {
-  // Road speed is id 19 for OBD0/OBD1 and 161 for the any-ECU family.
+// A file is read with the family its model byte names, whatever ECU the link talks to, and the
+// link keeps its own.
+TEST_F(RecordingFile, TheModelByteGivesTheRecordingItsFamilyAndTheLinkKeepsItsOwn) {
+  ecu_->SetModel(2);
+  sensors_->ApplyEcuType(ecu_->Family);
+  config_->SpeedUnit = 1;  // km/h
+  // Road speed is id 19 for OBD0/OBD1 and 161 for the any-ECU family; VTEC pressure is bit 0 of
+  // the inputs (166) with any ECU.
   bool ok = false;
   auto obd1 = Load(RecHeader(2, 0, "", 2) + HistoryBlock(19, {{1, 1}}) + HistoryBlock(161, {{1, 1}}), &ok);
   ASSERT_TRUE(ok);
-  EXPECT_EQ(ecu_->Model, 2);
-  EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
-  EXPECT_EQ(sensors_->RawSpeed->Id, 19u);
   ASSERT_EQ(obd1->HistoryCount(), 1);
   EXPECT_EQ(obd1->History(0)->SensorId, 19);
 
-  auto any = Load(RecHeader(2, 0, "", 4) + HistoryBlock(19, {{1, 1}}) + HistoryBlock(161, {{1, 1}}), &ok);
+  auto any = Load(RecHeader(3, 0, "", 4) + HistoryBlock(19, {{1, 1}}) + HistoryBlock(161, {{1, 10000}}) +
+                      HistoryBlock(166, {{1, 1}}),
+                  &ok);
   ASSERT_TRUE(ok);
-  EXPECT_EQ(ecu_->Family, FAMILY_ANY);
-  ASSERT_EQ(any->HistoryCount(), 1);
+  EXPECT_EQ(any->EcuModel, 4);
+  EXPECT_EQ(any->EcuFamily, FAMILY_ANY);
+  ASSERT_EQ(any->HistoryCount(), 2);
   EXPECT_EQ(any->History(0)->SensorId, 161);
+  EXPECT_EQ(ecu_->Model, 2);
+  EXPECT_EQ(ecu_->Family, FAMILY_OBD1);
+  EXPECT_EQ(sensors_->RawSpeed->Id, 19u);
+  EXPECT_EQ(sensors_->RawSpeed->RequestCode, 9);
+  EXPECT_EQ(sensors_->VTECPressure->Source.load(), sensors_->RawDigitalIn);
+  SetCurrentRecording(core_, any.get());
+  EXPECT_DOUBLE_EQ(sensors_->Speed->GetValueAtIndex(UNIT_SPEED, 0), 100.0);  // raw x 0.01, not 228500 / raw
+  EXPECT_EQ(sensors_->VTECPressure->GetValueAtIndex(UNIT_ONOFF, 0), 1.0);
+  // Its values where the player puts them, the link not polling: read the same way.
+  sensors_->RawSpeed->RawValue = 10000;
+  EXPECT_DOUBLE_EQ(sensors_->Speed->GetValue(UNIT_SPEED), 100.0);
+  // The link's own values while it polls: read as the link's family.
+  core_.LinkPolling = true;
+  EXPECT_DOUBLE_EQ(sensors_->Speed->GetValue(UNIT_SPEED), 22.85);
+  core_.LinkPolling = false;
+  // Saved again, it keeps its own model byte.
+  ASSERT_TRUE(any->SaveToFile(dir_.File("any.rec")));
+  EXPECT_EQ(static_cast<uint8_t>(ReadFileBytes(dir_.File("any.rec"))[152]), 4);
+  SetCurrentRecording(core_, nullptr);
 }
 
 TEST_F(RecordingFile, AnUnterminatedDescriptionAndTrailingBytesAreTolerated) {

@@ -13,6 +13,7 @@
 #include "GuiSupport.h"
 #include "ProgramSupport.h"
 #include "recording/Journal.h"
+#include "recording/JournalRecovery.h"
 
 namespace {
 
@@ -166,4 +167,25 @@ TEST_F(WindowRecovery, TheQuestionIsTheProgramsOwnWarningBoxWithTheWholeText) {
   EXPECT_TRUE(text.endsWith(" (1:05s)?")) << text.toStdString();
   EXPECT_TRUE(fits) << picture.toStdString();
   EXPECT_FALSE(fs::exists(path));  // No: given up
+}
+
+// Two programs started after the same crash both ask: the one that answers No, or Yes too late,
+// leaves alone the journal the other has just taken over.
+TEST_F(WindowRecovery, AJournalAnotherProgramTookMeanwhileIsLeftAlone) {
+  const std::string folder = File("journals");
+  const std::string path = CrashedRun(folder, 3);
+  auto form = MakeWindow();
+  TFileLock other;
+  for (TCloseAnswer answer : {TCloseAnswer::No, TCloseAnswer::Yes}) {
+    form->Prompts.Ask = [&](const std::string&) {
+      EXPECT_EQ(other.Take(path, TFileLock::TOpen::Existing), TFileLock::TResult::Taken);
+      return answer;
+    };
+    form->OfferRecovery(folder);
+    other.Release();
+    EXPECT_TRUE(fs::exists(path));
+  }
+  EXPECT_EQ(program_->Recordings.Count(), 0);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0], "Could not recover the recording: '" + path + "' is in use by a running program");
 }
