@@ -61,15 +61,18 @@ class TRecording : public THistorySet {
   // The header and every history with samples, in list order; clears Modified on success.
   bool WriteTo(TBinFile& file);
   // Reads a whole recording; messages name the file as given in name. Switches the ECU type (and
-  // the catalogue's wiring) to the file's model byte before the histories are read.
+  // the catalogue's wiring) to the file's model byte before the histories are read. Every failure
+  // gives one message that says why and, for a history, which one; a file that ends between
+  // blocks keeps the histories before the end and lists the missing ones in one message.
   bool ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage = {});
 
   // Saving writes a temporary file beside path and renames it over path only when everything was
   // written, so a failed save leaves an existing file untouched; errorText (when given) says why it
   // failed. Does not change FileName.
   bool SaveToFile(const std::string& path, std::string* errorText = nullptr);
-  // False without a message when the file cannot be opened; a path that is no regular file (a
-  // folder, a FIFO, a device) says so. Otherwise ReadFrom's result. Does not set FileName.
+  // A file that cannot be opened, and a path that is no regular file (a folder, a FIFO, a device),
+  // give their reason ("Could not load '<path>' - No such file or directory"). Otherwise ReadFrom's
+  // result. Does not set FileName.
   bool LoadFromFile(const std::string& path, const TMessageSink& onMessage = {});
 
  private:
