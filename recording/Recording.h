@@ -17,6 +17,12 @@ struct TVar;
 // Receives each message a load reports ("Could not load '<path>' - ...").
 using TMessageSink = std::function<void(const std::string&)>;
 
+// The one form of a failed file operation's message: "<what> '<path>' - <reason>", e.g.
+// "Could not save recording '/x/run.rec' - No space left on device".
+inline std::string FileFailureText(const std::string& what, const std::string& path, const std::string& reason) {
+  return what + " '" + path + "' - " + reason;
+}
+
 struct TRecordingTime {
   uint8_t Day = 0, Month = 0;
   uint16_t Year = 0;

@@ -55,7 +55,7 @@ bool TRecording::WriteTo(TBinFile& file) {
 
 bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage) {
   auto say = [&](const std::string& what) {
-    if (onMessage) onMessage("Could not load '" + name + "' - " + what);
+    if (onMessage) onMessage(FileFailureText("Could not load", name, what));
   };
   unsigned char header[HeaderLength];
   if (file.ReadBytes(header, sizeof header) != sizeof header) {
@@ -152,7 +152,7 @@ bool TRecording::SaveToFile(const std::string& path, std::string* errorText) {
 
 bool TRecording::LoadFromFile(const std::string& path, const TMessageSink& onMessage) {
   auto say = [&](const std::string& why) {
-    if (onMessage) onMessage("Could not load '" + path + "' - " + why);
+    if (onMessage) onMessage(FileFailureText("Could not load", path, why));
   };
   // Reading a FIFO or a device would wait for ever; a folder opens but cannot be read.
   struct stat st {};

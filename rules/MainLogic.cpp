@@ -507,6 +507,12 @@ std::string AutoSaveFileName(const std::string& fileDir, const std::function<boo
 
 std::string PrintTitle(const std::string& description) { return "Revscope - " + description; }
 
+std::string PrintedNote(const std::string& printer, const std::string& outputFile) {
+  if (outputFile.empty()) return "Printed on " + printer;
+  const size_t slash = outputFile.rfind('/');
+  return "Printed to " + (slash == std::string::npos ? outputFile : outputFile.substr(slash + 1));
+}
+
 int MulDivRound(int a, int b, int c) {
   if (c == 0) return -1;
   const long long product = static_cast<long long>(a) * b;

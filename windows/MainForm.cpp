@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSlider>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -144,11 +145,13 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   CreatePages();
   CreateMenus();
   CreateToolBars();
+  statusBar()->setObjectName("StatusBar");
 
   // The recording manager's window parts.
   p_.Recordings.Hooks.WithBusyCursor = Busy;
-  p_.Recordings.Hooks.ShowError = [this](const std::string& text) { Prompts.ShowMessage(text); };
-  p_.Recordings.Hooks.ShowMessage = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  p_.Recordings.Hooks.ShowError = [this](const std::string& text) { Report(text); };
+  p_.Recordings.Hooks.ShowMessage = [this](const std::string& text) { Report(text); };
+  p_.Recordings.Hooks.ShowStatus = [this](const std::string& text) { Note(text); };
   p_.Recordings.Hooks.RefreshViews = [this] { RefreshViews(); };
   p_.Recordings.Hooks.RefreshRecordingList = [this] {
     UpdateRecordingsMenu();
@@ -638,19 +641,14 @@ void TMainForm::NewRecording(int number) {
 void TMainForm::AutoSave() {
   TRecording* r = p_.CurrentRecording();
   if (!r) return;
-  Busy([&] {
-    std::error_code ec;
-    const std::string path =
-        AutoSaveFileName(p_.Config.FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
-    if (!path.empty() && r->SaveToFile(path)) {
-      r->FileName = path;
-      p_.Journals.Saved(r);
-    } else {
-      // The recording stays open and modified, so the close query offers it again.
-      r->Modified = true;
-      Prompts.ShowMessage("Could not save recording");
-    }
-  });
+  std::error_code ec;
+  const std::string path =
+      AutoSaveFileName(p_.Config.FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
+  // A failed save leaves the recording open and modified, so the close query offers it again.
+  if (path.empty())
+    Report(FileFailureText("Could not save recording", p_.Config.FileDir, "every numbered file name is taken"));
+  else
+    SaveRecordingTo(*r, path);
 }
 
 bool TMainForm::SaveRecordingAs(TRecording* r) {
@@ -748,7 +746,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 void TMainForm::OfferRecovery(const std::string& folder) {
   OfferJournalRecovery(p_.Core, folder.empty() ? JournalFolder() : folder, Prompts.Ask,
-                       [this](const std::string& text) { Prompts.ShowMessage(text); });
+                       [this](const std::string& text) { Report(text); });
 }
 
 void TMainForm::resizeEvent(QResizeEvent* e) {
@@ -796,9 +794,14 @@ void TMainForm::PrintCommand() {
   QPrintDialog dialog(printer_.get(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   const bool graphs = pages_->currentIndex() == tsGraphs && graph_;
-  Busy([&] {
-    if (!(graphs ? PrintGraph(*printer_) : PrintWindow(*printer_))) Prompts.ShowMessage("Could not print");
-  });
+  bool printed = false;
+  Busy([&] { printed = graphs ? PrintGraph(*printer_) : PrintWindow(*printer_); });
+  const std::string file = printer_->outputFileName().toStdString();
+  if (printed)
+    Note(PrintedNote(printer_->printerName().toStdString(), file));
+  else
+    Report(file.empty() ? "Could not print on '" + printer_->printerName().toStdString() + "'"
+                        : FileFailureText("Could not print to", file, "the file cannot be written"));
 }
 
 bool TMainForm::PrintWindow(QPrinter& printer) {
@@ -894,7 +897,7 @@ void TMainForm::SettingsCommand() {
   const TPortChoice before = StoredPortChoice(p_.Config);
   const bool accepted = ExecuteSettingsDialog(
       this, p_.Config, [this](std::string* error) { return p_.Config.Save(&p_.Sensors, &p_.GraphSensors, error); },
-      [this](const std::string& error) { Prompts.ShowMessage("Could not save the settings:\n" + error); });
+      [this](const std::string& error) { Report("Could not save the settings:\n" + error); });
   if (!accepted) return;
   p_.ApplyPriorities();
   p_.ApplyLinkSettings();
@@ -912,6 +915,11 @@ void TMainForm::SettingsCommand() {
   RebuildGraph(true);
   UpdateDisplays();
 }
+
+// Every failure the window reports, the file operations' included, goes through here.
+void TMainForm::Report(const std::string& text) { Prompts.ShowMessage(text); }
+
+void TMainForm::Note(const std::string& text) { statusBar()->showMessage(Q(text), NoteMs); }
 
 void TMainForm::ShowAbout() {
   TAboutForm about(p_.EcuType, p_.Config.IniPath, this);

@@ -37,7 +37,8 @@ class TProgram;
 struct TMainFormPrompts {
   // "Do you want to save this recording?" / the unsaved-recordings question: Yes, No or Cancel.
   std::function<TCloseAnswer(const std::string& question)> Ask;
-  // A message box with a failure ("Could not save recording") or a load message.
+  // A message box with a failure ("Could not save recording '<path>' - <reason>") or a load
+  // message; every failure the window reports comes here.
   std::function<void(const std::string& text)> ShowMessage;
   // In place of the Open dialog: the chosen path, or empty when cancelled. Unset: the dialog.
   std::function<std::string()> ChooseOpenPath;
@@ -84,6 +85,8 @@ class TMainForm : public TBaseForm {
   void UpdateDisplays();
   void UpdateRecordingsMenu();
   void ClearDashboard();
+  // How long a note of a success stays in the status bar.
+  static constexpr int NoteMs = 8000;
   // Open as the Reopen submenu and dropped files do: on success the recording becomes current.
   bool OpenRecentFile(const std::string& path);
   // Files dropped on the window, opened in the order given.
@@ -130,6 +133,9 @@ class TMainForm : public TBaseForm {
   void CheckDSR();
   bool HasPrinter() const;
   void ShowAbout();
+  // A failure, through Prompts.ShowMessage; a short note of a success in the status bar.
+  void Report(const std::string& text);
+  void Note(const std::string& text);
   void GraphCommand(TCommand c);
   // Layout and repaint; valuesChanged: units, settings or the ECU type changed what is drawn.
   void RebuildGraph(bool valuesChanged);

@@ -409,6 +409,11 @@ TEST(MainPrintLayout, FitsNinetyPercentOfThePageKeepingTheAspect) {
   EXPECT_EQ(MulDivRound(1, 1, 0), -1);
 }
 
+TEST(MainPrintLayout, TheNoteNamesTheFileOrThePrinter) {
+  EXPECT_EQ(PrintedNote("Laser", ""), "Printed on Laser");
+  EXPECT_EQ(PrintedNote("Laser", "/tmp/run.pdf"), "Printed to run.pdf");
+}
+
 TEST(MainTrackBarAndResize, Arithmetic) {
   EXPECT_EQ(TrackBarPosition(1.2349), 1234);
   EXPECT_EQ(TrackBarPosition(-0.0019), -1);

@@ -18,10 +18,11 @@ class RecordingManager : public RecordingTest {
     recordings_.Hooks.RefreshRecordingList = [this] { ++listRefreshes_; };
     recordings_.Hooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
     recordings_.Hooks.ShowMessage = [this](const std::string& m) { messages_.push_back(m); };
+    recordings_.Hooks.ShowStatus = [this](const std::string& m) { notes_.push_back(m); };
   }
   int refreshes_ = 0;
   int listRefreshes_ = 0;
-  std::vector<std::string> errors_;
+  std::vector<std::string> errors_, notes_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -259,6 +260,18 @@ TEST_F(OpenAndSave, TheSamePathStringOpensOnceAnotherSpellingAgain) {
   EXPECT_EQ(recordings_.Count(), 2);
 }
 
+TEST_F(OpenAndSave, OpeningAFileAlreadyOpenMakesItCurrentAndSaysSo) {
+  std::string path = SaveSample("a.rec");
+  TRecording* a = OpenRecording(core_, path);
+  TRecording* b = OpenRecording(core_, SaveSample("b.rec"));
+  ASSERT_EQ(CurrentRecordingOf(core_), b);
+  EXPECT_EQ(OpenRecording(core_, path), a);
+  EXPECT_EQ(CurrentRecordingOf(core_), a);
+  EXPECT_EQ(recordings_.Count(), 2);
+  EXPECT_EQ(notes_, std::vector<std::string>{"a.rec is already open"});
+  EXPECT_TRUE(messages_.empty());
+}
+
 TEST_F(OpenAndSave, AFailedOpenAddsNothingButMovesTheFolder) {
   std::filesystem::create_directory(dir_.File("sub"));
   WriteFileBytes(dir_.File("sub/bad.rec"), "short");
@@ -275,12 +288,16 @@ TEST_F(OpenAndSave, AFailedOpenAddsNothingButMovesTheFolder) {
 
 TEST_F(OpenAndSave, SavingSetsTheFileNameOnlyOnSuccess) {
   TRecording* rec = AddRecording("to save");
+  rec->LengthMs = 70999;
   ASSERT_TRUE(SaveRecordingTo(*rec, dir_.File("ok.rec")));
   EXPECT_EQ(rec->FileName, dir_.File("ok.rec"));
   EXPECT_FALSE(rec->Modified);
+  EXPECT_EQ(notes_, std::vector<std::string>{"Saved ok.rec, 0:01:10"});
   rec->SetDescription("changed");
   EXPECT_FALSE(SaveRecordingTo(*rec, dir_.File("missing/x.rec")));
-  EXPECT_EQ(errors_, std::vector<std::string>{"Could not save recording"});
+  EXPECT_EQ(errors_, std::vector<std::string>{"Could not save recording '" + dir_.File("missing/x.rec") +
+                                              "' - cannot create a temporary file: No such file or directory"});
+  EXPECT_EQ(notes_.size(), 1u);
   EXPECT_EQ(rec->FileName, dir_.File("ok.rec"));
   EXPECT_TRUE(rec->Modified);
   EXPECT_EQ(config_->FileDir, dir_.File("missing"));

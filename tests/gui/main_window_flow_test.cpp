@@ -6,6 +6,7 @@
 #include <QPrinter>
 #include <QMenu>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -94,7 +95,8 @@ TEST_F(MainWindowFlow, AFailedAutoSaveSaysSoAndKeepsTheRunModified) {
   QTest::keyClick(form.get(), Qt::Key_F9);
   ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
   QTest::keyClick(form.get(), Qt::Key_F9);
-  EXPECT_EQ(messages_, std::vector<std::string>{"Could not save recording"});
+  EXPECT_EQ(messages_, std::vector<std::string>{"Could not save recording '" + File("no-such-folder/r1.rec") +
+                                                "' - cannot create a temporary file: No such file or directory"});
   ASSERT_NE(program_->CurrentRecording(), nullptr);
   EXPECT_TRUE(program_->CurrentRecording()->Modified);
   EXPECT_EQ(program_->CurrentRecording()->FileName, "");
@@ -226,6 +228,36 @@ TEST_F(MainWindowFlow, CorruptAndDroppedFiles) {
   ASSERT_EQ(program_->Recordings.Count(), 1);
   EXPECT_EQ(program_->CurrentRecording()->FileName, File("good.rec"));
   EXPECT_EQ(program_->RecentFiles.Files.at(0), File("good.rec"));
+}
+
+// Failures name the file and the reason, one message each; successes leave a note in the status
+// bar.
+TEST_F(MainWindowFlow, FailuresSayWhyAndSuccessesLeaveANote) {
+  std::string headerOnly(652, '\0');
+  for (auto [offset, value] : {std::pair{0, 652}, std::pair{4, 12370}, std::pair{8, 35}})
+    for (int b = 0; b < 4; ++b) headerOnly[static_cast<size_t>(offset + b)] = static_cast<char>(value >> (8 * b));
+  WriteFileBytes(File("header.rec"), headerOnly);
+  WriteRecording(File("run.rec"), 3);
+  auto form = MakeWindow();
+  Show(*form);
+  openPath_ = File("missing.rec");
+  form->Action(TCommand::actFileOpen)->trigger();
+  openPath_ = File("header.rec");
+  form->Action(TCommand::actFileOpen)->trigger();
+  EXPECT_EQ(messages_, (std::vector<std::string>{
+                           "Could not load '" + File("missing.rec") + "' - No such file or directory",
+                           "Could not load '" + File("header.rec") + "' - invalid sensor history: the file ends after "
+                                                                      "the recording header; histories 1 to 35 of 35 are missing"}));
+
+  ASSERT_TRUE(form->OpenRecentFile(File("run.rec")));
+  savePath_ = File("copy.rec");
+  form->Action(TCommand::actFileSaveAs)->trigger();
+  EXPECT_EQ(form->statusBar()->currentMessage(), "Saved copy.rec, 0:00:03");
+  form->OpenRecentFile(File("header.rec"));
+  ASSERT_TRUE(form->OpenRecentFile(File("copy.rec")));
+  EXPECT_EQ(form->statusBar()->currentMessage(), "copy.rec is already open");
+  EXPECT_EQ(program_->CurrentRecording()->FileName, File("copy.rec"));
+  EXPECT_EQ(messages_.size(), 2u);
 }
 
 TEST_F(MainWindowFlow, PrintsTheWindowToAPdfFile) {
