@@ -146,6 +146,11 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   CreateMenus();
   CreateToolBars();
   statusBar()->setObjectName("StatusBar");
+  journalNotice_ = new QLabel(statusBar());
+  journalNotice_->setObjectName("JournalNotice");
+  journalNotice_->setStyleSheet("QLabel { background-color: #ffd34d; color: black; padding: 0 6px; }");
+  journalNotice_->hide();
+  statusBar()->addPermanentWidget(journalNotice_);
 
   // The recording manager's window parts.
   p_.Recordings.Hooks.WithBusyCursor = Busy;
@@ -391,8 +396,11 @@ void TMainForm::Perform(const TMainEffect& e) {
     case K::PollCloseSerialPort: if (p_.PollThread) p_.PollThread->PollThread_CloseSerialPort(); break;
     case K::PollRecord:
       if (p_.PollThread) p_.PollThread->Record(p_.CurrentRecording());
-      // The run's samples reach its journal about once a second; without one it still records.
-      if (TRecording* r = p_.CurrentRecording()) p_.Journals.Begin(*r);
+      // The run's samples reach its journal about once a second; without one it still records,
+      // and the window says why (UpdateJournalNotice).
+      journalError_.clear();
+      if (TRecording* r = p_.CurrentRecording(); r && !p_.Journals.Begin(*r, {}, &journalError_) && journalError_.empty())
+        journalError_ = "the journal cannot be made";
       break;
     case K::PollStopRecording:
       if (p_.PollThread) p_.PollThread->StopRecording();
@@ -551,6 +559,24 @@ void TMainForm::UpdateStatusPanels() {
     QLabel* label = StatusPanel(which);
     if (label->styleSheet() != sheet) label->setStyleSheet(sheet);
   }
+  UpdateJournalNotice();
+}
+
+// A run that goes without its journal is said once, and shown in the status bar while it lasts.
+void TMainForm::UpdateJournalNotice() {
+  const bool recording = state_.RecordState == TRecordState::Recording;
+  std::string problem = journalError_;
+  if (const TJournal* j = recording && problem.empty() ? p_.Journals.Of(p_.CurrentRecording()) : nullptr)
+    problem = j->Failing() ? j->ErrorText() : std::string();
+  const TJournalNotice n = journalWatch_.Update(recording, problem);
+  const QString status = journalNotice_->fontMetrics().elidedText(Q(n.Status), Qt::ElideRight, width() / 2);
+  if (journalNotice_->text() != status) {
+    journalNotice_->setText(status);
+    journalNotice_->setToolTip(Q(n.Status));
+    journalNotice_->setVisible(!status.isEmpty());
+  }
+  // Said after the refresh that found it, not from inside it.
+  if (!n.Message.empty()) QTimer::singleShot(0, this, [this, m = n.Message] { Report(m); });
 }
 
 void TMainForm::UpdateDisplays() {

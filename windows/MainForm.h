@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "windows/BaseForm.h"
+#include "rules/JournalNotice.h"
 #include "rules/MainLogic.h"
 
 class QAction;
@@ -69,6 +70,8 @@ class TMainForm : public TBaseForm {
   QLabel* StatusPanel(TStatusPanel p) const { return panels_[static_cast<size_t>(p)]; }
   QSlider* PositionTrackBar() const { return trackBar_; }
   QToolButton* ErrorsButton() const { return errorsButton_; }
+  // The status bar's warning while a run goes without its journal (hidden otherwise).
+  QLabel* JournalNotice() const { return journalNotice_; }
   QMenu* RecordingsMenu() const { return recordingsMenu_; }
   QMenu* ReopenMenu() const { return reopenMenu_; }
   TDashboardPage* Dashboard() const { return dashboard_; }
@@ -122,6 +125,7 @@ class TMainForm : public TBaseForm {
   void SeekTo(double seconds);
   void RefreshViews();
   void UpdateStatusPanels();
+  void UpdateJournalNotice();
   void RebuildReopenMenu();
   void NewRecording(int number);
   void AutoSave();
@@ -165,7 +169,10 @@ class TMainForm : public TBaseForm {
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
   TGraphControl* graph_ = nullptr;
-  std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
+  std::pair<const TRecording*, int32_t> lapsShown_{};
+  QLabel* journalNotice_ = nullptr;
+  std::string journalError_;  // why the running recording has no journal; empty when it has one
+  TJournalWatch journalWatch_;  // the recording and lap count on the laps page
   std::unique_ptr<TQtMessageTarget> messages_;
   std::unique_ptr<QPrinter> printer_;
 };

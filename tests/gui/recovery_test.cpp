@@ -167,3 +167,27 @@ TEST_F(WindowRecovery, TheQuestionIsTheProgramsOwnWarningBoxWithTheWholeText) {
   EXPECT_TRUE(fits) << picture.toStdString();
   EXPECT_FALSE(fs::exists(path));  // No: given up
 }
+
+// A run whose journal cannot be made (the state folder is a file) says so once, with the reason,
+// and the status bar shows it for as long as the run lasts.
+TEST_F(WindowRecovery, ARunWithoutAJournalSaysSoOnceAndShowsItWhileItLasts) {
+  const QByteArray state = qgetenv("XDG_STATE_HOME");
+  WriteFileBytes(File("state"), "a file, not a folder");
+  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(File("state")));
+  auto form = MakeWindow();
+  Show(*form);
+  for (int run = 0; run < 2; ++run) {
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording && !messages_.empty(); }));
+    EXPECT_TRUE(form->JournalNotice()->isVisible());
+    EXPECT_TRUE(form->JournalNotice()->toolTip().startsWith("Recording without a journal: "));
+    EXPECT_TRUE(form->JournalNotice()->toolTip().contains(QString::fromStdString(File("state"))));
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::NotRecording; }));
+    EXPECT_FALSE(form->JournalNotice()->isVisible());
+  }
+  qputenv("XDG_STATE_HOME", state);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].find("crash"), std::string::npos);
+  EXPECT_NE(messages_[0].find(File("state")), std::string::npos);
+}
