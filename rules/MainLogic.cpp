@@ -335,8 +335,10 @@ const std::vector<TMenu>& MainMenus() {
   return menus;
 }
 
-std::string RecordingsMenuCaption(int index, const std::string& fileName) {
-  return "&" + std::to_string(index) + " " + fileName;
+std::string RecordingsMenuCaption(int index, const std::string& name) {
+  std::string caption = "&" + std::to_string(index) + " ";
+  for (char c : name) caption += c == '&' ? std::string("&&") : std::string(1, c);
+  return caption;
 }
 
 // ---------------------------------------------------------------------------------------------

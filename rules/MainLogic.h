@@ -239,8 +239,9 @@ struct TMenu {
   std::vector<TMenuItem> Items;
 };
 const std::vector<TMenu>& MainMenus();
-// Recordings menu item n: "&<n> <file name>" (nothing after the number for an unsaved recording).
-std::string RecordingsMenuCaption(int index, const std::string& fileName);
+// Recordings menu item n: "&<n> <name>" (RecordingName), an "&" in the name doubled so that it
+// shows as itself.
+std::string RecordingsMenuCaption(int index, const std::string& name);
 
 // ---------------------------------------------------------------------------------------------
 // Enabled, checked and caption state of every command

@@ -632,7 +632,7 @@ void TMainForm::UpdateRecordingsMenu() {
         UpdateRecordingsMenu();
       });
     }
-    item->setText(Q(RecordingsMenuCaption(n, r->FileName)));
+    item->setText(Q(RecordingsMenuCaption(n, RecordingName(p_.Core, *r))));
     item->setChecked(r == current);
   }
   for (int n = count; n < items.size(); ++n) delete items[n];

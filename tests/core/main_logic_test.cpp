@@ -385,7 +385,8 @@ TEST(MainMenus, OrderSubmenusAndTheGraphToggles) {
   EXPECT_EQ(menus[4].Items.size(), 8u + 18u);
   EXPECT_EQ(menus[4].Items.back().Command, C::actGraphGear);
   EXPECT_TRUE(menus[5].Items.empty());
-  EXPECT_EQ(RecordingsMenuCaption(0, ""), "&0 ");
+  EXPECT_EQ(RecordingsMenuCaption(0, "/data/run.rec"), "&0 /data/run.rec");
+  EXPECT_EQ(RecordingsMenuCaption(1, "Fast & dry (unsaved)"), "&1 Fast && dry (unsaved)");
 }
 
 TEST(MainAutoSaveName, TakesTheFirstFreeNumberInFileDir) {

@@ -31,12 +31,21 @@ class RecordingManager : public RecordingTest {
 TEST_F(RecordingManager, ClosingTheOnlyRecordingLeavesNoneCurrent) {
   TRecording* rec = AddRecording("only");
   SetCurrentRecording(core_, rec);
-  EXPECT_EQ(MainWindowTitle(core_), "Revscope - ");
+  EXPECT_EQ(MainWindowTitle(core_), "Revscope - only (unsaved)");
   EXPECT_TRUE(CloseRecording(core_, rec));
   EXPECT_EQ(recordings_.Count(), 0);
   EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
   EXPECT_EQ(refreshes_, 1);
   EXPECT_EQ(MainWindowTitle(core_), "Revscope");
+}
+
+TEST_F(RecordingManager, ARecordingIsNamedByItsFileOrElseItsDescriptionOrPlace) {
+  TRecording* a = AddRecording("Recording #1");
+  TRecording* b = AddRecording("");
+  EXPECT_EQ(RecordingName(core_, *a), "Recording #1 (unsaved)");
+  EXPECT_EQ(RecordingName(core_, *b), "Recording 2 (unsaved)");
+  a->FileName = "/data/a.rec";
+  EXPECT_EQ(RecordingName(core_, *a), "/data/a.rec");
 }
 
 TEST_F(RecordingManager, ClosingAnotherRecordingKeepsTheCurrentOne) {

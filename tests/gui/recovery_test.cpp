@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +13,7 @@
 
 #include "GuiSupport.h"
 #include "ProgramSupport.h"
+#include "windows/RecordingsPage.h"
 #include "recording/Journal.h"
 
 namespace {
@@ -103,6 +105,8 @@ TEST_F(WindowRecovery, TheNextStartOffersALeftJournalAndOpensItModified) {
   const std::string folder = File("journals");
   const std::string path = CrashedRun(folder, 50);
   auto form = MakeWindow();
+  WriteRecording(File("earlier.rec"), 2);
+  ASSERT_TRUE(form->OpenRecentFile(File("earlier.rec")));
   std::vector<std::string> questions;
   form->Prompts.Ask = [&](const std::string& q) {
     questions.push_back(q);
@@ -112,14 +116,19 @@ TEST_F(WindowRecovery, TheNextStartOffersALeftJournalAndOpensItModified) {
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0].rfind("Recover the unsaved recording from ", 0), 0u) << questions[0];
   EXPECT_EQ(questions[0].substr(questions[0].size() - 9), " (1:05s)?");
-  ASSERT_EQ(program_->Recordings.Count(), 1);
+  ASSERT_EQ(program_->Recordings.Count(), 2);
   TRecording* rec = program_->CurrentRecording();
   ASSERT_NE(rec, nullptr);
   EXPECT_STREQ(rec->Description, "Lost run");
   EXPECT_TRUE(rec->Modified);
   EXPECT_EQ(rec->FileName, "");
   EXPECT_EQ(rec->HistoryFor(*program_->Sensors.RawRevs)->Count(), 50);
-  EXPECT_EQ(form->windowTitle(), "Revscope - ");
+  // Named by its description, and the one marked on the recordings page and in the menu.
+  EXPECT_EQ(form->windowTitle(), "Revscope - Lost run (unsaved)");
+  EXPECT_EQ(form->RecordingsView()->SelectedRecording(), rec);
+  ASSERT_EQ(form->RecordingsMenu()->actions().size(), 2);
+  EXPECT_EQ(form->RecordingsMenu()->actions()[1]->text(), "&1 Lost run (unsaved)");
+  EXPECT_TRUE(form->RecordingsMenu()->actions()[1]->isChecked());
   // Held until it is saved: not offered twice, gone once saved.
   EXPECT_TRUE(fs::exists(path));
   EXPECT_TRUE(ReadJournalInfo(path).InUse);
