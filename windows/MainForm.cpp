@@ -41,6 +41,7 @@
 #include "windows/SettingsForm.h"
 #include "program/Program.h"
 #include "windows/QtMessageTarget.h"
+#include "rules/PortList.h"
 #include "rules/Recovery.h"
 #include "windows/GraphListForm.h"
 #include "widgets/GraphControl.h"
@@ -312,6 +313,15 @@ void TMainForm::CreateToolBars() {
   link->addAction(Action(TCommand::actECUConnect));
   link->addAction(Action(TCommand::actECURecord));
   link->addSeparator();
+  // The link's far end when it is the built-in simulated ECU rather than a car.
+  auto* sim = new QLabel(SimulatedEcuCaption, this);
+  sim->setObjectName("SimulatedPanel");
+  sim->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  sim->setAlignment(Qt::AlignCenter);
+  sim->setToolTip("The link talks to the built-in simulated ECU, not to a car");
+  sim->setStyleSheet("QLabel { background-color: #cfe0ff; color: black; padding: 0 6px; }");
+  simulatedPanel_ = link->addWidget(sim);
+  simulatedPanel_->setVisible(Simulated());
   link->addWidget(panel(TStatusPanel::ConnectionStatus));
   link->addWidget(panel(TStatusPanel::DatalogSpeed));
   link->addWidget(panel(TStatusPanel::ErrorStatus));
@@ -560,6 +570,10 @@ void TMainForm::UpdateStatusPanels() {
     if (label->styleSheet() != sheet) label->setStyleSheet(sheet);
   }
   UpdateJournalNotice();
+}
+
+bool TMainForm::Simulated() const {
+  return p_.PollThread && p_.PollThread->Port()->DevicePath() == SimulatedDevicePath();
 }
 
 // A run that goes without its journal is said once, and shown in the status bar while it lasts.
@@ -920,18 +934,19 @@ void TMainForm::GraphCommand(TCommand c) {
 
 // Settings (Ctrl+T): on OK the settings are already written back and saved; they take effect here.
 void TMainForm::SettingsCommand() {
-  const TPortChoice before = StoredPortChoice(p_.Config);
+  // A run on the simulator (--simulate) shows it chosen in the Port list.
+  bool portChosen = false;
   const bool accepted = ExecuteSettingsDialog(
       this, p_.Config, [this](std::string* error) { return p_.Config.Save(&p_.Sensors, &p_.GraphSensors, error); },
-      [this](const std::string& error) { Report("Could not save the settings:\n" + error); });
+      [this](const std::string& error) { Report("Could not save the settings:\n" + error); },
+      Simulated() ? SimulatedDevicePath() : "", &portChosen);
   if (!accepted) return;
   p_.ApplyPriorities();
   p_.ApplyLinkSettings();
-  if (p_.PollThread) {
-    // A port chosen anew is used from the next connect (a run started with --simulate keeps the
-    // simulator while the choice stays as it was).
-    if (!(StoredPortChoice(p_.Config) == before)) p_.PollThread->Port()->SetDevicePath(p_.Config.PortDevice);
-  }
+  // A port chosen anew is used from the next connect (a run started with --simulate keeps the
+  // simulator while it stays chosen).
+  if (p_.PollThread && portChosen) p_.PollThread->Port()->SetDevicePath(p_.Config.PortDevice);
+  simulatedPanel_->setVisible(Simulated());
   dashboard_->ApplyDisplaySettings(p_.Config, p_.Sensors);
   if (p_.CurrentRecording()) {
     FillSensorList();

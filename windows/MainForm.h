@@ -72,6 +72,8 @@ class TMainForm : public TBaseForm {
   QToolButton* ErrorsButton() const { return errorsButton_; }
   // The status bar's warning while a run goes without its journal (hidden otherwise).
   QLabel* JournalNotice() const { return journalNotice_; }
+  // "Simulated ECU" beside the connection status, shown while the link is the built-in simulator.
+  QAction* SimulatedPanel() const { return simulatedPanel_; }
   QMenu* RecordingsMenu() const { return recordingsMenu_; }
   QMenu* ReopenMenu() const { return reopenMenu_; }
   TDashboardPage* Dashboard() const { return dashboard_; }
@@ -126,6 +128,9 @@ class TMainForm : public TBaseForm {
   void RefreshViews();
   void UpdateStatusPanels();
   void UpdateJournalNotice();
+  // The link's device is the built-in simulated ECU (asked only when it can have changed: reading
+  // a COM port's device reads the per-machine settings file).
+  bool Simulated() const;
   void RebuildReopenMenu();
   void NewRecording(int number);
   void AutoSave();
@@ -171,6 +176,7 @@ class TMainForm : public TBaseForm {
   TGraphControl* graph_ = nullptr;
   std::pair<const TRecording*, int32_t> lapsShown_{};
   QLabel* journalNotice_ = nullptr;
+  QAction* simulatedPanel_ = nullptr;  // "Simulated ECU" on the link toolbar, while the link is the simulator
   std::string journalError_;  // why the running recording has no journal; empty when it has one
   TJournalWatch journalWatch_;  // the recording and lap count on the laps page
   std::unique_ptr<TQtMessageTarget> messages_;

@@ -260,6 +260,27 @@ TEST_F(MainWindowFlow, FailuresSayWhyAndSuccessesLeaveANote) {
   EXPECT_EQ(messages_.size(), 2u);
 }
 
+// A run on the built-in simulator says so beside the connection status.
+TEST_F(MainWindowFlow, TheSimulatorShowsBesideTheLink) {
+  {
+    auto form = MakeWindow();
+    EXPECT_FALSE(form->SimulatedPanel()->isVisible());
+  }
+  program_->PollThread->Port()->SetDevice(nullptr);
+  program_->PollThread->Port()->SetDevicePath(SimulatedDevicePath());
+  auto form = MakeWindow();
+  form->resize(900, 600);
+  Show(*form);
+  EXPECT_TRUE(form->SimulatedPanel()->isVisible());
+  auto* panel = qobject_cast<QLabel*>(form->findChild<QLabel*>("SimulatedPanel"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->text(), "Simulated ECU");
+  EXPECT_GE(panel->width(), panel->sizeHint().width());
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("main_window_simulated@%1x").arg(dpr));
+}
+
 TEST_F(MainWindowFlow, PrintsTheWindowToAPdfFile) {
   WriteRecording(File("run.rec"), 1);
   auto form = MakeWindow();
