@@ -186,7 +186,7 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   RestorePlacement();
   UpdateActions();
   ClearDashboard();
-  // The laps page's tab appears only when there are laps to show.
+  // The laps page's tab appears only when there are laps to show or the page is chosen (F6).
   SetPageVisible(tsLaps, false);
   RefreshRecordings(p_.Core);
   setAcceptDrops(true);
@@ -372,9 +372,15 @@ void TMainForm::CreatePages() {
   fill(pageWidgets_[tsRecordings], recMan_);
   lapDisplay_ = new TLapDisplay(p_.Sensors, pageWidgets_[tsLaps]);
   fill(pageWidgets_[tsLaps], lapDisplay_);
+  // Leaving the laps page hides its tab again while there are no laps.
+  connect(pages_, &QTabWidget::currentChanged, this, [this] { UpdateLapsTab(); });
 }
 
-void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
+void TMainForm::SelectPage(Page p) {
+  // A page is never on show without its tab, so the tab bar always marks the page shown.
+  if (!IsPageVisible(p)) SetPageVisible(p, true);
+  pages_->setCurrentIndex(p);
+}
 bool TMainForm::IsPageVisible(Page p) const { return pages_->isTabVisible(p); }
 void TMainForm::SetPageVisible(Page p, bool visible) { pages_->setTabVisible(p, visible); }
 
@@ -1002,7 +1008,12 @@ void TMainForm::UpdateLaps() {
   if (shown == lapsShown_) return;
   lapsShown_ = shown;
   lapDisplay_->UpdateLaps();
-  if (IsPageVisible(tsLaps) != lapDisplay_->HasLaps()) SetPageVisible(tsLaps, lapDisplay_->HasLaps());
+  UpdateLapsTab();
+}
+
+void TMainForm::UpdateLapsTab() {
+  const bool visible = lapDisplay_->HasLaps() || pages_->currentIndex() == tsLaps;
+  if (IsPageVisible(tsLaps) != visible) SetPageVisible(tsLaps, visible);
 }
 
 void TMainForm::ResizePages() { dashboard_->SetColumnWidth(GaugeColumnWidth(width())); }

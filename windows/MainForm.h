@@ -60,7 +60,7 @@ class TMainForm : public TBaseForm {
 
   QTabWidget* Pages() const { return pages_; }
   QWidget* PageWidget(Page p) const { return pageWidgets_[p]; }
-  // Shows the page, also one whose tab is hidden.
+  // Shows the page and its tab (the laps tab stays while that page is on show or there are laps).
   void SelectPage(Page p);
   bool IsPageVisible(Page p) const;
   void SetPageVisible(Page p, bool visible);
@@ -154,6 +154,7 @@ class TMainForm : public TBaseForm {
   void UpdatePages();
   void RefreshPages();
   void UpdateLaps();
+  void UpdateLapsTab();
   void ResizePages();
 
   TProgram& p_;

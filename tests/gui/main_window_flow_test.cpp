@@ -207,10 +207,11 @@ TEST_F(MainWindowFlow, FunctionKeysAndTheErrorsButtonSelectPages) {
     QTest::keyClick(form.get(), static_cast<Qt::Key>(Qt::Key_F1 + i));
     EXPECT_EQ(form->Pages()->currentIndex(), i);
   }
-  EXPECT_FALSE(form->IsPageVisible(TMainForm::tsLaps));
+  EXPECT_TRUE(form->IsPageVisible(TMainForm::tsLaps));
   form->ErrorsButton()->setEnabled(true);
   QTest::mouseClick(form->ErrorsButton(), Qt::LeftButton);
   EXPECT_EQ(form->Pages()->currentIndex(), TMainForm::tsErrorCodes);
+  EXPECT_FALSE(form->IsPageVisible(TMainForm::tsLaps));
 }
 
 TEST_F(MainWindowFlow, CorruptAndDroppedFiles) {
