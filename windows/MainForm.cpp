@@ -136,7 +136,6 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   setObjectName("MainForm");
   setWindowTitle("Revscope");
   setWindowIcon(ProgramIcon());
-  resize(662, 571);
   setMinimumSize(MinWindowWidth, MinWindowHeight);
   // From now on the worker threads report to this window.
   if (p_.PollThread) p_.PollThread->SetMessageTarget(messages_.get());

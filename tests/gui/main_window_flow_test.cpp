@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QGuiApplication>
 #include <QPrinter>
+#include <QScreen>
 #include <QMenu>
 #include <QSlider>
 #include <QStatusBar>
@@ -334,16 +336,20 @@ TEST_F(MainWindowFlow, NoClosesWithoutAnyDialog) {
 }
 
 TEST_F(MainWindowFlow, PlacementComesBackAtTheNextStart) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   {
+    // The first start: most of the screen, centred.
     auto form = MakeWindow();
-    form->setGeometry(40, 50, 900, 700);
+    EXPECT_EQ(form->width(), std::max(640, static_cast<int>(screen.width() * 0.8)));
+    EXPECT_NEAR(form->geometry().center().x(), screen.center().x(), 1);
+    EXPECT_GT(form->geometry().top(), screen.top());
+    form->setGeometry(screen.left() + 40, screen.top() + 50, 660, 470);
   }
   TIniFile ini(program_->Config.IniPath);
-  EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 900);
+  EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 660);
   EXPECT_EQ(ini.ReadInteger("MainForm", "WindowState", -1), 0);
   auto again = MakeWindow();
-  EXPECT_EQ(again->width(), 900);
-  EXPECT_EQ(again->height(), 700);
+  EXPECT_EQ(again->geometry(), QRect(screen.left() + 40, screen.top() + 50, 660, 470));
   // Smaller than the minimum snaps back.
   again->resize(300, 200);
   EXPECT_EQ(again->width(), 640);
