@@ -177,9 +177,8 @@ TEST_F(DashboardPage, LayoutFollowsTheColumnWidth) {
   EXPECT_EQ(water.height(), ReadoutHeight(gcTWtemp, water.width()));
   const TMeter270Display& dial = *page_.Dial();
   EXPECT_EQ(dial.width(), 1280 - 600);
-  EXPECT_EQ(page_.Readout(gcRevsFigures)->geometry(),
-            QRect(RevsFiguresRect(dial.width(), dial.height()).Left, RevsFiguresRect(dial.width(), dial.height()).Top,
-                  RevsFiguresRect(dial.width(), dial.height()).Width, RevsFiguresRect(dial.width(), dial.height()).Height));
+  const TRect f = RevsFiguresRect(dial.Centre().x(), dial.Centre().y(), dial.Radius(), dial.height());
+  EXPECT_EQ(page_.Readout(gcRevsFigures)->geometry(), QRect(f.Left, f.Top, f.Width, f.Height));
   EXPECT_TRUE(page_.Bar(gcKnock)->isHidden());
   // Every shown gauge lies inside its parent, and siblings do not overlap.
   for (int g = 0; g < GaugeCount; ++g) {

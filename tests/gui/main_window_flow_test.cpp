@@ -19,7 +19,9 @@
 #include "GuiSupport.h"
 #include "windows/DashboardPage.h"
 #include "windows/ErrorList.h"
+#include "widgets/LEDDisplay.h"
 #include "widgets/LapDisplay.h"
+#include "widgets/Meter270Display.h"
 #include "ProgramSupport.h"
 #include "base/IniFile.h"
 #include "ecu/PollThreadRS.h"
@@ -354,6 +356,45 @@ TEST_F(MainWindowFlow, PlacementComesBackAtTheNextStart) {
   again->resize(300, 200);
   EXPECT_EQ(again->width(), 640);
   EXPECT_EQ(again->height(), 458);
+}
+
+// The dashboard of the live window at its smallest, a laptop's and a full HD size, at both pixel
+// ratios: the speed cluster grows with the window, every caption shows whole and the rev figures
+// stay clear of the dial's needle, hub and labels.
+TEST_F(MainWindowFlow, DashboardAtThreeWindowSizes) {
+  auto form = MakeWindow();
+  Show(*form);
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  ASSERT_TRUE(WaitFor([&] { return form->Dashboard()->GaugeValue(gcRevs) > 0; }));
+  TDashboardPage& dash = *form->Dashboard();
+  for (QSize size : {QSize(640, 458), QSize(1280, 800), QSize(1920, 1080)}) {
+    form->resize(size);
+    ProcessEvents();
+    const QString name = QString("dashboard_%1x%2").arg(size.width()).arg(size.height());
+    for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("%1@%2x").arg(name).arg(dpr));
+    // Every light's caption and lamp lie inside it.
+    for (int g = 0; g < GaugeCount; ++g)
+      if (TLEDDisplay* l = dash.Light(TGaugeId(g)); l && l->isVisible()) {
+        EXPECT_TRUE(l->rect().contains(l->CaptionRect())) << name.toStdString() << " " << GaugeDesign(TGaugeId(g)).Name;
+        EXPECT_TRUE(l->rect().contains(l->ComponentRect())) << name.toStdString() << " " << GaugeDesign(TGaugeId(g)).Name;
+      }
+    // The speed cluster takes most of the panel below the dial.
+    const QRect cluster = dash.Gauge(gcSpeed)->geometry() | dash.Gauge(gcShiftLightrpm)->geometry() |
+                          dash.Gauge(gcOverallrpm)->geometry() | dash.Gauge(gcGear)->geometry();
+    EXPECT_GE(cluster.width() * 10, dash.SpeedPanel()->width() * 8) << name.toStdString();
+    EXPECT_GE(cluster.height() * 10, dash.SpeedPanel()->height() * 8) << name.toStdString();
+    // The rev figures lie below the needle whatever the revs, inside the dial.
+    const TMeter270Display& dial = *dash.Dial();
+    const QRectF figures = dash.Gauge(gcRevsFigures)->geometry();
+    const QPointF c = dial.Centre();
+    for (double v = dial.ValueMin(); v <= dial.ValueMax(); v += 100) {
+      const QPointF tip = c + TMeter270Display::GetArcPosF(dial.AngleOf(v), dial.Radius());
+      for (double t = 0; t <= 1.0; t += 0.01)
+        EXPECT_FALSE(figures.contains(c + (tip - c) * t)) << name.toStdString() << " " << v;
+    }
+    EXPECT_TRUE(dial.rect().contains(figures.toRect())) << name.toStdString();
+  }
 }
 
 // Every page of the live window at 1280 x 800, at both pixel ratios, for looking at.
