@@ -365,12 +365,37 @@ int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight) {
 
 const std::array<TSensorColumnDesign, SensorColumnCount>& SensorColumns() {
   static const std::array<TSensorColumnDesign, SensorColumnCount> columns = {
-      {{"Log", 30, ""},
-       {"Sensor", 160, "Rev Limiter RPM"},
-       {"Value", 55, "-1000.000"},
-       {"Units", 50, "mbar"},
-       {"Update (Hz)", 75, "Update (Hz)"}}};
+      {{"Log", 30, "", 0, false},
+       {"Sensor", 160, "Rev Limiter RPM", 1, false},
+       {"Value", 55, "-1000.000", 2, true},
+       {"Units", 50, "mbar", 1, false},
+       {"Update (Hz)", 75, "Update (Hz)", 1, true},
+       {"Lowest", 75, "-1000.000", 2, true},
+       {"Highest", 75, "-1000.000", 2, true},
+       {"Reads/s", 65, "Reads/s", 1, true}}};
   return columns;
+}
+
+std::vector<int> SpreadColumns(int width, const std::vector<int>& narrowest, const std::vector<int>& shares) {
+  std::vector<int> widths = narrowest;
+  int left = width, total = 0;
+  for (size_t i = 0; i < widths.size(); ++i) {
+    left -= widths[i];
+    total += i < shares.size() ? shares[i] : 0;
+  }
+  if (left <= 0 || total <= 0) return widths;
+  int given = 0;
+  for (size_t i = 0; i < widths.size() && i < shares.size(); ++i) {
+    const int more = left * shares[i] / total;
+    widths[i] += more;
+    given += more;
+  }
+  for (size_t i = 0; given < left && i < widths.size(); ++i)
+    if (i < shares.size() && shares[i] > 0) {
+      ++widths[i];
+      ++given;
+    }
+  return widths;
 }
 
 std::string RateText(int32_t rateHz) { return rateHz == -1 ? "Max" : std::to_string(rateHz); }

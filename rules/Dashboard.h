@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class TSensorList;
 class TDisplayVar;
@@ -257,16 +258,25 @@ int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight);
 // ---------------------------------------------------------------------------------------------
 // Sensor list
 
-constexpr int SensorColumnCount = 5;
-enum TSensorColumn : uint8_t { scLog, scSensor, scValue, scUnits, scRate };
-// Width is the design width at 96 dots per inch; Widest is the longest text the column shows in
-// practice, so a larger screen font widens the column instead of cutting its texts.
+// The five columns of the design, then the live link's statistics (rules/SensorStats): the lowest
+// and highest value since the link came up and the rate the sensor is really read at.
+constexpr int SensorColumnCount = 8;
+enum TSensorColumn : uint8_t { scLog, scSensor, scValue, scUnits, scRate, scLowest, scHighest, scReads };
+// Width is the design width at 96 dots per inch (the narrowest the column gets); Widest is the
+// longest text the column shows in practice, so a larger screen font widens the column instead of
+// cutting its texts. Share is the column's part of the width the list has beyond its columns'
+// narrowest; Numbers are right-aligned.
 struct TSensorColumnDesign {
   const char* Caption;
   int Width;
   const char* Widest;
+  int Share;
+  bool Numbers;
 };
 const std::array<TSensorColumnDesign, SensorColumnCount>& SensorColumns();
+// The columns' widths in a list of the given width: each its narrowest, and what is left over
+// shared out by the columns' shares (the last pixels to the first sharing columns).
+std::vector<int> SpreadColumns(int width, const std::vector<int>& narrowest, const std::vector<int>& shares);
 
 // "Max" for -1, else the rate in decimal.
 std::string RateText(int32_t rateHz);

@@ -29,7 +29,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include "windows/AboutForm.h"
 #include "windows/DashboardPage.h"
@@ -396,6 +398,9 @@ TRecordingOptions TMainForm::Options() const {
 bool TMainForm::Playing() const { return p_.PlayThread && p_.PlayThread->IsPlaying(); }
 
 void TMainForm::Apply(const TMainStep& step) {
+  // The link coming up starts the sensor list's statistics anew.
+  if (step.State.LinkState == TLinkState::Connected && state_.LinkState != TLinkState::Connected)
+    sensorList_->ResetStatistics();
   state_ = step.State;
   for (const TMainEffect& e : step.Effects) Perform(e);
   // A run also ends without a request of the window's (a link error): its journal is finished.
@@ -988,7 +993,11 @@ void TMainForm::ClearDashboard() {
 void TMainForm::UpdatePages() {
   dashboard_->UpdateDashboard(p_.Sensors);
   errorList_->Refresh();
-  sensorList_->UpdateSensorValues(p_.Sensors);
+  // The sensor list's statistics take in the values of a live link only.
+  std::optional<int64_t> live;
+  if (state_.LinkState == TLinkState::Connected)
+    live = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  sensorList_->UpdateSensorValues(p_.Sensors, live);
   UpdateLaps();
 }
 

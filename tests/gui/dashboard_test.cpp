@@ -241,8 +241,11 @@ class SensorListPage : public ::testing::Test {
 }  // namespace
 
 TEST_F(SensorListPage, ColumnsAndRows) {
-  ASSERT_EQ(list_.columnCount(), 5);
+  ASSERT_EQ(list_.columnCount(), 8);
   EXPECT_EQ(list_.headerItem()->text(4), "Update (Hz)");
+  EXPECT_EQ(list_.headerItem()->text(scLowest), "Lowest");
+  EXPECT_EQ(list_.headerItem()->text(scHighest), "Highest");
+  EXPECT_EQ(list_.headerItem()->text(scReads), "Reads/s");
   EXPECT_GE(list_.columnWidth(1), 160);
   // A value cell holds its widest text whole.
   EXPECT_GT(list_.columnWidth(scValue), list_.fontMetrics().horizontalAdvance("-1000.000"));
@@ -255,7 +258,13 @@ TEST_F(SensorListPage, ColumnsAndRows) {
   // A second fill creates no rows.
   list_.FillSensorList(sensors_);
   EXPECT_EQ(list_.topLevelItemCount(), sensors_.DisplayVars->Count());
-  list_.resize(420, 400);
+  // The columns take the list's whole width, however wide.
+  for (int width : {420, 1900}) {
+    list_.resize(width, 400);
+    int sum = 0;
+    for (int c = 0; c < list_.columnCount(); ++c) sum += list_.columnWidth(c);
+    EXPECT_EQ(sum, std::max(list_.viewport()->width(), 595)) << width;
+  }
   list_.UpdateSensorValues(sensors_);
   list_.setCurrentItem(water);
   SaveArtifact(RenderWidget(list_), QStringLiteral("sensor_list_page"));

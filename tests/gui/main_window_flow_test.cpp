@@ -19,6 +19,7 @@
 #include "GuiSupport.h"
 #include "windows/DashboardPage.h"
 #include "windows/ErrorList.h"
+#include "windows/SensorListView.h"
 #include "widgets/LEDDisplay.h"
 #include "widgets/LapDisplay.h"
 #include "widgets/Meter270Display.h"
@@ -395,6 +396,27 @@ TEST_F(MainWindowFlow, DashboardAtThreeWindowSizes) {
     }
     EXPECT_TRUE(dial.rect().contains(figures.toRect())) << name.toStdString();
   }
+}
+
+// The sensors page of a live link on a full HD window: the columns use the width, and a logged
+// sensor shows its lowest and highest value and how often it is read.
+TEST_F(MainWindowFlow, SensorsPageShowsTheLinksStatistics) {
+  auto form = MakeWindow();
+  form->resize(1920, 1080);
+  Show(*form);
+  form->SelectPage(TMainForm::tsSensors);
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  TSensorListView& list = *form->SensorListView();
+  QTreeWidgetItem* revs = list.RowForId(1008);
+  ASSERT_TRUE(WaitFor([&] { return !revs->text(scReads).isEmpty() && revs->text(scReads) != "0"; }, 8000));
+  EXPECT_FALSE(revs->text(scLowest).isEmpty());
+  EXPECT_FALSE(revs->text(scHighest).isEmpty());
+  EXPECT_GT(revs->text(scReads).toDouble(), 1.0);
+  int sum = 0;
+  for (int c = 0; c < list.columnCount(); ++c) sum += list.columnWidth(c);
+  EXPECT_EQ(sum, list.viewport()->width());
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("sensors_page_1920x1080@%1x").arg(dpr));
 }
 
 // Every page of the live window at 1280 x 800, at both pixel ratios, for looking at.
