@@ -191,6 +191,7 @@ TEST_F(WindowRecovery, ARunWithoutAJournalSaysSoOnceAndShowsItWhileItLasts) {
     EXPECT_TRUE(form->JournalNotice()->isVisible());
     EXPECT_TRUE(form->JournalNotice()->toolTip().startsWith("Recording without a journal: "));
     EXPECT_TRUE(form->JournalNotice()->toolTip().contains(QString::fromStdString(File("state"))));
+    if (run == 0) SaveArtifact(RenderWidget(*form), "main_window_without_journal");
     QTest::keyClick(form.get(), Qt::Key_F9);
     ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::NotRecording; }));
     EXPECT_FALSE(form->JournalNotice()->isVisible());
