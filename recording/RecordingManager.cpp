@@ -96,7 +96,10 @@ void RenameRecording(TCoreContext& core, int index, const std::string& text) {
 std::string RecordingName(const TCoreContext& core, const TRecording& recording) {
   if (!recording.FileName.empty()) return recording.FileName;
   std::string name = recording.Description;
-  if (name.empty()) name = "Recording " + std::to_string((core.Recordings ? core.Recordings->IndexOf(&recording) : 0) + 1);
+  if (name.empty()) {
+    const int index = core.Recordings ? core.Recordings->IndexOf(&recording) : 0;
+    name = "Recording " + std::to_string(index + 1);
+  }
   return name + " (unsaved)";
 }
 

@@ -34,9 +34,10 @@ constexpr double FirstStartShare = 0.8;
 
 // Where a window opens. Positions are those of its client area; titleHeight is what the frame
 // adds above it. A stored placement is used where the middle of its title bar lies on one of the
-// screens (its size kept within that screen, and moved just enough to lie wholly on it); otherwise the stored size, or at the first start
-// FirstStartShare of the primary screen, is centred on the primary screen. Never smaller than
-// minWidth x minHeight, never larger than the screen with the title bar (but for that minimum);
-// the window state is the stored one, minimised read as normal.
+// screens (its size kept within that screen, and moved just enough to lie wholly on it);
+// otherwise the stored size, or at the first start FirstStartShare of the primary screen, is
+// centred on the primary screen. Never smaller than minWidth x minHeight, never larger than the
+// screen with the title bar (but for that minimum); the window state is the stored one,
+// minimised read as normal.
 TPlacement StartPlacement(const std::optional<TPlacement>& stored, const std::vector<TScreenArea>& screens,
                           int primary, int minWidth, int minHeight, int titleHeight);

@@ -317,7 +317,8 @@ void TDashboardPage::Relayout() {
   TMeter270Display* dial = Dial();
   dial->setGeometry(0, 0, mw, dialHeight);
   const QPointF centre = dial->Centre();
-  gauges_[gcRevsFigures]->setGeometry(ToQRect(RevsFiguresRect(centre.x(), centre.y(), dial->Radius(), dialHeight)));
+  const TRect figures = RevsFiguresRect(centre.x(), centre.y(), dial->Radius(), dialHeight);
+  gauges_[gcRevsFigures]->setGeometry(ToQRect(figures));
   speedPanel_->setGeometry(0, dialHeight, mw, h - dialHeight);
   const TSpeedPanelLayout s = SpeedPanelLayout(mw, h - dialHeight, c);
   Readout(gcGear)->SetCaptionMaxSize(GearCaptionMaxPx(c));

@@ -419,8 +419,9 @@ void TMainForm::Perform(const TMainEffect& e) {
       // The run's samples reach its journal about once a second; without one it still records,
       // and the window says why (UpdateJournalNotice).
       journalError_.clear();
-      if (TRecording* r = p_.CurrentRecording(); r && !p_.Journals.Begin(*r, {}, &journalError_) && journalError_.empty())
-        journalError_ = "the journal cannot be made";
+      if (TRecording* r = p_.CurrentRecording(); r && !p_.Journals.Begin(*r, {}, &journalError_)) {
+        if (journalError_.empty()) journalError_ = "the journal cannot be made";
+      }
       break;
     case K::PollStopRecording:
       if (p_.PollThread) p_.PollThread->StopRecording();
@@ -994,9 +995,10 @@ void TMainForm::UpdatePages() {
   dashboard_->UpdateDashboard(p_.Sensors);
   errorList_->Refresh();
   // The sensor list's statistics take in the values of a live link only.
+  using namespace std::chrono;
   std::optional<int64_t> live;
   if (state_.LinkState == TLinkState::Connected)
-    live = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    live = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
   sensorList_->UpdateSensorValues(p_.Sensors, live);
   UpdateLaps();
 }

@@ -175,11 +175,11 @@ class TMainForm : public TBaseForm {
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
   TGraphControl* graph_ = nullptr;
-  std::pair<const TRecording*, int32_t> lapsShown_{};
+  std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
   QLabel* journalNotice_ = nullptr;
-  QAction* simulatedPanel_ = nullptr;  // "Simulated ECU" on the link toolbar, while the link is the simulator
+  QAction* simulatedPanel_ = nullptr;
   std::string journalError_;  // why the running recording has no journal; empty when it has one
-  TJournalWatch journalWatch_;  // the recording and lap count on the laps page
+  TJournalWatch journalWatch_;
   std::unique_ptr<TQtMessageTarget> messages_;
   std::unique_ptr<QPrinter> printer_;
 };

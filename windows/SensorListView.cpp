@@ -84,7 +84,8 @@ void TSensorListView::FillSensorList(TSensorList& sensors) {
       row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren);
       row->setData(0, IdRole, texts.Id);
       for (int i = 0; i < SensorColumnCount; ++i)
-        if (SensorColumns()[static_cast<size_t>(i)].Numbers) row->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
+        if (SensorColumns()[static_cast<size_t>(i)].Numbers)
+          row->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
     }
     row->setCheckState(scLog, texts.Logged ? Qt::Checked : Qt::Unchecked);
     row->setText(scSensor, QString::fromStdString(texts.Name));

@@ -545,7 +545,9 @@ void TSettingsForm::AssociationClicked(bool on) {
   box->setChecked(association_->IsAssociated());
 }
 
-bool TSettingsForm::PortChosen() const { return port_->currentIndex() != std::max(PortEntryIndex(ports_, shownPort_), 0); }
+bool TSettingsForm::PortChosen() const {
+  return port_->currentIndex() != std::max(PortEntryIndex(ports_, shownPort_), 0);
+}
 
 void TSettingsForm::accept() {
   WriteBackSettings(Values(), settings_);
