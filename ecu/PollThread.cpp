@@ -447,6 +447,7 @@ bool TPollThread::PollVar(TRawVar* var) {
     return false;
   }
   SetVarValue(var, value);
+  var->ReadCount++;
   return true;
 }
 

@@ -48,15 +48,14 @@ FILES = {
     + block(7777, ramp(2, 1000))
     + block(1, ramp(3, 1000, 500))
     + block(8888, ramp(2, 1000)),
-    # Ends after the first of three blocks: two missing blocks are reported, one history stays.
+    # Ends after the first of three blocks: one message lists the two missing, one history stays.
     "ok-missing-blocks.rec": header(3, 1000, b"Cut short", 0) + block(1, ramp(4, 2000, 800)),
     # A description filling the whole field without its terminator.
     "ok-unterminated-description.rec": header(0, 0, b"x" * 128, 0, terminated=False),
     # Bytes after the last block are never read.
     "ok-trailing-bytes.rec": header(1, 100, b"Trailing", 0) + block(1, ramp(2, 500)) + b"\xff" * 40,
-    # A negative history count loads nothing.
-    "ok-negative-count.rec": header(-5, 0, b"Negative", 0),
-    # Header failures.
+    # Header failures; a negative history count is a damaged header.
+    "bad-negative-count.rec": header(-5, 0, b"Negative", 0),
     "bad-short.rec": b"\x8c\x02\x00\x00\x52\x30\x00\x00\x00\x00",
     "bad-header-length.rec": header(0, header_length=600),
     "bad-header-magic.rec": header(0, magic=12345),

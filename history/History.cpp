@@ -301,14 +301,14 @@ bool TVarHist::WriteTo(TBinFile& file) const {
 bool TVarHist::ReadFrom(TBinFile& file) {
   unsigned char header[kBlockHeaderLength];
   if (file.ReadBytes(header, sizeof header) != sizeof header) return false;
-  if (GetU32(header) != kBlockHeaderLength) throw THistoryError("Could not read recording - history size incorrect");
+  if (GetU32(header) != kBlockHeaderLength) throw THistoryError("history size incorrect");
   if (GetU32(header + 4) != kHistoryMagic)
-    throw THistoryError("Could not read recording - history magic number incorrect");
+    throw THistoryError("history magic number incorrect");
   auto count = static_cast<int32_t>(GetU32(header + 8));
   SensorId = static_cast<int32_t>(GetU32(header + 12));
   // A negative count cannot describe samples; a count beyond the file's remaining bytes means
   // the file ends inside the records. Memory is only ever taken for bytes actually present.
-  if (count < 0) throw THistoryError("Could not read recording - history size incorrect");
+  if (count < 0) throw THistoryError("history size incorrect");
   // The capacity a reader that reserved room for the whole count up front would end with.
   int64_t target = Capacity();
   if (count > target) target = (static_cast<int64_t>(count) / BlockSamples) * BlockSamples + BlockSamples;
@@ -329,7 +329,7 @@ bool TVarHist::ReadFrom(TBinFile& file) {
     size_t bytes = static_cast<size_t>(n) * kRecordBytes;
     size_t got = file.ReadBytes(buf.data(), bytes);
     AppendRecords(buf.data(), static_cast<int32_t>(got / kRecordBytes));
-    if (got != bytes) throw THistoryError("Could not read recording - file truncated");
+    if (got != bytes) throw THistoryError("file truncated");
   }
   if (target > Capacity()) capacity_.store(static_cast<int32_t>(target), std::memory_order_relaxed);
   return true;

@@ -13,7 +13,8 @@
 #include "base/BinFile.h"
 #include "base/Endian.h"
 
-// Raised for a corrupt history block while reading a recording.
+// Raised for a corrupt history block while reading a recording; what() is the reason alone
+// ("history magic number incorrect", "file truncated"), which the loader puts in its message.
 class THistoryError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;

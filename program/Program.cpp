@@ -132,10 +132,8 @@ void TProgram::LoadCommandLineRecordings(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
     if (!arg.empty() && arg[0] == '-') continue;
     auto rec = std::make_unique<TRecording>(*Sensors.RawVars);
-    if (!rec->LoadFromFile(arg, Options.ShowError)) {
-      if (Options.ShowError) Options.ShowError("Could not load recording");
-      continue;
-    }
+    // A failure shows the loader's one message, which names the file and says why.
+    if (!rec->LoadFromFile(arg, Options.ShowError)) continue;
     rec->FileName = arg;
     Recordings.Add(rec.get());
     SetCurrentRecording(Core, rec.release());

@@ -22,7 +22,7 @@
 #include "vars/SensorList.h"
 
 struct TProgramOptions {
-  // Shows an error to the user ("Could not load recording", ...).
+  // Shows an error to the user ("Could not load '<file>' - <reason>", ...).
   std::function<void(const std::string&)> ShowError;
   // Runs work with the busy cursor shown.
   std::function<void(const std::function<void()>&)> WithBusyCursor;
@@ -77,7 +77,7 @@ class TProgram {
   void ApplyLinkSettings();
   TRecording* CurrentRecording() const { return CurrentRecordingOf(Core); }
   // Loads the recordings named in args (arguments beginning with "-" are skipped); the last one
-  // loaded becomes current.
+  // loaded becomes current. A file that does not load shows its one message through ShowError.
   void LoadCommandLineRecordings(const std::vector<std::string>& args);
 
  private:

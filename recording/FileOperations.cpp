@@ -1,9 +1,11 @@
 #include "recording/FileOperations.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "recording/JournalRegistry.h"
 #include "recording/PlayThread.h"
+#include "vars/Formatters.h"
 #include "vars/SensorList.h"
 
 namespace {
@@ -11,6 +13,12 @@ namespace {
 void SetFileDir(TCoreContext* core, const std::string& path) {
   if (core) core->Settings->FileDir = FolderOf(path);
 }
+
+void ShowStatus(const TCoreContext* core, const std::string& note) {
+  if (const auto& show = RecManHooksOf(core).ShowStatus) show(note);
+}
+
+std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
 // Makes a recording current for as long as the scope lasts, then restores the current one. The
 // player stops first so it never plays the borrowed recording.
@@ -59,7 +67,13 @@ TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const
 }
 
 TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMessageSink& onMessage) {
-  TRecording* rec = OpenRecordingFile(core, path, onMessage);
+  TRecording* rec = core.Recordings ? core.Recordings->FindByFileName(path) : nullptr;
+  if (rec) {
+    SelectRecording(core, rec);
+    ShowStatus(&core, AlreadyOpenNote(path));
+    return rec;
+  }
+  rec = OpenRecordingFile(core, path, onMessage);
   if (!rec) return nullptr;
   if (core.AddRecentFile) core.AddRecentFile(path);
   SelectRecording(core, rec);
@@ -69,18 +83,35 @@ TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMe
 bool SaveRecordingTo(TRecording& recording, const std::string& path) {
   TCoreContext* core = recording.Vars.Context;
   bool ok = false;
+  std::string why;
   WithBusyCursor(core, [&] {
     SetFileDir(recording.Vars.Context, path);
-    ok = recording.SaveToFile(path);
+    ok = recording.SaveToFile(path, &why);
   });
   if (ok) {
     recording.FileName = path;
     if (core && core->Journals) core->Journals->Saved(&recording);
+    ShowStatus(core, SavedNote(recording));
   } else if (const auto& show = RecManHooksOf(core).ShowError) {
-    show("Could not save recording");
+    show(FileFailureText("Could not save recording", path, why));
   }
   return ok;
 }
+
+std::string SavedNote(const TRecording& recording) {
+  return "Saved " + BaseName(recording.FileName) + ", " + FormatWholeSeconds(recording.LengthMs);
+}
+
+std::string ExportedNote(const std::vector<std::string>& paths) {
+  if (paths.size() == 1) return "Exported " + BaseName(paths[0]);
+  std::string text = "Exported " + std::to_string(paths.size()) + " files";
+  const std::string folder = paths.empty() ? std::string() : FolderOf(paths[0]);
+  const bool oneFolder =
+      std::all_of(paths.begin(), paths.end(), [&](const std::string& p) { return FolderOf(p) == folder; });
+  return oneFolder && !folder.empty() ? text + " to " + folder : text;
+}
+
+std::string AlreadyOpenNote(const std::string& path) { return BaseName(path) + " is already open"; }
 
 std::string ExportFileName(const TRecording& recording, const TVar& var) {
   std::string name = std::string(recording.Description) + "-" + var.Name;
@@ -102,6 +133,7 @@ bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& 
 
 bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
                      const std::function<void(const std::string&)>& onError) {
+  std::vector<std::string> written;
   for (TDisplayVar* var : vars) {
     if (!var) continue;
     std::optional<std::string> path = choose(*var, ExportFileName(recording, *var));
@@ -109,9 +141,11 @@ bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& var
     std::string why;
     if (!ExportVariable(recording, *var, *path, &why)) {
       const auto& report = onError ? onError : RecManHooksOf(recording.Vars.Context).ShowError;
-      if (report) report("Could not export history to '" + *path + "' - " + why);
+      if (report) report(FileFailureText("Could not export history to", *path, why));
       return false;
     }
+    written.push_back(*path);
   }
+  if (!written.empty()) ShowStatus(recording.Vars.Context, ExportedNote(written));
   return true;
 }

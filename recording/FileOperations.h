@@ -20,13 +20,22 @@ std::string FolderOf(const std::string& path);
 TRecording* OpenRecordingFile(TCoreContext& core, const std::string& path, const TMessageSink& onMessage = {});
 // Open as the Open command, the recent-files list and dropped files do it: on success the
 // recording becomes current, the context is told the file was opened (the recent files), the ranges follow it
-// and the views refresh.
+// and the views refresh. A file already open becomes current again and the window's status says
+// so (AlreadyOpenNote); that recording is returned.
 TRecording* OpenRecording(TCoreContext& core, const std::string& path, const TMessageSink& onMessage = {});
 
-// Saves under path (FileDir becomes its folder): FileName = path on success; otherwise
-// "Could not save recording" is shown and FileName and Modified stay as they were. A recording
-// saved with no run going on into it needs its journal no more.
+// Saves under path (FileDir becomes its folder): FileName = path on success, and the window's
+// status shows SavedNote; otherwise "Could not save recording '<path>' - <reason>" is shown and
+// FileName and Modified stay as they were. A recording saved with no run going on into it needs
+// its journal no more.
 bool SaveRecordingTo(TRecording& recording, const std::string& path);
+
+// The notes the status bar shows after a success: "Saved run.rec, 0:01:10" (the file's name and
+// the recording's length), "Exported run-Revs.tdf" or "Exported 3 files to /data/runs",
+// "run.rec is already open".
+std::string SavedNote(const TRecording& recording);
+std::string ExportedNote(const std::vector<std::string>& paths);
+std::string AlreadyOpenNote(const std::string& path);
 
 // The proposed export file name without extension: "<Description>-<variable name>", with every
 // character that cannot stand in a file name ('/', control characters) replaced by '-'.
@@ -41,7 +50,8 @@ bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& 
 // Asks for the path of one variable's export; none skips that variable.
 using TExportPathChooser = std::function<std::optional<std::string>(TDisplayVar& var, const std::string& proposedName)>;
 // Exports each variable in order to the path the chooser gives. The first file that cannot be
-// written shows "Could not export history" with the file and the reason (through onError, else
-// the window's ShowError) and stops the export; false then.
+// written shows "Could not export history to '<path>' - <reason>" (through onError, else the
+// window's ShowError) and stops the export; false then. The files written are told to the
+// window's status (ExportedNote).
 bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
                      const std::function<void(const std::string&)>& onError = {});

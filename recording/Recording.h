@@ -17,6 +17,12 @@ struct TVar;
 // Receives each message a load reports ("Could not load '<path>' - ...").
 using TMessageSink = std::function<void(const std::string&)>;
 
+// The one form of a failed file operation's message: "<what> '<path>' - <reason>", e.g.
+// "Could not save recording '/x/run.rec' - No space left on device".
+inline std::string FileFailureText(const std::string& what, const std::string& path, const std::string& reason) {
+  return what + " '" + path + "' - " + reason;
+}
+
 struct TRecordingTime {
   uint8_t Day = 0, Month = 0;
   uint16_t Year = 0;
@@ -65,15 +71,18 @@ class TRecording : public THistorySet {
   bool WriteTo(TBinFile& file);
   // Reads a whole recording; messages name the file as given in name. The recording takes the
   // file's model byte and its family, and keeps the histories whose ids that family knows; the
-  // ECU type and the catalogue (the link's) stay as they are.
+  // ECU type and the catalogue (the link's) stay as they are. Every failure gives one message that
+  // says why and, for a history, which one; a file that ends between blocks keeps the histories
+  // before the end and lists the missing ones in one message.
   bool ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage = {});
 
   // Saving writes a temporary file beside path and renames it over path only when everything was
   // written, so a failed save leaves an existing file untouched; errorText (when given) says why it
   // failed. Does not change FileName.
   bool SaveToFile(const std::string& path, std::string* errorText = nullptr);
-  // False without a message when the file cannot be opened; a path that is no regular file (a
-  // folder, a FIFO, a device) says so. Otherwise ReadFrom's result. Does not set FileName.
+  // A file that cannot be opened, and a path that is no regular file (a folder, a FIFO, a device),
+  // give their reason ("Could not load '<path>' - No such file or directory"). Otherwise ReadFrom's
+  // result. Does not set FileName.
   bool LoadFromFile(const std::string& path, const TMessageSink& onMessage = {});
 
  private:

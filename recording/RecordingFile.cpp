@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <string>
 #include <sys/stat.h>
 #include <vector>
 
@@ -16,9 +18,14 @@
 namespace {
 
 // A recording holds one history per raw variable, so a file that ends this many blocks before its
-// header's count is not a truncated recording: its count is corrupt, and the load fails instead
-// of reporting every missing block.
+// header's count is not a truncated recording: its count is corrupt, and the load fails.
 constexpr int64_t kMaxMissingHistories = 256;
+
+// "history 3", "histories 3 to 12": which blocks a message is about (1-based).
+std::string HistoryNumbers(int64_t first, int64_t last) {
+  if (first == last) return "history " + std::to_string(first);
+  return "histories " + std::to_string(first) + " to " + std::to_string(last);
+}
 
 }  // namespace
 
@@ -46,8 +53,8 @@ bool TRecording::WriteTo(TBinFile& file) {
 }
 
 bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessageSink& onMessage) {
-  auto say = [&](const char* what) {
-    if (onMessage) onMessage("Could not load '" + name + "' - " + what);
+  auto say = [&](const std::string& what) {
+    if (onMessage) onMessage(FileFailureText("Could not load", name, what));
   };
   unsigned char header[HeaderLength];
   if (file.ReadBytes(header, sizeof header) != sizeof header) {
@@ -71,27 +78,46 @@ bool TRecording::ReadFrom(TBinFile& file, const std::string& name, const TMessag
   SetDescription(std::string(text, strnlen(text, MaxDescription)));
   LengthMs = GetU32(header + 20);
   auto n = static_cast<int32_t>(GetU32(header + 8));
+  if (n < 0) {
+    say("recording header history count incorrect (" + std::to_string(n) + ")");
+    return false;
+  }
 
+  // Every way the histories can fail says once what happened and where.
+  auto nth = [n](int64_t k) { return HistoryNumbers(k, k) + " of " + std::to_string(n); };
   bool result = true;
   for (int32_t i = 0; i < n; ++i) {
+    const uint64_t left = file.Remaining();
     std::unique_ptr<TVarHist> history;
     bool complete;
     try {
       history = std::make_unique<TVarHist>(0);
       complete = history->ReadFrom(file);
-    } catch (const std::exception&) {
-      // A corrupt block, or a history too large for memory: the whole load fails.
+    } catch (const THistoryError& e) {
+      const std::string what = e.what();
+      say(what == "file truncated" ? "file truncated inside " + nth(i + 1) : what + " (" + nth(i + 1) + ")");
+      result = false;
+      break;
+    } catch (const std::bad_alloc&) {
+      say("not enough memory for " + nth(i + 1));
       result = false;
       break;
     }
     if (!complete) {
-      // The block header was short, so the file has ended: every remaining block is missing.
-      int64_t missing = static_cast<int64_t>(n) - i;
+      // The block header was short, so the file has ended: every remaining block is missing. The
+      // histories before it are kept, and one message lists what is missing.
+      const int64_t missing = static_cast<int64_t>(n) - i;
       if (missing > kMaxMissingHistories) {
+        say("recording header history count incorrect (" + std::to_string(n) + " histories, the file holds " +
+            std::to_string(i) + ")");
         result = false;
         break;
       }
-      for (int64_t k = 0; k < missing; ++k) say("invalid sensor history");
+      const std::string end = left > 0 ? "inside " + HistoryNumbers(i + 1, i + 1)
+                              : i == 0 ? std::string("after the recording header")
+                                       : "after " + HistoryNumbers(i, i);
+      say("invalid sensor history: the file ends " + end + "; " + HistoryNumbers(i + 1, n) + " of " +
+          std::to_string(n) + (missing == 1 ? " is" : " are") + " missing");
       break;
     }
     // Histories of sensors this program does not know are dropped; doing it as they arrive keeps
@@ -121,14 +147,20 @@ bool TRecording::SaveToFile(const std::string& path, std::string* errorText) {
 }
 
 bool TRecording::LoadFromFile(const std::string& path, const TMessageSink& onMessage) {
-  // Reading a FIFO or a device would wait for ever (a folder simply cannot be opened).
+  auto say = [&](const std::string& why) {
+    if (onMessage) onMessage(FileFailureText("Could not load", path, why));
+  };
+  // Reading a FIFO or a device would wait for ever; a folder opens but cannot be read.
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    if (onMessage) onMessage("Could not load '" + path + "' - not a regular file");
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    say(S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file");
     return false;
   }
   TBinFile file;
-  if (!file.OpenExisting(path)) return false;
+  if (!file.OpenExisting(path)) {
+    say(std::strerror(errno));
+    return false;
+  }
   bool result = ReadFrom(file, path, onMessage);
   file.Close();
   return result;

@@ -13,10 +13,13 @@ enum class TSaveAnswer { Yes, No, Cancel };
 struct TRecManHooks {
   // Runs work with the busy cursor shown.
   std::function<void(const std::function<void()>&)> WithBusyCursor;
-  // A failure the user must see ("Could not save recording", "Could not export history").
+  // A failure the user must see ("Could not save recording '<path>' - <reason>").
   std::function<void(const std::string&)> ShowError;
   // A plain message (the load messages of a recording file).
   std::function<void(const std::string&)> ShowMessage;
+  // A short note that something worked ("Saved run.rec, 0:01:10"), shown for a while in the
+  // status bar without asking anything of the user.
+  std::function<void(const std::string&)> ShowStatus;
   // The window's part of the common refresh: title, command states, position slider, Recordings
   // menu, graph, recordings page, lap display and, unless connected, the dashboard.
   std::function<void()> RefreshViews;

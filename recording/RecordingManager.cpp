@@ -93,7 +93,17 @@ void RenameRecording(TCoreContext& core, int index, const std::string& text) {
   if (TJournal* journal = core.Journals ? core.Journals->Of(r) : nullptr) journal->SetDescription(r->Description);
 }
 
+std::string RecordingName(const TCoreContext& core, const TRecording& recording) {
+  if (!recording.FileName.empty()) return recording.FileName;
+  std::string name = recording.Description;
+  if (name.empty()) {
+    const int index = core.Recordings ? core.Recordings->IndexOf(&recording) : 0;
+    name = "Recording " + std::to_string(index + 1);
+  }
+  return name + " (unsaved)";
+}
+
 std::string MainWindowTitle(const TCoreContext& core) {
   TRecording* r = CurrentRecordingOf(core);
-  return r ? "Revscope - " + r->FileName : "Revscope";
+  return r ? "Revscope - " + RecordingName(core, *r) : "Revscope";
 }

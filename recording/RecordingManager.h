@@ -28,5 +28,8 @@ bool QueryCloseRecording(TCoreContext& core, TRecording* recording);
 // The description edited on the recordings page; indices outside the list are ignored.
 void RenameRecording(TCoreContext& core, int index, const std::string& text);
 
-// The main window's title for the current recording.
+// What the window calls a recording: its file, or, before it has one, its description (or
+// "Recording <n>" by its place in the list) followed by " (unsaved)".
+std::string RecordingName(const TCoreContext& core, const TRecording& recording);
+// The main window's title: "Revscope - <name of the current recording>", or "Revscope".
 std::string MainWindowTitle(const TCoreContext& core);

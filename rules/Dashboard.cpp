@@ -297,25 +297,37 @@ int DialHeight(int width, int columnHeight) {
   return std::max(0, std::min(TruncInt(0.85 * width), TruncInt(0.65 * columnHeight)));
 }
 
-TRect RevsFiguresRect(int dialWidth, int dialHeight) {
-  TRect r;
-  r.Width = TruncInt(0.4 * dialWidth);
-  r.Height = TruncInt(0.2 * dialHeight);
-  r.Left = (dialWidth - r.Width) / 2;
-  r.Top = dialHeight - r.Height;
-  return r;
+TRect RevsFiguresRect(double cx, double cy, double r, int dialHeight) {
+  constexpr double kAspect = 2.5;  // width to height: five digits and the unit
+  constexpr double kPi = 3.14159265358979323846;
+  // The scale's end nearer to straight down bounds the box's corners: at every value the needle
+  // lies above the line from the centre to that end, the box below it, a needle's width apart.
+  const double alpha = std::min(RevsDial.AngleStart, 360.0 - RevsDial.AngleEnd) * kPi / 180.0;
+  const double clear = 0.06 * r / std::sin(alpha);
+  const double slope = 1.0 / std::tan(alpha);  // how far down a corner must be per pixel aside
+  const double room = dialHeight - cy - 2;
+  const double h = std::max(0.0, std::min(0.3 * r, (room - clear) / (1.0 + slope * kAspect / 2)));
+  const double w = kAspect * h;
+  const double top = cy + slope * w / 2 + clear;
+  return {TruncInt(cx - w / 2), TruncInt(top), TruncInt(w), TruncInt(h)};
 }
 
-TSpeedPanelLayout SpeedPanelLayout(int pw, int ph) {
+double DashboardScale(int columnWidth) { return std::max(1.0, columnWidth / static_cast<double>(DesignColumnWidth)); }
+
+int GearCaptionMaxPx(int columnWidth) { return TruncInt(12 * DashboardScale(columnWidth)); }
+
+TSpeedPanelLayout SpeedPanelLayout(int pw, int ph, int columnWidth) {
+  const double k = DashboardScale(columnWidth);
+  auto cap = [k](int design) { return TruncInt(design * k); };
   TSpeedPanelLayout l;
-  l.Speed = {0, 0, std::min(pw / 2, 140), std::min(TruncInt(0.4 * ph), 100)};
-  const int rpmWidth = std::min(TruncInt(0.36 * pw), 120);
-  const int rpmHeight = std::min(TruncInt(0.28 * ph), 75);
+  l.Speed = {0, 0, std::min(pw / 2, cap(140)), std::min(TruncInt(0.4 * ph), cap(100))};
+  const int rpmWidth = std::min(TruncInt(0.36 * pw), cap(120));
+  const int rpmHeight = std::min(TruncInt(0.28 * ph), cap(75));
   l.Launch = {l.Speed.Right(), l.Speed.Bottom() - rpmHeight, rpmWidth, rpmHeight};
   // The light fills what the launch display leaves above it beside the speed.
   l.RevLimiter = {l.Speed.Width, 0, rpmWidth, std::max(0, l.Launch.Top)};
   const int gearTop = l.Speed.Bottom();
-  l.Gear = {0, gearTop, std::min(TruncInt(0.28 * pw), 100), std::min(ph - gearTop, 120)};
+  l.Gear = {0, gearTop, std::min(TruncInt(0.28 * pw), cap(100)), std::min(ph - gearTop, cap(120))};
   l.VTEC = {l.Gear.Right(), gearTop, rpmWidth, rpmHeight};
   l.ShiftLight = {l.VTEC.Right(), gearTop, rpmWidth, rpmHeight};
   l.Shift = {l.VTEC.Left, l.VTEC.Bottom(), rpmWidth, rpmHeight};
@@ -325,11 +337,24 @@ TSpeedPanelLayout SpeedPanelLayout(int pw, int ph) {
 
 int LampHeight(int panelHeight, int groupChrome) { return std::max(1, (panelHeight - 2 * groupChrome) / 9); }
 
-int LampRadius(int columnWidth, int cellHeight) {
-  return std::max(1, std::min(std::max(8, columnWidth * 8 / 68), (cellHeight - 4) / 2));
-}
-
 int LampCaptionPx(int columnWidth) { return std::max(11, columnWidth * 11 / 68); }
+
+TLampFit FitLamp(int columnWidth, int cellWidth, int cellHeight, bool captionBeside, int chrome,
+                 const std::function<TTextSize(int px)>& captionAt) {
+  constexpr int kSmallestLamp = 3;
+  const int design = std::max(8, columnWidth * 8 / 68);
+  TLampFit fit;
+  for (fit.CaptionPx = LampCaptionPx(columnWidth); fit.CaptionPx > 1; --fit.CaptionPx) {
+    const TTextSize text = captionAt(fit.CaptionPx);
+    const int width = cellWidth - chrome - (captionBeside ? text.Width : 0);
+    const int height = cellHeight - chrome - (captionBeside ? 0 : text.Height);
+    fit.Radius = std::min({design, width / 2, height / 2});
+    const bool captionFits = text.Width + chrome <= cellWidth && text.Height + chrome <= cellHeight;
+    if (captionFits && fit.Radius >= std::min(design, kSmallestLamp)) return fit;
+  }
+  fit.Radius = std::max(1, fit.Radius);
+  return fit;
+}
 
 int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight) {
   return std::max(1, (panelHeight - vtecGroupHeight) / 5);
@@ -340,12 +365,37 @@ int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight) {
 
 const std::array<TSensorColumnDesign, SensorColumnCount>& SensorColumns() {
   static const std::array<TSensorColumnDesign, SensorColumnCount> columns = {
-      {{"Log", 30, ""},
-       {"Sensor", 160, "Rev Limiter RPM"},
-       {"Value", 55, "-1000.000"},
-       {"Units", 50, "mbar"},
-       {"Update (Hz)", 75, "Update (Hz)"}}};
+      {{"Log", 30, "", 0, false},
+       {"Sensor", 160, "Rev Limiter RPM", 1, false},
+       {"Value", 55, "-1000.000", 2, true},
+       {"Units", 50, "mbar", 1, false},
+       {"Update (Hz)", 75, "Update (Hz)", 1, true},
+       {"Lowest", 75, "-1000.000", 2, true},
+       {"Highest", 75, "-1000.000", 2, true},
+       {"Reads/s", 65, "Reads/s", 1, true}}};
   return columns;
+}
+
+std::vector<int> SpreadColumns(int width, const std::vector<int>& narrowest, const std::vector<int>& shares) {
+  std::vector<int> widths = narrowest;
+  int left = width, total = 0;
+  for (size_t i = 0; i < widths.size(); ++i) {
+    left -= widths[i];
+    total += i < shares.size() ? shares[i] : 0;
+  }
+  if (left <= 0 || total <= 0) return widths;
+  int given = 0;
+  for (size_t i = 0; i < widths.size() && i < shares.size(); ++i) {
+    const int more = left * shares[i] / total;
+    widths[i] += more;
+    given += more;
+  }
+  for (size_t i = 0; given < left && i < widths.size(); ++i)
+    if (i < shares.size() && shares[i] > 0) {
+      ++widths[i];
+      ++given;
+    }
+  return widths;
 }
 
 std::string RateText(int32_t rateHz) { return rateHz == -1 ? "Max" : std::to_string(rateHz); }

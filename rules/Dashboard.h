@@ -8,7 +8,9 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 class TSensorList;
 class TDisplayVar;
@@ -207,39 +209,74 @@ int ReadoutHeight(TGaugeId id, int width);
 // The dial is 0.85 of its width high, but never takes more than 65% of the middle column, so the
 // speed panel keeps room on a wide, low window.
 int DialHeight(int width, int columnHeight);
-// The rev figures: centred on the dial's bottom edge.
-TRect RevsFiguresRect(int dialWidth, int dialHeight);
+// The rev figures, in the dial control's coordinates from its circle (centre cx, cy and radius r)
+// and its height: centred below the hub in the gap between the scale's ends, as large as fits
+// (at most 0.3 r high, 2.5 times as wide as high) while staying clear of the needle at every
+// value, of the hub and of the scale's labels, and inside the control.
+TRect RevsFiguresRect(double cx, double cy, double r, int dialHeight);
+
+// The design's column width, at which the dashboard has its design sizes; wider columns scale
+// the size caps of the speed panel and the gear caption.
+constexpr int DesignColumnWidth = 68;
+// The scale of the caps for a column width: 1 up to the design width, then in proportion.
+double DashboardScale(int columnWidth);
 
 // The speed panel below the dial: speed, rev-limiter light, launch, gear and the rpm thresholds.
+// Each size is a share of the panel up to a cap (speed 140 x 100, launch and the thresholds
+// 120 x 75, gear 100 x 120 pixels at the design column width), the caps scaled with the column
+// width so the cluster grows with the window.
 struct TSpeedPanelLayout {
   TRect Speed, RevLimiter, Launch, Gear, VTEC, ShiftLight, Shift, Overall;
+  bool operator==(const TSpeedPanelLayout&) const = default;
 };
-TSpeedPanelLayout SpeedPanelLayout(int width, int height);
+TSpeedPanelLayout SpeedPanelLayout(int width, int height, int columnWidth = DesignColumnWidth);
+// The gear readout's caption: at most 12 pixels at the design column width, scaled with it.
+int GearCaptionMaxPx(int columnWidth);
 
 // The lamps of the lights panel: nine lamps in two groups whose frames (caption and edges) take
 // groupChrome pixels each.
 int LampHeight(int panelHeight, int groupChrome);
-// The lamp's radius for the column width: the design 8 at 68 pixels, growing with the column,
-// but never more than a cell of the given height holds (inside its border).
-int LampRadius(int columnWidth, int cellHeight);
 // The lamps' caption size in pixels: 11 at 68 pixels, growing with the column.
 int LampCaptionPx(int columnWidth);
+// A light's caption size and lamp radius in a cell: the design sizes for the column width (caption
+// LampCaptionPx, radius 8 at 68 pixels growing with the column), made smaller until the caption
+// and the lamp, one above the other or side by side, fit the cell with chrome pixels of margins
+// and border along each direction. captionAt gives the caption's size at a pixel size.
+struct TTextSize {
+  int Width = 0, Height = 0;
+};
+struct TLampFit {
+  int CaptionPx = 0;
+  int Radius = 0;
+  bool operator==(const TLampFit&) const = default;
+};
+TLampFit FitLamp(int columnWidth, int cellWidth, int cellHeight, bool captionBeside, int chrome,
+                 const std::function<TTextSize(int px)>& captionAt);
 // The five readouts of the gauge panel share what the VTEC group leaves.
 int GaugePanelReadoutHeight(int panelHeight, int vtecGroupHeight);
 
 // ---------------------------------------------------------------------------------------------
 // Sensor list
 
-constexpr int SensorColumnCount = 5;
-enum TSensorColumn : uint8_t { scLog, scSensor, scValue, scUnits, scRate };
-// Width is the design width at 96 dots per inch; Widest is the longest text the column shows in
-// practice, so a larger screen font widens the column instead of cutting its texts.
+// The five columns of the design, then the live link's statistics (rules/SensorStats): the lowest
+// and highest value since the link came up and the rate the sensor is really read at.
+constexpr int SensorColumnCount = 8;
+enum TSensorColumn : uint8_t { scLog, scSensor, scValue, scUnits, scRate, scLowest, scHighest, scReads };
+// Width is the design width at 96 dots per inch (the narrowest the column gets); Widest is the
+// longest text the column shows in practice, so a larger screen font widens the column instead of
+// cutting its texts. Share is the column's part of the width the list has beyond its columns'
+// narrowest; Numbers are right-aligned.
 struct TSensorColumnDesign {
   const char* Caption;
   int Width;
   const char* Widest;
+  int Share;
+  bool Numbers;
 };
 const std::array<TSensorColumnDesign, SensorColumnCount>& SensorColumns();
+// The columns' widths in a list of the given width: each its narrowest, and what is left over
+// shared out by the columns' shares (the last pixels to the first sharing columns).
+std::vector<int> SpreadColumns(int width, const std::vector<int>& narrowest, const std::vector<int>& shares);
 
 // "Max" for -1, else the rate in decimal.
 std::string RateText(int32_t rateHz);

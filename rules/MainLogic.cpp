@@ -335,8 +335,10 @@ const std::vector<TMenu>& MainMenus() {
   return menus;
 }
 
-std::string RecordingsMenuCaption(int index, const std::string& fileName) {
-  return "&" + std::to_string(index) + " " + fileName;
+std::string RecordingsMenuCaption(int index, const std::string& name) {
+  std::string caption = "&" + std::to_string(index) + " ";
+  for (char c : name) caption += c == '&' ? std::string("&&") : std::string(1, c);
+  return caption;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -506,6 +508,12 @@ std::string AutoSaveFileName(const std::string& fileDir, const std::function<boo
 }
 
 std::string PrintTitle(const std::string& description) { return "Revscope - " + description; }
+
+std::string PrintedNote(const std::string& printer, const std::string& outputFile) {
+  if (outputFile.empty()) return "Printed on " + printer;
+  const size_t slash = outputFile.rfind('/');
+  return "Printed to " + (slash == std::string::npos ? outputFile : outputFile.substr(slash + 1));
+}
 
 int MulDivRound(int a, int b, int c) {
   if (c == 0) return -1;

@@ -239,8 +239,9 @@ struct TMenu {
   std::vector<TMenuItem> Items;
 };
 const std::vector<TMenu>& MainMenus();
-// Recordings menu item n: "&<n> <file name>" (nothing after the number for an unsaved recording).
-std::string RecordingsMenuCaption(int index, const std::string& fileName);
+// Recordings menu item n: "&<n> <name>" (RecordingName), an "&" in the name doubled so that it
+// shows as itself.
+std::string RecordingsMenuCaption(int index, const std::string& name);
 
 // ---------------------------------------------------------------------------------------------
 // Enabled, checked and caption state of every command
@@ -363,6 +364,9 @@ std::string AutoSaveFileName(const std::string& fileDir, const std::function<boo
 
 // The print job's title and the header of the window-image printout: "Revscope - <description>".
 std::string PrintTitle(const std::string& description);
+// The note after printing: "Printed to <file name>" for a printout into a file, else
+// "Printed on <printer>".
+std::string PrintedNote(const std::string& printer, const std::string& outputFile);
 
 // Where the window image and its header go on a page of pageWidth x pageHeight device pixels:
 // scaled to fit 90 % of the page keeping its aspect ratio, centred; the header centred at the top.

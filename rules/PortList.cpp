@@ -155,6 +155,16 @@ TPortChoice ChoosePortEntry(const TPortEntry& entry, const TPortChoice& current)
   return c;
 }
 
+TPortChoice ShownPortChoice(const TPortChoice& stored, const std::string& runDevice) {
+  if (runDevice.empty()) return stored;
+  return {stored.ComPort, runDevice};
+}
+
+TPortChoice ChosenPortChoice(const TPortEntry& entry, const TPortChoice& stored, const TPortChoice& shown) {
+  const TPortChoice chosen = ChoosePortEntry(entry, stored);
+  return chosen == shown ? stored : chosen;
+}
+
 TPortChoice StoredPortChoice(const TSettings& s) {
   TPortChoice c;
   const int8_t port = s.ComPort;

@@ -44,6 +44,13 @@ int PortEntryIndex(const std::vector<TPortEntry>& list, const TPortChoice& choic
 // index (so an older program reading the same settings still finds a COM port) and sets the device.
 TPortChoice ChoosePortEntry(const TPortEntry& entry, const TPortChoice& current);
 
+// The choice the list shows: the stored one, or, when this run talks to another device than the
+// stored choice (the simulator under --simulate), that device.
+TPortChoice ShownPortChoice(const TPortChoice& stored, const std::string& runDevice);
+// What OK stores for the chosen entry: leaving the shown choice as it is keeps the stored one, so
+// a run's own device never replaces it; another entry is stored as ChoosePortEntry says.
+TPortChoice ChosenPortChoice(const TPortEntry& entry, const TPortChoice& stored, const TPortChoice& shown);
+
 // The stored choice (an index outside 0..7 reads as COM1), and storing one.
 TPortChoice StoredPortChoice(const TSettings& s);
 void StorePortChoice(const TPortChoice& choice, TSettings& s);

@@ -34,6 +34,12 @@ std::string FormatMilliseconds(uint32_t ms) {
   return buf;
 }
 
+std::string FormatWholeSeconds(uint32_t ms) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%u:%02u:%02u", ms / 3600000, (ms % 3600000) / 60000, (ms % 60000) / 1000);
+  return buf;
+}
+
 std::string FormatSeconds(double t) {
   THms x = SplitSeconds(t);
   char buf[64];

@@ -6,6 +6,8 @@
 
 // "h:mm:ss.mmms", e.g. 3723456 -> 1:02:03.456s.
 std::string FormatMilliseconds(uint32_t ms);
+// Whole seconds, as short notes give a length: "h:mm:ss", e.g. 70999 -> 0:01:10.
+std::string FormatWholeSeconds(uint32_t ms);
 // The same text from seconds, e.g. 65.25 -> 0:01:05.250s.
 std::string FormatSeconds(double t);
 // Axis labels: "h:mm:ss" from an hour on, "%2d:%02d" from a minute on, else "%2d" seconds.

@@ -50,6 +50,9 @@ struct TRawVar : TVar {
   // back to compute the next value, so no update depends on another. Every thread reads it.
   Relaxed<uint16_t> RawValue{0};
   Relaxed<uint32_t> LastUpdate{0};  // ticks of 10 us since polling started; poll thread only writes
+  // Values read from the ECU since the program started (wrapping); the poll thread only writes it,
+  // the sensor list works out from it how often the variable is really read.
+  Relaxed<uint32_t> ReadCount{0};
   // Written by the user-interface thread (settings, the sensor list's check boxes, presets) and by
   // ApplyEcuType; read by the poll thread on every pass.
   Relaxed<uint8_t> PollEnabled{1};

@@ -1,5 +1,9 @@
 #include "windows/BaseForm.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStyle>
+
 #include "rules/Placement.h"
 
 TBaseForm::TBaseForm(std::string iniPath, QWidget* parent) : QMainWindow(parent), IniPath(std::move(iniPath)) {}
@@ -7,10 +11,17 @@ TBaseForm::TBaseForm(std::string iniPath, QWidget* parent) : QMainWindow(parent)
 TBaseForm::~TBaseForm() { SavePlacement(); }
 
 void TBaseForm::RestorePlacement() {
-  if (IniPath.empty()) return;
-  const QRect g = geometry();
-  const TPlacement p =
-      ReadPlacement(IniPath, objectName().toStdString(), {g.left(), g.width(), g.top(), g.height(), 0});
+  std::vector<TScreenArea> screens;
+  int primary = 0;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    if (screen == QGuiApplication::primaryScreen()) primary = static_cast<int>(screens.size());
+    const QRect a = screen->availableGeometry();
+    screens.push_back({a.left(), a.top(), a.width(), a.height()});
+  }
+  const std::optional<TPlacement> stored =
+      IniPath.empty() ? std::nullopt : ReadPlacement(IniPath, objectName().toStdString());
+  const TPlacement p = StartPlacement(stored, screens, primary, minimumWidth(), minimumHeight(),
+                                      style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
   setGeometry(p.Left, p.Top, p.Width, p.Height);
   if (p.WindowState == 2) setWindowState(Qt::WindowMaximized);
 }

@@ -314,10 +314,14 @@ void TDashboardPage::Relayout() {
 
   // The rev counter with its figures, and the speed panel below.
   const int dialHeight = DialHeight(mw, h);
-  gauges_[gcRevs]->setGeometry(0, 0, mw, dialHeight);
-  gauges_[gcRevsFigures]->setGeometry(ToQRect(RevsFiguresRect(mw, dialHeight)));
+  TMeter270Display* dial = Dial();
+  dial->setGeometry(0, 0, mw, dialHeight);
+  const QPointF centre = dial->Centre();
+  const TRect figures = RevsFiguresRect(centre.x(), centre.y(), dial->Radius(), dialHeight);
+  gauges_[gcRevsFigures]->setGeometry(ToQRect(figures));
   speedPanel_->setGeometry(0, dialHeight, mw, h - dialHeight);
-  const TSpeedPanelLayout s = SpeedPanelLayout(mw, h - dialHeight);
+  const TSpeedPanelLayout s = SpeedPanelLayout(mw, h - dialHeight, c);
+  Readout(gcGear)->SetCaptionMaxSize(GearCaptionMaxPx(c));
   const std::pair<TGaugeId, TRect> speed[] = {{gcSpeed, s.Speed},      {gcRevLimiter, s.RevLimiter},
                                               {gcLaunchrpm, s.Launch}, {gcGear, s.Gear},
                                               {gcVTECrpm, s.VTEC},     {gcShiftLightrpm, s.ShiftLight},
@@ -327,8 +331,6 @@ void TDashboardPage::Relayout() {
   // Lamps: nine in the lights panel's two groups, two more in the VTEC group.
   const int frame = GroupChrome(outputs_);
   const int lamp = LampHeight(h, frame);
-  QFont caption = font();  // plain captions under the bold group titles
-  caption.setPixelSize(LampCaptionPx(c));
   inputs_->setGeometry(0, 0, c, frame + 4 * lamp);
   outputs_->setGeometry(0, inputs_->height(), c, frame + 5 * lamp);
   gauges_[gcKnock]->setGeometry(0, outputs_->geometry().bottom() + 1, c, std::max(0, h - outputs_->geometry().bottom() - 1));
@@ -346,9 +348,18 @@ void TDashboardPage::Relayout() {
   vtec_->setGeometry(0, y, c, std::max(0, h - y));
   LayoutLamps(vtec_, TDashGroup::Vtec, lamp);
 
+  // Each light's caption and lamp as large as its cell holds, up to the column's design sizes.
   for (int g = 0; g < GaugeCount; ++g)
     if (TLEDDisplay* l = Light(TGaugeId(g))) {
+      QFont caption = font();  // plain captions under the bold group titles
+      const TLampFit fit = FitLamp(c, l->width(), l->height(), GaugeDesign(TGaugeId(g)).CaptionBeside,
+                                   3 * l->Margin() + 2 * BorderWidthOf(l->BorderStyle()), [&](int px) {
+                                     caption.setPixelSize(px);
+                                     const QSize e = TextExtent(caption, l->Caption());
+                                     return TTextSize{e.width(), e.height()};
+                                   });
+      caption.setPixelSize(fit.CaptionPx);
       l->SetFont(caption);
-      l->SetLEDSize(LampRadius(c, l->height()));
+      l->SetLEDSize(fit.Radius);
     }
 }

@@ -14,7 +14,7 @@ class QWidget;
 TRecording* OpenRecordingDialog(TCoreContext& core, QWidget* parent, const TMessageSink& onMessage = {});
 
 // "Save Recording", proposing the recording's FileName and asking before a file is replaced; then
-// the save (SaveRecordingTo, which shows "Could not save recording" on failure). False when the
+// the save (SaveRecordingTo, which reports a failure with the file and the reason). False when the
 // user cancelled or the save failed.
 bool SaveRecordingAs(TRecording& recording, QWidget* parent);
 

@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSlider>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -28,7 +29,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <chrono>
 #include <filesystem>
+#include <optional>
 
 #include "windows/AboutForm.h"
 #include "windows/DashboardPage.h"
@@ -40,6 +43,7 @@
 #include "windows/SettingsForm.h"
 #include "program/Program.h"
 #include "windows/QtMessageTarget.h"
+#include "rules/PortList.h"
 #include "rules/Recovery.h"
 #include "windows/GraphListForm.h"
 #include "widgets/GraphControl.h"
@@ -134,7 +138,6 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   setObjectName("MainForm");
   setWindowTitle("Revscope");
   setWindowIcon(ProgramIcon());
-  resize(662, 571);
   setMinimumSize(MinWindowWidth, MinWindowHeight);
   // From now on the worker threads report to this window.
   if (p_.PollThread) p_.PollThread->SetMessageTarget(messages_.get());
@@ -144,11 +147,18 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   CreatePages();
   CreateMenus();
   CreateToolBars();
+  statusBar()->setObjectName("StatusBar");
+  journalNotice_ = new QLabel(statusBar());
+  journalNotice_->setObjectName("JournalNotice");
+  journalNotice_->setStyleSheet("QLabel { background-color: #ffd34d; color: black; padding: 0 6px; }");
+  journalNotice_->hide();
+  statusBar()->addPermanentWidget(journalNotice_);
 
   // The recording manager's window parts.
   p_.Recordings.Hooks.WithBusyCursor = Busy;
-  p_.Recordings.Hooks.ShowError = [this](const std::string& text) { Prompts.ShowMessage(text); };
-  p_.Recordings.Hooks.ShowMessage = [this](const std::string& text) { Prompts.ShowMessage(text); };
+  p_.Recordings.Hooks.ShowError = [this](const std::string& text) { Report(text); };
+  p_.Recordings.Hooks.ShowMessage = [this](const std::string& text) { Report(text); };
+  p_.Recordings.Hooks.ShowStatus = [this](const std::string& text) { Note(text); };
   p_.Recordings.Hooks.RefreshViews = [this] { RefreshViews(); };
   p_.Recordings.Hooks.RefreshRecordingList = [this] {
     UpdateRecordingsMenu();
@@ -177,7 +187,7 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   RestorePlacement();
   UpdateActions();
   ClearDashboard();
-  // The laps page's tab appears only when there are laps to show.
+  // The laps page's tab appears only when there are laps to show or the page is chosen (F6).
   SetPageVisible(tsLaps, false);
   RefreshRecordings(p_.Core);
   setAcceptDrops(true);
@@ -304,6 +314,15 @@ void TMainForm::CreateToolBars() {
   link->addAction(Action(TCommand::actECUConnect));
   link->addAction(Action(TCommand::actECURecord));
   link->addSeparator();
+  // The link's far end when it is the built-in simulated ECU rather than a car.
+  auto* sim = new QLabel(SimulatedEcuCaption, this);
+  sim->setObjectName("SimulatedPanel");
+  sim->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  sim->setAlignment(Qt::AlignCenter);
+  sim->setToolTip("The link talks to the built-in simulated ECU, not to a car");
+  sim->setStyleSheet("QLabel { background-color: #cfe0ff; color: black; padding: 0 6px; }");
+  simulatedPanel_ = link->addWidget(sim);
+  simulatedPanel_->setVisible(Simulated());
   link->addWidget(panel(TStatusPanel::ConnectionStatus));
   link->addWidget(panel(TStatusPanel::DatalogSpeed));
   link->addWidget(panel(TStatusPanel::ErrorStatus));
@@ -354,9 +373,15 @@ void TMainForm::CreatePages() {
   fill(pageWidgets_[tsRecordings], recMan_);
   lapDisplay_ = new TLapDisplay(p_.Sensors, pageWidgets_[tsLaps]);
   fill(pageWidgets_[tsLaps], lapDisplay_);
+  // Leaving the laps page hides its tab again while there are no laps.
+  connect(pages_, &QTabWidget::currentChanged, this, [this] { UpdateLapsTab(); });
 }
 
-void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
+void TMainForm::SelectPage(Page p) {
+  // A page is never on show without its tab, so the tab bar always marks the page shown.
+  if (!IsPageVisible(p)) SetPageVisible(p, true);
+  pages_->setCurrentIndex(p);
+}
 bool TMainForm::IsPageVisible(Page p) const { return pages_->isTabVisible(p); }
 void TMainForm::SetPageVisible(Page p, bool visible) { pages_->setTabVisible(p, visible); }
 
@@ -373,6 +398,9 @@ TRecordingOptions TMainForm::Options() const {
 bool TMainForm::Playing() const { return p_.PlayThread && p_.PlayThread->IsPlaying(); }
 
 void TMainForm::Apply(const TMainStep& step) {
+  // The link coming up starts the sensor list's statistics anew.
+  if (step.State.LinkState == TLinkState::Connected && state_.LinkState != TLinkState::Connected)
+    sensorList_->ResetStatistics();
   state_ = step.State;
   for (const TMainEffect& e : step.Effects) Perform(e);
   // A run also ends without a request of the window's (a link error): its journal is finished.
@@ -388,8 +416,12 @@ void TMainForm::Perform(const TMainEffect& e) {
     case K::PollCloseSerialPort: if (p_.PollThread) p_.PollThread->PollThread_CloseSerialPort(); break;
     case K::PollRecord:
       if (p_.PollThread) p_.PollThread->Record(p_.CurrentRecording());
-      // The run's samples reach its journal about once a second; without one it still records.
-      if (TRecording* r = p_.CurrentRecording()) p_.Journals.Begin(*r);
+      // The run's samples reach its journal about once a second; without one it still records,
+      // and the window says why (UpdateJournalNotice).
+      journalError_.clear();
+      if (TRecording* r = p_.CurrentRecording(); r && !p_.Journals.Begin(*r, {}, &journalError_)) {
+        if (journalError_.empty()) journalError_ = "the journal cannot be made";
+      }
       break;
     case K::PollStopRecording:
       if (p_.PollThread) p_.PollThread->StopRecording();
@@ -548,6 +580,28 @@ void TMainForm::UpdateStatusPanels() {
     QLabel* label = StatusPanel(which);
     if (label->styleSheet() != sheet) label->setStyleSheet(sheet);
   }
+  UpdateJournalNotice();
+}
+
+bool TMainForm::Simulated() const {
+  return p_.PollThread && p_.PollThread->Port()->DevicePath() == SimulatedDevicePath();
+}
+
+// A run that goes without its journal is said once, and shown in the status bar while it lasts.
+void TMainForm::UpdateJournalNotice() {
+  const bool recording = state_.RecordState == TRecordState::Recording;
+  std::string problem = journalError_;
+  if (const TJournal* j = recording && problem.empty() ? p_.Journals.Of(p_.CurrentRecording()) : nullptr)
+    problem = j->Failing() ? j->ErrorText() : std::string();
+  const TJournalNotice n = journalWatch_.Update(recording, problem);
+  const QString status = journalNotice_->fontMetrics().elidedText(Q(n.Status), Qt::ElideRight, width() / 2);
+  if (journalNotice_->text() != status) {
+    journalNotice_->setText(status);
+    journalNotice_->setToolTip(Q(n.Status));
+    journalNotice_->setVisible(!status.isEmpty());
+  }
+  // Said after the refresh that found it, not from inside it.
+  if (!n.Message.empty()) QTimer::singleShot(0, this, [this, m = n.Message] { Report(m); });
 }
 
 void TMainForm::UpdateDisplays() {
@@ -603,7 +657,7 @@ void TMainForm::UpdateRecordingsMenu() {
         UpdateRecordingsMenu();
       });
     }
-    item->setText(Q(RecordingsMenuCaption(n, r->FileName)));
+    item->setText(Q(RecordingsMenuCaption(n, RecordingName(p_.Core, *r))));
     item->setChecked(r == current);
   }
   for (int n = count; n < items.size(); ++n) delete items[n];
@@ -638,19 +692,14 @@ void TMainForm::NewRecording(int number) {
 void TMainForm::AutoSave() {
   TRecording* r = p_.CurrentRecording();
   if (!r) return;
-  Busy([&] {
-    std::error_code ec;
-    const std::string path =
-        AutoSaveFileName(p_.Config.FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
-    if (!path.empty() && r->SaveToFile(path)) {
-      r->FileName = path;
-      p_.Journals.Saved(r);
-    } else {
-      // The recording stays open and modified, so the close query offers it again.
-      r->Modified = true;
-      Prompts.ShowMessage("Could not save recording");
-    }
-  });
+  std::error_code ec;
+  const std::string path =
+      AutoSaveFileName(p_.Config.FileDir, [&ec](const std::string& p) { return std::filesystem::exists(p, ec); });
+  // A failed save leaves the recording open and modified, so the close query offers it again.
+  if (path.empty())
+    Report(FileFailureText("Could not save recording", p_.Config.FileDir, "every numbered file name is taken"));
+  else
+    SaveRecordingTo(*r, path);
 }
 
 bool TMainForm::SaveRecordingAs(TRecording* r) {
@@ -748,7 +797,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 void TMainForm::OfferRecovery(const std::string& folder) {
   OfferJournalRecovery(p_.Core, folder.empty() ? JournalFolder() : folder, Prompts.Ask,
-                       [this](const std::string& text) { Prompts.ShowMessage(text); });
+                       [this](const std::string& text) { Report(text); });
 }
 
 void TMainForm::resizeEvent(QResizeEvent* e) {
@@ -796,9 +845,14 @@ void TMainForm::PrintCommand() {
   QPrintDialog dialog(printer_.get(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   const bool graphs = pages_->currentIndex() == tsGraphs && graph_;
-  Busy([&] {
-    if (!(graphs ? PrintGraph(*printer_) : PrintWindow(*printer_))) Prompts.ShowMessage("Could not print");
-  });
+  bool printed = false;
+  Busy([&] { printed = graphs ? PrintGraph(*printer_) : PrintWindow(*printer_); });
+  const std::string file = printer_->outputFileName().toStdString();
+  if (printed)
+    Note(PrintedNote(printer_->printerName().toStdString(), file));
+  else
+    Report(file.empty() ? "Could not print on '" + printer_->printerName().toStdString() + "'"
+                        : FileFailureText("Could not print to", file, "the file cannot be written"));
 }
 
 bool TMainForm::PrintWindow(QPrinter& printer) {
@@ -891,18 +945,19 @@ void TMainForm::GraphCommand(TCommand c) {
 
 // Settings (Ctrl+T): on OK the settings are already written back and saved; they take effect here.
 void TMainForm::SettingsCommand() {
-  const TPortChoice before = StoredPortChoice(p_.Config);
+  // A run on the simulator (--simulate) shows it chosen in the Port list.
+  bool portChosen = false;
   const bool accepted = ExecuteSettingsDialog(
       this, p_.Config, [this](std::string* error) { return p_.Config.Save(&p_.Sensors, &p_.GraphSensors, error); },
-      [this](const std::string& error) { Prompts.ShowMessage("Could not save the settings:\n" + error); });
+      [this](const std::string& error) { Report("Could not save the settings:\n" + error); },
+      Simulated() ? SimulatedDevicePath() : "", &portChosen);
   if (!accepted) return;
   p_.ApplyPriorities();
   p_.ApplyLinkSettings();
-  if (p_.PollThread) {
-    // A port chosen anew is used from the next connect (a run started with --simulate keeps the
-    // simulator while the choice stays as it was).
-    if (!(StoredPortChoice(p_.Config) == before)) p_.PollThread->Port()->SetDevicePath(p_.Config.PortDevice);
-  }
+  // A port chosen anew is used from the next connect (a run started with --simulate keeps the
+  // simulator while it stays chosen).
+  if (p_.PollThread && portChosen) p_.PollThread->Port()->SetDevicePath(p_.Config.PortDevice);
+  simulatedPanel_->setVisible(Simulated());
   dashboard_->ApplyDisplaySettings(p_.Config, p_.Sensors);
   if (p_.CurrentRecording()) {
     FillSensorList();
@@ -912,6 +967,11 @@ void TMainForm::SettingsCommand() {
   RebuildGraph(true);
   UpdateDisplays();
 }
+
+// Every failure the window reports, the file operations' included, goes through here.
+void TMainForm::Report(const std::string& text) { Prompts.ShowMessage(text); }
+
+void TMainForm::Note(const std::string& text) { statusBar()->showMessage(Q(text), NoteMs); }
 
 void TMainForm::ShowAbout() {
   TAboutForm about(p_.EcuType, p_.Config.IniPath, this);
@@ -934,7 +994,12 @@ void TMainForm::ClearDashboard() {
 void TMainForm::UpdatePages() {
   dashboard_->UpdateDashboard(p_.Sensors);
   errorList_->Refresh();
-  sensorList_->UpdateSensorValues(p_.Sensors);
+  // The sensor list's statistics take in the values of a live link only.
+  using namespace std::chrono;
+  std::optional<int64_t> live;
+  if (state_.LinkState == TLinkState::Connected)
+    live = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  sensorList_->UpdateSensorValues(p_.Sensors, live);
   UpdateLaps();
 }
 
@@ -953,7 +1018,12 @@ void TMainForm::UpdateLaps() {
   if (shown == lapsShown_) return;
   lapsShown_ = shown;
   lapDisplay_->UpdateLaps();
-  if (IsPageVisible(tsLaps) != lapDisplay_->HasLaps()) SetPageVisible(tsLaps, lapDisplay_->HasLaps());
+  UpdateLapsTab();
+}
+
+void TMainForm::UpdateLapsTab() {
+  const bool visible = lapDisplay_->HasLaps() || pages_->currentIndex() == tsLaps;
+  if (IsPageVisible(tsLaps) != visible) SetPageVisible(tsLaps, visible);
 }
 
 void TMainForm::ResizePages() { dashboard_->SetColumnWidth(GaugeColumnWidth(width())); }

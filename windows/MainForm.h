@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "windows/BaseForm.h"
+#include "rules/JournalNotice.h"
 #include "rules/MainLogic.h"
 
 class QAction;
@@ -37,7 +38,8 @@ class TProgram;
 struct TMainFormPrompts {
   // "Do you want to save this recording?" / the unsaved-recordings question: Yes, No or Cancel.
   std::function<TCloseAnswer(const std::string& question)> Ask;
-  // A message box with a failure ("Could not save recording") or a load message.
+  // A message box with a failure ("Could not save recording '<path>' - <reason>") or a load
+  // message; every failure the window reports comes here.
   std::function<void(const std::string& text)> ShowMessage;
   // In place of the Open dialog: the chosen path, or empty when cancelled. Unset: the dialog.
   std::function<std::string()> ChooseOpenPath;
@@ -58,7 +60,7 @@ class TMainForm : public TBaseForm {
 
   QTabWidget* Pages() const { return pages_; }
   QWidget* PageWidget(Page p) const { return pageWidgets_[p]; }
-  // Shows the page, also one whose tab is hidden.
+  // Shows the page and its tab (the laps tab stays while that page is on show or there are laps).
   void SelectPage(Page p);
   bool IsPageVisible(Page p) const;
   void SetPageVisible(Page p, bool visible);
@@ -68,6 +70,10 @@ class TMainForm : public TBaseForm {
   QLabel* StatusPanel(TStatusPanel p) const { return panels_[static_cast<size_t>(p)]; }
   QSlider* PositionTrackBar() const { return trackBar_; }
   QToolButton* ErrorsButton() const { return errorsButton_; }
+  // The status bar's warning while a run goes without its journal (hidden otherwise).
+  QLabel* JournalNotice() const { return journalNotice_; }
+  // "Simulated ECU" beside the connection status, shown while the link is the built-in simulator.
+  QAction* SimulatedPanel() const { return simulatedPanel_; }
   QMenu* RecordingsMenu() const { return recordingsMenu_; }
   QMenu* ReopenMenu() const { return reopenMenu_; }
   TDashboardPage* Dashboard() const { return dashboard_; }
@@ -84,6 +90,8 @@ class TMainForm : public TBaseForm {
   void UpdateDisplays();
   void UpdateRecordingsMenu();
   void ClearDashboard();
+  // How long a note of a success stays in the status bar.
+  static constexpr int NoteMs = 8000;
   // Open as the Reopen submenu and dropped files do: on success the recording becomes current.
   bool OpenRecentFile(const std::string& path);
   // Files dropped on the window, opened in the order given.
@@ -119,6 +127,10 @@ class TMainForm : public TBaseForm {
   void SeekTo(double seconds);
   void RefreshViews();
   void UpdateStatusPanels();
+  void UpdateJournalNotice();
+  // The link's device is the built-in simulated ECU (asked only when it can have changed: reading
+  // a COM port's device reads the per-machine settings file).
+  bool Simulated() const;
   void RebuildReopenMenu();
   void NewRecording(int number);
   void AutoSave();
@@ -130,6 +142,9 @@ class TMainForm : public TBaseForm {
   void CheckDSR();
   bool HasPrinter() const;
   void ShowAbout();
+  // A failure, through Prompts.ShowMessage; a short note of a success in the status bar.
+  void Report(const std::string& text);
+  void Note(const std::string& text);
   void GraphCommand(TCommand c);
   // Layout and repaint; valuesChanged: units, settings or the ECU type changed what is drawn.
   void RebuildGraph(bool valuesChanged);
@@ -139,6 +154,7 @@ class TMainForm : public TBaseForm {
   void UpdatePages();
   void RefreshPages();
   void UpdateLaps();
+  void UpdateLapsTab();
   void ResizePages();
 
   TProgram& p_;
@@ -160,6 +176,10 @@ class TMainForm : public TBaseForm {
   TLapDisplay* lapDisplay_ = nullptr;
   TGraphControl* graph_ = nullptr;
   std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
+  QLabel* journalNotice_ = nullptr;
+  QAction* simulatedPanel_ = nullptr;
+  std::string journalError_;  // why the running recording has no journal; empty when it has one
+  TJournalWatch journalWatch_;
   std::unique_ptr<TQtMessageTarget> messages_;
   std::unique_ptr<QPrinter> printer_;
 };

@@ -78,7 +78,8 @@ void TRecMan::RefreshList() {
   refreshing_ = true;
   while (list_->topLevelItemCount() > count) delete list_->takeTopLevelItem(list_->topLevelItemCount() - 1);
   TRecording* current = CurrentRecordingOf(core_);
-  const bool selected = !list_->selectedItems().isEmpty();
+  // The selection stays on the current recording, so the row marked is the one the window shows.
+  if (!current) list_->clearSelection();
   for (int i = 0; i < count; ++i) {
     QTreeWidgetItem* item = list_->topLevelItem(i);
     if (!item) {
@@ -89,7 +90,7 @@ void TRecMan::RefreshList() {
     item->setData(0, kIndexRole, i);
     const std::array<std::string, 6> texts = RecordingColumnTexts(*r);
     for (size_t c = 0; c < texts.size(); ++c) item->setText(static_cast<int>(c), QString::fromStdString(texts[c]));
-    if (!selected && r == current) list_->setCurrentItem(item);
+    if (r == current && list_->currentItem() != item) list_->setCurrentItem(item);
   }
   refreshing_ = false;
 }

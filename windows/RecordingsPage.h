@@ -15,8 +15,7 @@ class TRecMan : public QWidget {
  public:
   explicit TRecMan(TCoreContext& core, QWidget* parent = nullptr);
 
-  // Brings the rows in line with the recording list. A selected row stays selected; without one
-  // the current recording's row is selected.
+  // Brings the rows in line with the recording list and selects the current recording's row.
   void RefreshList();
   // The same: what the window's recordings refresh calls.
   void Refresh() { RefreshList(); }

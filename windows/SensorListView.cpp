@@ -26,6 +26,10 @@ TSensorListView::TSensorListView(QWidget* parent) : QTreeWidget(parent) {
   header()->setSectionsClickable(false);
   header()->setSectionsMovable(false);
   header()->setStretchLastSection(false);
+  // Wide rows are followed across more easily in bands.
+  setAlternatingRowColors(true);
+  // The columns fill the width; no scroll bar for a few pixels too many.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   connect(this, &QTreeWidget::itemChanged, this, &TSensorListView::OnItemChanged);
 }
 
@@ -35,13 +39,29 @@ void TSensorListView::SetupSensorList() {
   for (const TSensorColumnDesign& c : SensorColumns()) captions << QString::fromUtf8(c.Caption);
   setColumnCount(SensorColumnCount);
   setHeaderLabels(captions);
+  narrowest_.clear();
   for (int i = 0; i < SensorColumnCount; ++i) {
     const TSensorColumnDesign& c = SensorColumns()[static_cast<size_t>(i)];
     const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 8;
     const int widest = std::max(fontMetrics().horizontalAdvance(QString::fromUtf8(c.Widest)),
                                 header()->fontMetrics().horizontalAdvance(QString::fromUtf8(c.Caption)));
-    setColumnWidth(i, std::max(c.Width, widest + padding));
+    narrowest_.push_back(std::max(c.Width, widest + padding));
+    if (c.Numbers) headerItem()->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
   }
+  SpreadColumnWidths();
+}
+
+void TSensorListView::SpreadColumnWidths() {
+  if (narrowest_.empty()) return;
+  std::vector<int> shares;
+  for (const TSensorColumnDesign& c : SensorColumns()) shares.push_back(c.Share);
+  const std::vector<int> widths = SpreadColumns(viewport()->width(), narrowest_, shares);
+  for (int i = 0; i < SensorColumnCount; ++i) setColumnWidth(i, widths[static_cast<size_t>(i)]);
+}
+
+void TSensorListView::resizeEvent(QResizeEvent* event) {
+  QTreeWidget::resizeEvent(event);
+  SpreadColumnWidths();
 }
 
 uint32_t TSensorListView::IdOf(const QTreeWidgetItem* row) { return row ? row->data(0, IdRole).toUInt() : 0; }
@@ -63,6 +83,9 @@ void TSensorListView::FillSensorList(TSensorList& sensors) {
       row = new QTreeWidgetItem(this);
       row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren);
       row->setData(0, IdRole, texts.Id);
+      for (int i = 0; i < SensorColumnCount; ++i)
+        if (SensorColumns()[static_cast<size_t>(i)].Numbers)
+          row->setTextAlignment(i, Qt::AlignRight | Qt::AlignVCenter);
     }
     row->setCheckState(scLog, texts.Logged ? Qt::Checked : Qt::Unchecked);
     row->setText(scSensor, QString::fromStdString(texts.Name));
@@ -73,13 +96,27 @@ void TSensorListView::FillSensorList(TSensorList& sensors) {
   filling_ = false;
 }
 
-void TSensorListView::UpdateSensorValues(const TSensorList& sensors) {
+void TSensorListView::ResetStatistics() { stats_.Reset(); }
+
+void TSensorListView::UpdateSensorValues(const TSensorList& sensors, std::optional<int64_t> liveMs) {
+  if (liveMs) stats_.Sample(sensors, *liveMs);
+  auto set = [](QTreeWidgetItem* row, int column, const std::string& text) {
+    const QString q = QString::fromStdString(text);
+    if (row->text(column) != q) row->setText(column, q);
+  };
+  const QBrush normal;  // the style's own text colour
+  const QBrush stale(QColor(200, 0, 0));
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* row = topLevelItem(i);
     TDisplayVar* var = sensors.FindDisplay(IdOf(row));
     if (!var) continue;
-    const QString text = QString::fromStdString(SensorValueText(*var));
-    if (row->text(scValue) != text) row->setText(scValue, text);
+    set(row, scValue, SensorValueText(*var));
+    const TSensorStats::TCells cells = stats_.CellsOf(*var);
+    set(row, scLowest, cells.Lowest);
+    set(row, scHighest, cells.Highest);
+    set(row, scReads, cells.Rate);
+    const QBrush& reads = cells.Stale ? stale : normal;
+    if (row->foreground(scReads) != reads) row->setForeground(scReads, reads);
   }
 }
 

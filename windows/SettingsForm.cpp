@@ -98,7 +98,8 @@ QWidget* LabelledSlider(QSlider** slider, const char* name, int max, const QStri
 }  // namespace
 
 TSettingsForm::TSettingsForm(TSettings& settings, TFileAssociation* association,
-                             const std::vector<std::string>& foundDevices, QWidget* parent)
+                             const std::vector<std::string>& foundDevices, QWidget* parent,
+                             const std::string& runDevice)
     : QDialog(parent), settings_(settings), association_(association) {
   setObjectName("SettingsForm");
   setWindowTitle("Settings");
@@ -109,7 +110,8 @@ TSettingsForm::TSettingsForm(TSettings& settings, TFileAssociation* association,
   };
 
   storedPort_ = StoredPortChoice(settings_);
-  ports_ = BuildPortList(storedPort_, settings_.MachinePath, foundDevices);
+  shownPort_ = ShownPortChoice(storedPort_, runDevice);
+  ports_ = BuildPortList(shownPort_, settings_.MachinePath, foundDevices);
 
   pages_ = new QTabWidget(this);
   pages_->setObjectName("pcSettings");
@@ -135,7 +137,7 @@ TSettingsForm::TSettingsForm(TSettings& settings, TFileAssociation* association,
   all->addWidget(pages_);
   all->addLayout(buttons);
 
-  Fill(FillSettingsValues(settings_, storedPort_, AssociationBoxFor(association_).Checked));
+  Fill(FillSettingsValues(settings_, shownPort_, AssociationBoxFor(association_).Checked));
 
   setFixedSize(sizeHint());
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -505,8 +507,9 @@ TSettingsValues TSettingsForm::Values() const {
   v.GearRatioQuickSelectIndex = std::max(quickSelect_->currentIndex(), 0);
   v.UseCalculatedTyreDiameter = Check("cbCalculateFrom")->isChecked();
   const int port = port_->currentIndex();
-  v.Port = port >= 0 && port < static_cast<int>(ports_.size()) ? ChoosePortEntry(ports_[static_cast<size_t>(port)], storedPort_)
-                                                               : storedPort_;
+  v.Port = port >= 0 && port < static_cast<int>(ports_.size())
+               ? ChosenPortChoice(ports_[static_cast<size_t>(port)], storedPort_, shownPort_)
+               : storedPort_;
   v.PollSensorsQuickly = Check("cbPollQuickly")->isChecked();
   v.UseDSRForRecording = Check("cbUseDSR")->isChecked();
   v.UseCDForLap = Check("cbUseCD")->isChecked();
@@ -548,6 +551,10 @@ void TSettingsForm::AssociationClicked(bool on) {
   box->setChecked(association_->IsAssociated());
 }
 
+bool TSettingsForm::PortChosen() const {
+  return port_->currentIndex() != std::max(PortEntryIndex(ports_, shownPort_), 0);
+}
+
 void TSettingsForm::accept() {
   WriteBackSettings(Values(), settings_);
   QDialog::accept();
@@ -556,14 +563,16 @@ void TSettingsForm::accept() {
 // ---------------------------------------------------------------------------------------------
 
 bool ExecuteSettingsDialog(QWidget* parent, TSettings& settings, const std::function<bool(std::string*)>& save,
-                           const std::function<void(const std::string&)>& saveFailed) {
+                           const std::function<void(const std::string&)>& saveFailed, const std::string& runDevice,
+                           bool* portChosen) {
   TFileAssociation association(UserAssociationPlaces(TWinApp::ExePath()));
   association.Icons = ProgramIconImages();
   association.InstalledEntry = SystemDesktopEntry(TWinApp::InstalledDataDir());
-  TSettingsForm form(settings, &association, FindSerialDevices(), parent);
+  TSettingsForm form(settings, &association, FindSerialDevices(), parent, runDevice);
   form.SelectPage(settings.SettingsPage);
   if (form.exec() != QDialog::Accepted) return false;
   settings.SettingsPage = form.ActivePage();
+  if (portChosen) *portChosen = form.PortChosen();
   std::string error;
   if (save && !save(&error) && saveFailed) saveFailed(error);
   return true;

@@ -27,9 +27,11 @@ class TSettingsForm : public QDialog {
   Q_OBJECT
  public:
   // association: none leaves the association box disabled. foundDevices: the serial devices the
-  // Port list offers besides the COM ports (FindSerialDevices()).
+  // Port list offers besides the COM ports (FindSerialDevices()). runDevice: the device this run
+  // talks to instead of the stored port ("sim" under --simulate), which the Port list then shows
+  // chosen; left chosen, OK keeps the stored port.
   TSettingsForm(TSettings& settings, TFileAssociation* association, const std::vector<std::string>& foundDevices,
-                QWidget* parent = nullptr);
+                QWidget* parent = nullptr, const std::string& runDevice = {});
 
   QTabWidget* Pages() const { return pages_; }
   void SelectPage(int page);
@@ -41,6 +43,8 @@ class TSettingsForm : public QDialog {
   QCheckBox* Check(const char* name) const;
   QPushButton* Button(const char* name) const;
   QComboBox* PortList() const { return port_; }
+  // Another entry than the one shown at the start is chosen in the Port list.
+  bool PortChosen() const;
   QComboBox* GearQuickSelect() const { return quickSelect_; }
   QSlider* ProcessSlider() const { return process_; }
   QSlider* PollingSlider() const { return polling_; }
@@ -72,6 +76,7 @@ class TSettingsForm : public QDialog {
   TSettings& settings_;
   TFileAssociation* association_;
   TPortChoice storedPort_;
+  TPortChoice shownPort_;
   std::vector<TPortEntry> ports_;
   bool initialising_ = false;
   QTabWidget* pages_ = nullptr;
@@ -86,5 +91,8 @@ class TSettingsForm : public QDialog {
 // Runs the Settings dialog for the program's settings, opened on its last page. On OK: the page is
 // stored, the settings are saved (saveFailed receives the reasons when they could not be; the
 // values stay in memory either way) and true is returned so the caller applies them.
+// runDevice as for the form; portChosen (when given) tells whether OK came with another port chosen
+// than the one shown, which the caller then hands to the link.
 bool ExecuteSettingsDialog(QWidget* parent, TSettings& settings, const std::function<bool(std::string*)>& save,
-                           const std::function<void(const std::string&)>& saveFailed);
+                           const std::function<void(const std::string&)>& saveFailed, const std::string& runDevice = {},
+                           bool* portChosen = nullptr);

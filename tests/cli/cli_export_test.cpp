@@ -73,7 +73,7 @@ TEST(CliExport, ARecordingThatDoesNotLoadFails) {
   TCliSandbox box;
   TCliResult r = box.Run({"export", box.Path("missing.rec"), "--sensor", "Revs"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Could not load recording\n");
+  EXPECT_EQ(r.err, "Could not load '" + box.Path("missing.rec") + "' - No such file or directory\n");
   TCliResult bad = box.Run({"export", Data("bad-header-magic.rec"), "--sensor", "Revs"});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_EQ(bad.err, "Could not load '" + Data("bad-header-magic.rec") + "' - recording header magic number incorrect\n");

@@ -172,12 +172,56 @@ TEST(DashboardLayout, Proportions) {
   EXPECT_EQ(ReadoutHeight(gcO2A, 100), 0);
   EXPECT_EQ(DialHeight(254, 500), 215);
   EXPECT_EQ(DialHeight(1000, 600), 390);  // a wide, low window keeps room for the speed panel
-  const TRect f = RevsFiguresRect(255, 216);
-  EXPECT_EQ(f, (TRect{76, 173, 102, 43}));
-  EXPECT_EQ(LampRadius(68, 40), 8);
-  EXPECT_EQ(LampRadius(136, 80), 16);
-  EXPECT_EQ(LampRadius(136, 24), 10);  // the lamp stays inside a low cell
   EXPECT_EQ(LampCaptionPx(136), 22);
+}
+
+// The rev figures sit in the gap at the dial's foot: below the needle at every value (its two
+// ends are the nearest to the box), below the hub and the needle's tail, between the "0" and the
+// end labels, and inside the control.
+TEST(DashboardLayout, RevFiguresStayClearOfTheDial) {
+  constexpr double kPi = 3.14159265358979323846;
+  for (double r : {60.0, 120.0, 260.0}) {
+    const double cx = 300, cy = r + 10;
+    const int height = static_cast<int>(cy + 0.71 * r + 5);  // as low as the arc's end
+    const TRect f = RevsFiguresRect(cx, cy, r, height);
+    EXPECT_NEAR(f.Width, 2.5 * f.Height, 3) << r;
+    EXPECT_GE(f.Height, 0.25 * r) << r;
+    EXPECT_LE(f.Bottom(), height) << r;
+    EXPECT_GT(f.Top - cy, 0.26 * r) << r;  // the hub (0.15 r) and the needle's tail (0.21 r)
+    EXPECT_NEAR(f.Left + f.Width / 2.0, cx, 1) << r;
+    // The needle's centre line, its tail (0.21 r) included: 0 degrees points down, angles grow
+    // clockwise. Its half width is under 0.04 r.
+    double nearest = r;
+    for (double a = RevsDial.AngleStart; a <= RevsDial.AngleEnd; a += 0.5) {
+      const double dx = -std::sin(a * kPi / 180), dy = std::cos(a * kPi / 180);
+      for (double t = -0.21 * r; t <= r; t += 0.5) {
+        const double x = cx + dx * t, y = cy + dy * t;
+        const double ox = std::max({f.Left - x, x - f.Right(), 0.0}), oy = std::max({f.Top - y, y - f.Bottom(), 0.0});
+        nearest = std::min(nearest, std::hypot(ox, oy));
+      }
+    }
+    EXPECT_GT(nearest, 0.04 * r) << r;
+    // The scale's labels stand at 0.8 r.
+    for (double a : {RevsDial.AngleStart, RevsDial.AngleEnd}) {
+      const double lx = cx - std::sin(a * kPi / 180) * 0.8 * r;
+      EXPECT_TRUE(lx < f.Left - 0.06 * r || lx > f.Right() + 0.06 * r) << r << " " << a;
+    }
+  }
+}
+
+TEST(DashboardLayout, LampsShrinkToTheirCells) {
+  // Text as wide as 5 characters of 0.6 em and 1.2 em high.
+  auto text = [](int px) { return TTextSize{3 * px, px * 6 / 5}; };
+  // Room enough: the design sizes of the column width.
+  EXPECT_EQ(FitLamp(68, 60, 60, false, 6, text), (TLampFit{11, 8}));
+  EXPECT_EQ(FitLamp(136, 120, 120, false, 6, text), (TLampFit{22, 16}));
+  // A low cell takes a smaller lamp under the caption: 30 - 6 - 13 = 11 pixels for it.
+  EXPECT_EQ(FitLamp(68, 60, 30, false, 6, text), (TLampFit{11, 5}));
+  // Beside the lamp in a narrow cell the caption shrinks until both fit: 3 px + 2 r + 6 <= 40.
+  const TLampFit beside = FitLamp(136, 40, 40, true, 6, text);
+  EXPECT_LE(3 * beside.CaptionPx + 2 * beside.Radius + 6, 40);
+  EXPECT_GE(beside.Radius, 3);
+  EXPECT_LT(beside.CaptionPx, 22);
 }
 
 TEST(DashboardLayout, SpeedPanel) {
@@ -194,6 +238,15 @@ TEST(DashboardLayout, SpeedPanel) {
   EXPECT_EQ(l.Speed, (TRect{0, 0, 140, 100}));
   EXPECT_EQ(l.Launch, (TRect{140, 25, 120, 75}));
   EXPECT_EQ(l.Gear, (TRect{0, 100, 100, 120}));
+  // A wider column (a larger window) scales the caps: twice the design column, twice the caps.
+  l = SpeedPanelLayout(1000, 1000, 2 * DesignColumnWidth);
+  EXPECT_EQ(l.Speed, (TRect{0, 0, 280, 200}));
+  EXPECT_EQ(l.Launch, (TRect{280, 50, 240, 150}));
+  EXPECT_EQ(l.Gear, (TRect{0, 200, 200, 240}));
+  EXPECT_EQ(l.Overall, (TRect{440, 350, 240, 150}));
+  EXPECT_EQ(SpeedPanelLayout(250, 200, 30), SpeedPanelLayout(250, 200));  // never below the design
+  EXPECT_EQ(GearCaptionMaxPx(68), 12);
+  EXPECT_EQ(GearCaptionMaxPx(136), 24);
 }
 
 TEST(SensorListRules, RateStepping) {

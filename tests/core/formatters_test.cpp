@@ -5,6 +5,11 @@
 
 namespace {
 
+TEST(FormatWholeSeconds, HoursMinutesAndSecondsTruncated) {
+  EXPECT_EQ(FormatWholeSeconds(70999), "0:01:10");
+  EXPECT_EQ(FormatWholeSeconds(3723456), "1:02:03");
+}
+
 TEST(FormatMilliseconds, HoursMinutesSecondsAndThousandths) {
   EXPECT_EQ(FormatMilliseconds(3723456), "1:02:03.456s");
   EXPECT_EQ(FormatMilliseconds(0), "0:00:00.000s");

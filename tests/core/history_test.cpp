@@ -219,18 +219,18 @@ TEST_F(History, ShortBlockHeaderIsAPlainFalse) {
 
 TEST_F(History, WrongLengthIsCheckedBeforeTheMagic) {
   TVarHist h(0);
-  ExpectRead(dir_.File("len"), {BlockHeader(64, 12360, 0, 1), false, "Could not read recording - history size incorrect"},
+  ExpectRead(dir_.File("len"), {BlockHeader(64, 12360, 0, 1), false, "history size incorrect"},
              h);
-  ExpectRead(dir_.File("both"), {BlockHeader(64, 0, 0, 1), false, "Could not read recording - history size incorrect"},
+  ExpectRead(dir_.File("both"), {BlockHeader(64, 0, 0, 1), false, "history size incorrect"},
              h);
   ExpectRead(dir_.File("magic"),
-             {BlockHeader(128, 12361, 0, 1), false, "Could not read recording - history magic number incorrect"}, h);
+             {BlockHeader(128, 12361, 0, 1), false, "history magic number incorrect"}, h);
 }
 
 TEST_F(History, TruncatedRecords) {
   TVarHist h(0);
   std::string bytes = BlockHeader(128, 12360, 3, 1) + std::string(6 * 2 + 4, '\x01');
-  ExpectRead(dir_.File("trunc"), {bytes, false, "Could not read recording - file truncated"}, h);
+  ExpectRead(dir_.File("trunc"), {bytes, false, "file truncated"}, h);
 }
 
 TEST_F(History, CountsFixCapacityLikeEnsureCapacity) {
@@ -248,13 +248,13 @@ TEST_F(History, HostileCountsFailWithoutTakingMemory) {
     TVarHist h(0);
     // Two billion samples promised, twelve bytes present.
     std::string bytes = BlockHeader(128, 12360, 2000000000, 5) + std::string(12, '\0');
-    ExpectRead(dir_.File("huge"), {bytes, false, "Could not read recording - file truncated"}, h);
+    ExpectRead(dir_.File("huge"), {bytes, false, "file truncated"}, h);
     EXPECT_LE(h.AllocatedBytes(), 64u * 1024u);
   }
   {
     TVarHist h(0);
     ExpectRead(dir_.File("neg"),
-               {BlockHeader(128, 12360, -5, 5), false, "Could not read recording - history size incorrect"}, h);
+               {BlockHeader(128, 12360, -5, 5), false, "history size incorrect"}, h);
   }
 }
 

@@ -385,7 +385,8 @@ TEST(MainMenus, OrderSubmenusAndTheGraphToggles) {
   EXPECT_EQ(menus[4].Items.size(), 8u + 18u);
   EXPECT_EQ(menus[4].Items.back().Command, C::actGraphGear);
   EXPECT_TRUE(menus[5].Items.empty());
-  EXPECT_EQ(RecordingsMenuCaption(0, ""), "&0 ");
+  EXPECT_EQ(RecordingsMenuCaption(0, "/data/run.rec"), "&0 /data/run.rec");
+  EXPECT_EQ(RecordingsMenuCaption(1, "Fast & dry (unsaved)"), "&1 Fast && dry (unsaved)");
 }
 
 TEST(MainAutoSaveName, TakesTheFirstFreeNumberInFileDir) {
@@ -407,6 +408,11 @@ TEST(MainPrintLayout, FitsNinetyPercentOfThePageKeepingTheAspect) {
   EXPECT_EQ(MulDivRound(-5, 1, 2), -3);
   EXPECT_EQ(MulDivRound(100000, 100000, 100000), 100000);  // 64-bit product
   EXPECT_EQ(MulDivRound(1, 1, 0), -1);
+}
+
+TEST(MainPrintLayout, TheNoteNamesTheFileOrThePrinter) {
+  EXPECT_EQ(PrintedNote("Laser", ""), "Printed on Laser");
+  EXPECT_EQ(PrintedNote("Laser", "/tmp/run.pdf"), "Printed to run.pdf");
 }
 
 TEST(MainTrackBarAndResize, Arithmetic) {

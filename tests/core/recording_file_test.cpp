@@ -124,17 +124,19 @@ TEST_F(RecordingFile, AWrongMagicIsReported) {
   EXPECT_EQ(ecu_->Model, 0);
 }
 
-TEST_F(RecordingFile, AFileThatCannotBeOpenedFailsWithoutAMessage) {
+TEST_F(RecordingFile, AFileThatCannotBeOpenedSaysWhy) {
   TRecording rec(*sensors_->RawVars);
   EXPECT_FALSE(rec.LoadFromFile(dir_.File("missing.rec"), Collect()));
   EXPECT_FALSE(rec.LoadFromFile(dir_.Path(), Collect()));  // a folder
-  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(messages_, (std::vector<std::string>{"Could not load '" + dir_.File("missing.rec") +
+                                                     "' - No such file or directory",
+                                                 "Could not load '" + dir_.Path() + "' - Is a directory"}));
 }
 
 // ---------------------------------------------------------------------------------------------
 // Reading: history blocks
 
-TEST_F(RecordingFile, ACorruptBlockFailsSilentlyAndChangesNothing) {
+TEST_F(RecordingFile, ACorruptBlockFailsWithItsReasonAndChangesNothing) {
   ecu_->SetModel(4);
   sensors_->ApplyEcuType(ecu_->Family);
   bool ok = true;
@@ -142,41 +144,45 @@ TEST_F(RecordingFile, ACorruptBlockFailsSilentlyAndChangesNothing) {
                       HistoryBlock(5, {{1, 1}}),
                   &ok);
   EXPECT_FALSE(ok);
-  EXPECT_TRUE(messages_.empty());
+  EXPECT_EQ(messages_, std::vector<std::string>{Message("history magic number incorrect (history 2 of 3)")});
   EXPECT_EQ(ecu_->Family, FAMILY_ANY);
   EXPECT_EQ(sensors_->RawSpeed->Id, 161u);
 }
 
-TEST_F(RecordingFile, BlockLengthIsCheckedBeforeItsMagicAndTruncationFails) {
-  bool ok = true;
-  Load(RecHeader(1) + HistoryBlock(1, {{1, 1}}, std::nullopt, 64, 12360), &ok);
-  EXPECT_FALSE(ok);
-  Load(RecHeader(1) + HistoryBlock(1, {{1, 1}, {2, 2}, {3, 3}}).substr(0, 128 + 14), &ok);
-  EXPECT_FALSE(ok);
-  Load(RecHeader(1) + HistoryBlock(1, {}, -1), &ok);  // count -1
-  EXPECT_FALSE(ok);
-  EXPECT_TRUE(messages_.empty());
-}
-
-TEST_F(RecordingFile, MissingBlocksAtTheEndAreReportedOneByOneAndTheRestLoads) {
-  bool ok = false;
-  auto rec = Load(RecHeader(3, 10, "cut") + HistoryBlock(1, {{1, 2}}), &ok);
-  EXPECT_TRUE(ok);
-  ASSERT_EQ(rec->HistoryCount(), 1);
-  EXPECT_EQ(rec->History(0)->SensorId, 1);
-  EXPECT_EQ(messages_, std::vector<std::string>(2, Message("invalid sensor history")));
-  EXPECT_FALSE(rec->Modified);
-}
-
-TEST_F(RecordingFile, AHistoryCountFarBeyondTheFileFailsWithoutAFlood) {
-  bool ok = true;
-  Load(RecHeader(0x7FFFFFFF) + HistoryBlock(1, {{1, 2}}), &ok);
-  EXPECT_FALSE(ok);
-  EXPECT_TRUE(messages_.empty());
-  // A negative count loads nothing and succeeds.
-  auto rec = Load(RecHeader(-3), &ok);
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(rec->HistoryCount(), 0);
+// Every damaged file fails or loads with exactly one message that says what and where.
+TEST_F(RecordingFile, EachDamageGivesOneMessage) {
+  const std::string three = HistoryBlock(1, {{1, 1}, {2, 2}, {3, 3}});
+  const struct {
+    std::string bytes;
+    bool ok;
+    int histories;
+    std::string message;
+  } cases[] = {
+      {RecHeader(1) + HistoryBlock(1, {{1, 1}}, std::nullopt, 64, 12360), false, 0,
+       "history size incorrect (history 1 of 1)"},
+      {RecHeader(2) + three + three.substr(0, 128 + 14), false, 1, "file truncated inside history 2 of 2"},
+      {RecHeader(1) + HistoryBlock(1, {}, -1), false, 0, "history size incorrect (history 1 of 1)"},
+      {RecHeader(-3), false, 0, "recording header history count incorrect (-3)"},
+      {RecHeader(0x7FFFFFFF) + three, false, 1,
+       "recording header history count incorrect (2147483647 histories, the file holds 1)"},
+      // The file ends between blocks or inside a block header: what came before loads.
+      {RecHeader(35), true, 0, "invalid sensor history: the file ends after the recording header; histories 1 to 35 of 35 are missing"},
+      {RecHeader(3, 10, "cut") + three, true, 1,
+       "invalid sensor history: the file ends after history 1; histories 2 to 3 of 3 are missing"},
+      {RecHeader(2) + three + three.substr(0, 100), true, 1,
+       "invalid sensor history: the file ends inside history 2; history 2 of 2 is missing"},
+  };
+  for (const auto& c : cases) {
+    messages_.clear();
+    bool ok = !c.ok;
+    auto rec = Load(c.bytes, &ok);
+    EXPECT_EQ(ok, c.ok) << c.message;
+    EXPECT_EQ(rec->HistoryCount(), c.histories) << c.message;
+    EXPECT_EQ(messages_, std::vector<std::string>{Message(c.message)});
+    if (ok) {
+      EXPECT_FALSE(rec->Modified);
+    }
+  }
 }
 
 TEST_F(RecordingFile, ASampleCountBeyondTheFileFailsWithMemoryBoundedByTheFile) {

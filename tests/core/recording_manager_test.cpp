@@ -18,10 +18,11 @@ class RecordingManager : public RecordingTest {
     recordings_.Hooks.RefreshRecordingList = [this] { ++listRefreshes_; };
     recordings_.Hooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
     recordings_.Hooks.ShowMessage = [this](const std::string& m) { messages_.push_back(m); };
+    recordings_.Hooks.ShowStatus = [this](const std::string& m) { notes_.push_back(m); };
   }
   int refreshes_ = 0;
   int listRefreshes_ = 0;
-  std::vector<std::string> errors_;
+  std::vector<std::string> errors_, notes_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -30,12 +31,21 @@ class RecordingManager : public RecordingTest {
 TEST_F(RecordingManager, ClosingTheOnlyRecordingLeavesNoneCurrent) {
   TRecording* rec = AddRecording("only");
   SetCurrentRecording(core_, rec);
-  EXPECT_EQ(MainWindowTitle(core_), "Revscope - ");
+  EXPECT_EQ(MainWindowTitle(core_), "Revscope - only (unsaved)");
   EXPECT_TRUE(CloseRecording(core_, rec));
   EXPECT_EQ(recordings_.Count(), 0);
   EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
   EXPECT_EQ(refreshes_, 1);
   EXPECT_EQ(MainWindowTitle(core_), "Revscope");
+}
+
+TEST_F(RecordingManager, ARecordingIsNamedByItsFileOrElseItsDescriptionOrPlace) {
+  TRecording* a = AddRecording("Recording #1");
+  TRecording* b = AddRecording("");
+  EXPECT_EQ(RecordingName(core_, *a), "Recording #1 (unsaved)");
+  EXPECT_EQ(RecordingName(core_, *b), "Recording 2 (unsaved)");
+  a->FileName = "/data/a.rec";
+  EXPECT_EQ(RecordingName(core_, *a), "/data/a.rec");
 }
 
 TEST_F(RecordingManager, ClosingAnotherRecordingKeepsTheCurrentOne) {
@@ -259,6 +269,18 @@ TEST_F(OpenAndSave, TheSamePathStringOpensOnceAnotherSpellingAgain) {
   EXPECT_EQ(recordings_.Count(), 2);
 }
 
+TEST_F(OpenAndSave, OpeningAFileAlreadyOpenMakesItCurrentAndSaysSo) {
+  std::string path = SaveSample("a.rec");
+  TRecording* a = OpenRecording(core_, path);
+  TRecording* b = OpenRecording(core_, SaveSample("b.rec"));
+  ASSERT_EQ(CurrentRecordingOf(core_), b);
+  EXPECT_EQ(OpenRecording(core_, path), a);
+  EXPECT_EQ(CurrentRecordingOf(core_), a);
+  EXPECT_EQ(recordings_.Count(), 2);
+  EXPECT_EQ(notes_, std::vector<std::string>{"a.rec is already open"});
+  EXPECT_TRUE(messages_.empty());
+}
+
 TEST_F(OpenAndSave, AFailedOpenAddsNothingButMovesTheFolder) {
   std::filesystem::create_directory(dir_.File("sub"));
   WriteFileBytes(dir_.File("sub/bad.rec"), "short");
@@ -269,18 +291,22 @@ TEST_F(OpenAndSave, AFailedOpenAddsNothingButMovesTheFolder) {
   EXPECT_EQ(CurrentRecordingOf(core_), nullptr);
   EXPECT_EQ(config_->FileDir, dir_.File("sub"));
   EXPECT_EQ(OpenRecording(core_, dir_.File("sub/missing.rec")), nullptr);
-  EXPECT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_.back(), "Could not load '" + dir_.File("sub/missing.rec") + "' - No such file or directory");
   EXPECT_TRUE(recent_->Files.empty());
 }
 
 TEST_F(OpenAndSave, SavingSetsTheFileNameOnlyOnSuccess) {
   TRecording* rec = AddRecording("to save");
+  rec->LengthMs = 70999;
   ASSERT_TRUE(SaveRecordingTo(*rec, dir_.File("ok.rec")));
   EXPECT_EQ(rec->FileName, dir_.File("ok.rec"));
   EXPECT_FALSE(rec->Modified);
+  EXPECT_EQ(notes_, std::vector<std::string>{"Saved ok.rec, 0:01:10"});
   rec->SetDescription("changed");
   EXPECT_FALSE(SaveRecordingTo(*rec, dir_.File("missing/x.rec")));
-  EXPECT_EQ(errors_, std::vector<std::string>{"Could not save recording"});
+  EXPECT_EQ(errors_, std::vector<std::string>{"Could not save recording '" + dir_.File("missing/x.rec") +
+                                              "' - cannot create a temporary file: No such file or directory"});
+  EXPECT_EQ(notes_.size(), 1u);
   EXPECT_EQ(rec->FileName, dir_.File("ok.rec"));
   EXPECT_TRUE(rec->Modified);
   EXPECT_EQ(config_->FileDir, dir_.File("missing"));
@@ -307,7 +333,7 @@ TEST_F(OpenAndSave, CommandLineLoadsEachFileAndTheLastGoodOneIsCurrent) {
   std::string b = SaveSample("b.rec");
   std::vector<std::string> boxes;
   TProgram program({"-nosplash", a, dir_.File("missing.rec"), b, "-x"}, CommandLineOptions(dir_, boxes));
-  EXPECT_EQ(boxes, std::vector<std::string>{"Could not load recording"});
+  EXPECT_EQ(boxes, std::vector<std::string>{"Could not load '" + dir_.File("missing.rec") + "' - No such file or directory"});
   ASSERT_EQ(program.Recordings.Count(), 2);
   EXPECT_EQ(program.Recordings.Items(0)->FileName, a);
   EXPECT_EQ(program.Recordings.Items(1)->FileName, b);
@@ -315,13 +341,12 @@ TEST_F(OpenAndSave, CommandLineLoadsEachFileAndTheLastGoodOneIsCurrent) {
   EXPECT_EQ(program.RecentFiles.Files, (std::vector<std::string>{b, a}));
 }
 
-TEST_F(OpenAndSave, CommandLineShowsHeaderMessagesThenTheFailure) {
+TEST_F(OpenAndSave, CommandLineShowsTheHeaderMessageAlone) {
   WriteFileBytes(dir_.File("bad.rec"), "0123456789");
   std::vector<std::string> boxes;
   TProgram program({dir_.File("bad.rec")}, CommandLineOptions(dir_, boxes));
-  EXPECT_EQ(boxes, (std::vector<std::string>{
-                       "Could not load '" + dir_.File("bad.rec") + "' - recording header magic number incorrect",
-                       "Could not load recording"}));
+  EXPECT_EQ(boxes, std::vector<std::string>{"Could not load '" + dir_.File("bad.rec") +
+                                            "' - recording header magic number incorrect"});
   EXPECT_EQ(program.CurrentRecording(), nullptr);
 }
 

@@ -345,6 +345,15 @@ TEST_F(PortList, ChoosingAnEntry) {
   // A COM entry sets the index and drops the device; a device keeps the index for older readers.
   EXPECT_EQ(ChoosePortEntry(com3, {0, "sim"}), (TPortChoice{2, ""}));
   EXPECT_EQ(ChoosePortEntry(device, {1, ""}), (TPortChoice{1, "/dev/ttyACM0"}));
+  // A run on the simulator shows it; leaving it chosen keeps the stored port.
+  TPortEntry sim;
+  sim.Device = "sim";
+  const TPortChoice shown = ShownPortChoice({1, ""}, "sim");
+  EXPECT_EQ(shown, (TPortChoice{1, "sim"}));
+  EXPECT_EQ(ShownPortChoice({1, ""}, ""), (TPortChoice{1, ""}));
+  EXPECT_EQ(ChosenPortChoice(sim, {1, ""}, shown), (TPortChoice{1, ""}));
+  EXPECT_EQ(ChosenPortChoice(com3, {1, ""}, shown), (TPortChoice{2, ""}));
+  EXPECT_EQ(ChosenPortChoice(sim, {1, ""}, TPortChoice{1, ""}), (TPortChoice{1, "sim"}));
 }
 
 }  // namespace

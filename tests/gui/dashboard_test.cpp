@@ -177,9 +177,8 @@ TEST_F(DashboardPage, LayoutFollowsTheColumnWidth) {
   EXPECT_EQ(water.height(), ReadoutHeight(gcTWtemp, water.width()));
   const TMeter270Display& dial = *page_.Dial();
   EXPECT_EQ(dial.width(), 1280 - 600);
-  EXPECT_EQ(page_.Readout(gcRevsFigures)->geometry(),
-            QRect(RevsFiguresRect(dial.width(), dial.height()).Left, RevsFiguresRect(dial.width(), dial.height()).Top,
-                  RevsFiguresRect(dial.width(), dial.height()).Width, RevsFiguresRect(dial.width(), dial.height()).Height));
+  const TRect f = RevsFiguresRect(dial.Centre().x(), dial.Centre().y(), dial.Radius(), dial.height());
+  EXPECT_EQ(page_.Readout(gcRevsFigures)->geometry(), QRect(f.Left, f.Top, f.Width, f.Height));
   EXPECT_TRUE(page_.Bar(gcKnock)->isHidden());
   // Every shown gauge lies inside its parent, and siblings do not overlap.
   for (int g = 0; g < GaugeCount; ++g) {
@@ -242,8 +241,11 @@ class SensorListPage : public ::testing::Test {
 }  // namespace
 
 TEST_F(SensorListPage, ColumnsAndRows) {
-  ASSERT_EQ(list_.columnCount(), 5);
+  ASSERT_EQ(list_.columnCount(), 8);
   EXPECT_EQ(list_.headerItem()->text(4), "Update (Hz)");
+  EXPECT_EQ(list_.headerItem()->text(scLowest), "Lowest");
+  EXPECT_EQ(list_.headerItem()->text(scHighest), "Highest");
+  EXPECT_EQ(list_.headerItem()->text(scReads), "Reads/s");
   EXPECT_GE(list_.columnWidth(1), 160);
   // A value cell holds its widest text whole.
   EXPECT_GT(list_.columnWidth(scValue), list_.fontMetrics().horizontalAdvance("-1000.000"));
@@ -256,7 +258,13 @@ TEST_F(SensorListPage, ColumnsAndRows) {
   // A second fill creates no rows.
   list_.FillSensorList(sensors_);
   EXPECT_EQ(list_.topLevelItemCount(), sensors_.DisplayVars->Count());
-  list_.resize(420, 400);
+  // The columns take the list's whole width, however wide.
+  for (int width : {420, 1900}) {
+    list_.resize(width, 400);
+    int sum = 0;
+    for (int c = 0; c < list_.columnCount(); ++c) sum += list_.columnWidth(c);
+    EXPECT_EQ(sum, std::max(list_.viewport()->width(), 595)) << width;
+  }
   list_.UpdateSensorValues(sensors_);
   list_.setCurrentItem(water);
   SaveArtifact(RenderWidget(list_), QStringLiteral("sensor_list_page"));

@@ -105,7 +105,8 @@ TEST_F(FileDialogs, SaveAsProposesTheFileAndAddsTheExtension) {
   rec->FileName = Path("other.rec");
   WhenModal<QFileDialog>([&](QFileDialog* d) { Choose(d, dir_.filePath("missing/run2.rec")); });
   EXPECT_FALSE(SaveRecordingAs(*rec, nullptr));
-  EXPECT_EQ(errors_, std::vector<std::string>{"Could not save recording"});
+  EXPECT_EQ(errors_, std::vector<std::string>{"Could not save recording '" + dir_.filePath("missing/run2.rec").toStdString() +
+                                              "' - cannot create a temporary file: No such file or directory"});
   EXPECT_EQ(rec->FileName, Path("other.rec"));
 }
 

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QGuiApplication>
 #include <QPrinter>
+#include <QScreen>
 #include <QMenu>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -16,7 +19,10 @@
 #include "GuiSupport.h"
 #include "windows/DashboardPage.h"
 #include "windows/ErrorList.h"
+#include "windows/SensorListView.h"
+#include "widgets/LEDDisplay.h"
 #include "widgets/LapDisplay.h"
+#include "widgets/Meter270Display.h"
 #include "ProgramSupport.h"
 #include "base/IniFile.h"
 #include "ecu/PollThreadRS.h"
@@ -94,7 +100,8 @@ TEST_F(MainWindowFlow, AFailedAutoSaveSaysSoAndKeepsTheRunModified) {
   QTest::keyClick(form.get(), Qt::Key_F9);
   ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
   QTest::keyClick(form.get(), Qt::Key_F9);
-  EXPECT_EQ(messages_, std::vector<std::string>{"Could not save recording"});
+  EXPECT_EQ(messages_, std::vector<std::string>{"Could not save recording '" + File("no-such-folder/r1.rec") +
+                                                "' - cannot create a temporary file: No such file or directory"});
   ASSERT_NE(program_->CurrentRecording(), nullptr);
   EXPECT_TRUE(program_->CurrentRecording()->Modified);
   EXPECT_EQ(program_->CurrentRecording()->FileName, "");
@@ -205,10 +212,11 @@ TEST_F(MainWindowFlow, FunctionKeysAndTheErrorsButtonSelectPages) {
     QTest::keyClick(form.get(), static_cast<Qt::Key>(Qt::Key_F1 + i));
     EXPECT_EQ(form->Pages()->currentIndex(), i);
   }
-  EXPECT_FALSE(form->IsPageVisible(TMainForm::tsLaps));
+  EXPECT_TRUE(form->IsPageVisible(TMainForm::tsLaps));
   form->ErrorsButton()->setEnabled(true);
   QTest::mouseClick(form->ErrorsButton(), Qt::LeftButton);
   EXPECT_EQ(form->Pages()->currentIndex(), TMainForm::tsErrorCodes);
+  EXPECT_FALSE(form->IsPageVisible(TMainForm::tsLaps));
 }
 
 TEST_F(MainWindowFlow, CorruptAndDroppedFiles) {
@@ -226,6 +234,57 @@ TEST_F(MainWindowFlow, CorruptAndDroppedFiles) {
   ASSERT_EQ(program_->Recordings.Count(), 1);
   EXPECT_EQ(program_->CurrentRecording()->FileName, File("good.rec"));
   EXPECT_EQ(program_->RecentFiles.Files.at(0), File("good.rec"));
+}
+
+// Failures name the file and the reason, one message each; successes leave a note in the status
+// bar.
+TEST_F(MainWindowFlow, FailuresSayWhyAndSuccessesLeaveANote) {
+  std::string headerOnly(652, '\0');
+  for (auto [offset, value] : {std::pair{0, 652}, std::pair{4, 12370}, std::pair{8, 35}})
+    for (int b = 0; b < 4; ++b) headerOnly[static_cast<size_t>(offset + b)] = static_cast<char>(value >> (8 * b));
+  WriteFileBytes(File("header.rec"), headerOnly);
+  WriteRecording(File("run.rec"), 3);
+  auto form = MakeWindow();
+  Show(*form);
+  openPath_ = File("missing.rec");
+  form->Action(TCommand::actFileOpen)->trigger();
+  openPath_ = File("header.rec");
+  form->Action(TCommand::actFileOpen)->trigger();
+  EXPECT_EQ(messages_, (std::vector<std::string>{
+                           "Could not load '" + File("missing.rec") + "' - No such file or directory",
+                           "Could not load '" + File("header.rec") + "' - invalid sensor history: the file ends after "
+                                                                      "the recording header; histories 1 to 35 of 35 are missing"}));
+
+  ASSERT_TRUE(form->OpenRecentFile(File("run.rec")));
+  savePath_ = File("copy.rec");
+  form->Action(TCommand::actFileSaveAs)->trigger();
+  EXPECT_EQ(form->statusBar()->currentMessage(), "Saved copy.rec, 0:00:03");
+  form->OpenRecentFile(File("header.rec"));
+  ASSERT_TRUE(form->OpenRecentFile(File("copy.rec")));
+  EXPECT_EQ(form->statusBar()->currentMessage(), "copy.rec is already open");
+  EXPECT_EQ(program_->CurrentRecording()->FileName, File("copy.rec"));
+  EXPECT_EQ(messages_.size(), 2u);
+}
+
+// A run on the built-in simulator says so beside the connection status.
+TEST_F(MainWindowFlow, TheSimulatorShowsBesideTheLink) {
+  {
+    auto form = MakeWindow();
+    EXPECT_FALSE(form->SimulatedPanel()->isVisible());
+  }
+  program_->PollThread->Port()->SetDevice(nullptr);
+  program_->PollThread->Port()->SetDevicePath(SimulatedDevicePath());
+  auto form = MakeWindow();
+  form->resize(900, 600);
+  Show(*form);
+  EXPECT_TRUE(form->SimulatedPanel()->isVisible());
+  auto* panel = qobject_cast<QLabel*>(form->findChild<QLabel*>("SimulatedPanel"));
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->text(), "Simulated ECU");
+  EXPECT_GE(panel->width(), panel->sizeHint().width());
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("main_window_simulated@%1x").arg(dpr));
 }
 
 TEST_F(MainWindowFlow, PrintsTheWindowToAPdfFile) {
@@ -280,20 +339,84 @@ TEST_F(MainWindowFlow, NoClosesWithoutAnyDialog) {
 }
 
 TEST_F(MainWindowFlow, PlacementComesBackAtTheNextStart) {
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   {
+    // The first start: most of the screen, centred.
     auto form = MakeWindow();
-    form->setGeometry(40, 50, 900, 700);
+    EXPECT_EQ(form->width(), std::max(640, static_cast<int>(screen.width() * 0.8)));
+    EXPECT_NEAR(form->geometry().center().x(), screen.center().x(), 1);
+    EXPECT_GT(form->geometry().top(), screen.top());
+    form->setGeometry(screen.left() + 40, screen.top() + 50, 660, 470);
   }
   TIniFile ini(program_->Config.IniPath);
-  EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 900);
+  EXPECT_EQ(ini.ReadInteger("MainForm", "Width", 0), 660);
   EXPECT_EQ(ini.ReadInteger("MainForm", "WindowState", -1), 0);
   auto again = MakeWindow();
-  EXPECT_EQ(again->width(), 900);
-  EXPECT_EQ(again->height(), 700);
+  EXPECT_EQ(again->geometry(), QRect(screen.left() + 40, screen.top() + 50, 660, 470));
   // Smaller than the minimum snaps back.
   again->resize(300, 200);
   EXPECT_EQ(again->width(), 640);
   EXPECT_EQ(again->height(), 458);
+}
+
+// The dashboard of the live window at its smallest, a laptop's and a full HD size, at both pixel
+// ratios: the speed cluster grows with the window, every caption shows whole and the rev figures
+// stay clear of the dial's needle, hub and labels.
+TEST_F(MainWindowFlow, DashboardAtThreeWindowSizes) {
+  auto form = MakeWindow();
+  Show(*form);
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  ASSERT_TRUE(WaitFor([&] { return form->Dashboard()->GaugeValue(gcRevs) > 0; }));
+  TDashboardPage& dash = *form->Dashboard();
+  for (QSize size : {QSize(640, 458), QSize(1280, 800), QSize(1920, 1080)}) {
+    form->resize(size);
+    ProcessEvents();
+    const QString name = QString("dashboard_%1x%2").arg(size.width()).arg(size.height());
+    for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("%1@%2x").arg(name).arg(dpr));
+    // Every light's caption and lamp lie inside it.
+    for (int g = 0; g < GaugeCount; ++g)
+      if (TLEDDisplay* l = dash.Light(TGaugeId(g)); l && l->isVisible()) {
+        EXPECT_TRUE(l->rect().contains(l->CaptionRect())) << name.toStdString() << " " << GaugeDesign(TGaugeId(g)).Name;
+        EXPECT_TRUE(l->rect().contains(l->ComponentRect())) << name.toStdString() << " " << GaugeDesign(TGaugeId(g)).Name;
+      }
+    // The speed cluster takes most of the panel below the dial.
+    const QRect cluster = dash.Gauge(gcSpeed)->geometry() | dash.Gauge(gcShiftLightrpm)->geometry() |
+                          dash.Gauge(gcOverallrpm)->geometry() | dash.Gauge(gcGear)->geometry();
+    EXPECT_GE(cluster.width() * 10, dash.SpeedPanel()->width() * 8) << name.toStdString();
+    EXPECT_GE(cluster.height() * 10, dash.SpeedPanel()->height() * 8) << name.toStdString();
+    // The rev figures lie below the needle whatever the revs, inside the dial.
+    const TMeter270Display& dial = *dash.Dial();
+    const QRectF figures = dash.Gauge(gcRevsFigures)->geometry();
+    const QPointF c = dial.Centre();
+    for (double v = dial.ValueMin(); v <= dial.ValueMax(); v += 100) {
+      const QPointF tip = c + TMeter270Display::GetArcPosF(dial.AngleOf(v), dial.Radius());
+      for (double t = 0; t <= 1.0; t += 0.01)
+        EXPECT_FALSE(figures.contains(c + (tip - c) * t)) << name.toStdString() << " " << v;
+    }
+    EXPECT_TRUE(dial.rect().contains(figures.toRect())) << name.toStdString();
+  }
+}
+
+// The sensors page of a live link on a full HD window: the columns use the width, and a logged
+// sensor shows its lowest and highest value and how often it is read.
+TEST_F(MainWindowFlow, SensorsPageShowsTheLinksStatistics) {
+  auto form = MakeWindow();
+  form->resize(1920, 1080);
+  Show(*form);
+  form->SelectPage(TMainForm::tsSensors);
+  QTest::keyClick(form.get(), Qt::Key_F10);
+  ASSERT_TRUE(Connected(*form));
+  TSensorListView& list = *form->SensorListView();
+  QTreeWidgetItem* revs = list.RowForId(1008);
+  ASSERT_TRUE(WaitFor([&] { return !revs->text(scReads).isEmpty() && revs->text(scReads) != "0"; }, 8000));
+  EXPECT_FALSE(revs->text(scLowest).isEmpty());
+  EXPECT_FALSE(revs->text(scHighest).isEmpty());
+  EXPECT_GT(revs->text(scReads).toDouble(), 1.0);
+  int sum = 0;
+  for (int c = 0; c < list.columnCount(); ++c) sum += list.columnWidth(c);
+  EXPECT_EQ(sum, list.viewport()->width());
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("sensors_page_1920x1080@%1x").arg(dpr));
 }
 
 // Every page of the live window at 1280 x 800, at both pixel ratios, for looking at.

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <filesystem>
@@ -65,14 +66,17 @@ TEST_F(MainWindow, FunctionKeysSelectPages) {
     QTest::keyClick(&form, static_cast<Qt::Key>(Qt::Key_F1 + i));
     EXPECT_EQ(pages->currentIndex(), i) << "F" << i + 1;
   }
-  // F6 selects the laps page although its tab stays hidden.
+  // F6 selects the laps page and shows its tab, marked, while it is on show.
   QTest::keyClick(&form, Qt::Key_F6);
   EXPECT_EQ(pages->currentIndex(), TMainForm::tsLaps);
   EXPECT_TRUE(form.PageWidget(TMainForm::tsLaps)->isVisible());
-  EXPECT_FALSE(form.IsPageVisible(TMainForm::tsLaps));
+  EXPECT_TRUE(form.IsPageVisible(TMainForm::tsLaps));
+  EXPECT_EQ(pages->tabBar()->currentIndex(), TMainForm::tsLaps);
+  EXPECT_TRUE(pages->tabBar()->tabRect(TMainForm::tsLaps).isValid());
   QTest::keyClick(&form, Qt::Key_F2);
   EXPECT_EQ(pages->currentIndex(), TMainForm::tsSensors);
   EXPECT_FALSE(form.PageWidget(TMainForm::tsLaps)->isVisible());
+  EXPECT_FALSE(form.IsPageVisible(TMainForm::tsLaps));
 }
 
 // The window is the threads' message target while it lives; destroying it while both threads post

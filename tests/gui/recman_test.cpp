@@ -72,6 +72,16 @@ TEST_F(RecManPage, RowsShowEveryRecording) {
   SaveArtifact(RenderWidget(*page_), "recman");
 }
 
+TEST_F(RecManPage, TheSelectionFollowsTheCurrentRecording) {
+  List()->setCurrentItem(List()->topLevelItem(1));
+  SetCurrentRecording(t_.core, c_);
+  page_->RefreshList();
+  EXPECT_EQ(page_->SelectedRecording(), c_);
+  SetCurrentRecording(t_.core, nullptr);
+  page_->RefreshList();
+  EXPECT_EQ(page_->SelectedRecording(), nullptr);
+}
+
 TEST_F(RecManPage, ClickOrKeyMakesTheRowCurrent) {
   Click(2, 4);
   EXPECT_EQ(CurrentRecordingOf(t_.core), c_);

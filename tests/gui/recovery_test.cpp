@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +13,7 @@
 
 #include "GuiSupport.h"
 #include "ProgramSupport.h"
+#include "windows/RecordingsPage.h"
 #include "recording/Journal.h"
 #include "recording/JournalRecovery.h"
 
@@ -104,6 +106,8 @@ TEST_F(WindowRecovery, TheNextStartOffersALeftJournalAndOpensItModified) {
   const std::string folder = File("journals");
   const std::string path = CrashedRun(folder, 50);
   auto form = MakeWindow();
+  WriteRecording(File("earlier.rec"), 2);
+  ASSERT_TRUE(form->OpenRecentFile(File("earlier.rec")));
   std::vector<std::string> questions;
   form->Prompts.Ask = [&](const std::string& q) {
     questions.push_back(q);
@@ -113,14 +117,19 @@ TEST_F(WindowRecovery, TheNextStartOffersALeftJournalAndOpensItModified) {
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0].rfind("Recover the unsaved recording from ", 0), 0u) << questions[0];
   EXPECT_EQ(questions[0].substr(questions[0].size() - 9), " (1:05s)?");
-  ASSERT_EQ(program_->Recordings.Count(), 1);
+  ASSERT_EQ(program_->Recordings.Count(), 2);
   TRecording* rec = program_->CurrentRecording();
   ASSERT_NE(rec, nullptr);
   EXPECT_STREQ(rec->Description, "Lost run");
   EXPECT_TRUE(rec->Modified);
   EXPECT_EQ(rec->FileName, "");
   EXPECT_EQ(rec->HistoryFor(*program_->Sensors.RawRevs)->Count(), 50);
-  EXPECT_EQ(form->windowTitle(), "Revscope - ");
+  // Named by its description, and the one marked on the recordings page and in the menu.
+  EXPECT_EQ(form->windowTitle(), "Revscope - Lost run (unsaved)");
+  EXPECT_EQ(form->RecordingsView()->SelectedRecording(), rec);
+  ASSERT_EQ(form->RecordingsMenu()->actions().size(), 2);
+  EXPECT_EQ(form->RecordingsMenu()->actions()[1]->text(), "&1 Lost run (unsaved)");
+  EXPECT_TRUE(form->RecordingsMenu()->actions()[1]->isChecked());
   // Held until it is saved: not offered twice, gone once saved.
   EXPECT_TRUE(fs::exists(path));
   EXPECT_TRUE(ReadJournalInfo(path).InUse);
@@ -188,4 +197,29 @@ TEST_F(WindowRecovery, AJournalAnotherProgramTookMeanwhileIsLeftAlone) {
   EXPECT_EQ(program_->Recordings.Count(), 0);
   ASSERT_EQ(messages_.size(), 1u);
   EXPECT_EQ(messages_[0], "Could not recover the recording: '" + path + "' is in use by a running program");
+}
+
+// A run whose journal cannot be made (the state folder is a file) says so once, with the reason,
+// and the status bar shows it for as long as the run lasts.
+TEST_F(WindowRecovery, ARunWithoutAJournalSaysSoOnceAndShowsItWhileItLasts) {
+  const QByteArray state = qgetenv("XDG_STATE_HOME");
+  WriteFileBytes(File("state"), "a file, not a folder");
+  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(File("state")));
+  auto form = MakeWindow();
+  Show(*form);
+  for (int run = 0; run < 2; ++run) {
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording && !messages_.empty(); }));
+    EXPECT_TRUE(form->JournalNotice()->isVisible());
+    EXPECT_TRUE(form->JournalNotice()->toolTip().startsWith("Recording without a journal: "));
+    EXPECT_TRUE(form->JournalNotice()->toolTip().contains(QString::fromStdString(File("state"))));
+    if (run == 0) SaveArtifact(RenderWidget(*form), "main_window_without_journal");
+    QTest::keyClick(form.get(), Qt::Key_F9);
+    ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::NotRecording; }));
+    EXPECT_FALSE(form->JournalNotice()->isVisible());
+  }
+  qputenv("XDG_STATE_HOME", state);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].find("crash"), std::string::npos);
+  EXPECT_NE(messages_[0].find(File("state")), std::string::npos);
 }

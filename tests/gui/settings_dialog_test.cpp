@@ -407,6 +407,22 @@ TEST_F(SettingsDialog, PortListShowsDevicesAndKeepsAMissingOne) {
   EXPECT_EQ(StoredPortChoice(*config_), (TPortChoice{2, ""}));
 }
 
+// Under --simulate the list shows the simulator chosen; left so, OK keeps the stored port, and
+// choosing the stored port itself counts as a choice.
+TEST_F(SettingsDialog, ARunOnTheSimulatorShowsItChosenAndKeepsTheStoredPort) {
+  config_->ComPort = 1;
+  auto form = std::make_unique<TSettingsForm>(*config_, association_.get(), std::vector<std::string>{}, nullptr, "sim");
+  EXPECT_EQ(form->PortList()->currentText(), "Simulated ECU");
+  EXPECT_FALSE(form->PortChosen());
+  form->Button("btnOk")->click();
+  EXPECT_EQ(StoredPortChoice(*config_), (TPortChoice{1, ""}));
+  auto again = std::make_unique<TSettingsForm>(*config_, association_.get(), std::vector<std::string>{}, nullptr, "sim");
+  again->PortList()->setCurrentIndex(1);  // COM2, the stored port
+  EXPECT_TRUE(again->PortChosen());
+  again->Button("btnOk")->click();
+  EXPECT_EQ(StoredPortChoice(*config_), (TPortChoice{1, ""}));
+}
+
 TEST_F(SettingsDialog, AssociationBoxActsAtOnceAndFillingLeavesItAlone) {
   association_->Associate();
   toolRuns_ = 0;
