@@ -121,10 +121,6 @@ TEST_F(GraphMouseTest, TheWheelZoomsAroundThePointerAndPansWithShiftOrSideways) 
   EXPECT_NEAR(g->StartTime(), start + 4.8, 1e-9);  // a tenth of the span on
   Wheel(*g, QPoint(x, 100), QPoint(120, 0));
   EXPECT_NEAR(g->StartTime(), start, 1e-9);  // and back, sideways
-  Wheel(*g, QPoint(x, 100), QPoint(0, -120));
-  Wheel(*g, QPoint(x, 100), QPoint(0, -120));
-  EXPECT_DOUBLE_EQ(g->StartTime(), 0);  // never beyond the recording
-  EXPECT_DOUBLE_EQ(g->EndTime(), 60);
 }
 
 TEST_F(GraphMouseTest, ADoubleClickShowsTheFullLength) {
