@@ -43,20 +43,22 @@ constexpr int kPolylineStride = 15;
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// A recording of every variable over the given seconds, current in a core of its own, and the
+// first kPanes display variables graphed.
 struct TWorld {
   TCoreContext core;
   TECUType ecu;
   std::unique_ptr<TSensorList> sensors;
-  std::unique_ptr<TRecording> longRec, shortRec;
+  std::unique_ptr<TRecording> rec;
   std::unique_ptr<TGraphSelection> selection;
 
-  TWorld() {
+  explicit TWorld(double seconds) {
     core.EcuType = &ecu;
     sensors = std::make_unique<TSensorList>(&core);
     sensors->BuildVariables();
     sensors->SetDefaultRanges();
-    longRec = Make(kLongSeconds);
-    shortRec = Make(kShortSeconds);
+    rec = Make(seconds);
+    SetCurrentRecording(core, rec.get());
     selection = std::make_unique<TGraphSelection>(*sensors->DisplayVars);
     for (int i = 0; i < kPanes; ++i) selection->AddId(sensors->Display(i)->Id);
   }
@@ -64,24 +66,19 @@ struct TWorld {
 
   // Every variable in turn, the values drifting as an engine's would.
   std::unique_ptr<TRecording> Make(double seconds) {
-    auto rec = std::make_unique<TRecording>(*sensors->RawVars);
-    rec->CreateHistories();
+    auto r = std::make_unique<TRecording>(*sensors->RawVars);
+    r->CreateHistories();
     const auto total = static_cast<int64_t>(seconds * kSamplesPerSecond);
-    const int n = rec->HistoryCount();
+    const int n = r->HistoryCount();
     for (int64_t i = 0; i < total; ++i) {
       const auto ticks = static_cast<uint32_t>(static_cast<double>(i) * (100000.0 / kSamplesPerSecond));
       const auto raw = static_cast<uint16_t>(100 + (i / n) % 97 + (i % 13));
-      rec->History(static_cast<int>(i % n))->Append(ticks, raw);
+      r->History(static_cast<int>(i % n))->Append(ticks, raw);
     }
-    rec->LengthMs = static_cast<uint32_t>(seconds * 1000);
-    return rec;
+    r->LengthMs = static_cast<uint32_t>(seconds * 1000);
+    return r;
   }
 };
-
-TWorld& World() {
-  static TWorld w;
-  return w;
-}
 
 struct TFigures {
   double firstLongMs = 0;  // building the summaries of the long recording, with its first paint
@@ -97,23 +94,17 @@ struct TFigures {
 };
 TFigures fig;
 
-// The median of reps timed calls of f: a figure that the other programs sharing the machine
-// disturb little.
 template <typename F>
-double MedianMs(F&& f, int reps) {
-  std::vector<double> ms;
-  for (int i = 0; i < reps; ++i) {
-    const auto t0 = Clock::now();
-    f();
-    ms.push_back(Ms(Clock::now() - t0));
-  }
-  std::nth_element(ms.begin(), ms.begin() + reps / 2, ms.end());
-  return ms[static_cast<size_t>(reps / 2)];
+double TimeMs(F&& f) {
+  const auto t0 = Clock::now();
+  f();
+  return Ms(Clock::now() - t0);
 }
 
-void UseRecording(TWorld& w, TRecording* rec, TGraphControl& g) {
-  SetCurrentRecording(w.core, rec);
-  g.RecordingChanged();
+// The median: a figure that the other programs sharing the machine disturb little.
+double Median(std::vector<double> ms) {
+  std::nth_element(ms.begin(), ms.begin() + static_cast<ptrdiff_t>(ms.size() / 2), ms.end());
+  return ms[ms.size() / 2];
 }
 
 // Every sample of the graphed histories read once, keeping their lowest and highest value.
@@ -137,38 +128,88 @@ double PlainPassMs(const TGraphModel& m) {
   return Ms(Clock::now() - t0);
 }
 
+// Every sample of the long recording in the window, one polyline per pane: measured on every
+// kPolylineStride-th pane (each takes seconds) and counted for all of them.
+void TimePolylines(const TGraphModel& m) {
+  QImage image(kWidth, kHeight, QImage::Format_RGB32);
+  const auto t0 = Clock::now();
+  {
+    QPainter p(&image);
+    p.fillRect(image.rect(), Qt::white);
+    int timed = 0;
+    for (int i = 0; i < m.PaneCount; i += kPolylineStride, ++timed) {
+      const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
+      if (!pane.History || !pane.Variable) continue;
+      const int32_t n = pane.History->Count();
+      QPolygon poly(n);
+      for (int32_t k = 0; k < n; ++k)
+        poly[k] = QPoint(PixelOf(pane.Left + (pane.History->TimeOf(k) - m.StartTime) * m.PixelsPerSecond),
+                         pane.ValueToY(pane.Variable->GetValueAtIndex(pane.Variable->Unit, k)));
+      p.setClipRect(pane.Left, pane.Top, pane.Width, pane.Height);
+      p.setPen(QPen(Qt::red, m.TracePenWidth));
+      p.drawPolyline(poly);
+    }
+    fig.polylinePanes = timed;
+  }
+  fig.polylineMs = Ms(Clock::now() - t0) * m.PaneCount / std::max(fig.polylinePanes, 1);
+}
+
 void BM_GraphRepaint(benchmark::State& state) {
-  TWorld& w = World();
-  TGraphControl g(nullptr, *w.selection, w.core);
-  g.resize(kWidth, kHeight);
+  TWorld longWorld(kLongSeconds), shortWorld(kShortSeconds);
+  TGraphControl g(nullptr, *longWorld.selection, longWorld.core);
+  TGraphControl s(nullptr, *shortWorld.selection, shortWorld.core);
+  for (TGraphControl* c : {&g, &s}) {
+    c->resize(kWidth, kHeight);
+    c->RecordingChanged();
+  }
   for (auto _ : state) {
-    UseRecording(w, w.longRec.get(), g);
     fig.samples = static_cast<int64_t>(kLongSeconds * kSamplesPerSecond);
     // The first paint builds the summaries: three times over, each beside a plain pass.
     std::vector<double> plain, first;
     for (int round = 0; round < 3; ++round) {
       plain.push_back(PlainPassMs(g.Graph().Model));
       g.InvalidateTraces();
-      const auto t0 = Clock::now();
-      g.PaintBuffer();
-      first.push_back(Ms(Clock::now() - t0));
+      first.push_back(TimeMs([&] { g.PaintBuffer(); }));
     }
-    std::sort(plain.begin(), plain.end());
-    std::sort(first.begin(), first.end());
-    fig.plainPassMs = plain[1];
-    fig.firstLongMs = first[1];
-    const int reps = 10;
-    fig.longFullMs = MedianMs([&] { g.PaintBuffer(); }, reps);
-    // Wheel steps from the full length in and out again, around points across the chart.
-    int notch = 0;
-    fig.wheelMs = MedianMs(
-        [&] {
-          const TTimeWindow win = WheelWindow(g.Graph().Model, 0, notch % 2 == 0 ? 120 : -120, false, 200 + 150 * notch);
-          g.SetWindow(win.Start, win.End);
-          g.PaintBuffer();
-          ++notch;
-        },
-        reps);
+    fig.plainPassMs = Median(plain);
+    fig.firstLongMs = Median(first);
+    s.PaintBuffer();
+
+    // In alternating rounds, so that both recordings meet the same load: the full length of
+    // each, a wheel step from the full length of the long one (around points across the chart),
+    // a one-minute window of each (panned across the long one) and a one-hour window.
+    std::vector<double> longFull, shortFull, wheel, longPan, shortPan, zoom;
+    double start = 1000;
+    for (int round = 0; round < 15; ++round) {
+      g.SetWindow(0, g.MaxTime());
+      longFull.push_back(TimeMs([&] { g.PaintBuffer(); }));
+      shortFull.push_back(TimeMs([&] { s.PaintBuffer(); }));
+      wheel.push_back(TimeMs([&] {
+        const TTimeWindow win = WheelWindow(g.Graph().Model, 0, round % 2 == 0 ? 120 : -120, false, 200 + 100 * round);
+        g.SetWindow(win.Start, win.End);
+        g.PaintBuffer();
+      }));
+      longPan.push_back(TimeMs([&] {
+        g.SetWindow(start, start + 60);
+        g.PaintBuffer();
+      }));
+      shortPan.push_back(TimeMs([&] {
+        s.SetWindow(0, 60);
+        s.PaintBuffer();
+      }));
+      zoom.push_back(TimeMs([&] {
+        g.SetWindow(start, start + 3600);
+        g.PaintBuffer();
+      }));
+      start += 2677;
+    }
+    fig.longFullMs = Median(longFull);
+    fig.shortFullMs = Median(shortFull);
+    fig.wheelMs = Median(wheel);
+    fig.longPanMs = Median(longPan);
+    fig.shortPanMs = Median(shortPan);
+    fig.longZoomMs = Median(zoom);
+
     // Dragging the cursor across the full length with the reference cursor set: the values and
     // statistics at both cursors, and the region they take painted again from the image.
     g.SetWindow(0, g.MaxTime());
@@ -177,68 +218,16 @@ void BM_GraphRepaint(benchmark::State& state) {
     QImage screen(kWidth, kHeight, QImage::Format_RGB32);
     g.render(&screen);
     double pos = 1;
-    fig.cursorMs = MedianMs(
-        [&] {
-          g.SetPosition(pos += kLongSeconds / 211);
-          g.render(&screen, QPoint(), g.ChangedRegion());
-        },
-        50);
+    std::vector<double> drag;
+    for (int step = 0; step < 50; ++step)
+      drag.push_back(TimeMs([&] {
+        g.SetPosition(pos += kLongSeconds / 211);
+        g.render(&screen, QPoint(), g.ChangedRegion());
+      }));
+    fig.cursorMs = Median(drag);
     g.ClearReference();
-    // Panning a one-minute window across the recording, and a one-hour window.
-    double start = 1000;
-    fig.longPanMs = MedianMs(
-        [&] {
-          g.SetWindow(start, start + 60);
-          g.PaintBuffer();
-          start += 977;
-        },
-        reps);
-    start = 0;
-    fig.longZoomMs = MedianMs(
-        [&] {
-          g.SetWindow(start, start + 3600);
-          g.PaintBuffer();
-          start += 3000;
-        },
-        reps);
 
-    UseRecording(w, w.shortRec.get(), g);
-    g.PaintBuffer();
-    fig.shortFullMs = MedianMs([&] { g.PaintBuffer(); }, reps);
-    start = 0;
-    fig.shortPanMs = MedianMs(
-        [&] {
-          g.SetWindow(0, 60);
-          g.PaintBuffer();
-        },
-        reps);
-
-    // Every sample of the long recording in the window, one polyline per pane: measured on every
-    // kPolylineStride-th pane (each takes seconds) and counted for all of them.
-    UseRecording(w, w.longRec.get(), g);
-    const TGraphModel& m = g.Graph().Model;
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
-    const auto t0 = Clock::now();
-    {
-      QPainter p(&image);
-      p.fillRect(image.rect(), Qt::white);
-      int timed = 0;
-      for (int i = 0; i < m.PaneCount; i += kPolylineStride, ++timed) {
-        const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
-        if (!pane.History || !pane.Variable) continue;
-        const int32_t n = pane.History->Count();
-        QPolygon poly(n);
-        for (int32_t k = 0; k < n; ++k)
-          poly[k] = QPoint(PixelOf(pane.Left + (pane.History->TimeOf(k) - m.StartTime) * m.PixelsPerSecond),
-                           pane.ValueToY(pane.Variable->GetValueAtIndex(pane.Variable->Unit, k)));
-        p.setClipRect(pane.Left, pane.Top, pane.Width, pane.Height);
-        p.setPen(QPen(Qt::red, m.TracePenWidth));
-        p.drawPolyline(poly);
-      }
-      fig.polylinePanes = timed;
-    }
-    fig.polylineMs = Ms(Clock::now() - t0) * m.PaneCount / std::max(fig.polylinePanes, 1);
-    SetCurrentRecording(w.core, nullptr);
+    TimePolylines(g.Graph().Model);
     state.SetIterationTime(fig.longFullMs / 1000);
   }
   state.counters["first_paint_long_ms"] = fig.firstLongMs;

@@ -38,17 +38,15 @@ void Widen(TTraceSummary::TRange& r, float lo, float hi) {
 TTraceSummary::TTraceSummary(TDisplayVar& var, const TVarHist& history, uint8_t unit)
     : var_(var), history_(history), unit_(unit), byRaw_(var.ValueFollowsRaw()) {}
 
-double TTraceSummary::ValueAt(int32_t i) {
-  if (!byRaw_) return var_.GetValueAtIndex(unit_, i);
-  const uint16_t raw = history_.RawOf(i);
+double TTraceSummary::ValueAt(int32_t i) { return byRaw_ ? Converted(history_.RawOf(i)) : var_.GetValueAtIndex(unit_, i); }
+
+double TTraceSummary::Converted(uint16_t raw) {
   // As long as the largest raw value seen: a few hundred entries for a one-byte sensor.
   if (raw >= table_.size()) table_.resize(raw + size_t{1}, std::numeric_limits<double>::quiet_NaN());
   double& v = table_[raw];
   if (std::isnan(v)) v = var_.Convert(unit_, raw);
   return v;
 }
-
-size_t TTraceSummary::BucketCap() const { return BucketCapFor(done_); }
 
 int TTraceSummary::LevelFor(double ticks) const {
   int level = -1;
@@ -71,12 +69,12 @@ void TTraceSummary::Extend() {
   bool fits = true;
   const size_t cap = BucketCapFor(usable);
   std::vector<TRange>& first = levels_[0];
-  for (int32_t i = done_; i < usable; ++i) {
-    const double v = ValueAt(i);
+  int32_t i = done_;
+  history_.ForEachSample(done_, usable, [&](uint32_t ticks, uint16_t raw) {
+    const double v = byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i);
     total_ += v;
-    if ((i + 1) % SumBlock == 0) sums_.push_back(total_);
-    if (!fits) continue;
-    const uint32_t ticks = history_.TicksOf(i);
+    if (++i % SumBlock == 0) sums_.push_back(total_);
+    if (!fits) return;
     if (ticks < lastTicks_) ordered_ = false;
     lastTicks_ = ticks;
     const size_t b = ticks >> shift_;
@@ -84,14 +82,14 @@ void TTraceSummary::Extend() {
       // A time far beyond what the size was chosen for: all samples are bucketed again below.
       if (b >= cap) {
         fits = false;
-        continue;
+        return;
       }
       first.resize(b + 1, kEmpty);
     }
     touched = std::min(touched, b);
     const auto f = static_cast<float>(v);
     Widen(first[b], f, f);
-  }
+  });
   done_ = usable;
   if (!fits || done_ >= kRechooseGrowth * chosenAt_)
     Rebucket();
@@ -99,40 +97,30 @@ void TTraceSummary::Extend() {
     UpdateLevels(touched);
 }
 
-bool TTraceSummary::Bucket(int32_t from, int32_t to, size_t& firstTouched) {
-  std::vector<TRange>& first = levels_[0];
-  const size_t cap = BucketCap();
-  for (int32_t i = from; i < to; ++i) {
-    const size_t b = history_.TicksOf(i) >> shift_;
-    if (b >= first.size()) {
-      if (b >= cap) return false;
-      first.resize(b + 1, kEmpty);
-    }
-    firstTouched = std::min(firstTouched, b);
-    const auto f = static_cast<float>(ValueAt(i));
-    Widen(first[b], f, f);
-  }
-  return true;
-}
-
 void TTraceSummary::Rebucket() {
   uint32_t lo = UINT32_MAX, hi = 0, prev = 0;
   ordered_ = true;
-  for (int32_t i = 0; i < done_; ++i) {
-    const uint32_t t = history_.TicksOf(i);
+  history_.ForEachSample(0, done_, [&](uint32_t t, uint16_t) {
     lo = std::min(lo, t);
     hi = std::max(hi, t);
     if (t < prev) ordered_ = false;
     prev = t;
-  }
+  });
   lastTicks_ = prev;
   shift_ = ShiftFor(kSamplesPerBucket * (hi - lo) / std::max(done_ - 1, 1));
-  while ((hi >> shift_) >= BucketCap()) ++shift_;
+  while ((hi >> shift_) >= BucketCapFor(done_)) ++shift_;
   chosenAt_ = done_;
   levels_.assign(1, {});
-  size_t touched = SIZE_MAX;
-  Bucket(0, done_, touched);
-  UpdateLevels(touched);
+  std::vector<TRange>& first = levels_[0];
+  int32_t i = 0;
+  history_.ForEachSample(0, done_, [&](uint32_t ticks, uint16_t raw) {
+    const size_t b = ticks >> shift_;
+    if (b >= first.size()) first.resize(b + 1, kEmpty);
+    const auto f = static_cast<float>(byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i));
+    Widen(first[b], f, f);
+    ++i;
+  });
+  UpdateLevels(0);
 }
 
 void TTraceSummary::UpdateLevels(size_t firstTouched) {

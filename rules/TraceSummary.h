@@ -55,14 +55,13 @@ class TTraceSummary {
   size_t MemoryBytes() const;
 
  private:
-  // Puts samples from .. to - 1 into level 0; false when one lies beyond the buckets allowed.
-  bool Bucket(int32_t from, int32_t to, size_t& firstTouched);
+  // The value of a raw sample for a sensor that converts the raw value alone.
+  double Converted(uint16_t raw);
   // Chooses the bucket size anew for the samples below done_ and buckets them all again.
   void Rebucket();
   void UpdateLevels(size_t firstTouched);
   // The sum of the values of samples 0 .. i - 1.
   double SumBefore(int32_t i);
-  size_t BucketCap() const;
 
   TDisplayVar& var_;
   const TVarHist& history_;

@@ -2,12 +2,13 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QGlyphRun>
 #include <QPainter>
 #include <QPalette>
 #include <QPolygon>
+#include <QtMath>
 
 #include <algorithm>
+#include <cstring>
 #include <array>
 #include <memory>
 #include <optional>
@@ -69,37 +70,59 @@ void FillBars(QPainter& p, const QVector<QRect>& bars, const QColor& colour, con
 }
 }  // namespace
 
-TGlyphText::TGlyphText(const QFont& font) : font_(font), raw_(QRawFont::fromFont(font)) {}
+TTileText::TTileText(const QFont& font, const QColor& ground) : font_(font), ground_(ground) {}
 
-void TGlyphText::Draw(QPainter& p, int x, int y, const QString& text) {
-  QList<quint32> indexes;
-  QList<QPointF> positions;
-  indexes.reserve(text.size());
-  positions.reserve(text.size());
-  qreal at = 0;
-  for (const QChar c : text) {
-    auto it = glyphs_.find(c.unicode());
-    if (it == glyphs_.end()) {
-      const QList<quint32> g = raw_.glyphIndexesForString(QString(c));
-      const quint32 index = g.size() == 1 ? g[0] : 0;
-      const qreal advance = index ? raw_.advancesForGlyphIndexes(QList<quint32>{index}).value(0).x() : 0;
-      it = glyphs_.emplace(c.unicode(), std::make_pair(index, advance)).first;
-    }
-    if (it->second.first == 0) {
-      // A character the font has no glyph of: laid out the ordinary way, with fallback fonts.
-      p.setFont(font_);
-      p.drawText(x, y, text);
-      return;
-    }
-    indexes.append(it->second.first);
-    positions.append(QPointF(at, 0));
-    at += it->second.second;
+const QImage& TTileText::Tile(QChar c) {
+  auto it = tiles_.find(c.unicode());
+  if (it != tiles_.end()) return it->second;
+  const QFontMetricsF fm(font_);
+  QImage tile(std::max(1, qRound(fm.horizontalAdvance(c) * dpr_)), qCeil(fm.height() * dpr_), QImage::Format_RGB32);
+  tile.setDevicePixelRatio(dpr_);
+  tile.fill(ground_);
+  QPainter p(&tile);
+  p.setFont(font_);
+  p.setPen(Qt::black);
+  p.drawText(QPointF(0, fm.ascent()), QString(c));
+  return tiles_.emplace(c.unicode(), std::move(tile)).first->second;
+}
+
+QImage TTileText::Render(const QString& text, qreal dpr, int maxWidth) {
+  if (dpr != dpr_) {
+    tiles_.clear();
+    dpr_ = dpr;
   }
-  QGlyphRun run;
-  run.setRawFont(raw_);
-  run.setGlyphIndexes(indexes);
-  run.setPositions(positions);
-  p.drawGlyphRun(QPointF(x, y), run);
+  const int limit = qFloor(std::max(0, maxWidth) * dpr);
+  std::vector<const QImage*> tiles;
+  int width = 0;
+  for (const QChar c : text) {
+    const QImage& t = Tile(c);
+    if (width + t.width() > limit) {
+      // Cut short: as many characters as leave room for the ellipsis.
+      const QImage& dots = Tile(QChar(0x2026));
+      while (!tiles.empty() && width + dots.width() > limit) {
+        width -= tiles.back()->width();
+        tiles.pop_back();
+      }
+      if (width + dots.width() <= limit) {
+        tiles.push_back(&dots);
+        width += dots.width();
+      }
+      break;
+    }
+    tiles.push_back(&t);
+    width += t.width();
+  }
+  const int height = qCeil(QFontMetricsF(font_).height() * dpr);
+  QImage image(std::max(1, width), height, QImage::Format_RGB32);
+  image.setDevicePixelRatio(dpr);
+  image.fill(ground_);
+  int x = 0;
+  for (const QImage* t : tiles) {
+    for (int y = 0; y < std::min(height, t->height()); ++y)
+      std::memcpy(image.scanLine(y) + x * 4, t->constScanLine(y), static_cast<size_t>(t->width()) * 4);
+    x += t->width();
+  }
+  return image;
 }
 
 TGraphMetrics MeasureGraphFont(const QFont& font, const QPaintDevice* device) {

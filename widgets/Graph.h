@@ -3,11 +3,10 @@
 // off-screen image, TGraphControl, or a printed page, TGraphPrint).
 #include <QColor>
 #include <QFont>
-#include <QRawFont>
+#include <QImage>
 #include <QString>
 #include <string>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "rules/GraphModel.h"
@@ -41,18 +40,23 @@ class TGraph {
   TTraceCache traces_;
 };
 
-// Short texts drawn again on every cursor move (the values at the cursors): each character's glyph
-// is looked up once, so drawing a text costs no layout.
-class TGlyphText {
+// Texts on one ground that are drawn again on every cursor move (the values at the cursors). Each
+// character is drawn once into a tile at the pixel ratio; a text is its characters' tiles copied
+// side by side into an image, which costs no layout and no blending. The characters sit on whole
+// device pixels and are not kerned.
+class TTileText {
  public:
-  explicit TGlyphText(const QFont& font);
-  // Draws text with its left end at x and its baseline at y.
-  void Draw(QPainter& p, int x, int y, const QString& text);
+  TTileText(const QFont& font, const QColor& ground);
+  // The text as an image at the pixel ratio, cut short with "…" where it would be wider than
+  // maxWidth logical pixels.
+  QImage Render(const QString& text, qreal dpr, int maxWidth);
 
  private:
+  const QImage& Tile(QChar c);
   QFont font_;
-  QRawFont raw_;
-  std::unordered_map<char16_t, std::pair<quint32, qreal>> glyphs_;  // glyph index, advance
+  QColor ground_;
+  qreal dpr_ = 0;
+  std::unordered_map<char16_t, QImage> tiles_;
 };
 
 // Measurements of a font on a device, as the chart uses them.

@@ -24,7 +24,7 @@ TGraphControl::TGraphControl(QWidget* parent, TGraphSelection& selection, TCoreC
       core_(core),
       selection_(selection),
       graph_(&selection, font(), nullptr, TGraphSurface::Screen),
-      glyphs_(graph_.LabelFont) {
+      readoutText_(graph_.LabelFont, GraphColour(GraphNameBackground)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setCursor(Qt::CrossCursor);
   // Without a button held, the pointer shows where a cursor's line can be taken hold of.
@@ -62,6 +62,7 @@ void TGraphControl::RepaintBuffer() {
   dirty_ = true;
   overlayValid_ = false;
   nameWidths_.clear();
+  readoutTexts_.clear();
   update();
 }
 
@@ -157,14 +158,21 @@ void TGraphControl::CursorsChanged() {
     return;
   }
   const std::vector<QRect> boxes = readoutBoxes_, lines = lineRects_;
+  const std::vector<std::string> texts = readoutTexts_;
   ComputeOverlay();
-  changedRects_ = lines;
-  changedRects_.insert(changedRects_.end(), lineRects_.begin(), lineRects_.end());
+  // A line that stayed where it was (the reference's, while the cursor moves) is left alone.
+  changedRects_.clear();
+  for (const QRect& r : lines)
+    if (std::find(lineRects_.begin(), lineRects_.end(), r) == lineRects_.end()) changedRects_.push_back(r);
+  for (const QRect& r : lineRects_)
+    if (std::find(lines.begin(), lines.end(), r) == lines.end()) changedRects_.push_back(r);
   changedRects_.push_back(axisRow_);
-  for (size_t i = 0; i < readoutBoxes_.size(); ++i) {
-    const QRect box = i < boxes.size() ? boxes[i].united(readoutBoxes_[i]) : readoutBoxes_[i];
-    if (!box.isEmpty()) changedRects_.push_back(box);
-  }
+  // A pane whose values read the same keeps its box as it is.
+  for (size_t i = 0; i < readoutBoxes_.size(); ++i)
+    if (i >= boxes.size() || boxes[i] != readoutBoxes_[i] || texts[i] != readoutTexts_[i]) {
+      const QRect box = i < boxes.size() ? boxes[i].united(readoutBoxes_[i]) : readoutBoxes_[i];
+      if (!box.isEmpty()) changedRects_.push_back(box);
+    }
   changed_ = QRegion();
   for (const QRect& r : changedRects_) changed_ += r;
   update(changed_);
@@ -174,7 +182,12 @@ void TGraphControl::ComputeOverlay() {
   if (SizeDiffers()) ResizeGraph();
   const TGraphModel& m = graph_.Model;
   const QFontMetrics fm(graph_.LabelFont);
+  // The pictures of values that read as before are kept.
+  std::vector<std::string> texts = std::move(readoutTexts_);
+  std::vector<QImage> images = std::move(readoutImages_);
   readouts_.assign(static_cast<size_t>(m.PaneCount), {});
+  readoutTexts_.assign(static_cast<size_t>(m.PaneCount), {});
+  readoutImages_.assign(static_cast<size_t>(m.PaneCount), {});
   readoutBoxes_.assign(static_cast<size_t>(m.PaneCount), {});
   lineRects_.clear();
   axis_ = {};
@@ -196,12 +209,20 @@ void TGraphControl::ComputeOverlay() {
       r = CursorReadout(*pane.Variable, graph_.Traces().For(*pane.Variable, *pane.History, pane.Variable->Unit), position_,
                         reference_);
     // The values after the name, on the same silver ground: the name itself is in the image.
-    const std::string text = r.Text();
+    std::string& text = readoutTexts_[static_cast<size_t>(i)];
+    text = r.Text();
     if (text.empty()) continue;
+    text.insert(0, "  ");
     // Right where the name's box in the image ends.
     const int left = pane.Left + 1 + nameWidths_[static_cast<size_t>(i)];
-    const QRect box(left, pane.Top + 1, std::min(m.TextWidth("  " + text) + 2, pane.Left + pane.Width - 1 - left), fm.height());
-    if (box.width() > 0) readoutBoxes_[static_cast<size_t>(i)] = box;
+    QImage& image = readoutImages_[static_cast<size_t>(i)];
+    const int room = pane.Left + pane.Width - 1 - left;
+    if (static_cast<size_t>(i) < texts.size() && texts[static_cast<size_t>(i)] == text)
+      image = std::move(images[static_cast<size_t>(i)]);
+    else
+      image = readoutText_.Render(QText(text), devicePixelRatioF(), room);
+    const QSize size = image.deviceIndependentSize().toSize();
+    if (room > 0) readoutBoxes_[static_cast<size_t>(i)] = QRect(QPoint(left, pane.Top + 1), size);
   }
   auto lineRect = [&](double t) { return QRect(m.TimeToX(t) - 1, m.TopMargin, 3, m.NextPaneTop - m.TopMargin + 1); };
   if (inside) lineRects_.push_back(lineRect(position_));
@@ -210,7 +231,7 @@ void TGraphControl::ComputeOverlay() {
   axisRow_ = QRect(0, axis_.Y, m.Width, fm.height());
 }
 
-void TGraphControl::DrawOverlay(QPainter& p) {
+void TGraphControl::DrawOverlay(QPainter& p, const QRegion& region) {
   if (!overlayValid_) ComputeOverlay();
   const TGraphModel& m = graph_.Model;
   p.setFont(graph_.LabelFont);
@@ -228,14 +249,7 @@ void TGraphControl::DrawOverlay(QPainter& p) {
   p.setPen(Qt::black);
   for (int i = 0; i < m.PaneCount; ++i) {
     const QRect& box = readoutBoxes_[static_cast<size_t>(i)];
-    if (box.isEmpty()) continue;
-    const std::string text = "  " + readouts_[static_cast<size_t>(i)].Text();
-    p.fillRect(box, GraphColour(GraphNameBackground));
-    // Cut short only in a pane too narrow for it.
-    if (m.TextWidth(text) + 2 <= box.width())
-      glyphs_.Draw(p, box.left(), box.top() + fm.ascent(), QText(text));
-    else
-      p.drawText(box.left(), box.top() + fm.ascent(), fm.elidedText(QText(text), Qt::ElideRight, box.width()));
+    if (!box.isEmpty() && region.intersects(box)) p.drawImage(box.topLeft(), readoutImages_[static_cast<size_t>(i)]);
   }
   if (!axis_.CaptionShown) {
     const int w = fm.horizontalAdvance(QString::fromUtf8(GraphAxisCaption));
@@ -248,7 +262,7 @@ void TGraphControl::DrawOverlay(QPainter& p) {
     p.fillRect(r, Qt::white);
     p.setPen(GraphColour(colour));
     p.drawRect(r.adjusted(0, 0, -1, -1));
-    glyphs_.Draw(p, b.X + kBoxPadding, axis_.Y + fm.ascent(), QText(b.Text));
+    p.drawText(b.X + kBoxPadding, axis_.Y + fm.ascent(), QText(b.Text));
   };
   drawBox(axis_.Reference, GraphReferenceColour);
   drawBox(axis_.Delta, 0x000000);
@@ -330,11 +344,11 @@ void TGraphControl::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   // Only what changed: a cursor move repaints its lines, the values and the axis's row.
   const qreal dpr = buffer_.devicePixelRatio();
-  // In strips of at most 64 rows: Qt hands a taller copy to its worker threads, and waking them
-  // costs far more than copying a cursor's thin line.
+  // In strips of fewer than 96 rows: Qt hands a taller copy to its worker threads, and waking
+  // them costs far more than copying a cursor's thin line.
   auto copy = [&](const QRect& r) {
-    for (int y = r.top(); y <= r.bottom(); y += 64) {
-      const QRect strip(r.left(), y, r.width(), std::min(64, r.bottom() + 1 - y));
+    for (int y = r.top(); y <= r.bottom(); y += 95) {
+      const QRect strip(r.left(), y, r.width(), std::min(95, r.bottom() + 1 - y));
       p.drawImage(strip.topLeft(), buffer_,
                   QRect(qRound(strip.x() * dpr), qRound(strip.y() * dpr), qRound(strip.width() * dpr), qRound(strip.height() * dpr)));
     }
@@ -344,7 +358,7 @@ void TGraphControl::paintEvent(QPaintEvent* e) {
     for (const QRect& r : changedRects_) copy(r);
   else
     for (const QRect& r : e->region()) copy(r);
-  DrawOverlay(p);
+  DrawOverlay(p, e->region());
   if (!band_.isNull()) {
     p.setPen(QPen(Qt::red, 1, Qt::DotLine));
     p.setBrush(Qt::NoBrush);

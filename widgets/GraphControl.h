@@ -101,7 +101,8 @@ class TGraphControl : public QWidget {
   void CursorsChanged();
   void ComputeOverlay();
   void SetBand(const std::optional<TDragBand>& band);
-  void DrawOverlay(QPainter& p);
+  // Draws what lies in region (the rest is as it was).
+  void DrawOverlay(QPainter& p, const QRegion& region);
   void DrawHint(QPainter& p);
 
   TCoreContext& core_;
@@ -117,7 +118,9 @@ class TGraphControl : public QWidget {
   // What is drawn over the image, worked out when the cursors or the layout change.
   bool overlayValid_ = false;
   std::vector<TCursorReadout> readouts_;
-  std::vector<QRect> readoutBoxes_;  // by pane; empty for none
+  std::vector<std::string> readoutTexts_;  // by pane, as drawn after the name
+  std::vector<QImage> readoutImages_;      // by pane: the text on the name's ground
+  std::vector<QRect> readoutBoxes_;        // by pane; empty for none
   std::vector<int> nameWidths_;      // by pane, measured once a layout
   std::vector<QRect> lineRects_;     // the cursors' lines
   TCursorAxis axis_;
@@ -126,5 +129,5 @@ class TGraphControl : public QWidget {
   // takes now, as a few rectangles (a region would cut them into many).
   std::vector<QRect> changedRects_;
   QRegion changed_;
-  TGlyphText glyphs_;
+  TTileText readoutText_;
 };
