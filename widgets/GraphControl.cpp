@@ -111,8 +111,7 @@ void TGraphControl::SetWindow(double start, double end) {
   }
   if (!changed) return;
   m.TimeSpan = m.EndTime - m.StartTime;
-  mouse_.Cancel();
-  SetBand(std::nullopt);
+  DropBand();
   ResizeGraph();
 }
 
@@ -124,8 +123,7 @@ void TGraphControl::SetPosition(double t) {
   if (move.WindowMoved) {
     m.StartTime = move.Start;
     m.EndTime = move.End;
-    mouse_.Cancel();
-    SetBand(std::nullopt);
+    DropBand();
     RepaintBuffer();
     return;
   }
@@ -328,6 +326,11 @@ void TGraphControl::CopyValues() { QGuiApplication::clipboard()->setText(QText(V
 QRect TGraphControl::Rectangle() const {
   const std::optional<TDragBand> b = mouse_.Band();
   return b ? QRect(QPoint(b->Left, b->Top), QPoint(b->Right, b->Bottom)) : QRect();
+}
+
+void TGraphControl::DropBand() {
+  mouse_.Cancel();
+  SetBand(std::nullopt);
 }
 
 void TGraphControl::SetBand(const std::optional<TDragBand>& band) {

@@ -101,6 +101,8 @@ class TGraphControl : public QWidget {
   void CursorsChanged();
   void ComputeOverlay();
   void SetBand(const std::optional<TDragBand>& band);
+  // The view changed: a band in progress goes.
+  void DropBand();
   // Draws what lies in region (the rest is as it was).
   void DrawOverlay(QPainter& p, const QRegion& region);
   void DrawHint(QPainter& p);

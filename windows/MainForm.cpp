@@ -725,7 +725,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   TKeyContext ctx;
   QWidget* focus = QApplication::focusWidget();
   ctx.FocusOnTabsOrTrackBar = focus == pages_->tabBar() || focus == trackBar_ || focus == pages_;
-  ctx.GraphsPageShowing = pages_->currentIndex() == tsGraphs && graph_;
+  // The menu bar, reached by Alt, keeps its arrow keys.
+  ctx.GraphsPageShowing = pages_->currentIndex() == tsGraphs && graph_ && focus != menuBar();
   ctx.HasReference = graph_ && graph_->Reference();
   TRecording* r = p_.CurrentRecording();
   ctx.HasRecording = r != nullptr;
