@@ -19,7 +19,7 @@ std::vector<TPaneMenuItem> GraphPaneMenu(const TPaneMenuInputs& in) {
     return item;
   };
   const bool sensor = !in.SensorName.empty();
-  std::vector<TPaneMenuItem> items = {
+  return {
       command(C::actGraphZoomIn),
       command(C::actGraphZoomOut),
       command(C::actGraphShowFullLength),
@@ -31,13 +31,6 @@ std::vector<TPaneMenuItem> GraphPaneMenu(const TPaneMenuInputs& in) {
       pane(P::CopyValues, "Copy Values", "Ctrl+C", in.HasRecording && in.HasSelection, true),
       pane(P::Colour, "Colour", "", sensor),
   };
-  // The Graph menu's rules for its own commands.
-  for (TPaneMenuItem& item : items) {
-    if (item.Command == C::actGraphZoomIn || item.Command == C::actGraphZoomOut || item.Command == C::actGraphShowFullLength)
-      item.Enabled = in.HasRecording;
-    if (item.Command == C::actGraphRemoveSensors) item.Enabled = in.HasSelection;
-  }
-  return items;
 }
 
 const std::vector<TColourChoice>& PaneColourChoices() {

@@ -10,12 +10,13 @@
 // The pane menu's own commands; the zoom and sensor-list items are the Graph menu's commands.
 enum class TPaneCommand : uint8_t { None, RemoveSensor, SetReference, ClearReference, CopyValues, Colour };
 
+// A Graph menu command keeps its own caption, shortcut and enabling (UpdateActionStates).
 struct TPaneMenuItem {
   TCommand Command = TCommand::Count;  // a Graph menu command, or Count for a pane command
   TPaneCommand PaneCommand = TPaneCommand::None;
-  std::string Caption;   // pane commands only; Graph menu commands keep their own
-  std::string KeyText;   // the key or click shown beside the caption
-  bool Enabled = true;
+  std::string Caption;  // pane commands
+  std::string KeyText;  // the key or click shown beside the caption
+  bool Enabled = true;  // pane commands
   bool SeparatorBefore = false;
 };
 

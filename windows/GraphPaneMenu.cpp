@@ -45,7 +45,7 @@ TGraphPaneMenu::TGraphPaneMenu(QWidget* parent, TGraphControl& graph, TGraphSele
     if (item.PaneCommand == TPaneCommand::Colour) {
       colours_ = addMenu(caption);
       colours_->setEnabled(item.Enabled);
-      if (!p) continue;
+      if (!item.Enabled) continue;
       auto* group = new QActionGroup(colours_);
       const std::optional<uint32_t> chosen = selection.Colour(id_);
       for (const TColourChoice& c : PaneColourChoices()) {
