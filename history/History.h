@@ -1,5 +1,6 @@
 #pragma once
 // One variable's sample history.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -50,6 +51,17 @@ class TVarHist {
   uint32_t TicksOf(int32_t i) const { return BlockOf(i)->Times[static_cast<size_t>(i % BlockSamples)]; }
   double TimeOf(int32_t i) const { return TicksOf(i) * 0.00001; }
   uint16_t RawOf(int32_t i) const { return BlockOf(i)->Raws[static_cast<size_t>(i % BlockSamples)]; }
+  // f(time, raw) for samples from .. to - 1 (below the count) in order, a block at a time: a pass
+  // over many samples without looking each one's block up.
+  template <typename F>
+  void ForEachSample(int32_t from, int32_t to, F&& f) const {
+    while (from < to) {
+      const Block* b = BlockOf(from);
+      const int32_t at = from % BlockSamples, n = std::min(to - from, BlockSamples - at);
+      for (int32_t k = at; k < at + n; ++k) f(b->Times[k], b->Raws[k]);
+      from += n;
+    }
+  }
 
   // Index of the sample in force at t seconds; -1 when empty.
   int32_t IndexAt(double t) const;

@@ -19,6 +19,7 @@
 #include "vars/CoreContext.h"
 #include "vars/EcuType.h"
 #include "vars/ErrorCodes.h"
+#include "vars/GraphSelection.h"
 #include "vars/SensorList.h"
 
 struct TProgramOptions {
@@ -51,7 +52,7 @@ class TProgram {
   TConfig Config;
   TECUType EcuType;
   TSensorList Sensors{&Core};
-  TVarRefList GraphSensors{*Sensors.DisplayVars};
+  TGraphSelection GraphSensors{*Sensors.DisplayVars};
   // The fault codes the error bytes set; the dashboard and the error list show them.
   TErrorCodes ErrorCodes;
   TRecentFileList RecentFiles;

@@ -1,13 +1,14 @@
 #include "rules/GraphModel.h"
 
 #include <algorithm>
-#include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
-#include "vars/Formatters.h"
-#include "recording/Recording.h"
 #include "history/History.h"
+#include "recording/Recording.h"
+#include "vars/Formatters.h"
+#include "vars/GraphSelection.h"
 #include "vars/SensorList.h"
 
 namespace {
@@ -15,28 +16,6 @@ namespace {
 // ranges and ticks that make no sense.
 constexpr int kMaxGridLines = 4096;
 constexpr int kTraceReach = 4096;
-
-// The first i in [from, to) for which pred holds, or to; pred is taken to be false before from
-// and, once true, true after. Gallops from from - 1 in steps growing from guess, then bisects.
-template <typename Pred>
-int64_t FirstTrue(int64_t from, int64_t to, int64_t guess, Pred pred) {
-  int64_t lo = from - 1, hi = to;
-  for (int64_t step = std::max<int64_t>(guess, 1); lo + step < to; step *= 2) {
-    if (pred(lo + step)) {
-      hi = lo + step;
-      break;
-    }
-    lo += step;
-  }
-  while (hi - lo > 1) {
-    const int64_t mid = lo + (hi - lo) / 2;
-    if (pred(mid))
-      hi = mid;
-    else
-      lo = mid;
-  }
-  return hi;
-}
 }  // namespace
 
 uint32_t GraphPaneColour(int index) {
@@ -49,6 +28,14 @@ uint32_t GraphPaneColour(int index) {
 uint32_t LightenedColour(uint32_t rgb) {
   auto up = [](uint32_t c) { return std::min<uint32_t>(c + 175, 255); };
   return up(rgb >> 16 & 0xFF) << 16 | up(rgb >> 8 & 0xFF) << 8 | up(rgb & 0xFF);
+}
+
+std::optional<uint32_t> TraceEdgeColour(uint32_t rgb) {
+  const double r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
+  // Light enough to vanish on white: the yellow, not the fuchsia or the other pane colours.
+  if (0.2126 * r + 0.7152 * g + 0.0722 * b < 0.6 * 255) return std::nullopt;
+  auto dark = [](double c) { return static_cast<uint32_t>(c * 0.45); };
+  return dark(r) << 16 | dark(g) << 8 | dark(b);
 }
 
 int TimeMeasureIndex(double endTime) {
@@ -88,9 +75,13 @@ int PixelOf(double v) {
 
 int TGraphlet::ValueToY(double v) const { return PixelOf(Bottom() - (v - Minimum) * PixelsPerUnit); }
 
+TGraphTrace TGraphlet::OwnTrace() const {
+  return {Variable, History, Colour, Variable && Variable->FillTrace};
+}
+
 // ---------------------------------------------------------------------------------------------
 
-TGraphModel::TGraphModel(const TVarRefList* selection, const TGraphMetrics& metrics, TGraphSurface surface, int dpi)
+TGraphModel::TGraphModel(const TGraphSelection* selection, const TGraphMetrics& metrics, TGraphSurface surface, int dpi)
     : Selection(selection), Metrics(metrics) {
   const bool printer = surface == TGraphSurface::Printer;
   LeftMargin = metrics.MarginTextWidth;
@@ -124,8 +115,8 @@ void TGraphModel::Layout(const TRecording* recording) {
   PaneCount = std::min(count, MaxGraphPanes);
   for (int i = 0; i < PaneCount; ++i) {
     TGraphlet& p = Panes[static_cast<size_t>(i)];
-    p.Colour = GraphPaneColour(i);
     p.Variable = dynamic_cast<TDisplayVar*>(Selection->Get(i));
+    p.Colour = Selection->Colour(Selection->IdAt(i)).value_or(GraphPaneColour(i));
     p.History = nullptr;
     if (p.Variable) {
       p.Minimum = p.Variable->RangeMin;
@@ -157,6 +148,23 @@ void TGraphModel::Layout(const TRecording* recording) {
 
 int TGraphModel::TimeToX(double t) const { return PixelOf(LeftMargin + (t - StartTime) * PixelsPerSecond); }
 
+double TGraphModel::XToTime(int x) const {
+  if (!(PixelsPerSecond > 0)) return StartTime;
+  return std::clamp(StartTime + (x - LeftMargin) / PixelsPerSecond, StartTime, std::max(StartTime, EndTime));
+}
+
+int TGraphModel::PaneAt(int y) const {
+  for (int i = 0; i < PaneCount; ++i) {
+    const TGraphlet& p = Panes[static_cast<size_t>(i)];
+    if (y >= p.Top && y < p.Bottom() + PaneGap) return i;
+  }
+  return -1;
+}
+
+int TGraphModel::TextWidth(const std::string& text) const {
+  return Metrics.TextWidth ? Metrics.TextWidth(text) : Metrics.ZeroWidth * static_cast<int>(text.size());
+}
+
 std::vector<double> TGraphModel::GridTimes() const {
   std::vector<double> times;
   if (!(TimeStep > 0) || !(EndTime > StartTime)) return times;
@@ -167,8 +175,18 @@ std::vector<double> TGraphModel::GridTimes() const {
 
 std::vector<TTextPlace> TGraphModel::TimeLabels() const {
   std::vector<TTextPlace> labels;
-  for (double t : GridTimes())
-    labels.push_back({PixelOf(TimeToX(t) - labelWidth_ / 2.0), Height - 2 * TextHeight, FormatAxisTime(t)});
+  std::vector<int> widths;
+  for (double t : GridTimes()) {
+    std::string text = FormatAxisTime(t);
+    const int w = TextWidth(text);
+    const int x = std::max(LeftMargin, std::min(PixelOf(TimeToX(t) - labelWidth_ / 2.0), Width - w));
+    labels.push_back({x, Height - 2 * TextHeight, std::move(text)});
+    widths.push_back(w);
+  }
+  // Only a label moved in at either end can touch its neighbour.
+  auto touch = [&](size_t a, size_t b) { return labels[a].X + widths[a] >= labels[b].X; };
+  if (labels.size() >= 2 && touch(labels.size() - 2, labels.size() - 1)) labels.pop_back();
+  if (labels.size() >= 2 && touch(0, 1)) labels.erase(labels.begin());
   return labels;
 }
 
@@ -179,111 +197,123 @@ TTextPlace TGraphModel::AxisCaption(int captionWidth) const {
 std::vector<TGridLine> TGraphModel::ValueGrid(const TGraphlet& pane) const {
   std::vector<TGridLine> lines;
   if (!pane.Variable || !(pane.Tick > 0)) return lines;
-  // A label closer than a text height to the last one shown stays blank, so that labels of a
-  // crowded pane never overwrite each other; its grid line is still drawn.
-  int shownAt = 0;
-  bool shown = false;
-  for (double v = pane.Minimum; v <= pane.Maximum && lines.size() < kMaxGridLines; v += pane.Tick) {
-    TGridLine line{pane.ValueToY(v), {}};
-    if (!shown || std::abs(shownAt - line.Pos) >= TextHeight) {
-      line.Label = ValueLabelText(v, pane.Tick);
-      shownAt = line.Pos;
-      shown = true;
-    }
-    lines.push_back(std::move(line));
-  }
+  // Every k-th label, k a power of two, k lines at least a text height apart.
+  const double spacing = pane.Tick * pane.PixelsPerUnit;
+  int every = 1;
+  while (every < kMaxGridLines && std::floor(every * spacing) < TextHeight) every *= 2;
+  int index = 0;
+  for (double v = pane.Minimum; v <= pane.Maximum && lines.size() < kMaxGridLines; v += pane.Tick, ++index)
+    lines.push_back({pane.ValueToY(v), index % every == 0 ? ValueLabelText(v, pane.Tick) : std::string()});
   return lines;
 }
 
-std::vector<TTracePoint> TGraphModel::TracePoints(const TGraphlet& pane, TTraceSummary* summary, bool* columns) const {
-  std::vector<TTracePoint> pts;
-  if (columns) *columns = false;
-  const TVarHist* h = pane.History;
-  if (!h || !pane.Variable || h->Count() == 0) return pts;
-  const int32_t first = h->IndexAt(StartTime);
-  const int32_t last = h->IndexAt(EndTime);
-  const int32_t stride = std::max((last - first) / std::max(pane.Width, 1), 1);
+TTrace TGraphModel::Trace(const TGraphlet& pane, const TGraphTrace& trace, TTraceSummary* summary) const {
+  TTrace out;
+  const TVarHist* h = trace.History;
+  TDisplayVar* var = trace.Variable;
+  if (!h || !var || h->Count() == 0 || pane.Width <= 0) return out;
+  const int32_t count = h->Count();
+  const int32_t first = std::max(h->IndexAt(StartTime), 0);
+  int32_t last = std::max(h->IndexAt(EndTime), first);
+  if (last + 1 < count && h->TimeOf(last) < EndTime) ++last;
   const int bottom = pane.Bottom();
   auto xOf = [&](int32_t k) { return PixelOf(pane.Left + (h->TimeOf(k) - StartTime) * PixelsPerSecond); };
   // Far outside the pane a point only sets the direction of its line: pulled in, the line looks
   // the same inside the pane and costs the drawing no more than a short one.
   auto yOf = [&](double v) { return std::clamp(pane.ValueToY(v), pane.Top - kTraceReach, bottom + kTraceReach); };
   auto inX = [&](int x) { return std::clamp(x, pane.Left - kTraceReach, pane.Left + pane.Width + kTraceReach); };
-  pts.push_back({pane.Left, bottom});
-  if (stride == 1 || !summary) {
-    for (int32_t k = first; k <= last; k += stride)
-      pts.push_back({inX(xOf(k)), yOf(pane.Variable->GetValueAtIndex(pane.Variable->Unit, k))});
-  } else {
-    if (columns) *columns = true;
-    // Each pixel column: the samples that land in it, reduced to their lowest and highest value,
-    // drawn as an upright stroke entered from the end nearer the previous column.
-    summary->Extend();
-    const std::vector<uint32_t>& groupTicks = summary->GroupTicks();
-    constexpr int64_t g8 = TTraceSummary::Fanout;
-    auto xOfTicks = [&](uint32_t ticks) { return PixelOf(pane.Left + (ticks * 0.00001 - StartTime) * PixelsPerSecond); };
-    int prevY = bottom;
-    int64_t guess = 1;  // samples in the previous column: where the next boundary likely is
-    for (int32_t k = first; k <= last;) {
-      const int x = xOf(k);
-      // The first sample after k in a later column: the first group that starts in a later
-      // column, then the sample within the group before it.
-      const int64_t gFirst = k / g8 + 1;
-      const int64_t gEnd = std::min<int64_t>(static_cast<int64_t>(groupTicks.size()), last / g8 + 1);
-      int64_t hi;
-      if (gFirst < gEnd) {
-        const int64_t g = FirstTrue(gFirst, gEnd, guess / g8 + 1,
-                                    [&](int64_t j) { return xOfTicks(groupTicks[static_cast<size_t>(j)]) > x; });
-        const int64_t from = std::max<int64_t>(k + 1, (g - 1) * g8 + 1);
-        const int64_t to = g < gEnd ? g * g8 : int64_t{last} + 1;
-        hi = FirstTrue(from, to, g < gEnd ? 1 : guess, [&](int64_t j) { return xOf(static_cast<int32_t>(j)) > x; });
-      } else {
-        hi = FirstTrue(int64_t{k} + 1, int64_t{last} + 1, guess, [&](int64_t j) { return xOf(static_cast<int32_t>(j)) > x; });
-      }
-      guess = std::max<int64_t>(1, hi - k);
-      double vlo = 0, vhi = 0;
-      summary->MinMax(k, static_cast<int32_t>(hi), vlo, vhi);
-      k = static_cast<int32_t>(hi);
-      if (!(vlo <= vhi)) continue;
-      const int yHigh = yOf(vhi), yLow = yOf(vlo);
-      const bool highFirst = std::abs(prevY - yHigh) <= std::abs(prevY - yLow);
-      const int y1 = highFirst ? yHigh : yLow, y2 = highFirst ? yLow : yHigh;
-      pts.push_back({inX(x), y1});
-      if (y2 != y1) pts.push_back({inX(x), y2});
-      prevY = y2;
-    }
+  auto value = [&](int32_t k) { return summary ? summary->ValueAt(k) : var->GetValueAtIndex(var->Unit, k); };
+
+  if (last - first < pane.Width || !summary) {
+    const int32_t stride = summary ? 1 : std::max((last - first) / pane.Width, 1);
+    for (int32_t k = first; k <= last; k += stride) out.Points.push_back({inX(xOf(k)), yOf(value(k))});
+    return out;
   }
-  pts.push_back({pane.Left + pane.Width, bottom});
-  pts.push_back({pane.Left, bottom});
-  return pts;
+
+  // Pixel columns: each one's lowest and highest value, entered from the end nearer the previous
+  // column's last point.
+  out.Columns = true;
+  out.Points.reserve(static_cast<size_t>(2 * pane.Width + 8));
+  int column = INT_MIN, prevY = INT_MIN;
+  double lo = 0, hi = 0;
+  auto flush = [&] {
+    if (column == INT_MIN) return;
+    const int yHigh = yOf(hi), yLow = yOf(lo);
+    const bool highFirst = prevY == INT_MIN || std::abs(prevY - yHigh) <= std::abs(prevY - yLow);
+    out.Points.push_back({column, highFirst ? yHigh : yLow});
+    if (yHigh != yLow) out.Points.push_back({column, highFirst ? yLow : yHigh});
+    prevY = out.Points.back().Y;
+  };
+  auto add = [&](int x, double vlo, double vhi) {
+    if (!(vlo <= vhi)) return;
+    if (x != column) {
+      flush();
+      column = x;
+      lo = vlo;
+      hi = vhi;
+    } else {
+      lo = std::min(lo, vlo);
+      hi = std::max(hi, vhi);
+    }
+  };
+  summary->Extend();
+  const double ticksPerColumn = 100000.0 / PixelsPerSecond;
+  const int level = summary->LevelFor(ticksPerColumn);
+  int32_t from = first;
+  if (level >= 0) {
+    // Buckets no wider than a column, each in the column of its middle: the sample times are
+    // never read.
+    const std::vector<TTraceSummary::TRange>& buckets = summary->Level(level);
+    const auto ticks = static_cast<double>(summary->BucketTicks(level));
+    const auto firstBucket = static_cast<size_t>(std::max(0.0, StartTime * 100000.0 / ticks));
+    const auto lastBucket = static_cast<size_t>(std::max(0.0, EndTime * 100000.0 / ticks));
+    const int right = pane.Left + pane.Width - 1;
+    for (size_t b = firstBucket; b <= lastBucket && b < buckets.size(); ++b) {
+      if (buckets[b].Empty()) continue;
+      const int x = std::clamp(PixelOf(pane.Left + ((b + 0.5) * ticks * 0.00001 - StartTime) * PixelsPerSecond), pane.Left, right);
+      add(x, buckets[b].Lo, buckets[b].Hi);
+    }
+    from = std::max(first, summary->Summarised());  // the newest samples are not in the buckets yet
+  }
+  for (int32_t k = from; k <= last; ++k) {
+    const double v = value(k);
+    add(inX(xOf(k)), v, v);
+  }
+  flush();
+  return out;
 }
 
-std::vector<TTraceSpan> ColumnSpans(const std::vector<TTracePoint>& points) {
-  std::vector<TTraceSpan> spans;
-  if (points.size() < 4) return spans;
-  const size_t end = points.size() - 2;  // the last two are the bottom corners
-  int prevY = points[0].Y;
-  for (size_t i = 1; i < end;) {
-    TTraceSpan s{points[i].X, std::min(prevY, points[i].Y), std::max(prevY, points[i].Y), points[i].Y};
-    for (; i < end && points[i].X == s.X; ++i) {
+TTraceStrokes ColumnStrokes(const std::vector<TTracePoint>& points) {
+  TTraceStrokes strokes;
+  const TTracePoint* prev = nullptr;
+  for (size_t i = 0; i < points.size();) {
+    const TTracePoint& first = points[i];
+    TTraceSpan s{first.X, first.Y, first.Y};
+    if (prev && prev->X >= first.X - 1) {
+      s.Top = std::min(s.Top, prev->Y);
+      s.Bottom = std::max(s.Bottom, prev->Y);
+    } else if (prev) {
+      strokes.Lines.push_back({*prev, first});
+    }
+    for (; i < points.size() && points[i].X == s.X; ++i) {
       s.Top = std::min(s.Top, points[i].Y);
       s.Bottom = std::max(s.Bottom, points[i].Y);
-      s.High = std::min(s.High, points[i].Y);
-      prevY = points[i].Y;
+      prev = &points[i];
     }
-    spans.push_back(s);
+    strokes.Spans.push_back(s);
   }
-  return spans;
+  return strokes;
 }
 
 std::vector<int> FillTops(const std::vector<TTracePoint>& points, int left, int width, int bottom) {
   std::vector<int> tops(static_cast<size_t>(std::max(width, 0)), bottom);
-  if (points.size() < 2 || width <= 0) return tops;
+  if (points.empty() || width <= 0) return tops;
   auto raise = [&](int x, int y) {
     const int c = x - left;
     if (c >= 0 && c < width && y < tops[static_cast<size_t>(c)]) tops[static_cast<size_t>(c)] = y;
   };
-  // The closing line back along the bottom adds nothing.
-  for (size_t i = 0; i + 2 < points.size(); ++i) {
+  raise(points[0].X, points[0].Y);
+  for (size_t i = 0; i + 1 < points.size(); ++i) {
     TTracePoint a = points[i], b = points[i + 1];
     if (b.X < a.X) std::swap(a, b);
     if (a.X == b.X) {
@@ -310,6 +340,37 @@ TTimeWindow ZoomOutWindow(double position, double span) {
   return {0, 1.2 * span};
 }
 
+TTimeWindow FitWindow(double start, double end, double maxTime) {
+  if (!(maxTime > 0)) return {start, end};
+  const double span = end - start;
+  if (!(span < maxTime)) return {0, maxTime};
+  if (start < 0) return {0, span};
+  if (end > maxTime) return {maxTime - span, maxTime};
+  return {start, end};
+}
+
+TTimeWindow ZoomAroundWindow(double start, double end, double anchor, double factor, double maxTime) {
+  const double span = end - start;
+  if (!(span > 0) || !(factor > 0)) return {start, end};
+  const double wanted = std::max(span * factor, MinGraphSpan);
+  const double s = anchor - (anchor - start) * wanted / span;
+  return FitWindow(s, s + wanted, maxTime);
+}
+
+TTimeWindow PanWindow(double start, double end, double seconds, double maxTime) {
+  return FitWindow(start + seconds, end + seconds, maxTime);
+}
+
+TTimeWindow SpanWindow(double t1, double t2, double maxTime) {
+  double lo = std::min(t1, t2), hi = std::max(t1, t2);
+  if (hi - lo < MinGraphSpan) {
+    const double mid = (lo + hi) / 2;
+    lo = mid - MinGraphSpan / 2;
+    hi = mid + MinGraphSpan / 2;
+  }
+  return FitWindow(lo, hi, maxTime);
+}
+
 TCursorMove MoveCursor(double position, double maxTime, double start, double end, double span) {
   TCursorMove m;
   m.Position = position > 0 ? std::min(position, maxTime) : 0;  // NaN goes to 0 as well
@@ -327,17 +388,3 @@ TCursorMove MoveCursor(double position, double maxTime, double start, double end
   }
   return m;
 }
-
-// ---------------------------------------------------------------------------------------------
-
-std::string CursorValueText(TDisplayVar& var, double t) {
-  const TVarHist* h = var.History();
-  if (!h || h->Count() == 0) return {};
-  std::string text = FormatValue(var.Unit, var.GetValueAt(var.Unit, t));
-  const TCoreContext* core = var.Owner ? var.Owner->Context : nullptr;
-  const std::string unit = core ? UnitText(var.Unit, *core->Settings) : std::string();
-  if (!unit.empty()) text += " " + unit;
-  return text;
-}
-
-std::string CursorTimeText(double t) { return FormatSeconds(t); }

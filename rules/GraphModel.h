@@ -1,21 +1,22 @@
 #pragma once
 // The strip chart without a drawing library: pane layout, the shared time axis, grid and label
-// placement, the traces' points and the window's zoom and follow rules. The graph widget measures
-// its font, hands the measurements in and draws what these place; the printout does the same on a
-// page.
+// placement, the traces' points and the window's zoom, pan and follow rules. The graph widget
+// measures its font, hands the measurements in and draws what these place; the printout does the
+// same on a page.
 #include <array>
 #include <cstdint>
-#include <memory>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rules/TraceSummary.h"
 
 class TDisplayVar;
+class TGraphSelection;
 class TRecording;
 class TVarHist;
-class TVarList;
-class TVarRefList;
 
 // Panes drawn at most, and panes the chart holds.
 constexpr int MaxGraphPanes = 31;
@@ -26,7 +27,11 @@ constexpr int GraphPaneSlots = 32;
 uint32_t GraphPaneColour(int index);
 // A fill's colour: each channel raised by 175, at most 255.
 uint32_t LightenedColour(uint32_t rgb);
+// A trace colour too light to read on white (the yellow) is drawn with a thin edge of this darker
+// colour around it; none for the others.
+std::optional<uint32_t> TraceEdgeColour(uint32_t rgb);
 constexpr uint32_t GraphCursorColour = 0x0000FF;
+constexpr uint32_t GraphReferenceColour = 0x008000;
 constexpr uint32_t GraphNameBackground = 0xC0C0C0;
 constexpr const char* GraphAxisCaption = "Time (s)";
 
@@ -38,6 +43,8 @@ struct TGraphMetrics {
   int SpacingTextHeight = 0;  // text height of "012"
   // Widths of the texts that measure a time label: "0:00x", "12:00x", "123:00x".
   std::array<int, 3> TimeTextWidths{};
+  // The width of any text; without it, ZeroWidth per byte.
+  std::function<int(const std::string&)> TextWidth;
 };
 enum class TGraphSurface : uint8_t { Screen, Printer };
 
@@ -52,6 +59,15 @@ double ChooseTimeStep(double labelWidth, double pixelsPerSecond);
 std::string ValueLabelText(double v, double tick);
 // A double turned into a pixel coordinate: truncated toward zero, kept within +-1e7 (NaN gives 0).
 int PixelOf(double v);
+
+// One line drawn in a pane: a sensor's history in a colour. A pane draws its own sensor from the
+// current recording; other lines (another run, a lap) may join it on the same scale.
+struct TGraphTrace {
+  TDisplayVar* Variable = nullptr;
+  const TVarHist* History = nullptr;
+  uint32_t Colour = 0;
+  bool Fill = false;  // the area under the line is filled with the lightened colour
+};
 
 // One pane.
 struct TGraphlet {
@@ -70,6 +86,8 @@ struct TGraphlet {
   int Bottom() const { return Top + Height; }
   // trunc(bottom - (v - minimum) x pixels per unit).
   int ValueToY(double v) const;
+  // The pane's own line: its sensor from the current recording, in its colour.
+  TGraphTrace OwnTrace() const;
 };
 
 struct TTextPlace {
@@ -86,6 +104,12 @@ struct TTracePoint {
   int Y = 0;
   bool operator==(const TTracePoint&) const = default;
 };
+// A line through a pane, in time order. Columns: the points are each pixel column's extremes
+// (one or two points a column, entered from the end nearer the previous column), not samples.
+struct TTrace {
+  std::vector<TTracePoint> Points;
+  bool Columns = false;
+};
 
 // The chart's layout and time window over one surface.
 class TGraphModel {
@@ -93,9 +117,9 @@ class TGraphModel {
   // selection: the program's graph selection (not copied); may be none.
   // dpi: the surface's resolution; a printer's trace is 4 pixels of a 300-dot page, thicker on
   // finer pages so that it prints as boldly.
-  TGraphModel(const TVarRefList* selection, const TGraphMetrics& metrics, TGraphSurface surface, int dpi = 96);
+  TGraphModel(const TGraphSelection* selection, const TGraphMetrics& metrics, TGraphSurface surface, int dpi = 96);
 
-  const TVarRefList* Selection;
+  const TGraphSelection* Selection;
   TGraphMetrics Metrics;
   int PaneCount = 0;
   std::array<TGraphlet, GraphPaneSlots> Panes{};
@@ -121,55 +145,83 @@ class TGraphModel {
   // The time window from the recording (none: 0..0), the plot width, pixels per second and time
   // step.
   void LayoutTimeAxis(const TRecording* recording);
-  // The time axis, then every pane's variable, range, history and rectangle. Without room for the
-  // panes they keep their previous rectangles.
+  // The time axis, then every pane's variable, colour (the one chosen for its sensor, else its
+  // pane's), range, history and rectangle. Without room for the panes they keep their previous
+  // rectangles.
   void Layout(const TRecording* recording);
   int TimeToX(double t) const;
+  // The time at x, kept within the window.
+  double XToTime(int x) const;
+  // The pane at y, with the gap below it; -1 for none.
+  int PaneAt(int y) const;
+  int TextWidth(const std::string& text) const;
   // Times of the time grid: ceil(start / step) x step while below the end time.
   std::vector<double> GridTimes() const;
-  // The time labels' places (FormatAxisTime, centred on their grid line) and the caption's.
+  // The time labels (FormatAxisTime, centred on their grid line) in the row above the caption; a
+  // label at either end is kept whole inside the surface, clear of the value labels on the left,
+  // and left out where it would then touch its neighbour.
   std::vector<TTextPlace> TimeLabels() const;
   int LabelWidth() const { return labelWidth_; }
+  // "Time (s)" centred in the bottom row.
   TTextPlace AxisCaption(int captionWidth) const;
   // The value grid of a pane with a variable: every tick from minimum to maximum (none for a tick
-  // that is not positive). A label that would overlap the one below it is left empty.
+  // that is not positive). Where labels would collide, only every second, fourth, ... line from
+  // the bottom keeps its label, so that those shown stay evenly stepped.
   std::vector<TGridLine> ValueGrid(const TGraphlet& pane) const;
 
-  // The trace of a pane through its samples in the window: starting and ending at the pane's
-  // bottom corners, one point per sample while the window holds at most one sample per pixel
-  // column, otherwise the lowest and highest value of each column's samples from the summary
-  // (columns is then set). Points far outside the pane are pulled in to 4096 pixels from it.
-  std::vector<TTracePoint> TracePoints(const TGraphlet& pane, TTraceSummary* summary, bool* columns = nullptr) const;
+  // A trace through the window: from the sample in force at the window's start to the first one
+  // after its end, so that the line runs to the pane's edges as the samples do and no further.
+  // Up to one sample a pixel column it goes through every sample. With more, each column gets
+  // the lowest and highest value of its samples, read from the summary's buckets (a few per
+  // column, placed within half a column) or, for a narrow window, from the samples; a one-sample
+  // spike survives any zoom and the cost does not grow with the recording's length. Without a
+  // summary every stride-th sample is taken. Points far outside the pane are pulled in to 4096
+  // pixels from it.
+  TTrace Trace(const TGraphlet& pane, const TGraphTrace& trace, TTraceSummary* summary) const;
 
  private:
   int labelWidth_ = 0;
 };
 
-// A trace of per-column extremes drawn as one upright stroke per column: from the highest to the
-// lowest point of the column and of the previous column's last point, which joins the two.
-// High is the column's own highest point, where a fill under the trace starts.
+// A trace of column extremes drawn as one upright stroke per column, from its highest to its
+// lowest point and to the previous column's last point where that column is the one next to it;
+// across columns without samples the line is a slanted segment.
 struct TTraceSpan {
   int X = 0;
   int Top = 0;
   int Bottom = 0;
-  int High = 0;
   bool operator==(const TTraceSpan&) const = default;
 };
-// The spans of TracePoints' column points, without the bottom corners it starts and ends with.
-std::vector<TTraceSpan> ColumnSpans(const std::vector<TTracePoint>& points);
-// Where a fill under TracePoints' line starts in each pixel column left .. left + width - 1: the
-// highest point of the line over that column (bottom where the line does not pass).
+struct TTraceStrokes {
+  std::vector<TTraceSpan> Spans;
+  std::vector<std::pair<TTracePoint, TTracePoint>> Lines;
+};
+TTraceStrokes ColumnStrokes(const std::vector<TTracePoint>& points);
+// Where a fill under a trace's line starts in each pixel column left .. left + width - 1: the
+// highest point of the line over that column; bottom (no fill) where the line does not pass.
 std::vector<int> FillTops(const std::vector<TTracePoint>& points, int left, int width, int bottom);
 
 // Where the time window goes.
 struct TTimeWindow {
   double Start = 0;
   double End = 0;
+  bool operator==(const TTimeWindow&) const = default;
 };
+// The narrowest window a drag or the wheel zooms to.
+constexpr double MinGraphSpan = 0.01;
 // Zoom In: 0.8 of the span around the position.
 TTimeWindow ZoomInWindow(double position, double span);
 // Zoom Out: 1.2 of the span around the position, starting at 0 when it would start before.
 TTimeWindow ZoomOutWindow(double position, double span);
+// A window moved inside 0 .. maxTime keeping its span; one wider than that shows it all.
+TTimeWindow FitWindow(double start, double end, double maxTime);
+// The window scaled by factor around anchor (which keeps its place on screen), at least
+// MinGraphSpan wide, inside 0 .. maxTime.
+TTimeWindow ZoomAroundWindow(double start, double end, double anchor, double factor, double maxTime);
+// The window moved by seconds, inside 0 .. maxTime.
+TTimeWindow PanWindow(double start, double end, double seconds, double maxTime);
+// The window between two times in either order, at least MinGraphSpan wide, inside 0 .. maxTime.
+TTimeWindow SpanWindow(double t1, double t2, double maxTime);
 
 // A cursor move: the position clamped to 0 .. maxTime; the window keeps its span and jumps so
 // that the cursor sits on its left edge (moving back) or right edge (moving forward).
@@ -180,9 +232,3 @@ struct TCursorMove {
   bool WindowMoved = false;
 };
 TCursorMove MoveCursor(double position, double maxTime, double start, double end, double span);
-
-// Beside a pane's name while the cursor is inside the window: the sensor's value at the cursor in
-// its unit ("2450 rpm"); empty without a history or with no sample yet.
-std::string CursorValueText(TDisplayVar& var, double t);
-// On the time axis at the cursor: FormatSeconds of the position.
-std::string CursorTimeText(double t);

@@ -467,7 +467,16 @@ TKeyResult FormKeyDown(TKey key, TKeyModifiers mods, const TKeyContext& ctx) {
     r.Page = static_cast<int>(key) - static_cast<int>(TKey::F1);
     return r;
   }
-  if (!ctx.FocusOnTabsOrTrackBar || !ctx.HasRecording) return r;
+  if (!ctx.HasRecording) return r;
+  if (ctx.GraphsPageShowing) {
+    const bool plain = !mods.Shift && !mods.Ctrl && !mods.Alt;
+    if (key == TKey::R && plain) r.Action = TKeyAction::GraphSetReference;
+    if (key == TKey::Escape && plain && ctx.HasReference) r.Action = TKeyAction::GraphClearReference;
+    if (key == TKey::C && mods.Ctrl && !mods.Shift && !mods.Alt) r.Action = TKeyAction::GraphCopyValues;
+    if (r.Action != TKeyAction::PassOn) return r;
+  } else if (!ctx.FocusOnTabsOrTrackBar) {
+    return r;
+  }
 
   auto seek = [&r](double position) {
     r.Action = TKeyAction::Seek;

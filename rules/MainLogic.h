@@ -317,7 +317,7 @@ TStatusPanels UpdateStatusPanels(const TMainState& s, const TStatusInputs& in);
 // ---------------------------------------------------------------------------------------------
 // Keys
 
-enum class TKey : uint8_t { F1, F2, F3, F4, F5, F6, PageUp, PageDown, Home, End, Left, Right, Up, Down, F, Other };
+enum class TKey : uint8_t { F1, F2, F3, F4, F5, F6, PageUp, PageDown, Home, End, Left, Right, Up, Down, F, Escape, R, C, Other };
 
 struct TKeyModifiers {
   bool Shift = false;
@@ -328,6 +328,9 @@ struct TKeyModifiers {
 struct TKeyContext {
   // The focused control is the page control's tab strip or the position track bar.
   bool FocusOnTabsOrTrackBar = false;
+  // The Graphs page is showing: the position keys act whatever has the focus.
+  bool GraphsPageShowing = false;
+  bool HasReference = false;  // the graph's reference cursor is set
   bool HasRecording = false;
   double CurrentTime = 0;  // the play position, seconds
   double GraphStartTime = 0;
@@ -340,6 +343,11 @@ enum class TKeyAction : uint8_t {
   SelectPage,  // select Page (also the hidden Laps page) and swallow the key
   Seek,        // play position = Position, then UpdateDisplays, and swallow the key
   Command,     // run Command (a graph command), then UpdateDisplays, and swallow the key
+  // On the Graphs page: R sets the reference cursor at the cursor, Esc clears it, Ctrl+C copies
+  // the values at the cursors; each swallows the key.
+  GraphSetReference,
+  GraphClearReference,
+  GraphCopyValues,
 };
 
 struct TKeyResult {
@@ -349,7 +357,8 @@ struct TKeyResult {
   TCommand Command = TCommand::Count;
 };
 
-// The form sees every key before its controls (the position track bar shares this handling).
+// The form sees every key before its controls (the position track bar shares this handling). The
+// position keys act with the focus on the tabs or the track bar, or while the Graphs page shows.
 TKeyResult FormKeyDown(TKey key, TKeyModifiers mods, const TKeyContext& ctx);
 
 // Pages by index: 0 dashboard, 1 sensors, 2 graphs, 3 error codes, 4 recordings, 5 laps.

@@ -10,6 +10,7 @@
 
 #include "base/IniFile.h"
 #include "base/Paths.h"
+#include "vars/GraphSelection.h"
 #include "vars/SensorList.h"
 
 
@@ -190,7 +191,7 @@ TConfig::TConfig(const std::string& iniPath, const std::string& programDir) {
   if (::stat(IniPath.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR)) ::chmod(IniPath.c_str(), st.st_mode | S_IWUSR);
 }
 
-void TConfig::LoadIni(const TIniFile& ini, TSensorList* sensors, TVarRefList* graph) {
+void TConfig::LoadIni(const TIniFile& ini, TSensorList* sensors, TGraphSelection* graph) {
   for (const TStoredValue& v : kReadOnlyValues) Read(*this, ini, v);
   for (const TStoredValue& v : kIniValues) Read(*this, ini, v);
   for (int i = 0; i < 6; ++i) GearRatios[i] = ini.ReadFloat("Vehicle", kRatioKeys[i], GearRatios[i]);
@@ -203,10 +204,10 @@ void TConfig::LoadIni(const TIniFile& ini, TSensorList* sensors, TVarRefList* gr
       v->PollEnabled = ini.ReadBool("PollFlag", key, v->PollEnabled != 0) ? 1 : 0;
     }
   }
-  if (graph) graph->LoadFromIni(ini, "Graph");
+  if (graph) graph->Load(ini, "Graph");
 }
 
-void TConfig::SaveIni(TIniFile& ini, const TSensorList* sensors, const TVarRefList* graph) const {
+void TConfig::SaveIni(TIniFile& ini, const TSensorList* sensors, const TGraphSelection* graph) const {
   for (const TStoredValue& v : kIniValues) {
     Write(*this, ini, v);
     // The gear ratios follow the preset index.
@@ -223,17 +224,17 @@ void TConfig::SaveIni(TIniFile& ini, const TSensorList* sensors, const TVarRefLi
       ini.WriteBool("PollFlag", key, v->PollEnabled != 0);
     }
   }
-  if (graph) graph->SaveToIni(ini, "Graph");
+  if (graph) graph->Save(ini, "Graph");
 }
 
-void TConfig::Load(TSensorList* sensors, TVarRefList* graph) {
+void TConfig::Load(TSensorList* sensors, TGraphSelection* graph) {
   LoadMachine();
   TIniFile ini;
   ini.Load(IniPath);
   LoadIni(ini, sensors, graph);
 }
 
-bool TConfig::Save(const TSensorList* sensors, const TVarRefList* graph, std::string* errorText) const {
+bool TConfig::Save(const TSensorList* sensors, const TGraphSelection* graph, std::string* errorText) const {
   std::string machineError, iniError;
   bool machineOk = SaveMachine(&machineError);
   TIniFile ini;

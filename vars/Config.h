@@ -7,7 +7,7 @@
 #include "vars/Settings.h"
 
 class TSensorList;
-class TVarRefList;
+class TGraphSelection;
 class TIniFile;
 
 // The per-machine values, stored in MachinePath.
@@ -29,10 +29,10 @@ class TConfig : public TMachineConfig {
 
   // Per-machine part, then the INI file (with the poll rates and flags of every raw variable and
   // the graph selection).
-  void Load(TSensorList* sensors, TVarRefList* graph);
+  void Load(TSensorList* sensors, TGraphSelection* graph);
   // Per-machine part, then the INI file; false with the reasons when something was not written.
-  bool Save(const TSensorList* sensors, const TVarRefList* graph, std::string* errorText = nullptr) const;
+  bool Save(const TSensorList* sensors, const TGraphSelection* graph, std::string* errorText = nullptr) const;
 
-  void LoadIni(const TIniFile& ini, TSensorList* sensors, TVarRefList* graph);
-  void SaveIni(TIniFile& ini, const TSensorList* sensors, const TVarRefList* graph) const;
+  void LoadIni(const TIniFile& ini, TSensorList* sensors, TGraphSelection* graph);
+  void SaveIni(TIniFile& ini, const TSensorList* sensors, const TGraphSelection* graph) const;
 };

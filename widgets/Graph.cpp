@@ -2,15 +2,16 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QMouseEvent>
-#include <QPageLayout>
 #include <QPainter>
-#include <QPaintEvent>
 #include <QPalette>
 #include <QPolygon>
-#include <QPrinter>
+#include <QtMath>
 
 #include <algorithm>
+#include <cstring>
+#include <array>
+#include <memory>
+#include <optional>
 
 #include "recording/Recording.h"
 #include "vars/SensorList.h"
@@ -25,18 +26,26 @@ void BoxedText(QPainter& p, int x, int y, const QString& text, const QColor& bac
   p.drawText(x, y + fm.ascent(), text);
 }
 
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString QText(const std::string& s) { return QString::fromStdString(s); }
 
-// Solid bars clipped to a rectangle. On an image with 32-bit pixels and no transform beyond its
-// pixel ratio they are written straight into the pixels: thousands of one-pixel-wide bars cost
-// the painter far more in calls than in pixels.
-void FillBars(QPainter& p, const QVector<QRect>& bars, const QColor& colour, const QRect& clip) {
+namespace {
+
+// An image with 32-bit pixels and no transform beyond its pixel ratio: bars can be written
+// straight into its pixels.
+QImage* DirectPixels(QPainter& p) {
   QImage* image = p.device()->devType() == QInternal::Image ? static_cast<QImage*>(p.device()) : nullptr;
   const QTransform& t = p.deviceTransform();
   const bool direct = image && !t.isRotating() && t.dx() == 0 && t.dy() == 0 && t.m11() == t.m22() &&
                       (image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32_Premultiplied);
-  if (!direct) {
+  return direct ? image : nullptr;
+}
+
+// Solid bars clipped to a rectangle. On an image they are written straight into the pixels:
+// thousands of one-pixel-wide bars cost the painter far more in calls than in pixels.
+void FillBars(QPainter& p, const QVector<QRect>& bars, const QColor& colour, const QRect& clip) {
+  QImage* image = DirectPixels(p);
+  const QTransform& t = p.deviceTransform();
+  if (!image) {
     p.save();
     p.setClipRect(clip);
     p.setPen(Qt::NoPen);
@@ -61,6 +70,61 @@ void FillBars(QPainter& p, const QVector<QRect>& bars, const QColor& colour, con
 }
 }  // namespace
 
+TTileText::TTileText(const QFont& font, const QColor& ground) : font_(font), ground_(ground) {}
+
+const QImage& TTileText::Tile(QChar c) {
+  auto it = tiles_.find(c.unicode());
+  if (it != tiles_.end()) return it->second;
+  const QFontMetricsF fm(font_);
+  QImage tile(std::max(1, qRound(fm.horizontalAdvance(c) * dpr_)), qCeil(fm.height() * dpr_), QImage::Format_RGB32);
+  tile.setDevicePixelRatio(dpr_);
+  tile.fill(ground_);
+  QPainter p(&tile);
+  p.setFont(font_);
+  p.setPen(Qt::black);
+  p.drawText(QPointF(0, fm.ascent()), QString(c));
+  return tiles_.emplace(c.unicode(), std::move(tile)).first->second;
+}
+
+QImage TTileText::Render(const QString& text, qreal dpr, int maxWidth) {
+  if (dpr != dpr_) {
+    tiles_.clear();
+    dpr_ = dpr;
+  }
+  const int limit = qFloor(std::max(0, maxWidth) * dpr);
+  std::vector<const QImage*> tiles;
+  int width = 0;
+  for (const QChar c : text) {
+    const QImage& t = Tile(c);
+    if (width + t.width() > limit) {
+      // Cut short: as many characters as leave room for the ellipsis.
+      const QImage& dots = Tile(QChar(0x2026));
+      while (!tiles.empty() && width + dots.width() > limit) {
+        width -= tiles.back()->width();
+        tiles.pop_back();
+      }
+      if (width + dots.width() <= limit) {
+        tiles.push_back(&dots);
+        width += dots.width();
+      }
+      break;
+    }
+    tiles.push_back(&t);
+    width += t.width();
+  }
+  const int height = qCeil(QFontMetricsF(font_).height() * dpr);
+  QImage image(std::max(1, width), height, QImage::Format_RGB32);
+  image.setDevicePixelRatio(dpr);
+  image.fill(ground_);
+  int x = 0;
+  for (const QImage* t : tiles) {
+    for (int y = 0; y < std::min(height, t->height()); ++y)
+      std::memcpy(image.scanLine(y) + x * 4, t->constScanLine(y), static_cast<size_t>(t->width()) * 4);
+    x += t->width();
+  }
+  return image;
+}
+
 TGraphMetrics MeasureGraphFont(const QFont& font, const QPaintDevice* device) {
   const QFontMetrics fm = device ? QFontMetrics(font, device) : QFontMetrics(font);
   TGraphMetrics m;
@@ -70,12 +134,21 @@ TGraphMetrics MeasureGraphFont(const QFont& font, const QPaintDevice* device) {
   m.SpacingTextHeight = fm.height();
   m.TimeTextWidths = {fm.horizontalAdvance(QStringLiteral("0:00x")), fm.horizontalAdvance(QStringLiteral("12:00x")),
                       fm.horizontalAdvance(QStringLiteral("123:00x"))};
+  // Character by character from a table: the texts measured on every cursor move (values, times)
+  // are not laid out each time. Pairs that the font kerns may differ by a pixel.
+  auto ascii = std::make_shared<std::array<int, 128>>();
+  for (int c = 0; c < 128; ++c) (*ascii)[static_cast<size_t>(c)] = fm.horizontalAdvance(QChar(c));
+  m.TextWidth = [fm, ascii](const std::string& text) {
+    int w = 0;
+    for (const QChar c : QString::fromStdString(text)) w += c.unicode() < 128 ? (*ascii)[c.unicode()] : fm.horizontalAdvance(c);
+    return w;
+  };
   return m;
 }
 
 // ---------------------------------------------------------------------------------------------
 
-TGraph::TGraph(const TVarRefList* selection, const QFont& font, const QPaintDevice* device, TGraphSurface surface)
+TGraph::TGraph(const TGraphSelection* selection, const QFont& font, const QPaintDevice* device, TGraphSurface surface)
     : Model(selection, MeasureGraphFont(font, device), surface, device ? device->logicalDpiY() : 96),
       LabelFont(font),
       RotatedFont(font) {
@@ -95,14 +168,9 @@ void TGraph::PaintAll(QPainter& p) {
   p.fillRect(0, 0, m.Width, m.Height, Background);
   p.setFont(LabelFont);
   p.setPen(Qt::black);
-  // A label at either end is kept whole inside the surface, clear of the value labels on the left.
-  for (const TTextPlace& label : m.TimeLabels()) {
-    const QString text = Q(label.Text);
-    const int x = std::max(m.LeftMargin, std::min(label.X, m.Width - p.fontMetrics().horizontalAdvance(text)));
-    BoxedText(p, x, label.Y, text, Background);
-  }
+  for (const TTextPlace& label : m.TimeLabels()) BoxedText(p, label.X, label.Y, QText(label.Text), Background);
   const TTextPlace caption = m.AxisCaption(p.fontMetrics().horizontalAdvance(QString::fromUtf8(GraphAxisCaption)));
-  p.drawText(caption.X, caption.Y + p.fontMetrics().ascent(), Q(caption.Text));
+  p.drawText(caption.X, caption.Y + p.fontMetrics().ascent(), QText(caption.Text));
   for (int i = 0; i < m.PaneCount; ++i) {
     const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
     if (pane.Width != 0) PaintGraphlet(p, pane);
@@ -112,37 +180,22 @@ void TGraph::PaintAll(QPainter& p) {
 void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
   const QRect r(pane.Left, pane.Top, pane.Width, pane.Height);
   p.fillRect(r, Qt::white);
-  QPolygon poly;
-  std::vector<TTracePoint> pts;
-  std::vector<TTraceSpan> spans;  // a trace of column extremes, drawn column by column
+  // The pane's own line; others would join it here.
+  std::vector<std::pair<TGraphTrace, TTrace>> traces;
   if (pane.History && pane.Variable) {
-    bool columns = false;
-    pts = Model.TracePoints(pane, &traces_.For(*pane.Variable, *pane.History, pane.Variable->Unit), &columns);
-    poly.reserve(static_cast<int>(pts.size()));
-    for (const TTracePoint& pt : pts) poly << QPoint(pt.X, pt.Y);
-    if (columns) spans = ColumnSpans(pts);
+    const TGraphTrace own = pane.OwnTrace();
+    traces.emplace_back(own, Model.Trace(pane, own, &traces_.For(*own.Variable, *own.History, own.Variable->Unit)));
   }
+  QColor border = Qt::white;
+  for (const auto& [trace, points] : traces)
+    if (trace.Fill && !points.Points.empty()) {
+      PaintFill(p, pane, trace, points);
+      border = GraphColour(LightenedColour(trace.Colour));
+    }
   p.save();
   p.setClipRect(r);
-  QColor fill = Qt::white;
-  if (!poly.isEmpty() && pane.Variable->FillTrace) {
-    fill = GraphColour(LightenedColour(pane.Colour));
-    // Column by column, from the line down to the bottom: the same area as the closed outline,
-    // without the cost of filling an outline of thousands of edges.
-    QVector<QRect> bars;
-    bars.reserve(pane.Width);
-    if (spans.empty()) {
-      const std::vector<int> tops = FillTops(pts, pane.Left, pane.Width, pane.Bottom());
-      for (int c = 0; c < pane.Width; ++c)
-        if (tops[static_cast<size_t>(c)] < pane.Bottom())
-          bars.append(QRect(pane.Left + c, tops[static_cast<size_t>(c)], 1, pane.Bottom() - tops[static_cast<size_t>(c)]));
-    } else {
-      for (const TTraceSpan& s : spans) bars.append(QRect(s.X, s.High, 1, pane.Bottom() - s.High));
-    }
-    FillBars(p, bars, fill, r);
-  }
   p.setBrush(Qt::NoBrush);
-  p.setPen(fill);
+  p.setPen(border);
   p.drawRect(r.adjusted(0, 0, -1, -1));
   p.setPen(Qt::black);
   for (double t : Model.GridTimes()) {
@@ -158,14 +211,14 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
     const QFontMetrics fm = p.fontMetrics();
     for (const TGridLine& line : grid) {
       if (line.Label.empty()) continue;
-      const QString text = Q(line.Label);
+      const QString text = QText(line.Label);
       BoxedText(p, pane.Left - fm.horizontalAdvance(text), line.Pos - Model.TextHeight / 2, text, Background);
     }
     const TCoreContext* core = pane.Variable->Owner ? pane.Variable->Owner->Context : nullptr;
     if (core) {
       p.save();
       p.setFont(RotatedFont);
-      const QString unit = Q(UnitText(pane.Variable->Unit, *core->Settings));
+      const QString unit = QText(UnitText(pane.Variable->Unit, *core->Settings));
       // Upward from the pane's middle; left out where it would reach into the pane above.
       if (p.fontMetrics().horizontalAdvance(unit) <= pane.Height / 2 + Model.PaneGap / 2) {
         p.translate(0, pane.Top + pane.Height / 2);
@@ -176,35 +229,82 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
     }
   }
 
-  if (poly.size() > 1) {
-    p.save();
-    p.setClipRect(r);
-    const QColor colour = GraphColour(pane.Colour);
-    const int w = Model.TracePenWidth;
-    p.setPen(QPen(colour, w, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-    if (spans.empty()) {
-      // Segment by segment and without antialiasing: the rasterizer draws each line on its own,
-      // where one outline of many overlapping strokes would cost it many times more.
-      QVector<QLine> lines;
-      lines.reserve(poly.size());
-      for (int i = 0; i + 2 < poly.size(); ++i) lines.append(QLine(poly[i], poly[i + 1]));
-      p.setPen(QPen(colour, w, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-      p.drawLines(lines);
-    } else {
-      // Pixel columns: one upright bar each, the pen's width wide, and the lines from and to the
-      // bottom corners.
-      p.drawLine(poly[0], poly[1]);
-      p.drawLine(poly[poly.size() - 3], poly[poly.size() - 2]);
-      QVector<QRect> bars;
-      bars.reserve(static_cast<int>(spans.size()));
-      for (const TTraceSpan& s : spans) bars.append(QRect(s.X - w / 2, s.Top - w / 2, w, s.Bottom - s.Top + w));
-      FillBars(p, bars, colour, r);
-    }
-    p.restore();
-  }
+  for (const auto& [trace, points] : traces) PaintLine(p, pane, trace, points);
 
   if (pane.Variable) {
     p.setPen(Qt::black);
     BoxedText(p, pane.Left + 1, pane.Top + 1, QString::fromUtf8(pane.Variable->Name), GraphColour(GraphNameBackground));
   }
+}
+
+void TGraph::PaintFill(QPainter& p, const TGraphlet& pane, const TGraphTrace& trace, const TTrace& points) {
+  const QColor colour = GraphColour(LightenedColour(trace.Colour));
+  const QRect r(pane.Left, pane.Top, pane.Width, pane.Height);
+  if (!DirectPixels(p)) {
+    // On paper: one outline, closed along the bottom, so that no seams show between columns.
+    QPolygon outline;
+    for (const TTracePoint& pt : points.Points) outline << QPoint(pt.X, pt.Y);
+    outline << QPoint(points.Points.back().X, pane.Bottom()) << QPoint(points.Points.front().X, pane.Bottom());
+    p.save();
+    p.setClipRect(r);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPolygon(outline);
+    p.restore();
+    return;
+  }
+  // Column by column, from the line down to the bottom: the area of the closed outline without
+  // the cost of filling an outline of thousands of edges.
+  const std::vector<int> tops = FillTops(points.Points, pane.Left, pane.Width, pane.Bottom());
+  QVector<QRect> bars;
+  bars.reserve(pane.Width);
+  for (int c = 0; c < pane.Width; ++c) {
+    const int top = tops[static_cast<size_t>(c)];
+    if (top < pane.Bottom()) bars.append(QRect(pane.Left + c, top, 1, pane.Bottom() - top));
+  }
+  FillBars(p, bars, colour, r);
+}
+
+void TGraph::PaintLine(QPainter& p, const TGraphlet& pane, const TGraphTrace& trace, const TTrace& points) {
+  if (points.Points.empty()) return;
+  const QRect r(pane.Left, pane.Top, pane.Width, pane.Height);
+  const int w = Model.TracePenWidth;
+  const std::optional<uint32_t> edge = TraceEdgeColour(trace.Colour);
+  p.save();
+  p.setClipRect(r);
+  // Without antialiasing, segment by segment: the rasterizer draws each line on its own, where one
+  // outline of many overlapping strokes would cost it many times more.
+  auto strokeLines = [&](const QVector<QLine>& lines, const QColor& colour, int width) {
+    p.setPen(QPen(colour, width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    if (lines.isEmpty())
+      p.drawPoint(points.Points[0].X, points.Points[0].Y);  // a single sample
+    else
+      p.drawLines(lines);
+  };
+  QVector<QLine> lines;
+  if (!points.Columns) {
+    lines.reserve(static_cast<int>(points.Points.size()));
+    for (size_t i = 0; i + 1 < points.Points.size(); ++i)
+      lines.append(QLine(points.Points[i].X, points.Points[i].Y, points.Points[i + 1].X, points.Points[i + 1].Y));
+    if (edge) strokeLines(lines, GraphColour(*edge), w + 2);
+    strokeLines(lines, GraphColour(trace.Colour), w);
+  } else {
+    // Pixel columns: one upright bar each, the pen's width wide; slanted lines across columns
+    // without samples.
+    const TTraceStrokes strokes = ColumnStrokes(points.Points);
+    for (const auto& [a, b] : strokes.Lines) lines.append(QLine(a.X, a.Y, b.X, b.Y));
+    auto bars = [&](int width) {
+      QVector<QRect> out;
+      out.reserve(static_cast<int>(strokes.Spans.size()));
+      for (const TTraceSpan& s : strokes.Spans) out.append(QRect(s.X - width / 2, s.Top - width / 2, width, s.Bottom - s.Top + width));
+      return out;
+    };
+    if (edge) {
+      FillBars(p, bars(w + 2), GraphColour(*edge), r);
+      if (!lines.isEmpty()) strokeLines(lines, GraphColour(*edge), w + 2);
+    }
+    FillBars(p, bars(w), GraphColour(trace.Colour), r);
+    if (!lines.isEmpty()) strokeLines(lines, GraphColour(trace.Colour), w);
+  }
+  p.restore();
 }

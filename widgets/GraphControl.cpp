@@ -1,19 +1,34 @@
 #include "widgets/GraphControl.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QWheelEvent>
 
 #include <algorithm>
 
 #include "recording/Recording.h"
+#include "rules/GraphPage.h"
+#include "vars/GraphSelection.h"
 #include "vars/SensorList.h"
 
-TGraphControl::TGraphControl(QWidget* parent, TVarRefList& selection, TCoreContext& core)
-    : QWidget(parent), core_(core), graph_(&selection, font(), nullptr, TGraphSurface::Screen) {
+namespace {
+constexpr int kBoxPadding = 2;
+}
+
+TGraphControl::TGraphControl(QWidget* parent, TGraphSelection& selection, TCoreContext& core)
+    : QWidget(parent),
+      core_(core),
+      selection_(selection),
+      graph_(&selection, font(), nullptr, TGraphSurface::Screen),
+      readoutText_(graph_.LabelFont, GraphColour(GraphNameBackground)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setCursor(Qt::CrossCursor);
-  setMouseTracking(false);
+  // Without a button held, the pointer shows where a cursor's line can be taken hold of.
+  setMouseTracking(true);
 }
 
 TGraphControl::~TGraphControl() = default;
@@ -45,6 +60,9 @@ void TGraphControl::Rebuild() {
 
 void TGraphControl::RepaintBuffer() {
   dirty_ = true;
+  overlayValid_ = false;
+  nameWidths_.clear();
+  readoutTexts_.clear();
   update();
 }
 
@@ -65,6 +83,7 @@ const QImage& TGraphControl::Buffer() {
 
 void TGraphControl::RecordingChanged() {
   InvalidateTraces();
+  reference_.reset();
   if (const TRecording* r = Current()) {
     SetStartTime(0);
     graph_.Model.EndTime = r->LengthSeconds();
@@ -92,6 +111,7 @@ void TGraphControl::SetWindow(double start, double end) {
   }
   if (!changed) return;
   m.TimeSpan = m.EndTime - m.StartTime;
+  DropBand();
   ResizeGraph();
 }
 
@@ -103,31 +123,23 @@ void TGraphControl::SetPosition(double t) {
   if (move.WindowMoved) {
     m.StartTime = move.Start;
     m.EndTime = move.End;
+    DropBand();
     RepaintBuffer();
+    return;
   }
-  update();
+  CursorsChanged();
 }
 
-void TGraphControl::paintEvent(QPaintEvent*) {
-  if (SizeDiffers()) ResizeGraph();
-  if (dirty_) PaintBuffer();
-  QPainter p(this);
-  p.drawImage(0, 0, buffer_);
-  DrawCursor(p);
-  if (rectShown_) {
-    p.setPen(QPen(Qt::red, 1, Qt::DotLine));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(Rectangle());
-  }
+void TGraphControl::SetReference(double t) {
+  if (!Current()) return;
+  reference_ = std::clamp(t, 0.0, std::max(0.0, MaxTime()));
+  CursorsChanged();
 }
 
-void TGraphControl::DrawCursor(QPainter& p) {
-  const TGraphModel& m = graph_.Model;
-  if (!(m.StartTime <= position_ && position_ <= m.EndTime)) return;
-  const int x = m.TimeToX(position_);
-  p.setPen(QPen(QColor(0, 0, 255), 1));
-  p.drawLine(x, m.TopMargin, x, m.NextPaneTop);
-  DrawCursorValues(p);
+void TGraphControl::ClearReference() {
+  if (!reference_) return;
+  reference_.reset();
+  CursorsChanged();
 }
 
 bool TGraphControl::CursorInside() const {
@@ -135,60 +147,287 @@ bool TGraphControl::CursorInside() const {
   return Current() && m.StartTime <= position_ && position_ <= m.EndTime;
 }
 
-std::vector<std::string> TGraphControl::CursorValueTexts() const {
+// ---------------------------------------------------------------------------------------------
+// What is drawn over the image
+
+void TGraphControl::CursorsChanged() {
+  if (!overlayValid_) {
+    update();
+    return;
+  }
+  const std::vector<QRect> boxes = readoutBoxes_, lines = lineRects_;
+  const std::vector<std::string> texts = readoutTexts_;
+  ComputeOverlay();
+  // A line that stayed where it was (the reference's, while the cursor moves) is left alone.
+  changedRects_.clear();
+  for (const QRect& r : lines)
+    if (std::find(lineRects_.begin(), lineRects_.end(), r) == lineRects_.end()) changedRects_.push_back(r);
+  for (const QRect& r : lineRects_)
+    if (std::find(lines.begin(), lines.end(), r) == lines.end()) changedRects_.push_back(r);
+  changedRects_.push_back(axisRow_);
+  // A pane whose values read the same keeps its box as it is.
+  for (size_t i = 0; i < readoutBoxes_.size(); ++i)
+    if (i >= boxes.size() || boxes[i] != readoutBoxes_[i] || texts[i] != readoutTexts_[i]) {
+      const QRect box = i < boxes.size() ? boxes[i].united(readoutBoxes_[i]) : readoutBoxes_[i];
+      if (!box.isEmpty()) changedRects_.push_back(box);
+    }
+  changed_ = QRegion();
+  for (const QRect& r : changedRects_) changed_ += r;
+  update(changed_);
+}
+
+void TGraphControl::ComputeOverlay() {
+  if (SizeDiffers()) ResizeGraph();
   const TGraphModel& m = graph_.Model;
-  std::vector<std::string> texts(static_cast<size_t>(m.PaneCount));
-  if (!CursorInside()) return texts;
+  const QFontMetrics fm(graph_.LabelFont);
+  // The pictures of values that read as before are kept.
+  std::vector<std::string> texts = std::move(readoutTexts_);
+  std::vector<QImage> images = std::move(readoutImages_);
+  readouts_.assign(static_cast<size_t>(m.PaneCount), {});
+  readoutTexts_.assign(static_cast<size_t>(m.PaneCount), {});
+  readoutImages_.assign(static_cast<size_t>(m.PaneCount), {});
+  readoutBoxes_.assign(static_cast<size_t>(m.PaneCount), {});
+  lineRects_.clear();
+  axis_ = {};
+  axisRow_ = {};
+  overlayValid_ = true;
+  if (!Current()) return;
+  const bool inside = CursorInside();
+  if (nameWidths_.size() != static_cast<size_t>(m.PaneCount)) {
+    nameWidths_.assign(static_cast<size_t>(m.PaneCount), 0);
+    for (int i = 0; i < m.PaneCount; ++i)
+      if (const TDisplayVar* v = m.Panes[static_cast<size_t>(i)].Variable)
+        nameWidths_[static_cast<size_t>(i)] = fm.horizontalAdvance(QString::fromUtf8(v->Name));
+  }
   for (int i = 0; i < m.PaneCount; ++i) {
     const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
-    if (pane.Variable && pane.History && pane.Width > 0) texts[static_cast<size_t>(i)] = CursorValueText(*pane.Variable, position_);
+    if (!pane.Variable || pane.Width <= 2) continue;
+    TCursorReadout& r = readouts_[static_cast<size_t>(i)];
+    if (inside && pane.History)
+      r = CursorReadout(*pane.Variable, graph_.Traces().For(*pane.Variable, *pane.History, pane.Variable->Unit), position_,
+                        reference_);
+    // The values after the name, on the same silver ground: the name itself is in the image.
+    std::string& text = readoutTexts_[static_cast<size_t>(i)];
+    text = r.Text();
+    if (text.empty()) continue;
+    text.insert(0, "  ");
+    // Right where the name's box in the image ends.
+    const int left = pane.Left + 1 + nameWidths_[static_cast<size_t>(i)];
+    QImage& image = readoutImages_[static_cast<size_t>(i)];
+    const int room = pane.Left + pane.Width - 1 - left;
+    if (static_cast<size_t>(i) < texts.size() && texts[static_cast<size_t>(i)] == text)
+      image = std::move(images[static_cast<size_t>(i)]);
+    else
+      image = readoutText_.Render(QText(text), devicePixelRatioF(), room);
+    const QSize size = image.deviceIndependentSize().toSize();
+    if (room > 0) readoutBoxes_[static_cast<size_t>(i)] = QRect(QPoint(left, pane.Top + 1), size);
   }
+  auto lineRect = [&](double t) { return QRect(m.TimeToX(t) - 1, m.TopMargin, 3, m.NextPaneTop - m.TopMargin + 1); };
+  if (inside) lineRects_.push_back(lineRect(position_));
+  if (reference_ && m.StartTime <= *reference_ && *reference_ <= m.EndTime) lineRects_.push_back(lineRect(*reference_));
+  axis_ = CursorAxis(m, position_, reference_, fm.horizontalAdvance(QString::fromUtf8(GraphAxisCaption)), kBoxPadding);
+  axisRow_ = QRect(0, axis_.Y, m.Width, fm.height());
+}
+
+void TGraphControl::DrawOverlay(QPainter& p, const QRegion& region) {
+  if (!overlayValid_) ComputeOverlay();
+  const TGraphModel& m = graph_.Model;
+  p.setFont(graph_.LabelFont);
+  const QFontMetrics fm = p.fontMetrics();
+  if (reference_ && m.StartTime <= *reference_ && *reference_ <= m.EndTime) {
+    const int x = m.TimeToX(*reference_);
+    p.setPen(QPen(GraphColour(GraphReferenceColour), 1, Qt::DashLine));
+    p.drawLine(x, m.TopMargin, x, m.NextPaneTop);
+  }
+  if (CursorInside()) {
+    const int x = m.TimeToX(position_);
+    p.setPen(QPen(GraphColour(GraphCursorColour), 1));
+    p.drawLine(x, m.TopMargin, x, m.NextPaneTop);
+  }
+  p.setPen(Qt::black);
+  for (int i = 0; i < m.PaneCount; ++i) {
+    const QRect& box = readoutBoxes_[static_cast<size_t>(i)];
+    if (!box.isEmpty() && region.intersects(box)) p.drawImage(box.topLeft(), readoutImages_[static_cast<size_t>(i)]);
+  }
+  if (!axis_.CaptionShown) {
+    const int w = fm.horizontalAdvance(QString::fromUtf8(GraphAxisCaption));
+    const TTextPlace caption = m.AxisCaption(w);
+    p.fillRect(QRect(caption.X, caption.Y, w, fm.height()), graph_.Background);
+  }
+  auto drawBox = [&](const TAxisBox& b, uint32_t colour) {
+    if (!b.Shown) return;
+    const QRect r(b.X, axis_.Y, b.Width, fm.height());
+    p.fillRect(r, Qt::white);
+    p.setPen(GraphColour(colour));
+    p.drawRect(r.adjusted(0, 0, -1, -1));
+    p.drawText(b.X + kBoxPadding, axis_.Y + fm.ascent(), QText(b.Text));
+  };
+  drawBox(axis_.Reference, GraphReferenceColour);
+  drawBox(axis_.Delta, 0x000000);
+  drawBox(axis_.Cursor, GraphCursorColour);
+}
+
+void TGraphControl::DrawHint(QPainter& p) {
+  const std::vector<std::string> lines = GraphPageHint(Current() != nullptr, selection_.Count());
+  if (lines.empty()) return;
+  p.setFont(graph_.LabelFont);
+  const QFontMetrics fm = p.fontMetrics();
+  int w = 0;
+  for (const std::string& line : lines) w = std::max(w, fm.horizontalAdvance(QText(line)));
+  const int pad = fm.height();
+  const int h = fm.height() * static_cast<int>(lines.size());
+  QRect box(0, 0, w + 2 * pad, h + 2 * pad);
+  box.moveCenter(rect().center());
+  box.moveLeft(std::max(0, box.left()));
+  box.moveTop(std::max(0, box.top()));
+  p.fillRect(box, Qt::white);
+  p.setPen(QColor(160, 160, 160));
+  p.drawRect(box.adjusted(0, 0, -1, -1));
+  p.setPen(QColor(40, 40, 40));
+  int y = box.top() + pad;
+  for (const std::string& line : lines) {
+    p.drawText(box.left() + pad, y + fm.ascent(), QText(line));
+    y += fm.height();
+  }
+}
+
+const std::vector<TCursorReadout>& TGraphControl::Readouts() {
+  if (!overlayValid_) ComputeOverlay();
+  return readouts_;
+}
+
+std::vector<std::string> TGraphControl::CursorValueTexts() {
+  std::vector<std::string> texts;
+  for (const TCursorReadout& r : Readouts()) texts.push_back(r.Text());
   return texts;
 }
 
-std::string TGraphControl::CursorTimeText() const { return CursorInside() ? ::CursorTimeText(position_) : std::string(); }
+const TCursorAxis& TGraphControl::Axis() {
+  if (!overlayValid_) ComputeOverlay();
+  return axis_;
+}
 
-void TGraphControl::DrawCursorValues(QPainter& p) {
+std::string TGraphControl::ValuesTable() {
+  // Every pane's values, also with the cursor outside the window.
   const TGraphModel& m = graph_.Model;
-  if (!CursorInside()) return;
-  p.setFont(graph_.LabelFont);
-  const QFontMetrics fm = p.fontMetrics();
-  const std::vector<std::string> texts = CursorValueTexts();
-  for (int i = 0; i < m.PaneCount; ++i) {
-    const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
-    const QString value = QString::fromStdString(texts[static_cast<size_t>(i)]);
-    if (value.isEmpty()) continue;
-    const int x = pane.Left + 1 + fm.horizontalAdvance(QString::fromUtf8(pane.Variable->Name)) + fm.horizontalAdvance(QStringLiteral("  "));
-    p.setPen(GraphColour(pane.Colour == 0xFFFF00 ? 0x808000 : pane.Colour));
-    BoxedText(p, x, pane.Top + 1, value, Qt::white);
+  std::vector<TCursorReadout> rows;
+  if (Current())
+    for (int i = 0; i < m.PaneCount; ++i) {
+      const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
+      if (pane.Variable && pane.History)
+        rows.push_back(CursorReadout(*pane.Variable, graph_.Traces().For(*pane.Variable, *pane.History, pane.Variable->Unit),
+                                     position_, reference_));
+    }
+  return CursorTable(rows, position_, reference_);
+}
+
+void TGraphControl::CopyValues() { QGuiApplication::clipboard()->setText(QText(ValuesTable())); }
+
+QRect TGraphControl::Rectangle() const {
+  const std::optional<TDragBand> b = mouse_.Band();
+  return b ? QRect(QPoint(b->Left, b->Top), QPoint(b->Right, b->Bottom)) : QRect();
+}
+
+void TGraphControl::DropBand() {
+  mouse_.Cancel();
+  SetBand(std::nullopt);
+}
+
+void TGraphControl::SetBand(const std::optional<TDragBand>& band) {
+  const QRect now = band ? QRect(QPoint(band->Left, band->Top), QPoint(band->Right, band->Bottom)) : QRect();
+  if (now == band_) return;
+  QRegion old(band_.adjusted(-1, -1, 1, 1));
+  update(old.united(now.adjusted(-1, -1, 1, 1)));
+  band_ = now;
+}
+
+void TGraphControl::paintEvent(QPaintEvent* e) {
+  if (SizeDiffers()) ResizeGraph();
+  if (dirty_) PaintBuffer();
+  QPainter p(this);
+  // Only what changed: a cursor move repaints its lines, the values and the axis's row.
+  const qreal dpr = buffer_.devicePixelRatio();
+  // In strips of fewer than 96 rows: Qt hands a taller copy to its worker threads, and waking
+  // them costs far more than copying a cursor's thin line.
+  auto copy = [&](const QRect& r) {
+    for (int y = r.top(); y <= r.bottom(); y += 95) {
+      const QRect strip(r.left(), y, r.width(), std::min(95, r.bottom() + 1 - y));
+      p.drawImage(strip.topLeft(), buffer_,
+                  QRect(qRound(strip.x() * dpr), qRound(strip.y() * dpr), qRound(strip.width() * dpr), qRound(strip.height() * dpr)));
+    }
+  };
+  // After a cursor move, its few rectangles rather than the many a region cuts them into.
+  if (e->region() == changed_)
+    for (const QRect& r : changedRects_) copy(r);
+  else
+    for (const QRect& r : e->region()) copy(r);
+  DrawOverlay(p, e->region());
+  if (!band_.isNull()) {
+    p.setPen(QPen(Qt::red, 1, Qt::DotLine));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(band_);
   }
-  const QString time = QString::fromStdString(CursorTimeText());
-  const int w = fm.horizontalAdvance(time);
-  const int x = std::clamp(m.TimeToX(position_) - w / 2, 0, std::max(0, m.Width - w));
-  const int y = m.Height - 2 * m.TextHeight;
-  p.fillRect(QRect(x - 2, y, w + 4, fm.height()), Qt::white);
-  p.setPen(QColor(0, 0, 255));
-  p.drawRect(QRect(x - 2, y, w + 3, fm.height() - 1));
-  p.drawText(x, y + fm.ascent(), time);
+  DrawHint(p);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mouse
+
+void TGraphControl::Carry(const TGraphMouseAction& a) {
+  using K = TGraphMouseAction::TKind;
+  switch (a.Kind) {
+    case K::None: break;
+    case K::SetCursor:
+      SetPosition(a.Time);
+      emit CursorPicked(a.Time);
+      break;
+    case K::SetReference: SetReference(a.Time); break;
+    case K::Zoom: SetWindow(a.Window.Start, a.Window.End); break;
+    case K::ShowFullLength: SetWindow(0, MaxTime()); break;
+  }
 }
 
 void TGraphControl::mousePressEvent(QMouseEvent* e) {
-  rectShown_ = false;
-  dragging_ = true;
-  pressPoint_ = currentPoint_ = e->position().toPoint();
-  update();
+  if (e->button() != Qt::LeftButton || !Current()) return;
+  const QPoint pt = e->position().toPoint();
+  Carry(mouse_.Press(graph_.Model, pt.x(), pt.y(), e->modifiers() & Qt::ShiftModifier, position_, reference_));
 }
 
 void TGraphControl::mouseMoveEvent(QMouseEvent* e) {
-  if (!dragging_) return;
-  currentPoint_ = e->position().toPoint();
-  rectShown_ = true;
-  update();
+  const QPoint pt = e->position().toPoint();
+  if (!(e->buttons() & Qt::LeftButton)) {
+    const TGraphModel& m = graph_.Model;
+    auto near = [&](double t) {
+      return m.PixelsPerSecond > 0 && m.StartTime <= t && t <= m.EndTime && std::abs(pt.x() - m.TimeToX(t)) <= CursorGrip;
+    };
+    const bool grip = Current() && (near(position_) || (reference_ && near(*reference_)));
+    setCursor(grip ? Qt::SizeHorCursor : Qt::CrossCursor);
+    return;
+  }
+  Carry(mouse_.Move(graph_.Model, pt.x(), pt.y()));
+  SetBand(mouse_.Band());
 }
 
 void TGraphControl::mouseReleaseEvent(QMouseEvent* e) {
-  if (!dragging_) return;
-  currentPoint_ = e->position().toPoint();
-  dragging_ = false;
-  update();
+  if (e->button() != Qt::LeftButton) return;
+  const QPoint pt = e->position().toPoint();
+  Carry(mouse_.Release(graph_.Model, pt.x(), pt.y()));
+  SetBand(std::nullopt);
+}
+
+void TGraphControl::mouseDoubleClickEvent(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton && Current()) Carry(mouse_.DoubleClick());
+}
+
+void TGraphControl::wheelEvent(QWheelEvent* e) {
+  e->accept();
+  if (!Current()) return;
+  const TTimeWindow w = WheelWindow(graph_.Model, e->angleDelta().x(), e->angleDelta().y(),
+                                    e->modifiers() & Qt::ShiftModifier, qRound(e->position().x()));
+  SetWindow(w.Start, w.End);
+}
+
+void TGraphControl::contextMenuEvent(QContextMenuEvent* e) {
+  menuTime_ = graph_.Model.XToTime(e->pos().x());
+  emit PaneMenuRequested(graph_.Model.PaneAt(e->pos().y()), e->globalPos());
 }

@@ -1,22 +1,26 @@
 #pragma once
-// The Graphs page's chart: an off-screen image that a TGraph paints, with the play position's
-// cursor, the values at the cursor and the rubber band drawn over it.
+// The Graphs page's chart: an off-screen image that a TGraph paints, with the cursor (the play
+// position), the reference cursor, the values at them and the rubber band drawn over it. The
+// mouse follows rules/GraphMouse; the values and the time axis's boxes rules/GraphCursors.
 #include <QImage>
-#include <QPoint>
+#include <QRegion>
 #include <QWidget>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "rules/GraphCursors.h"
+#include "rules/GraphMouse.h"
 #include "widgets/Graph.h"
 
 struct TCoreContext;
+class TGraphSelection;
 class TRecording;
-class TVarRefList;
 
 class TGraphControl : public QWidget {
   Q_OBJECT
  public:
-  TGraphControl(QWidget* parent, TVarRefList& selection, TCoreContext& core);
+  TGraphControl(QWidget* parent, TGraphSelection& selection, TCoreContext& core);
   ~TGraphControl() override;
 
   double Position() const { return position_; }
@@ -33,6 +37,11 @@ class TGraphControl : public QWidget {
   // SetStartTime then SetEndTime, with one layout.
   void SetWindow(double start, double end);
 
+  // The reference cursor, kept within the recording; cleared when another recording shows.
+  std::optional<double> Reference() const { return reference_; }
+  void SetReference(double t);
+  void ClearReference();
+
   // Layout, then RepaintBuffer.
   void Rebuild();
   // The chart is drawn into the off-screen image again, once, before the control next shows it.
@@ -47,36 +56,80 @@ class TGraphControl : public QWidget {
   void InvalidateTraces();
 
   TGraph& Graph() { return graph_; }
-  // What the cursor shows beside each pane's name (empty for a pane without data, and for all
-  // while the cursor is outside the window), and on the time axis.
-  std::vector<std::string> CursorValueTexts() const;
-  std::string CursorTimeText() const;
+  bool HasRecording() const { return Current() != nullptr; }
+  // Each pane's values at the cursors (no values for a pane without data, and for all while the
+  // cursor is outside the window), the text shown beside each pane's name, and the time axis's
+  // boxes.
+  const std::vector<TCursorReadout>& Readouts();
+  std::vector<std::string> CursorValueTexts();
+  const TCursorAxis& Axis();
+  std::string CursorTimeText() { return Axis().Cursor.Shown ? Axis().Cursor.Text : std::string(); }
+  // The values at the cursors as a table (rules/GraphCursors), and put on the clipboard.
+  std::string ValuesTable();
+  void CopyValues();
   // The off-screen image, drawn first when it is out of date.
   const QImage& Buffer();
-  bool RectangleShown() const { return rectShown_; }
-  QRect Rectangle() const { return QRect(pressPoint_, currentPoint_).normalized(); }
+  bool RectangleShown() const { return mouse_.Band().has_value(); }
+  QRect Rectangle() const;
+  // What the last change of the cursors asked to be painted again.
+  const QRegion& ChangedRegion() const { return changed_; }
+  // The time under the pointer when the pane menu was asked for.
+  double MenuTime() const { return menuTime_; }
+
+ signals:
+  // A click or a drag put the cursor here: the play position follows.
+  void CursorPicked(double t);
+  // A right-click on pane (-1: below the panes) at a point on the screen.
+  void PaneMenuRequested(int pane, const QPoint& globalPos);
 
  protected:
   void paintEvent(QPaintEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
   const TRecording* Current() const;
-  void DrawCursor(QPainter& p);
-  // The sensors' values beside their names and the time on the axis, at the cursor.
-  void DrawCursorValues(QPainter& p);
   bool SizeDiffers() const;
   bool CursorInside() const;
+  void Carry(const TGraphMouseAction& action);
+  // The values, the boxes and the places they are drawn, worked out again; then the places they
+  // took and take now are painted again.
+  void CursorsChanged();
+  void ComputeOverlay();
+  void SetBand(const std::optional<TDragBand>& band);
+  // The view changed: a band in progress goes.
+  void DropBand();
+  // Draws what lies in region (the rest is as it was).
+  void DrawOverlay(QPainter& p, const QRegion& region);
+  void DrawHint(QPainter& p);
 
   TCoreContext& core_;
+  TGraphSelection& selection_;
   TGraph graph_;
   QImage buffer_;
   double position_ = 0;
+  std::optional<double> reference_;
   bool dirty_ = true;
-  bool dragging_ = false;
-  bool rectShown_ = false;
-  QPoint pressPoint_;
-  QPoint currentPoint_;
+  TGraphMouse mouse_;
+  QRect band_;  // the band as drawn, in widget pixels; empty when none
+  double menuTime_ = 0;
+  // What is drawn over the image, worked out when the cursors or the layout change.
+  bool overlayValid_ = false;
+  std::vector<TCursorReadout> readouts_;
+  std::vector<std::string> readoutTexts_;  // by pane, as drawn after the name
+  std::vector<QImage> readoutImages_;      // by pane: the text on the name's ground
+  std::vector<QRect> readoutBoxes_;        // by pane; empty for none
+  std::vector<int> nameWidths_;      // by pane, measured once a layout
+  std::vector<QRect> lineRects_;     // the cursors' lines
+  TCursorAxis axis_;
+  QRect axisRow_;
+  // What the last change of the cursors painted again: the places the overlay took before and
+  // takes now, as a few rectangles (a region would cut them into many).
+  std::vector<QRect> changedRects_;
+  QRegion changed_;
+  TTileText readoutText_;
 };

@@ -9,7 +9,7 @@
 #include "recording/Recording.h"
 #include "vars/SensorList.h"
 
-TGraphPrint::TGraphPrint(QPrinter& printer, const TVarRefList& selection, TCoreContext& core)
+TGraphPrint::TGraphPrint(QPrinter& printer, const TGraphSelection& selection, TCoreContext& core)
     : core_(core), graph_(&selection, QFont(), &printer, TGraphSurface::Printer) {
   const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
   graph_.Model.Width = page.width();

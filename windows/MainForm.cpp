@@ -46,8 +46,10 @@
 #include "rules/PortList.h"
 #include "rules/Recovery.h"
 #include "windows/GraphListForm.h"
+#include "windows/GraphPaneMenu.h"
 #include "widgets/GraphControl.h"
 #include "widgets/GraphPrint.h"
+#include "widgets/TrackBar.h"
 #include "widgets/LapDisplay.h"
 #include "ecu/DatalogPreset.h"
 #include "ecu/PollThreadRS.h"
@@ -115,6 +117,9 @@ TKey ToKey(int key) {
     case Qt::Key_Up: return TKey::Up;
     case Qt::Key_Down: return TKey::Down;
     case Qt::Key_F: return TKey::F;
+    case Qt::Key_Escape: return TKey::Escape;
+    case Qt::Key_R: return TKey::R;
+    case Qt::Key_C: return TKey::C;
     default: return TKey::Other;
   }
 }
@@ -292,7 +297,7 @@ void TMainForm::CreateToolBars() {
   topBar_->addSeparator();
   topBar_->addWidget(panel(TStatusPanel::PlayPosition));
   topBar_->addSeparator();
-  trackBar_ = new QSlider(Qt::Horizontal, this);
+  trackBar_ = new TTrackBar(this);
   trackBar_->setToolTip(TrackBarHint);
   trackBar_->setRange(0, 10000);
   trackBar_->setSingleStep(100);
@@ -369,6 +374,15 @@ void TMainForm::CreatePages() {
   graph_ = new TGraphControl(pageWidgets_[tsGraphs], p_.GraphSensors, p_.Core);
   graph_->setPalette(palette());
   fill(pageWidgets_[tsGraphs], graph_);
+  // A click on the chart moves the play position, as the arrow keys do.
+  connect(graph_, &TGraphControl::CursorPicked, this, [this](double t) { SeekTo(t); });
+  connect(graph_, &TGraphControl::PaneMenuRequested, this, [this](int pane, const QPoint& at) {
+    TGraphPaneMenu menu(this, *graph_, p_.GraphSensors, pane, [this](TCommand c) { return Action(c); }, [this] {
+      graph_->Rebuild();
+      UpdateActions();
+    });
+    menu.exec(at);
+  });
   recMan_ = new TRecMan(p_.Core, pageWidgets_[tsRecordings]);
   fill(pageWidgets_[tsRecordings], recMan_);
   lapDisplay_ = new TLapDisplay(p_.Sensors, pageWidgets_[tsLaps]);
@@ -760,6 +774,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
   TKeyContext ctx;
   QWidget* focus = QApplication::focusWidget();
   ctx.FocusOnTabsOrTrackBar = focus == pages_->tabBar() || focus == trackBar_ || focus == pages_;
+  // The menu bar, reached by Alt, keeps its arrow keys.
+  ctx.GraphsPageShowing = pages_->currentIndex() == tsGraphs && graph_ && focus != menuBar();
+  ctx.HasReference = graph_ && graph_->Reference();
   TRecording* r = p_.CurrentRecording();
   ctx.HasRecording = r != nullptr;
   ctx.CurrentTime = p_.PlayThread ? p_.PlayThread->CurrentTime() : 0;
@@ -775,6 +792,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
       Execute(result.Command);
       UpdateDisplays();
       return true;
+    case TKeyAction::GraphSetReference: graph_->SetReference(graph_->Position()); return true;
+    case TKeyAction::GraphClearReference: graph_->ClearReference(); return true;
+    case TKeyAction::GraphCopyValues: graph_->CopyValues(); return true;
   }
   return TBaseForm::eventFilter(watched, e);
 }

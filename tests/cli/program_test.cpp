@@ -41,7 +41,8 @@ TEST(Program, ClosingWritesEverySetting) {
   EXPECT_EQ(ini.Keys("Vehicle").size(), 17u);
   EXPECT_EQ(ini.Keys("Rates").size(), 39u);
   EXPECT_EQ(ini.Keys("PollFlag").size(), 39u);
-  EXPECT_EQ(ini.ReadInteger("Graph", "Count", -1), 0);
+  EXPECT_EQ(ini.ReadInteger("Graph", "Count", -1), 6);  // what a first start graphs
+  EXPECT_EQ(ini.ReadInteger("Graph", "Var0", -1), 1008);
 
   TIniFile machine(box.MachinePath());
   EXPECT_EQ(machine.Keys("Vehicle"), std::vector<std::string>{"BaseIgnitionAdvance"});

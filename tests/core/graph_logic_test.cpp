@@ -3,15 +3,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <climits>
+#include <map>
 #include <random>
 
 #include "TestSupport.h"
 #include "rules/GraphListLogic.h"
 #include "rules/GraphModel.h"
 #include "rules/TraceSummary.h"
+#include "vars/GraphSelection.h"
 #include "vars/Formatters.h"
 
 namespace {
+
+constexpr uint32_t kRevs = 1008, kTps = 1002;
 
 TGraphMetrics Metrics(int labelWidth = 30) {
   TGraphMetrics m;
@@ -27,7 +32,7 @@ class GraphTest : public CatalogueTest {
  protected:
   void SetUp() override {
     CatalogueTest::SetUp();
-    selection_ = std::make_unique<TVarRefList>(*sensors_->DisplayVars);
+    selection_ = std::make_unique<TGraphSelection>(*sensors_->DisplayVars);
   }
   void TearDown() override {
     SetCurrentRecording(core_, nullptr);
@@ -49,12 +54,27 @@ class GraphTest : public CatalogueTest {
     g.Height = height;
     return g;
   }
+  // A chart of the TPS alone, width x 300, laid out over the recording, with its summary.
+  struct TTpsChart {
+    TGraphModel Model;
+    TDisplayVar* Tps;
+    TTraceSummary Summary;
+    const TGraphlet& Pane() const { return Model.Panes[0]; }
+    TTrace Trace() { return Model.Trace(Pane(), Pane().OwnTrace(), &Summary); }
+  };
+  TTpsChart TpsChart(int width = 842, double start = 0, double end = 0) {
+    selection_->AddId(kTps);
+    TGraphModel g = Model(width, 300);
+    g.StartTime = start;
+    g.EndTime = end;
+    g.Layout(rec_);
+    TDisplayVar* tps = sensors_->FindDisplay(kTps);
+    return {g, tps, TTraceSummary(*tps, HistoryOf(kTps), tps->Unit)};
+  }
 
-  std::unique_ptr<TVarRefList> selection_;
+  std::unique_ptr<TGraphSelection> selection_;
   TRecording* rec_ = nullptr;
 };
-
-constexpr uint32_t kRevs = 1008, kTps = 1002;
 
 }  // namespace
 
@@ -66,6 +86,23 @@ TEST(GraphColours, NineColoursThreeTimesThenBlackAndTheirFills) {
   for (int i = 27; i <= 30; ++i) EXPECT_EQ(GraphPaneColour(i), 0u) << i;
   EXPECT_EQ(LightenedColour(0x800080), 0xFFAFFFu);
   EXPECT_EQ(LightenedColour(0x000000), 0xAFAFAFu);
+  // Only a colour that vanishes on white gets a dark edge: of the nine, the yellow.
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(TraceEdgeColour(GraphPaneColour(i)).has_value(), i == 8) << i;
+  EXPECT_EQ(TraceEdgeColour(0xFFFF00), 0x727200u);
+  EXPECT_TRUE(TraceEdgeColour(0xC0FFFF).has_value());
+}
+
+TEST_F(GraphTest, AChosenColourReplacesThePanesOwn) {
+  Record(10);
+  selection_->AddId(kRevs);
+  selection_->AddId(kTps);
+  selection_->SetColour(kTps, 0x00AA00);
+  TGraphModel g = Model(842, 300);
+  g.Layout(rec_);
+  EXPECT_EQ(g.Panes[0].Colour, 0xFF0000u);
+  EXPECT_EQ(g.Panes[1].Colour, 0x00AA00u);
+  EXPECT_EQ(g.Panes[1].OwnTrace().Colour, 0x00AA00u);
+  EXPECT_TRUE(g.Panes[1].OwnTrace().Fill);  // TPS fills under its line
 }
 
 TEST(GraphTimeAxis, TimeStepChoice) {
@@ -166,27 +203,69 @@ TEST_F(GraphTest, TheTickDoublesUntilLabelsHaveRoom) {
   EXPECT_EQ(g.ValueGrid(g.Panes[0])[1].Pos, 100 + 4 - 25);
 }
 
-TEST_F(GraphTest, ASmallRangeKeepsItsTickButCrowdedLabelsStayApart) {
+TEST_F(GraphTest, CrowdedLabelsAreThinnedToAnEvenStep) {
   Record(10);
   TDisplayVar* tps = sensors_->FindDisplay(kTps);
-  tps->RangeMin = 0;
-  tps->RangeMax = 1;
-  tps->Tick = 0.25;
   selection_->AddId(kTps);
-  TGraphModel g = Model(842, 30 + 4 + 13 + 13);
-  g.Layout(rec_);
-  EXPECT_EQ(g.Panes[0].Tick, 0.25);
-  const auto grid = g.ValueGrid(g.Panes[0]);
-  ASSERT_EQ(grid.size(), 5u);  // every grid line is drawn
-  EXPECT_EQ(grid[0].Label, "0.00");
-  int shown = 0, last = 1 << 20;
-  for (const auto& line : grid)
-    if (!line.Label.empty()) {
-      EXPECT_GE(last - line.Pos, 13);
+  const struct {
+    double max, tick;
+    int height;
+    std::vector<std::string> labels;  // of every grid line, empty where left out
+  } rows[] = {
+      {1, 0.25, 60, {"0.00", "0.25", "0.50", "0.75", "1.00"}},            // 15 pixels apart: all
+      {1, 0.25, 30, {"0.00", "", "0.50", "", "1.00"}},                    // 7.5: every second
+      {1, 0.1, 30, {"0.00", "", "", "", "", "", "", "", "0.80", "", ""}},  // 3: every eighth
+      {4, 1, 20, {"0", "", "", "", "4"}},                                 // 5: every fourth
+      {1, 0.5, 12, {"0.00", "", ""}},                                     // one label at most
+  };
+  for (const auto& row : rows) {
+    tps->RangeMin = 0;
+    tps->RangeMax = row.max;
+    tps->Tick = row.tick;
+    TGraphModel g = Model(842, row.height + 4 + 13 + 13);
+    g.Layout(rec_);
+    ASSERT_EQ(g.Panes[0].Height, row.height);
+    EXPECT_EQ(g.Panes[0].Tick, row.tick);  // never doubled up to a maximum of 4
+    std::vector<std::string> labels;
+    int last = 1 << 20;
+    for (const TGridLine& line : g.ValueGrid(g.Panes[0])) {
+      labels.push_back(line.Label);
+      if (line.Label.empty()) continue;
+      EXPECT_GE(last - line.Pos, 13);  // shown labels never overlap
       last = line.Pos;
-      ++shown;
     }
-  EXPECT_EQ(shown, 3);  // 30 pixels: 0.00, 0.50, 1.00
+    EXPECT_EQ(labels, row.labels) << row.max << " " << row.tick << " " << row.height;
+  }
+}
+
+TEST_F(GraphTest, TimeLabelsAtTheEndsStayInsideAndApart) {
+  Record(100);
+  TGraphModel g = Model(36 + 600 + 6, 300, 30);
+  auto width = [](const std::string& text) { return 6 * static_cast<int>(text.size()); };
+  g.Metrics.TextWidth = width;
+  const struct {
+    double start, end;
+    std::string first, last;
+  } rows[] = {
+      {0, 100, " 0", " 1:30"},      // "0" moved right, clear of the value labels
+      {0.5, 90.2, " 5", " 1:25"},   // " 1:30", moved in at the right, would touch " 1:25"
+  };
+  for (const auto& row : rows) {
+    g.StartTime = row.start;
+    g.EndTime = row.end;
+    g.LayoutTimeAxis(rec_);
+    const auto labels = g.TimeLabels();
+    ASSERT_GE(labels.size(), 2u);
+    EXPECT_EQ(labels.front().Text, row.first);
+    EXPECT_EQ(labels.back().Text, row.last);
+    EXPECT_GE(labels.front().X, g.LeftMargin);
+    for (size_t i = 0; i < labels.size(); ++i) {
+      EXPECT_LE(labels[i].X + width(labels[i].Text), g.Width) << row.end;
+      if (i > 0) {
+        EXPECT_LT(labels[i - 1].X + width(labels[i - 1].Text), labels[i].X) << row.end;
+      }
+    }
+  }
 }
 
 TEST_F(GraphTest, ATinyControlKeepsThePreviousPanes) {
@@ -210,28 +289,38 @@ TEST_F(GraphTest, AnUnknownIdGivesAnEmptyPane) {
   EXPECT_EQ(g.Panes[0].Variable, nullptr);
   EXPECT_EQ(g.Panes[0].History, nullptr);
   EXPECT_TRUE(g.ValueGrid(g.Panes[0]).empty());
-  EXPECT_TRUE(g.TracePoints(g.Panes[0], nullptr).empty());
+  EXPECT_TRUE(g.Trace(g.Panes[0], g.Panes[0].OwnTrace(), nullptr).Points.empty());
   EXPECT_FALSE(g.GridTimes().empty());  // the time grid only
 }
 
-TEST_F(GraphTest, FewSamplesArePlottedExactlyBetweenTheBottomCorners) {
+TEST_F(GraphTest, TheLineJoinsItsSamplesToTheEdgesAndNoFurther) {
   Record(10);
   TVarHist& h = HistoryOf(kTps);
-  for (int i = 0; i < 10; ++i) h.Append(static_cast<uint32_t>(i * 100000), static_cast<uint16_t>(i * 20));
-  selection_->AddId(kTps);
-  TGraphModel g = Model(842, 300);
-  g.Layout(rec_);
-  const TGraphlet& p = g.Panes[0];
-  TDisplayVar* tps = sensors_->FindDisplay(kTps);
-  TTraceSummary summary(*tps, h, tps->Unit);
-  const auto pts = g.TracePoints(p, &summary);
-  ASSERT_EQ(pts.size(), 1u + 10u + 2u);
-  EXPECT_EQ(pts.front(), (TTracePoint{p.Left, p.Bottom()}));
-  EXPECT_EQ(pts[pts.size() - 2], (TTracePoint{p.Left + p.Width, p.Bottom()}));
-  EXPECT_EQ(pts.back(), (TTracePoint{p.Left, p.Bottom()}));
-  const double v = tps->GetValueAtIndex(tps->Unit, 3);
-  EXPECT_EQ(pts[4], (TTracePoint{static_cast<int>(p.Left + 3.0 * g.PixelsPerSecond),
-                                 static_cast<int>(p.Bottom() - (v - p.Minimum) * p.PixelsPerUnit)}));
+  for (int i = 0; i < 10; ++i) h.Append(static_cast<uint32_t>(50000 + i * 100000), static_cast<uint16_t>(30 + i * 20));
+  TTpsChart c = TpsChart();
+  TGraphModel& g = c.Model;
+  const TGraphlet& p = c.Pane();
+  auto pointOf = [&](int k) {
+    return TTracePoint{PixelOf(p.Left + (h.TimeOf(k) - g.StartTime) * g.PixelsPerSecond), p.ValueToY(c.Tps->GetValueAtIndex(c.Tps->Unit, k))};
+  };
+  const struct {
+    double start, end;
+    int first, last;  // the samples the line runs from and to
+  } rows[] = {
+      {0, 10, 0, 9},  // begins at the first sample, half a second in: nothing is drawn before it
+      {2, 8, 1, 8},   // from the sample in force at 2 s to the first after 8 s, beyond both edges
+      {3.5, 6.5, 3, 6},
+  };
+  for (const auto& row : rows) {
+    g.StartTime = row.start;
+    g.EndTime = row.end;
+    g.LayoutTimeAxis(rec_);
+    const TTrace t = c.Trace();
+    EXPECT_FALSE(t.Columns);
+    ASSERT_EQ(t.Points.size(), static_cast<size_t>(row.last - row.first + 1)) << row.start;
+    for (int k = row.first; k <= row.last; ++k) EXPECT_EQ(t.Points[static_cast<size_t>(k - row.first)], pointOf(k));
+    for (const TTracePoint& pt : t.Points) EXPECT_NE(pt.Y, p.Bottom());  // never down to the bottom
+  }
 }
 
 TEST_F(GraphTest, AnEmptyHistoryDrawsNoLine) {
@@ -240,7 +329,7 @@ TEST_F(GraphTest, AnEmptyHistoryDrawsNoLine) {
   TGraphModel g = Model(842, 300);
   g.Layout(rec_);
   ASSERT_NE(g.Panes[0].History, nullptr);
-  EXPECT_TRUE(g.TracePoints(g.Panes[0], nullptr).empty());
+  EXPECT_TRUE(g.Trace(g.Panes[0], g.Panes[0].OwnTrace(), nullptr).Points.empty());
 }
 
 TEST_F(GraphTest, AOneSampleSpikeAmongMillionsShowsAtFullLength) {
@@ -248,25 +337,89 @@ TEST_F(GraphTest, AOneSampleSpikeAmongMillionsShowsAtFullLength) {
   Record(n / 100.0);
   TVarHist& h = HistoryOf(kTps);
   for (int32_t i = 0; i < n; ++i) h.Append(static_cast<uint32_t>(i) * 1000, i == spike ? 230 : 40);
-  selection_->AddId(kTps);
-  TGraphModel g = Model(842, 300);
-  g.Layout(rec_);
-  const TGraphlet& p = g.Panes[0];
-  TDisplayVar* tps = sensors_->FindDisplay(kTps);
-  TTraceSummary summary(*tps, h, tps->Unit);
-  const auto pts = g.TracePoints(p, &summary);
-  const int spikeY = p.ValueToY(tps->Convert(tps->Unit, 230));
+  TTpsChart c = TpsChart();
+  TGraphModel& g = c.Model;
+  const TGraphlet& p = c.Pane();
+  const TTrace t = c.Trace();
+  ASSERT_TRUE(t.Columns);
+  ASSERT_LE(t.Points.size(), static_cast<size_t>(2 * p.Width));
+  const int spikeY = p.ValueToY(c.Tps->Convert(c.Tps->Unit, 230));
   const int spikeX = static_cast<int>(p.Left + h.TimeOf(spike) * g.PixelsPerSecond);
-  ASSERT_LE(pts.size(), static_cast<size_t>(2 * p.Width + 8));
-  auto at = std::find(pts.begin(), pts.end(), TTracePoint{spikeX, spikeY});
-  EXPECT_NE(at, pts.end()) << "spike at x " << spikeX;
-  // Every other column stays flat.
-  const int flatY = p.ValueToY(tps->Convert(tps->Unit, 40));
-  for (const auto& pt : pts) {
-    if (pt.X != spikeX && pt.Y != p.Bottom()) {
-      EXPECT_EQ(pt.Y, flatY) << pt.X;
+  const int flatY = p.ValueToY(c.Tps->Convert(c.Tps->Unit, 40));
+  int spikes = 0;
+  for (const auto& pt : t.Points) {
+    if (pt.Y == spikeY) {
+      ++spikes;
+      EXPECT_LE(std::abs(pt.X - spikeX), 1);  // within its column's neighbours
+    } else {
+      EXPECT_EQ(pt.Y, flatY) << pt.X;  // every other column flat, also at either edge
     }
   }
+  EXPECT_EQ(spikes, 1);
+  EXPECT_EQ(t.Points.front().X, p.Left);
+  EXPECT_EQ(t.Points.back().X, p.Left + p.Width - 1);
+}
+
+TEST_F(GraphTest, AWideViewPlacesEveryValueWithinAColumnOfItsTime) {
+  // A slow sawtooth at 100 samples a second for about three hours: columns of many samples.
+  constexpr int32_t n = 1'000'000;
+  Record(n / 100.0);
+  TVarHist& h = HistoryOf(kTps);
+  for (int32_t i = 0; i < n; ++i) h.Append(static_cast<uint32_t>(i) * 1000, static_cast<uint16_t>(20 + i / 3000 % 200));
+  TTpsChart c = TpsChart();
+  TGraphModel& g = c.Model;
+  const TGraphlet& p = c.Pane();
+  for (double start : {0.0, 1234.5}) {
+    g.StartTime = start;
+    g.EndTime = start + 8000;
+    g.LayoutTimeAxis(rec_);
+    const TTrace t = c.Trace();
+    ASSERT_TRUE(t.Columns);
+    // The values of the samples in each column, from every sample.
+    std::vector<std::pair<int, int>> truth(static_cast<size_t>(p.Width), {INT_MAX, INT_MIN});
+    for (int32_t i = 0; i < n; ++i) {
+      const int column = PixelOf((h.TimeOf(i) - g.StartTime) * g.PixelsPerSecond);
+      if (column < 0 || column >= p.Width) continue;
+      const int y = p.ValueToY(c.Tps->GetValueAtIndex(c.Tps->Unit, i));
+      auto& [top, bottom] = truth[static_cast<size_t>(column)];
+      top = std::min(top, y);
+      bottom = std::max(bottom, y);
+    }
+    for (const TTracePoint& pt : t.Points) {
+      const int column = pt.X - p.Left;
+      bool found = false;
+      for (int d = -1; d <= 1 && !found; ++d) {
+        const auto& [top, bottom] = truth[static_cast<size_t>(std::clamp(column + d, 0, p.Width - 1))];
+        found = top <= pt.Y && pt.Y <= bottom;
+      }
+      EXPECT_TRUE(found) << "column " << column << " y " << pt.Y << " from " << start;
+    }
+  }
+}
+
+TEST_F(GraphTest, ANarrowViewOfManySamplesTakesEachColumnsExtremesExactly) {
+  Record(100);
+  TVarHist& h = HistoryOf(kTps);
+  std::mt19937 rnd(3);
+  for (int32_t i = 0; i < 10'000; ++i) h.Append(static_cast<uint32_t>(i) * 1000, static_cast<uint16_t>(rnd() % 250));
+  TTpsChart c = TpsChart(36 + 800 + 6, 10.005, 34.005);  // 2400 samples over 800 columns
+  TGraphModel& g = c.Model;
+  const TGraphlet& p = c.Pane();
+  const TTrace t = c.Trace();
+  ASSERT_TRUE(t.Columns);
+  std::map<int, std::pair<int, int>> truth;  // column x: highest and lowest point
+  for (int32_t i = h.IndexAt(10.005); i <= h.IndexAt(34.005) + 1; ++i) {
+    const int x = PixelOf(p.Left + (h.TimeOf(i) - g.StartTime) * g.PixelsPerSecond);
+    const int y = p.ValueToY(c.Tps->GetValueAtIndex(c.Tps->Unit, i));
+    auto [it, added] = truth.try_emplace(x, y, y);
+    it->second = {std::min(it->second.first, y), std::max(it->second.second, y)};
+  }
+  std::map<int, std::pair<int, int>> drawn;
+  for (const TTracePoint& pt : t.Points) {
+    auto [it, added] = drawn.try_emplace(pt.X, pt.Y, pt.Y);
+    it->second = {std::min(it->second.first, pt.Y), std::max(it->second.second, pt.Y)};
+  }
+  EXPECT_EQ(drawn, truth);
 }
 
 TEST_F(GraphTest, TimesThatGoBackwardsStillDrawAndEnd) {
@@ -274,41 +427,47 @@ TEST_F(GraphTest, TimesThatGoBackwardsStillDrawAndEnd) {
   TVarHist& h = HistoryOf(kTps);
   // The tick counter wrapped: times climb, fall back to zero and climb again.
   for (int32_t i = 0; i < 200'000; ++i) h.Append(static_cast<uint32_t>((i % 120'000) * 40), static_cast<uint16_t>(i % 250));
-  selection_->AddId(kTps);
-  TGraphModel g = Model(842, 300);
-  g.Layout(rec_);
-  TDisplayVar* tps = sensors_->FindDisplay(kTps);
-  TTraceSummary summary(*tps, h, tps->Unit);
-  const auto pts = g.TracePoints(g.Panes[0], &summary);
-  EXPECT_GE(pts.size(), 3u);
-  EXPECT_LE(pts.size(), 200'004u);
+  TTpsChart c = TpsChart();
+  TGraphModel& g = c.Model;
+  const TTrace t = g.Trace(g.Panes[0], g.Panes[0].OwnTrace(), &c.Summary);
+  EXPECT_GE(t.Points.size(), 2u);
+  EXPECT_LE(t.Points.size(), 200'004u);
+  const TTraceSummary::TStats s = c.Summary.Stats(0, 200'000);
+  EXPECT_EQ(s.Hi, c.Tps->Convert(c.Tps->Unit, 249));
 }
 
-TEST_F(GraphTest, SummaryExtremesMatchEverySampleAsTheHistoryGrows) {
+TEST_F(GraphTest, SummaryStatisticsMatchEverySampleAsTheHistoryGrows) {
   Record(10);
   TVarHist& h = HistoryOf(kTps);
   TDisplayVar* tps = sensors_->FindDisplay(kTps);
   TTraceSummary summary(*tps, h, tps->Unit);
   std::mt19937 rnd(7);
   uint32_t t = 0;
-  for (int round = 0; round < 3; ++round) {
-    for (int i = 0; i < 20'000; ++i) h.Append(t += 10, static_cast<uint16_t>(rnd() % 256));
+  for (int round = 0; round < 4; ++round) {
+    // Uneven gaps, a pause of a minute in the third round.
+    for (int i = 0; i < 20'000; ++i) h.Append(t += 10 + rnd() % 40 + (round == 2 && i == 500 ? 6'000'000 : 0), static_cast<uint16_t>(rnd() % 256));
     summary.Extend();
-    for (int q = 0; q < 200; ++q) {
+    for (int q = 0; q < 300; ++q) {
       const int32_t a = static_cast<int32_t>(rnd() % static_cast<uint32_t>(h.Count()));
       const int32_t b = a + 1 + static_cast<int32_t>(rnd() % static_cast<uint32_t>(h.Count() - a));
-      double lo = 0, hi = 0;
-      summary.MinMax(a, b, lo, hi);
-      double elo = 1e300, ehi = -1e300;
+      const TTraceSummary::TStats s = summary.Stats(a, b);
+      double lo = 1e300, hi = -1e300, sum = 0;
       for (int32_t k = a; k < b; ++k) {
-        elo = std::min(elo, tps->GetValueAtIndex(tps->Unit, k));
-        ehi = std::max(ehi, tps->GetValueAtIndex(tps->Unit, k));
+        const double v = tps->GetValueAtIndex(tps->Unit, k);
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+        sum += v;
       }
-      ASSERT_NEAR(lo, elo, 1e-4) << a << ".." << b;
-      ASSERT_NEAR(hi, ehi, 1e-4) << a << ".." << b;
+      ASSERT_EQ(s.Count, b - a);
+      ASSERT_NEAR(s.Lo, lo, 1e-4) << a << ".." << b;
+      ASSERT_NEAR(s.Hi, hi, 1e-4) << a << ".." << b;
+      ASSERT_NEAR(s.Mean(), sum / (b - a), 1e-6) << a << ".." << b;
     }
   }
-  EXPECT_GT(summary.Summarised(), 59'000);
+  EXPECT_GT(summary.Summarised(), 79'000);  // all but the newest two
+  // About four samples a bucket, also across the pause: the summary stays below half the samples'
+  // own 6 bytes each.
+  EXPECT_LT(summary.MemoryBytes(), static_cast<size_t>(h.Count()) * 3);
 }
 
 TEST(GraphWindow, ZoomKeepsThePositionInside) {
@@ -339,25 +498,12 @@ TEST(GraphWindow, TheCursorIsClampedAndTheWindowJumpsToKeepIt) {
   EXPECT_EQ(MoveCursor(std::nan(""), 60, 0, 10, 10).Position, 0);
 }
 
-TEST(GraphLabels, ValueAndCursorTexts) {
+TEST(GraphLabels, ValueTextsAndPixels) {
   EXPECT_EQ(ValueLabelText(2000, 500), "2000");
   EXPECT_EQ(ValueLabelText(-0.5, 1), "0");
   EXPECT_EQ(ValueLabelText(0.25, 0.25), "0.25");
-  EXPECT_EQ(CursorTimeText(83.5), FormatSeconds(83.5));
   EXPECT_EQ(PixelOf(std::nan("")), 0);
   EXPECT_EQ(PixelOf(1e300), 10000000);
-}
-
-TEST_F(GraphTest, TheCursorValueIsTheSampleInForceWithItsUnit) {
-  Record(10);
-  TVarHist& h = HistoryOf(kTps);
-  h.Append(0, 10);
-  h.Append(200000, 200);
-  TDisplayVar* tps = sensors_->FindDisplay(kTps);
-  const std::string unit = UnitText(tps->Unit, *core_.Settings);
-  EXPECT_EQ(CursorValueText(*tps, 1.5), FormatValue(tps->Unit, tps->Convert(tps->Unit, 10)) + " " + unit);
-  EXPECT_EQ(CursorValueText(*tps, 2.5), FormatValue(tps->Unit, tps->Convert(tps->Unit, 200)) + " " + unit);
-  EXPECT_EQ(CursorValueText(*sensors_->FindDisplay(kRevs), 1), "");  // no samples
 }
 
 TEST_F(GraphTest, GraphListSortsByNameAndAppliesOnlyOnOk) {
@@ -409,27 +555,22 @@ TEST_F(GraphTest, GraphListOfAnEmptySourceChangesNothing) {
   EXPECT_EQ(target.Count(), 1);
 }
 
-TEST(GraphTraceDrawing, ColumnSpansJoinEachColumnToThePrevious) {
-  // Bottom corner, two columns of extremes, bottom corners.
-  const std::vector<TTracePoint> pts = {{10, 100}, {10, 40}, {10, 60}, {11, 80}, {11, 70}, {12, 50}, {200, 100}, {10, 100}};
-  const auto spans = ColumnSpans(pts);
-  ASSERT_EQ(spans.size(), 3u);
-  EXPECT_EQ(spans[0], (TTraceSpan{10, 40, 100, 40}));  // from the bottom corner up
-  EXPECT_EQ(spans[1], (TTraceSpan{11, 60, 80, 70}));   // joined to 60, the previous column's last
-  EXPECT_EQ(spans[2], (TTraceSpan{12, 50, 70, 50}));
-  EXPECT_TRUE(ColumnSpans({{0, 0}, {5, 5}, {0, 0}}).empty());
+TEST(GraphTraceDrawing, ColumnStrokesJoinNeighboursAndBridgeGaps) {
+  // Two columns side by side, a gap of three columns, two more side by side.
+  const std::vector<TTracePoint> pts = {{10, 40}, {10, 60}, {11, 80}, {11, 70}, {15, 50}, {16, 55}};
+  const TTraceStrokes s = ColumnStrokes(pts);
+  EXPECT_EQ(s.Spans, (std::vector<TTraceSpan>{{10, 40, 60}, {11, 60, 80}, {15, 50, 50}, {16, 50, 55}}));
+  ASSERT_EQ(s.Lines.size(), 1u);  // across the gap, from the last point before it
+  EXPECT_EQ(s.Lines[0].first, (TTracePoint{11, 70}));
+  EXPECT_EQ(s.Lines[0].second, (TTracePoint{15, 50}));
+  EXPECT_TRUE(ColumnStrokes({}).Spans.empty());
 }
 
-TEST(GraphTraceDrawing, FillTopsFollowTheLineAcrossEachColumn) {
-  // From the bottom-left corner up to (12, 50), across to (16, 90), to the bottom-right corner.
-  const std::vector<TTracePoint> pts = {{10, 100}, {12, 50}, {16, 90}, {20, 100}, {10, 100}};
+TEST(GraphTraceDrawing, FillTopsFollowTheLineAndStopWhereItStops) {
+  // A line from (12, 50) to (16, 90) and on to (18, 60): nothing under columns it does not reach.
+  const std::vector<TTracePoint> pts = {{12, 50}, {16, 90}, {18, 60}};
   const auto tops = FillTops(pts, 10, 10, 100);
-  ASSERT_EQ(tops.size(), 10u);
-  EXPECT_EQ(tops[0], 100);
-  EXPECT_EQ(tops[1], 75);
-  EXPECT_EQ(tops[2], 50);
-  EXPECT_EQ(tops[4], 70);
-  EXPECT_EQ(tops[6], 90);
-  EXPECT_EQ(tops[9], 98);  // the last segment back down to the corner
+  EXPECT_EQ(tops, (std::vector<int>{100, 100, 50, 60, 70, 80, 90, 75, 60, 100}));
+  EXPECT_EQ(FillTops({{5, 20}, {30, 20}}, 10, 3, 100), (std::vector<int>{20, 20, 20}));  // across
   EXPECT_EQ(FillTops({}, 10, 3, 100), (std::vector<int>{100, 100, 100}));
 }

@@ -339,6 +339,37 @@ TEST(MainKeys, FunctionKeysAlwaysSelectPagesOtherKeysNeedFocusAndARecording) {
   EXPECT_EQ(FormKeyDown(TKey::F, {}, Focused()).Command, C::actGraphShowFullLength);
 }
 
+TEST(MainKeys, OnTheGraphsPageKeysActWhateverHasFocusAndRule) {
+  TKeyContext graphs = Focused();
+  graphs.FocusOnTabsOrTrackBar = false;
+  graphs.GraphsPageShowing = true;
+  EXPECT_EQ(FormKeyDown(TKey::Right, {}, graphs).Action, TKeyAction::Seek);
+  EXPECT_EQ(FormKeyDown(TKey::Up, {}, graphs).Command, C::actGraphZoomIn);
+  const TKeyModifiers none{}, ctrl{false, true, false}, shift{true, false, false};
+  const struct {
+    TKey key;
+    TKeyModifiers mods;
+    bool reference;
+    TKeyAction action;
+  } rows[] = {
+      {TKey::R, none, false, TKeyAction::GraphSetReference},   {TKey::R, ctrl, false, TKeyAction::PassOn},
+      {TKey::Escape, none, true, TKeyAction::GraphClearReference},
+      {TKey::Escape, none, false, TKeyAction::PassOn},          // nothing to clear
+      {TKey::C, ctrl, false, TKeyAction::GraphCopyValues},     {TKey::C, none, false, TKeyAction::PassOn},
+      {TKey::C, TKeyModifiers{true, true, false}, false, TKeyAction::PassOn},
+      {TKey::R, shift, false, TKeyAction::PassOn},
+  };
+  for (const auto& row : rows) {
+    graphs.HasReference = row.reference;
+    EXPECT_EQ(FormKeyDown(row.key, row.mods, graphs).Action, row.action) << static_cast<int>(row.key);
+  }
+  // Elsewhere those keys pass on, and without a recording nothing acts.
+  EXPECT_EQ(FormKeyDown(TKey::R, {}, Focused()).Action, TKeyAction::PassOn);
+  graphs.HasRecording = false;
+  EXPECT_EQ(FormKeyDown(TKey::R, {}, graphs).Action, TKeyAction::PassOn);
+  EXPECT_EQ(FormKeyDown(TKey::Left, {}, graphs).Action, TKeyAction::PassOn);
+}
+
 TEST(MainKeys, SeekKeys) {
   const struct {
     TKey key;

@@ -1,17 +1,19 @@
 // Settings: defaults, the per-machine store, the INI file, the lambda table and the INI rules.
+#include <array>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "TestSupport.h"
 #include "base/IniFile.h"
+#include "vars/GraphSelection.h"
 
 namespace {
 
 using Settings = CatalogueTest;
 
 TEST_F(Settings, FirstStartGivesEveryDefault) {
-  TVarRefList graph(*sensors_->DisplayVars);
+  TGraphSelection graph(*sensors_->DisplayVars);
   config_->Load(sensors_.get(), &graph);
   const TConfig& c = *config_;
   EXPECT_EQ(c.SpeedUnit, 0);
@@ -60,7 +62,9 @@ TEST_F(Settings, FirstStartGivesEveryDefault) {
     EXPECT_EQ(c.LambdaVolts(i), table[i][0]);
     EXPECT_EQ(c.LambdaValue(i), table[i][1]);
   }
-  EXPECT_EQ(graph.Count(), 0);
+  // A first start graphs Revs, Speed, TPS, MAP, O2 Sensor A and Water Temp.
+  ASSERT_EQ(graph.Count(), 6);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(graph.IdAt(i), (std::array<uint32_t, 6>{1008, 1126, 1002, 1007, 1000, 1003}[i]));
   EXPECT_EQ(sensors_->RawRevs->RateHz, 20);
   // Gauge ranges by temperature unit.
   EXPECT_EQ(TConfig::WaterTempMax.Pick(0), 240);
@@ -164,7 +168,7 @@ TEST_F(Settings, IniKeysInSaveOrder) {
 }
 
 TEST_F(Settings, RoundTripComparesKeyByKey) {
-  TVarRefList graph(*sensors_->DisplayVars);
+  TGraphSelection graph(*sensors_->DisplayVars);
   graph.AddId(1008);
   graph.AddId(1003);
   config_->TemperatureUnit = 1;
@@ -181,7 +185,7 @@ TEST_F(Settings, RoundTripComparesKeyByKey) {
   // A second program start reads everything back and writes the same files.
   TSensorList sensors2;
   sensors2.BuildVariables();
-  TVarRefList graph2(*sensors2.DisplayVars);
+  TGraphSelection graph2(*sensors2.DisplayVars);
   TConfig second(config_->IniPath, "/elsewhere");
   second.MachinePath = config_->MachinePath;
   second.Load(&sensors2, &graph2);
@@ -275,6 +279,33 @@ TEST_F(Settings, GraphSelectionDropsUnknownIds) {
   EXPECT_EQ(graph.IdAt(1), 1008u);
   EXPECT_EQ(graph.IdAt(2), 1003u);
   EXPECT_EQ(graph.Get(2), sensors_->WaterTemp);
+}
+
+TEST_F(Settings, GraphColoursAndAnEmptySelectionAreKept) {
+  TIniFile ini;
+  TGraphSelection graph(*sensors_->DisplayVars);
+  graph.AddId(1008);
+  graph.SetColour(1008, 0x12AB34);
+  graph.SetColour(1003, 0xFF8000);  // not graphed now: it keeps its colour for later
+  ini.WriteString("Graph", "Colour1126", "#000001");  // a stale entry goes
+  graph.Save(ini, "Graph");
+  EXPECT_EQ(ini.ReadString("Graph", "Colour1008", ""), "#12AB34");
+  EXPECT_FALSE(ini.HasKey("Graph", "Colour1126"));
+  ini.WriteString("Graph", "Colour1002", "red");  // not a colour: ignored
+  TGraphSelection back(*sensors_->DisplayVars);
+  back.Load(ini, "Graph");
+  ASSERT_EQ(back.Count(), 1);
+  EXPECT_EQ(back.Colour(1008), 0x12AB34u);
+  EXPECT_EQ(back.Colour(1003), 0xFF8000u);
+  EXPECT_EQ(back.Colour(1002), std::nullopt);
+  // Emptied by the user, it stays empty at the next start.
+  back.Clear();
+  back.Save(ini, "Graph");
+  TGraphSelection empty(*sensors_->DisplayVars);
+  empty.Load(ini, "Graph");
+  EXPECT_EQ(empty.Count(), 0);
+  EXPECT_EQ(ParseColourText("#00ff7F"), 0x00FF7Fu);
+  EXPECT_EQ(ParseColourText("#00ff7"), std::nullopt);
 }
 
 TEST_F(Settings, AbsurdGraphCountDoesNotStall) {

@@ -1,5 +1,5 @@
 // The strip chart drawn offscreen: panes, traces, cursor, a spike in a long recording, the
-// rubber band, the printout and the graph list dialog.
+// printout and the graph list dialog.
 #include <gtest/gtest.h>
 
 #include <QListWidget>
@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "CoreSupport.h"
+#include "GraphSupport.h"
 #include "GuiSupport.h"
 #include "windows/GraphListForm.h"
 #include "widgets/GraphControl.h"
@@ -23,41 +24,6 @@
 namespace {
 
 constexpr uint32_t kRevs = 1008, kTps = 1002;
-
-// A recording of the given length with every raw variable sampled rateHz times a second along
-// a slow wave, and one raw value of 250 for the TPS at spikeAt seconds (none when negative).
-class GraphControlTest : public ::testing::Test {
- protected:
-  void SetUp() override { t_.sensors.SetDefaultRanges(); }
-
-  TRecording* Record(double seconds, double rateHz, double spikeAt = -1) {
-    auto* rec = new TRecording(*t_.sensors.RawVars);
-    rec->SetDescription("Test run");
-    rec->CreateHistories();
-    const auto n = static_cast<int64_t>(seconds * rateHz);
-    for (int h = 0; h < rec->HistoryCount(); ++h) {
-      TVarHist* hist = rec->History(h);
-      const bool tps = hist == rec->HistoryFor(*t_.sensors.FindDisplay(kTps)->Source.load());
-      for (int64_t i = 0; i < n; ++i) {
-        const double t = static_cast<double>(i) / rateHz;
-        auto raw = static_cast<uint16_t>(60 + 50 * std::sin(t / 7 + h));
-        if (tps && spikeAt >= 0 && std::abs(t - spikeAt) < 0.5 / rateHz) raw = 250;
-        hist->Append(static_cast<uint32_t>(t * 100000), raw);
-      }
-    }
-    rec->LengthMs = static_cast<uint32_t>(seconds * 1000);
-    t_.recordings.Add(rec);
-    SetCurrentRecording(t_.core, rec);
-    return rec;
-  }
-  void Select(int count) {
-    selection_.Clear();
-    for (int i = 0; i < count; ++i) selection_.AddId(t_.sensors.Display(i)->Id);
-  }
-
-  TGuiCore t_;
-  TVarRefList selection_{*t_.sensors.DisplayVars};
-};
 
 TEST_F(GraphControlTest, PanesTracesAndTheCursorAtEveryScale) {
   Record(60, 20);
@@ -88,14 +54,11 @@ TEST_F(GraphControlTest, PanesTracesAndTheCursorAtEveryScale) {
 }
 
 TEST_F(GraphControlTest, ASpikeInAnElevenHourRecordingShowsAtFullLength) {
-  Record(11 * 3600.0, 5, 23456.0);
+  RecordSpike(11 * 3600.0, 5, 23456.0);
   selection_.AddId(kTps);
-  TGraphControl g(nullptr, selection_, t_.core);
-  g.resize(1280, 400);
-  g.RecordingChanged();
-  const QImage shot = RenderWidget(g, 1.0);
-  SaveArtifact(shot, "graph_11h_spike@1x");
-  SaveArtifact(RenderWidget(g, 2.0), "graph_11h_spike@2x");
+  auto chart = Chart(1280, 400);
+  TGraphControl& g = *chart;
+  const QImage shot = Shots(g, "graph_11h_spike");
   const TGraphModel& m = g.Graph().Model;
   const TGraphlet& p = m.Panes[0];
   ASSERT_EQ(m.EndTime, 11 * 3600.0);
@@ -121,7 +84,7 @@ TEST_F(GraphControlTest, ZoomedInToSingleSamples) {
   EXPECT_DOUBLE_EQ(m.TimeSpan, 0.5);
   // Each sample of the first pane is a point of its trace.
   TTraceSummary& s = g.Graph().Traces().For(*m.Panes[0].Variable, *m.Panes[0].History, m.Panes[0].Variable->Unit);
-  EXPECT_EQ(m.TracePoints(m.Panes[0], &s).size(), 3u + 11u);
+  EXPECT_EQ(m.Trace(m.Panes[0], m.Panes[0].OwnTrace(), &s).Points.size(), 11u);
 }
 
 TEST_F(GraphControlTest, TheCursorShowsEachSensorsValueAndTheTime) {
@@ -141,7 +104,7 @@ TEST_F(GraphControlTest, TheCursorShowsEachSensorsValueAndTheTime) {
   EXPECT_EQ(texts[0], FormatValue(revs->Unit, v) + " " + UnitText(revs->Unit, *t_.core.Settings));
   EXPECT_FALSE(texts[1].empty());
   EXPECT_TRUE(texts[2].empty());
-  EXPECT_EQ(g.CursorTimeText(), FormatSeconds(12.34));
+  EXPECT_EQ(g.CursorTimeText(), ::CursorTimeText(12.34));
   const QImage shot = RenderWidget(g, 1.0);
   SaveArtifact(shot, "graph_cursor_values");
   const TGraphlet& white = g.Graph().Model.Panes[2];
@@ -174,26 +137,6 @@ TEST_F(GraphControlTest, TheWindowFollowsTheCursorAndClampsItsEnds) {
   g.SetEndTime(30);
   EXPECT_EQ(g.EndTime(), 0);  // the layout resets it without a recording
   EXPECT_EQ(g.StartTime(), 0);
-}
-
-TEST_F(GraphControlTest, DraggingDrawsTheRubberBand) {
-  Record(10, 2);
-  Select(1);
-  TGraphControl g(nullptr, selection_, t_.core);
-  g.resize(600, 300);
-  g.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
-  QTest::mousePress(&g, Qt::LeftButton, {}, QPoint(100, 80));
-  QMouseEvent move(QEvent::MouseMove, QPointF(300, 200), g.mapToGlobal(QPointF(300, 200)), Qt::NoButton, Qt::LeftButton,
-                   Qt::NoModifier);
-  QApplication::sendEvent(&g, &move);
-  QTest::mouseRelease(&g, Qt::LeftButton, {}, QPoint(300, 200));
-  EXPECT_TRUE(g.RectangleShown());
-  EXPECT_EQ(g.Rectangle(), QRect(QPoint(100, 80), QPoint(300, 200)));
-  const QImage shot = RenderWidget(g, 1.0);
-  EXPECT_GT(CountNear(shot, QRect(100, 80, 201, 1), QColor(255, 0, 0), 40), 30);
-  QTest::mousePress(&g, Qt::LeftButton, {}, QPoint(50, 50));
-  EXPECT_FALSE(g.RectangleShown());
 }
 
 TEST_F(GraphControlTest, ThePrintoutIsOnePageWithTheTitleAndTraces) {

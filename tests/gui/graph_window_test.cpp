@@ -1,9 +1,17 @@
 // The Graphs page in the main window: the sensor toggles, the graph list dialog, zoom and keys,
-// the selection kept in the settings, printing the chart, and scrolling while recording.
+// the selection kept in the settings, printing the chart, scrolling while recording, the mouse
+// moving the play position, the keys whatever has the focus, the track bar's click and the pane
+// menu.
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QListWidget>
+#include <QMenu>
+#include <QSlider>
+#include <QTimer>
 #include <QPushButton>
 #include <QPrinter>
 #include <QTabBar>
@@ -18,6 +26,8 @@
 #include "widgets/GraphControl.h"
 #include "widgets/GraphPrint.h"
 #include "recording/PlayThread.h"
+#include "rules/GraphCursors.h"
+#include "vars/Formatters.h"
 
 namespace {
 
@@ -52,6 +62,17 @@ class GraphWindow : public ProgramTest {
     };
   }
 };
+
+TEST_F(GraphWindow, AFirstStartGraphsAUsefulSetAndTheEmptyPageSaysWhatToDo) {
+  auto form = MakeWindow();
+  ASSERT_EQ(program_->GraphSensors.Count(), 6);  // no stored selection yet
+  EXPECT_TRUE(form->Action(TCommand::actGraphRevs)->isChecked());
+  EXPECT_TRUE(form->Action(TCommand::actGraphTW)->isChecked());
+  EXPECT_TRUE(form->Action(TCommand::actGraphO2A)->isChecked());
+  form->resize(1000, 700);
+  form->SelectPage(TMainForm::tsGraphs);
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("main_window_graph_first_start@%1x").arg(dpr));
+}
 
 TEST_F(GraphWindow, SensorTogglesAndTheGraphListDialog) {
   auto form = Open(60);
@@ -125,6 +146,72 @@ TEST_F(GraphWindow, ZoomAndTheKeysMoveTheWindowAndTheCursor) {
   TabKey(*form, Qt::Key_End);
   EXPECT_DOUBLE_EQ(graph->EndTime(), 60);
   for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("main_window_graph@%1x").arg(dpr));
+}
+
+TEST_F(GraphWindow, AClickOnTheChartOrTheTrackBarMovesThePlayPosition) {
+  auto form = Open(60);
+  QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
+  TGraphControl* graph = form->GraphView();
+  ProcessEvents();
+  const int x = graph->Graph().Model.TimeToX(42);
+  QTest::mouseClick(graph, Qt::LeftButton, {}, QPoint(x, 60));
+  EXPECT_NEAR(program_->PlayThread->CurrentTime(), 42, 0.2);
+  EXPECT_EQ(form->StatusPanel(TStatusPanel::PlayPosition)->text().toStdString(), FormatSeconds(program_->PlayThread->CurrentTime()));
+  // The track bar goes straight to the clicked place, not a page towards it.
+  QSlider* bar = form->PositionTrackBar();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 4, bar->height() / 2));
+  EXPECT_NEAR(program_->PlayThread->CurrentTime(), 15, 4);
+  EXPECT_NEAR(graph->Position(), program_->PlayThread->CurrentTime(), 1e-9);
+}
+
+TEST_F(GraphWindow, OnTheGraphsPageTheKeysActWhateverHasTheFocus) {
+  auto form = Open(60);
+  QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
+  TGraphControl* graph = form->GraphView();
+  graph->setFocus();
+  program_->PlayThread->SetCurrentTime(10);
+  form->UpdateDisplays();
+  QTest::keyClick(graph, Qt::Key_Right);
+  EXPECT_DOUBLE_EQ(program_->PlayThread->CurrentTime(), 11);
+  QTest::keyClick(graph, Qt::Key_R);  // the reference at the cursor
+  ASSERT_TRUE(graph->Reference());
+  EXPECT_DOUBLE_EQ(*graph->Reference(), 11);
+  QTest::keyClick(graph, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(graph->Axis().Delta.Text, CursorDeltaText(21, 11));
+  QTest::keyClick(graph, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), graph->ValuesTable());
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("main_window_graph_two_cursors@%1x").arg(dpr));
+  QTest::keyClick(graph, Qt::Key_Escape);
+  EXPECT_FALSE(graph->Reference());
+  // On another page those keys are the focused control's own.
+  form->SelectPage(TMainForm::tsECU);
+  QTest::keyClick(graph, Qt::Key_R);
+  EXPECT_FALSE(graph->Reference());
+}
+
+TEST_F(GraphWindow, ThePaneMenuRemovesItsSensorAndTheWindowFollows) {
+  auto form = Open(60);
+  QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
+  QTest::keyClick(form.get(), Qt::Key_3, Qt::ControlModifier);
+  TGraphControl* graph = form->GraphView();
+  ProcessEvents();
+  const TGraphlet& first = graph->Graph().Model.Panes[0];
+  QStringList seen;
+  // The menu runs its own loop: answered from a timer once it is up.
+  QTimer::singleShot(50, [&] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!menu) return;
+    for (QAction* a : menu->actions()) seen << a->text();
+    for (QAction* a : menu->actions())
+      if (a->text() == "Remove Revs") a->trigger();
+    menu->close();
+  });
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(first.Left + 50, first.Top + 20), graph->mapToGlobal(QPoint(first.Left + 50, first.Top + 20)));
+  QApplication::sendEvent(graph, &click);
+  EXPECT_TRUE(seen.contains("Zoom &In"));
+  EXPECT_FALSE(program_->GraphSensors.ContainsId(kRevs));
+  EXPECT_FALSE(form->Action(TCommand::actGraphRevs)->isChecked());
+  EXPECT_EQ(graph->Graph().Model.PaneCount, 1);
 }
 
 TEST_F(GraphWindow, PrintsTheChartFromTheGraphsPage) {
