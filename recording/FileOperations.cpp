@@ -12,28 +12,24 @@ void SetFileDir(TCoreContext* core, const std::string& path) {
   if (core) core->Settings->FileDir = FolderOf(path);
 }
 
-// Makes a recording current for as long as the scope lasts, then restores the current one. The
-// player stops first so it never plays the borrowed recording.
-class TBorrowCurrent {
- public:
-  explicit TBorrowCurrent(TRecording* r) : core_(r->Vars.Context), saved_(core_ ? CurrentRecordingOf(*core_) : nullptr) {
-    if (!core_ || r == saved_) return;
-    swapped_ = true;
-    if (core_->Player) core_->Player->Stop();
-    SetCurrentRecording(*core_, r);
-  }
-  ~TBorrowCurrent() {
-    if (swapped_) SetCurrentRecording(*core_, saved_);
-  }
-  TBorrowCurrent(const TBorrowCurrent&) = delete;
-  TBorrowCurrent& operator=(const TBorrowCurrent&) = delete;
-
- private:
-  TCoreContext* core_;
-  TRecording* saved_;
-  bool swapped_ = false;
-};
+// Control characters could forge names (a new line, an escape sequence) as '/' could.
+std::string SafeFileName(std::string name) {
+  for (char& c : name)
+    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '-';
+  return name;
+}
 }  // namespace
+
+TBorrowCurrent::TBorrowCurrent(TRecording* r) : core_(r->Vars.Context), saved_(core_ ? CurrentRecordingOf(*core_) : nullptr) {
+  if (!core_ || r == saved_) return;
+  swapped_ = true;
+  if (core_->Player) core_->Player->Stop();
+  SetCurrentRecording(*core_, r);
+}
+
+TBorrowCurrent::~TBorrowCurrent() {
+  if (swapped_) SetCurrentRecording(*core_, saved_);
+}
 
 std::string FolderOf(const std::string& path) {
   std::error_code ec;
@@ -83,12 +79,10 @@ bool SaveRecordingTo(TRecording& recording, const std::string& path) {
 }
 
 std::string ExportFileName(const TRecording& recording, const TVar& var) {
-  std::string name = std::string(recording.Description) + "-" + var.Name;
-  // Control characters could forge names (a new line, an escape sequence) as '/' could.
-  for (char& c : name)
-    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '-';
-  return name;
+  return ExportFileName(recording) + "-" + SafeFileName(var.Name);
 }
+
+std::string ExportFileName(const TRecording& recording) { return SafeFileName(recording.Description); }
 
 bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path, std::string* errorText) {
   bool ok = false;

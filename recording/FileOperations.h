@@ -11,6 +11,22 @@
 class TDisplayVar;
 struct TVar;
 
+// Makes a recording current for as long as the scope lasts, then restores the current one, so
+// that the variables read its samples. The player stops first so it never plays the borrowed
+// recording.
+class TBorrowCurrent {
+ public:
+  explicit TBorrowCurrent(TRecording* r);
+  ~TBorrowCurrent();
+  TBorrowCurrent(const TBorrowCurrent&) = delete;
+  TBorrowCurrent& operator=(const TBorrowCurrent&) = delete;
+
+ private:
+  TCoreContext* core_;
+  TRecording* saved_;
+  bool swapped_ = false;
+};
+
 // The folder of a path as the FileDir setting keeps it (no trailing separator but for "/").
 std::string FolderOf(const std::string& path);
 
@@ -31,6 +47,8 @@ bool SaveRecordingTo(TRecording& recording, const std::string& path);
 // The proposed export file name without extension: "<Description>-<variable name>", with every
 // character that cannot stand in a file name ('/', control characters) replaced by '-'.
 std::string ExportFileName(const TRecording& recording, const TVar& var);
+// The same for an export of the whole recording into one file: "<Description>".
+std::string ExportFileName(const TRecording& recording);
 
 // Writes one variable's history of the recording as a .tdf file (TAB separated). A recording
 // that is not current is made current only while its samples are read. FileDir becomes the
