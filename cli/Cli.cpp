@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <charconv>
 #include <cstdio>
 #include <ostream>
 
@@ -18,7 +19,15 @@ std::string CliUsage() {
          "      Print a recording's description, length, ECU model and family and its histories.\n"
          "  export FILE.rec --sensor ID|NAME [--sensor ID|NAME ...] [--out DIR]\n"
          "      Write one tab-delimited .tdf file per chosen sensor, named <Description>-<Name>.tdf,\n"
-         "      into DIR (default: the current folder).\n"
+         "      into DIR (default: the current folder).\n"         "  export FILE.rec --csv [--sensor ID|NAME ...] [--rate HZ | --every-sample] [--age]\n"
+         "                 [--from S] [--to S] [--out FILE.csv | --out DIR | --out -]\n"
+         "      Write the sensors (default: every sensor the recording holds samples for) as one\n"
+         "      CSV table: a row every 1/HZ seconds (default 20 a second) or at every sample time,\n"
+         "      from S to S seconds (default: the whole recording), each value the sensor's latest\n"
+         "      sample at or before the row; --age adds each value's age in milliseconds. The file\n"
+         "      is <Description>.csv in the current folder or DIR unless named; '-' is standard output.\n"
+         "  laps FILE.rec\n"
+         "      Print the laps: Lap,Start (s),Time (s),Delta (s), the delta to the fastest lap.\n"
          "  log --port PORT --out FILE.rec [--seconds N] [--preset all|performance|mixture]\n"
          "      Connect to the ECU on PORT (COM1..COM8, a device path, or sim for the built-in\n"
          "      simulated ECU), record until N seconds (a plain decimal number) have passed or\n"
@@ -54,6 +63,20 @@ std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const st
   }
   if (a.compare(0, name.size() + 1, name + "=") == 0) return a.substr(name.size() + 1);
   return std::nullopt;
+}
+
+bool ParseDecimal(const std::string& text, double& value) {
+  size_t digits = 0, dots = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9')
+      ++digits;
+    else if (c == '.')
+      ++dots;
+    else
+      return false;
+  }
+  if (digits == 0 || dots > 1) return false;
+  return std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ec == std::errc();
 }
 
 std::string EscapeControl(const std::string& text) {
@@ -99,7 +122,8 @@ int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (cmd == "simulate") return CliSimulate(rest, out, err);
   using TCommand = int (*)(TProgram&, const TArgs&, std::ostream&, std::ostream&);
   static const std::pair<const char*, TCommand> commands[] = {
-      {"vars", CliVars}, {"info", CliInfo}, {"export", CliExport}, {"log", CliLog}, {"recover", CliRecover}};
+      {"vars", CliVars}, {"info", CliInfo}, {"export", CliExport}, {"log", CliLog}, {"recover", CliRecover},
+      {"laps", CliLaps}};
   for (const auto& [name, command] : commands) {
     if (cmd != name) continue;
     TProgramOptions options;

@@ -14,8 +14,6 @@
 #include "vars/Formatters.h"
 #include "recording/Journal.h"
 
-namespace {
-
 // Loads the recording the way the program does; every message goes to err, and a failure that
 // reported nothing says "Could not load recording", so a failure is never silent.
 std::unique_ptr<TRecording> LoadForCli(TProgram& program, const std::string& path, std::ostream& err) {
@@ -30,9 +28,11 @@ std::unique_ptr<TRecording> LoadForCli(TProgram& program, const std::string& pat
   return nullptr;
 }
 
+namespace {
 bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
+}  // namespace
 
 // A display variable by id or by name (names without regard to case).
 TDisplayVar* FindSensor(const TSensorList& sensors, const std::string& spec) {
@@ -63,8 +63,6 @@ std::string UnknownSensorText(const TSensorList& sensors, const std::string& spe
   return "unknown sensor '" + spec + "'";
 }
 
-}  // namespace
-
 int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return CliUsageError(err, "'info' needs a recording file");
   if (args[0].size() > 1 && args[0][0] == '-') return CliUsageError(err, "unknown option '" + args[0] + "'");
@@ -83,6 +81,7 @@ int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostrea
 }
 
 int CliExport(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (std::find(args.begin(), args.end(), "--csv") != args.end()) return CliExportCsv(program, args, out, err);
   std::optional<std::string> path;
   std::vector<std::string> sensors;
   std::string outDir = ".";
