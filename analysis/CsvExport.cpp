@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -31,11 +32,125 @@ uint64_t TicksOf(double seconds, bool up) {
 }
 }  // namespace
 
+namespace {
+// Rows are made in batches, column by column: each history is read in one stretch, each column's
+// texts made in one loop, and then the rows put together.
+constexpr int kBatchRows = 256;
+// A value's text of up to this many characters is copied as one block of this size.
+constexpr size_t kSlot = 32;
+
+// A pass over a history in time order: the sample in force and the next sample's time. Times are
+// unwrapped (the 32-bit tick counter wraps after 11.9 hours) so that they always ascend.
+struct TCursor {
+  const TVarHist* History = nullptr;
+  int32_t Count = 0;  // the samples when the export began
+  int32_t Index = -1;
+  uint64_t IndexTicks = 0;
+  uint16_t Raw = 0;
+  uint64_t NextTicks = kNoSample;
+  // The stretch of samples from RunStart on that holds the next sample.
+  TVarHist::TRun Run{};
+  int32_t RunStart = 0;
+
+  void Start(const TVarHist* history, int32_t count) {
+    History = history;
+    Count = count;
+    if (count == 0) return;
+    Run = history->RunAt(0, count);
+    NextTicks = Run.Times[0];
+  }
+
+  // Onto the next sample (there is one: NextTicks is a time).
+  void Step() {
+    ++Index;
+    const int32_t k = Index - RunStart;
+    IndexTicks = NextTicks;
+    Raw = Run.Raws[k];
+    if (Index + 1 >= Count) {
+      NextTicks = kNoSample;
+      return;
+    }
+    if (k + 1 >= Run.Length) {
+      RunStart = Index + 1;
+      Run = History->RunAt(RunStart, Count);
+    }
+    NextTicks = Unwrapped(IndexTicks, Run.Times[Index + 1 - RunStart]);
+  }
+
+  // Onto the last sample at or before key.
+  void AdvanceTo(uint64_t key) {
+    while (NextTicks <= key) Step();
+  }
+
+  // For each of the rows' keys (ascending), onto the last sample at or before it, noting that
+  // sample's index, raw value and time: Step over and over, with the state kept in locals.
+  void Follow(const uint64_t* keys, int rows, int32_t* rowIndex, uint16_t* rowRaw, uint64_t* rowTicks) {
+    int32_t index = Index, runStart = RunStart;
+    uint64_t ticks = IndexTicks, next = NextTicks;
+    uint16_t raw = Raw;
+    for (int r = 0; r < rows; ++r) {
+      while (next <= keys[r]) {
+        ++index;
+        ticks = next;
+        const int32_t k = index - runStart;
+        raw = Run.Raws[k];
+        if (index + 1 >= Count) {
+          next = kNoSample;
+          break;
+        }
+        if (k + 1 >= Run.Length) {
+          runStart = index + 1;
+          Run = History->RunAt(runStart, Count);
+        }
+        next = Unwrapped(ticks, Run.Times[index + 1 - runStart]);
+      }
+      rowIndex[r] = index;
+      rowRaw[r] = raw;
+      rowTicks[r] = ticks;
+    }
+    Index = index;
+    RunStart = runStart;
+    IndexTicks = ticks;
+    NextTicks = next;
+    Raw = raw;
+  }
+
+  // The unwrapped time of a sample with these ticks that follows one at previous.
+  static uint64_t Unwrapped(uint64_t previous, uint32_t ticks) {
+    const auto low = static_cast<uint32_t>(previous);
+    return (previous - low) + ticks + (ticks < low ? (uint64_t{1} << 32) : 0);
+  }
+};
+
+// The last texts made for raw values, one place for each of 256 groups of them.
+struct TTextCache {
+  struct TEntry {
+    uint16_t Raw = 0;
+    uint8_t Length = 0;  // 0: empty
+    char Text[kSlot - 3] = {};
+  };
+  static constexpr size_t Longest = sizeof(TEntry::Text);
+  TEntry Entries[256];
+  TEntry& For(uint16_t raw) { return Entries[(raw ^ (raw >> 8)) & 0xFF]; }
+};
+}  // namespace
+
+// A source history as the rows see it: the sample in force at each row of the batch.
+struct TCsvExport::TSource {
+  TCursor Follow;  // the rows' samples
+  TCursor Merge;   // every sample, for the rows' times
+  // Gear columns, which see every sample.
+  std::vector<TColumn*> Walkers;
+  int32_t RowIndex[kBatchRows];
+  uint16_t RowRaw[kBatchRows];
+  uint64_t RowTicks[kBatchRows];
+
+  void FollowRows(const uint64_t* keys, int rows);
+};
+
 struct TCsvExport::TColumn {
   TDisplayVar* Var = nullptr;
-  // The source's history in the recording (none: the field stays empty) and its sample count.
-  const TVarHist* History = nullptr;
-  int32_t Count = 0;
+  TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
   // The value is the conversion of the raw sample alone, so equal raw values give equal texts.
   bool FollowsRaw = true;
   // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
@@ -43,60 +158,75 @@ struct TCsvExport::TColumn {
   TGearVar* Gear = nullptr;
   int32_t GearState = 0;
   double WalkedValue = 0;
-  // The latest sample at or before the row, its time and the next sample's time; times are
-  // unwrapped (the 32-bit tick counter wraps after 11.9 hours) so they always ascend.
-  int32_t Index = -1;
-  uint64_t IndexTicks = 0;
-  uint64_t NextTicks = kNoSample;
-  // The text of the value of sample TextIndex (raw value TextRaw).
-  int32_t TextIndex = -1;
-  bool HasRaw = false;
-  uint16_t TextRaw = 0;
-  uint16_t TextLength = 0;
-  char Text[MaxFixedChars];
+  double RowWalked[kBatchRows];
+  std::unique_ptr<TTextCache> Cache;
+  // The batch's texts: each row's place in Texts and length (-1: empty field).
+  std::vector<char> Texts;
+  size_t Used = 0;
+  uint32_t RowOffset[kBatchRows];
+  int16_t RowLength[kBatchRows];
 
-  void PeekNext() {
-    if (Index + 1 >= Count) {
-      NextTicks = kNoSample;
-      return;
+  // The value's text of sample index at text.
+  size_t Write(char* text, int row, int32_t index) {
+    if (Gear) return static_cast<size_t>(WriteFixed(text, RowWalked[row], kValueDecimals) - text);
+    if (!FollowsRaw) return static_cast<size_t>(WriteFixed(text, Var->GetValueAtIndex(Var->Unit, index), kValueDecimals) - text);
+    const uint16_t raw = Source->RowRaw[row];
+    TTextCache::TEntry& entry = Cache->For(raw);
+    if (entry.Length != 0 && entry.Raw == raw) {
+      std::memcpy(text, entry.Text, TTextCache::Longest);
+      return entry.Length;
     }
-    const uint32_t next = History->TicksOf(Index + 1);
-    if (Index < 0) {
-      NextTicks = next;
-      return;
+    const auto length = static_cast<size_t>(WriteFixed(text, Var->Convert(Var->Unit, raw), kValueDecimals) - text);
+    if (length <= TTextCache::Longest) {
+      entry.Raw = raw;
+      entry.Length = static_cast<uint8_t>(length);
+      std::memcpy(entry.Text, text, TTextCache::Longest);
     }
-    const auto current = static_cast<uint32_t>(IndexTicks);
-    NextTicks = (IndexTicks - current) + next + (next < current ? (uint64_t{1} << 32) : 0);
+    return length;
   }
 
-  void AdvanceTo(uint64_t key) {
-    while (NextTicks <= key) {
-      ++Index;
-      IndexTicks = NextTicks;
-      if (Gear) WalkedValue = Gear->GetValueAtIndex(Var->Unit, Index);
-      PeekNext();
+  // Every row's text; a row whose sample (or, where the value follows the raw value alone, whose
+  // raw value) is the row before's shares its text.
+  void MakeTexts(int rows) {
+    Used = 0;
+    const bool byRaw = Cache != nullptr;
+    for (int r = 0; r < rows; ++r) {
+      const int32_t index = Source ? Source->RowIndex[r] : -1;
+      if (index < 0) {
+        RowLength[r] = -1;
+        continue;
+      }
+      if (r > 0 && RowLength[r - 1] >= 0 &&
+          (byRaw ? Source->RowRaw[r] == Source->RowRaw[r - 1] : index == Source->RowIndex[r - 1])) {
+        RowOffset[r] = RowOffset[r - 1];
+        RowLength[r] = RowLength[r - 1];
+        continue;
+      }
+      if (Texts.size() < Used + MaxFixedChars + kSlot) Texts.resize(std::max(2 * Texts.size(), Used + MaxFixedChars + kSlot));
+      const size_t length = Write(Texts.data() + Used, r, index);
+      RowOffset[r] = static_cast<uint32_t>(Used);
+      RowLength[r] = static_cast<int16_t>(length);
+      Used += std::max(length, kSlot);
     }
-  }
-
-  // The value's text for the sample in force, made when that sample changed.
-  void MakeText() {
-    if (TextIndex == Index) return;
-    TextIndex = Index;
-    double value;
-    if (Gear) {
-      value = WalkedValue;
-    } else if (FollowsRaw) {
-      const uint16_t raw = History->RawOf(Index);
-      if (HasRaw && raw == TextRaw) return;
-      HasRaw = true;
-      TextRaw = raw;
-      value = Var->Convert(Var->Unit, raw);
-    } else {
-      value = Var->GetValueAtIndex(Var->Unit, Index);
-    }
-    TextLength = static_cast<uint16_t>(WriteFixed(Text, value, kValueDecimals) - Text);
   }
 };
+
+void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
+  if (Walkers.empty()) {
+    Follow.Follow(keys, rows, RowIndex, RowRaw, RowTicks);
+    return;
+  }
+  for (int r = 0; r < rows; ++r) {
+    while (Follow.NextTicks <= keys[r]) {
+      Follow.Step();
+      for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, Follow.Index);
+    }
+    for (TColumn* c : Walkers) c->RowWalked[r] = c->WalkedValue;
+    RowIndex[r] = Follow.Index;
+    RowRaw[r] = Follow.Raw;
+    RowTicks[r] = Follow.IndexTicks;
+  }
+}
 
 // While rows are made, the gear sensors hold the export's own last gear; the live displays get
 // theirs back after each batch of rows.
@@ -112,22 +242,33 @@ struct TCsvExport::TGearState {
   std::vector<TColumn>& columns_;
 };
 
-TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options) : recording_(recording), options_(options) {
+TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
+    : recording_(recording), options_(options), rowKeys_(kBatchRows), rowSeconds_(kBatchRows) {
   const double to = options.To ? *options.To : recording.LengthSeconds();
   options_.To = to;
   fromKey_ = TicksOf(options.From, true);
   toKey_ = TicksOf(to, false);
   header_ = "Time (s)";
+  // Columns and sources keep their places: they point at each other.
   columns_.resize(options.Sensors.size());
+  sources_.reserve(options.Sensors.size());
   for (size_t i = 0; i < columns_.size(); ++i) {
     TColumn& c = columns_[i];
     c.Var = options.Sensors[i];
-    const TRawVar* source = c.Var->Source;
-    c.History = source ? recording.HistoryFor(*source) : nullptr;
-    c.Count = c.History ? c.History->Count() : 0;
     c.FollowsRaw = c.Var->ValueFollowsRaw();
     c.Gear = dynamic_cast<TGearVar*>(c.Var);
-    c.PeekNext();
+    if (c.FollowsRaw && !c.Gear) c.Cache = std::make_unique<TTextCache>();
+    const TRawVar* raw = c.Var->Source;
+    if (const TVarHist* history = raw ? recording.HistoryFor(*raw) : nullptr) {
+      auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
+      if (same == sources_.end()) {
+        same = sources_.emplace(sources_.end());
+        same->Follow.Start(history, history->Count());
+        same->Merge = same->Follow;
+      }
+      c.Source = &*same;
+      if (c.Gear) same->Walkers.push_back(&c);
+    }
 
     const TSettings* settings = c.Var->Owner && c.Var->Owner->Context ? c.Var->Owner->Context->Settings : nullptr;
     const std::string unit = settings ? UnitText(c.Var->Unit, *settings) : std::string();
@@ -137,60 +278,71 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options) : reco
   }
   header_ += "\n";
   maxRow_ = kMaxNumberChars + 1 + columns_.size() * (1 + MaxFixedChars + (options.Age ? 1 + kMaxNumberChars : 0));
+  // The first row at a rate: the first k with k / rate at or after From, each time computed as
+  // k / rate. At sample times the first row is the first sample time at or after From.
+  const double rate = options_.RateHz;
+  // A whole rate that divides a second into whole ticks puts every row on a tick: its time is
+  // then written from the ticks, which gives the same digits.
+  if (rate >= 1 && rate == std::floor(rate) && std::fmod(kTicksPerSecond, rate) == 0)
+    ticksPerRow_ = static_cast<uint64_t>(kTicksPerSecond / rate);
+  if (!options_.EverySample) {
+    k_ = static_cast<int64_t>(std::ceil(options_.From * rate));
+    while (k_ > 0 && static_cast<double>(k_ - 1) / rate >= options_.From) --k_;
+    while (static_cast<double>(k_) / rate < options_.From) ++k_;
+  } else if (fromKey_ > 0) {
+    for (TSource& s : sources_) s.Merge.AdvanceTo(fromKey_ - 1);
+  }
 }
 
 TCsvExport::~TCsvExport() = default;
 
-// Moves on to the next row: its time and the samples in force at it. False when the rows end.
-bool TCsvExport::NextRowKey() {
-  const bool first = !started_;
-  started_ = true;
-  if (options_.EverySample) {
-    if (first && fromKey_ > 0) AdvanceTo(fromKey_ - 1);
-    uint64_t key = kNoSample;
-    for (const TColumn& c : columns_) key = std::min(key, c.NextTicks);
-    if (key > toKey_) return false;
-    rowKey_ = key;
-  } else {
-    const double rate = options_.RateHz;
-    if (first) {
-      // The first k with k / rate at or after From, each time computed as k / rate.
-      k_ = static_cast<int64_t>(std::ceil(options_.From * rate));
-      while (k_ > 0 && static_cast<double>(k_ - 1) / rate >= options_.From) --k_;
-      while (static_cast<double>(k_) / rate < options_.From) ++k_;
+// The times of up to n next rows; fewer once the rows end.
+int TCsvExport::NextRowTimes(int n) {
+  int rows = 0;
+  for (; rows < n; ++rows) {
+    if (options_.EverySample) {
+      uint64_t key = kNoSample;
+      for (const TSource& s : sources_) key = std::min(key, s.Merge.NextTicks);
+      if (key > toKey_) break;
+      for (TSource& s : sources_)
+        s.Merge.AdvanceTo(key);
+      rowKeys_[static_cast<size_t>(rows)] = key;
     } else {
+      const double seconds = static_cast<double>(k_) / options_.RateHz;
+      if (seconds > *options_.To) break;
       ++k_;
+      rowSeconds_[static_cast<size_t>(rows)] = seconds;
+      rowKeys_[static_cast<size_t>(rows)] = TicksOf(seconds, false);
     }
-    rowSeconds_ = static_cast<double>(k_) / rate;
-    if (rowSeconds_ > *options_.To) return false;
-    rowKey_ = TicksOf(rowSeconds_, false);
   }
-  AdvanceTo(rowKey_);
-  return true;
+  if (rows < n) ended_ = true;
+  return rows;
 }
 
-void TCsvExport::AdvanceTo(uint64_t key) {
-  for (TColumn& c : columns_) c.AdvanceTo(key);
-}
-
-char* TCsvExport::WriteRow(char* p) {
+char* TCsvExport::WriteRow(char* p, int r) {
   const bool every = options_.EverySample;
-  p = every ? WriteScaled(p, rowKey_, kTimeDecimals) : WriteFixed(p, rowSeconds_, kTimeDecimals);
+  const uint64_t key = rowKeys_[static_cast<size_t>(r)];
+  const double seconds = rowSeconds_[static_cast<size_t>(r)];
+  p = every || ticksPerRow_ ? WriteScaled(p, key, kTimeDecimals) : WriteFixed(p, seconds, kTimeDecimals);
   // The row's time in ticks, for the ages: whole at sample times, a fraction between them.
-  const double rowTicks = every ? static_cast<double>(rowKey_) : rowSeconds_ * kTicksPerSecond;
+  const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
   for (TColumn& c : columns_) {
     *p++ = ',';
-    const bool held = c.Index >= 0;
-    if (held) {
-      c.MakeText();
-      std::memcpy(p, c.Text, c.TextLength);
-      p += c.TextLength;
+    const int length = c.RowLength[r];
+    if (length >= 0) {
+      const char* text = c.Texts.data() + c.RowOffset[r];
+      // A short text goes as a whole block of fixed size (the row has room for the longest).
+      if (static_cast<size_t>(length) <= kSlot)
+        std::memcpy(p, text, kSlot);
+      else
+        std::memcpy(p, text, static_cast<size_t>(length));
+      p += length;
     }
     if (!options_.Age) continue;
     *p++ = ',';
-    if (!held) continue;
+    if (length < 0) continue;
     // A tick is a hundredth of a millisecond.
-    const double age = std::max(0.0, rowTicks - static_cast<double>(c.IndexTicks));
+    const double age = std::max(0.0, rowTicks - static_cast<double>(c.Source->RowTicks[r]));
     p = WriteScaled(p, static_cast<uint64_t>(std::llround(age)), kAgeDecimals);
   }
   *p++ = '\n';
@@ -198,26 +350,29 @@ char* TCsvExport::WriteRow(char* p) {
 }
 
 size_t TCsvExport::NextRows(char* out, size_t capacity) {
-  if (ended_) return 0;
   TBorrowCurrent borrow(&recording_);
   TGearState gears(columns_);
   char* p = out;
-  while (static_cast<size_t>(out + capacity - p) >= maxRow_) {
-    if (!NextRowKey()) {
-      ended_ = true;
-      break;
-    }
-    p = WriteRow(p);
-    ++rows_;
+  while (!ended_) {
+    const auto room = static_cast<size_t>(out + capacity - p) / maxRow_;
+    if (room == 0) break;
+    const int rows = NextRowTimes(static_cast<int>(std::min<size_t>(room, kBatchRows)));
+    if (rows == 0) break;
+    for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), rows);
+    for (TColumn& c : columns_) c.MakeTexts(rows);
+    for (int r = 0; r < rows; ++r) p = WriteRow(p, r);
+    rows_ += rows;
+    lastKey_ = rowKeys_[static_cast<size_t>(rows - 1)];
+    lastSeconds_ = rowSeconds_[static_cast<size_t>(rows - 1)];
   }
   return static_cast<size_t>(p - out);
 }
 
 double TCsvExport::Done() const {
   if (ended_) return 1.0;
-  if (!started_) return 0.0;
+  if (rows_ == 0) return 0.0;
   const double span = options_.EverySample ? static_cast<double>(toKey_ - fromKey_) : *options_.To - options_.From;
-  const double done = options_.EverySample ? static_cast<double>(rowKey_ - fromKey_) : rowSeconds_ - options_.From;
+  const double done = options_.EverySample ? static_cast<double>(lastKey_ - fromKey_) : lastSeconds_ - options_.From;
   return span > 0 ? std::clamp(done / span, 0.0, 1.0) : 0.0;
 }
 

@@ -60,23 +60,28 @@ class TCsvExport {
   int64_t Values() const;
 
  private:
+  struct TSource;
   struct TColumn;
   struct TGearState;
-  bool NextRowKey();
-  void AdvanceTo(uint64_t key);
-  char* WriteRow(char* p);
+  int NextRowTimes(int n);
+  char* WriteRow(char* p, int row);
 
   TRecording& recording_;
   TCsvOptions options_;
+  std::vector<TSource> sources_;
   std::vector<TColumn> columns_;
   std::string header_;
   size_t maxRow_ = 0;
-  // The rows' bounds in ticks of 10 microseconds, and the current row.
+  // The rows' bounds in ticks of 10 microseconds.
   uint64_t fromKey_ = 0, toKey_ = 0;
-  int64_t k_ = 0;         // the row number k of t = k / rate
-  double rowSeconds_ = 0;  // the current row's time
-  uint64_t rowKey_ = 0;    // the last tick the current row covers
-  bool started_ = false, ended_ = false;
+  int64_t k_ = 0;  // the next row's k of t = k / rate
+  uint64_t ticksPerRow_ = 0;  // 1 / rate in ticks, when that is whole
+  // The times of a batch of rows: the last tick each covers and, at a rate, the seconds.
+  std::vector<uint64_t> rowKeys_;
+  std::vector<double> rowSeconds_;
+  uint64_t lastKey_ = 0;
+  double lastSeconds_ = 0;
+  bool ended_ = false;
   int64_t rows_ = 0;
 };
 

@@ -30,7 +30,17 @@ TRawVar::TRawVar(TVarList* owner, uint32_t id, const char* name, int32_t request
 
 TVarHist* TRawVar::History() const {
   const THistorySet* rec = Owner && Owner->Context ? Owner->Context->Recording.load(std::memory_order_acquire) : nullptr;
-  return rec ? rec->HistoryFor(*this) : nullptr;
+  if (!rec) return nullptr;
+  // A recording's histories keep their places: where this one was found last is looked at first.
+  const auto id = static_cast<int32_t>(Id.load());
+  const int hint = historyHint_;
+  if (hint < rec->Count() && (*rec)[hint]->SensorId == id) return (*rec)[hint];
+  for (int i = 0; i < rec->Count(); ++i)
+    if ((*rec)[i]->SensorId == id) {
+      historyHint_ = i;
+      return (*rec)[i];
+    }
+  return nullptr;
 }
 
 int32_t TRawVar::SampleCount() const {

@@ -56,6 +56,10 @@ struct TRawVar : TVar {
   uint16_t RawAtIndex(int32_t i) const;
   double TimeAtIndex(int32_t i) const;
   uint16_t RawAt(double t) const;
+
+ private:
+  // The place in a recording's histories where History found this variable's last; any thread.
+  mutable Relaxed<int32_t> historyHint_{0};
 };
 
 class TDisplayVar : public TVar {
