@@ -95,17 +95,30 @@ bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& 
 }
 
 bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
-                     const std::function<void(const std::string&)>& onError) {
-  for (TDisplayVar* var : vars) {
-    if (!var) continue;
-    std::optional<std::string> path = choose(*var, ExportFileName(recording, *var));
-    if (!path) continue;
-    std::string why;
-    if (!ExportVariable(recording, *var, *path, &why)) {
-      const auto& report = onError ? onError : RecManHooksOf(recording.Vars.Context).ShowError;
-      if (report) report("Could not export history to '" + *path + "' - " + why);
-      return false;
+                     const std::function<void(const std::string&)>& onError, const TFilesProgress& progress,
+                     TFilesExported* result) {
+  TFilesExported done;
+  bool ok = true;
+  for (size_t i = 0; i < vars.size() && ok; ++i) {
+    if (progress && !progress(done.Written + done.Skipped, vars.size())) {
+      done.Cancelled = true;
+      break;
     }
+    TDisplayVar* var = vars[i];
+    std::optional<std::string> path = var ? choose(*var, ExportFileName(recording, *var)) : std::nullopt;
+    if (!path) {
+      ++done.Skipped;
+      continue;
+    }
+    std::string why;
+    if (ExportVariable(recording, *var, *path, &why)) {
+      ++done.Written;
+      continue;
+    }
+    const auto& report = onError ? onError : RecManHooksOf(recording.Vars.Context).ShowError;
+    if (report) report("Could not export history to '" + *path + "' - " + why);
+    ok = false;
   }
-  return true;
+  if (result) *result = done;
+  return ok;
 }

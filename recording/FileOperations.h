@@ -58,8 +58,18 @@ bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& 
 
 // Asks for the path of one variable's export; none skips that variable.
 using TExportPathChooser = std::function<std::optional<std::string>(TDisplayVar& var, const std::string& proposedName)>;
+// Told before each file with the files done and the number in all; false cancels the export.
+using TFilesProgress = std::function<bool(size_t done, size_t total)>;
+// What an export of files did: written, skipped (the chooser gave no path), cancelled.
+struct TFilesExported {
+  size_t Written = 0;
+  size_t Skipped = 0;
+  bool Cancelled = false;
+};
 // Exports each variable in order to the path the chooser gives. The first file that cannot be
 // written shows "Could not export history" with the file and the reason (through onError, else
-// the window's ShowError) and stops the export; false then.
+// the window's ShowError) and stops the export; false then. A cancel (through progress) stops it
+// between files, so no file is left half written.
 bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
-                     const std::function<void(const std::string&)>& onError = {});
+                     const std::function<void(const std::string&)>& onError = {}, const TFilesProgress& progress = {},
+                     TFilesExported* result = nullptr);
