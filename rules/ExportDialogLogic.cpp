@@ -47,6 +47,18 @@ TExportControls ExportControls(const TExportChoices& choices) {
   return c;
 }
 
+std::string ExportSensorsText(const std::vector<TDisplayVar*>& sensors) {
+  // Seven names fit; beyond that six and the number of the rest.
+  const size_t named = sensors.size() <= 7 ? sensors.size() : 6;
+  std::string text;
+  for (size_t i = 0; i < named; ++i) {
+    const bool last = i + 1 == sensors.size();
+    text += (i == 0 ? "" : last ? " and " : ", ") + std::string(sensors[i]->Name);
+  }
+  if (named < sensors.size()) text += " and " + GroupedCount(static_cast<int64_t>(sensors.size() - named)) + " more";
+  return text;
+}
+
 int64_t ExportRowCount(const TExportChoices& choices, const TRecording& recording,
                        const std::vector<TDisplayVar*>& sensors) {
   if (!choices.EverySample) {

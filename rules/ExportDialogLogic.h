@@ -40,6 +40,9 @@ struct TExportControls {
 };
 TExportControls ExportControls(const TExportChoices& choices);
 
+// The chosen sensors by name for the dialog's first line: all of them, or the first six and how
+// many more.
+std::string ExportSensorsText(const std::vector<TDisplayVar*>& sensors);
 // The rows a CSV export of the recording's first `seconds` gives: at a rate exactly, at every
 // sample no more than the chosen sensors' source histories hold samples.
 int64_t ExportRowCount(const TExportChoices& choices, const TRecording& recording,

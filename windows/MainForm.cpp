@@ -21,6 +21,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QSlider>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
@@ -144,6 +145,9 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   CreatePages();
   CreateMenus();
   CreateToolBars();
+  // The status line says what an export wrote.
+  statusBar()->setObjectName("StatusLine");
+  recMan_->ExportReports.OnDone = [this](const std::string& text) { statusBar()->showMessage(Q(text)); };
 
   // The recording manager's window parts.
   p_.Recordings.Hooks.WithBusyCursor = Busy;
@@ -919,7 +923,7 @@ void TMainForm::ShowAbout() {
 }
 
 void TMainForm::ExportCommand() {
-  if (TRecording* r = p_.CurrentRecording()) ExportRecordingDialog(p_.Core, *r, this);
+  if (TRecording* r = p_.CurrentRecording()) ExportRecordingDialog(p_.Core, *r, this, recMan_->ExportReports);
 }
 void TMainForm::FillSensorList() {
   sensorList_->FillSensorList(p_.Sensors);

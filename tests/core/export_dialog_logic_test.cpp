@@ -87,6 +87,20 @@ TEST_F(ExportDialogLogic, TheSummarySaysWhatWillBeWritten) {
   EXPECT_EQ(ExportSummary(c, *rec, {sensors_->Revs}), "Writes 1 .tdf file into one folder.");
 }
 
+TEST_F(ExportDialogLogic, TheSensorsAreNamedUpToSeven) {
+  std::vector<TDisplayVar*> vars;
+  EXPECT_EQ(ExportSensorsText(vars), "");
+  vars.push_back(sensors_->Revs);
+  EXPECT_EQ(ExportSensorsText(vars), "Revs");
+  vars.push_back(sensors_->TPS);
+  EXPECT_EQ(ExportSensorsText(vars), "Revs and TPS");
+  for (int i = 0; vars.size() < 7; ++i) vars.push_back(sensors_->Display(10 + i));
+  EXPECT_EQ(ExportSensorsText(vars).substr(0, 11), "Revs, TPS, ");
+  EXPECT_NE(ExportSensorsText(vars).find(" and " + std::string(vars[6]->Name)), std::string::npos);
+  vars.push_back(sensors_->Speed);
+  EXPECT_EQ(ExportSensorsText(vars).substr(ExportSensorsText(vars).size() - 11), " and 2 more");
+}
+
 TEST_F(ExportDialogLogic, FilesIntoOneFolderAreNamedAsProposedAndThoseThereAreAskedAboutOnce) {
   std::unique_ptr<TRecording> rec(MakeRecording("Run/2", 1000, {}));
   auto targets = TdfTargets(*rec, {sensors_->Revs, sensors_->TPS, sensors_->Speed}, dir_.Path());
