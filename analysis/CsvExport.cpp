@@ -30,9 +30,7 @@ uint64_t TicksOf(double seconds, bool up) {
   const double ticks = std::fabs(x - nearest) <= 1e-3 ? nearest : up ? std::ceil(x) : std::floor(x);
   return ticks <= 0 ? 0 : static_cast<uint64_t>(ticks);
 }
-}  // namespace
 
-namespace {
 // Rows are made in batches, column by column: each history is read in one stretch, each column's
 // texts made in one loop, and then the rows put together.
 constexpr int kBatchRows = 256;
@@ -80,39 +78,6 @@ struct TCursor {
   // Onto the last sample at or before key.
   void AdvanceTo(uint64_t key) {
     while (NextTicks <= key) Step();
-  }
-
-  // For each of the rows' keys (ascending), onto the last sample at or before it, noting that
-  // sample's index, raw value and time: Step over and over, with the state kept in locals.
-  void Follow(const uint64_t* keys, int rows, int32_t* rowIndex, uint16_t* rowRaw, uint64_t* rowTicks) {
-    int32_t index = Index, runStart = RunStart;
-    uint64_t ticks = IndexTicks, next = NextTicks;
-    uint16_t raw = Raw;
-    for (int r = 0; r < rows; ++r) {
-      while (next <= keys[r]) {
-        ++index;
-        ticks = next;
-        const int32_t k = index - runStart;
-        raw = Run.Raws[k];
-        if (index + 1 >= Count) {
-          next = kNoSample;
-          break;
-        }
-        if (k + 1 >= Run.Length) {
-          runStart = index + 1;
-          Run = History->RunAt(runStart, Count);
-        }
-        next = Unwrapped(ticks, Run.Times[index + 1 - runStart]);
-      }
-      rowIndex[r] = index;
-      rowRaw[r] = raw;
-      rowTicks[r] = ticks;
-    }
-    Index = index;
-    RunStart = runStart;
-    IndexTicks = ticks;
-    NextTicks = next;
-    Raw = raw;
   }
 
   // The unwrapped time of a sample with these ticks that follows one at previous.
@@ -212,10 +177,6 @@ struct TCsvExport::TColumn {
 };
 
 void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
-  if (Walkers.empty()) {
-    Follow.Follow(keys, rows, RowIndex, RowRaw, RowTicks);
-    return;
-  }
   for (int r = 0; r < rows; ++r) {
     while (Follow.NextTicks <= keys[r]) {
       Follow.Step();
@@ -304,8 +265,7 @@ int TCsvExport::NextRowTimes(int n) {
       uint64_t key = kNoSample;
       for (const TSource& s : sources_) key = std::min(key, s.Merge.NextTicks);
       if (key > toKey_) break;
-      for (TSource& s : sources_)
-        s.Merge.AdvanceTo(key);
+      for (TSource& s : sources_) s.Merge.AdvanceTo(key);
       rowKeys_[static_cast<size_t>(rows)] = key;
     } else {
       const double seconds = static_cast<double>(k_) / options_.RateHz;

@@ -19,7 +19,8 @@ std::string CliUsage() {
          "      Print a recording's description, length, ECU model and family and its histories.\n"
          "  export FILE.rec --sensor ID|NAME [--sensor ID|NAME ...] [--out DIR]\n"
          "      Write one tab-delimited .tdf file per chosen sensor, named <Description>-<Name>.tdf,\n"
-         "      into DIR (default: the current folder).\n"         "  export FILE.rec --csv [--sensor ID|NAME ...] [--rate HZ | --every-sample] [--age]\n"
+         "      into DIR (default: the current folder).\n"
+         "  export FILE.rec --csv [--sensor ID|NAME ...] [--rate HZ | --every-sample] [--age]\n"
          "                 [--from S] [--to S] [--out FILE.csv | --out DIR | --out -]\n"
          "      Write the sensors (default: every sensor the recording holds samples for) as one\n"
          "      CSV table: a row every 1/HZ seconds (default 20 a second) or at every sample time,\n"
@@ -63,6 +64,15 @@ std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const st
   }
   if (a.compare(0, name.size() + 1, name + "=") == 0) return a.substr(name.size() + 1);
   return std::nullopt;
+}
+
+int CliFileArgument(const TArgs& args, size_t i, bool missing, const std::string& command,
+                    std::optional<std::string>& path, std::ostream& err) {
+  if (missing) return CliUsageError(err, "'" + args[i] + "' needs a value");
+  if (args[i].size() > 1 && args[i][0] == '-') return CliUsageError(err, "unknown option '" + args[i] + "'");
+  if (path) return CliUsageError(err, "'" + command + "' takes one recording file (got '" + args[i] + "')");
+  path = args[i];
+  return 0;
 }
 
 bool ParseDecimal(const std::string& text, double& value) {

@@ -36,6 +36,11 @@ int CliUsageError(std::ostream& err, const std::string& message);
 // "--name VALUE" or "--name=VALUE" at args[i]: the value, and i advanced past it. None when
 // args[i] is another argument, or when the value is missing (then missing is set).
 std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const std::string& name, bool& missing);
+// An argument at args[i] that no option of the command took: a missing value or an unknown option
+// is a usage error (its exit code returned); otherwise it is the command's one file, put into path
+// (0 returned; a second file is a usage error).
+int CliFileArgument(const TArgs& args, size_t i, bool missing, const std::string& command,
+                    std::optional<std::string>& path, std::ostream& err);
 // A plain decimal number: digits with an optional fraction ("30", "1.5", ".25"); no sign, blanks,
 // exponent, "inf" or "nan", whatever the locale.
 bool ParseDecimal(const std::string& text, double& value);

@@ -58,14 +58,8 @@ int CliExportCsv(TProgram& program, const TArgs& args, std::ostream& out, std::o
     } else if (auto o = CliOptionValue(args, i, "--out", missing)) {
       if (o->empty()) return CliUsageError(err, "'--out' needs a file name, a folder or '-'");
       outPath = *o;
-    } else if (missing) {
-      return CliUsageError(err, "'" + args[i] + "' needs a value");
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return CliUsageError(err, "unknown option '" + args[i] + "'");
-    } else if (path) {
-      return CliUsageError(err, "'export' takes one recording file (got '" + args[i] + "')");
-    } else {
-      path = args[i];
+    } else if (int rc = CliFileArgument(args, i, missing, "export", path, err)) {
+      return rc;
     }
   }
   if (!path) return CliUsageError(err, "'export' needs a recording file");
@@ -101,7 +95,9 @@ int CliExportCsv(TProgram& program, const TArgs& args, std::ostream& out, std::o
   std::string target = outPath.value_or(ExportFileName(*rec) + ".csv");
   if (target == "-") {
     TCsvExport table(*rec, options);
-    result = WriteCsv(table, [&out](const char* data, size_t size) { return static_cast<bool>(out.write(data, static_cast<std::streamsize>(size))); });
+    result = WriteCsv(table, [&out](const char* data, size_t size) {
+      return static_cast<bool>(out.write(data, static_cast<std::streamsize>(size)));
+    });
     out.flush();
     if (!result.Ok || !out) {
       err << "revscope-cli: cannot write to standard output\n";

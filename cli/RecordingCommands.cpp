@@ -92,14 +92,8 @@ int CliExport(TProgram& program, const TArgs& args, std::ostream& out, std::ostr
     } else if (auto d = CliOptionValue(args, i, "--out", missing)) {
       if (d->empty()) return CliUsageError(err, "'--out' needs a folder");
       outDir = *d;
-    } else if (missing) {
-      return CliUsageError(err, "'" + args[i] + "' needs a value");
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return CliUsageError(err, "unknown option '" + args[i] + "'");
-    } else if (path) {
-      return CliUsageError(err, "'export' takes one recording file (got '" + args[i] + "')");
-    } else {
-      path = args[i];
+    } else if (int rc = CliFileArgument(args, i, missing, "export", path, err)) {
+      return rc;
     }
   }
   if (!path) return CliUsageError(err, "'export' needs a recording file");

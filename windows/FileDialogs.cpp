@@ -71,9 +71,9 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // The progress of a long export: the dialog shows once the export has run for the delay, and
 // Step reports whether Cancel was pressed. Until the dialog shows, the window takes no input.
-class TExportProgress {
+class TProgressWindow {
  public:
-  TExportProgress(QWidget* parent, const std::string& label, int delayMs)
+  TProgressWindow(QWidget* parent, const std::string& label, int delayMs)
       : dialog_(Q(label), "Cancel", 0, kSteps, parent) {
     dialog_.setObjectName(ExportProgressName);
     dialog_.setWindowTitle("Export Recording");
@@ -120,7 +120,7 @@ struct TExportRun {
     options.Age = Choices.Age;
     TCsvResult result;
     {
-      TExportProgress progress(Parent, "Exporting to " + *path, Reports.ProgressDelayMs);
+      TProgressWindow progress(Parent, "Exporting to " + *path, Reports.ProgressDelayMs);
       result = ExportCsvFile(Recording, options, *path, [&](double done) { return progress.Step(done); });
     }
     if (result.Cancelled) {
@@ -181,7 +181,7 @@ struct TExportRun {
     TFilesExported done;
     bool ok;
     {
-      TExportProgress progress(Parent, "Exporting into " + folder, Reports.ProgressDelayMs);
+      TProgressWindow progress(Parent, "Exporting into " + folder, Reports.ProgressDelayMs);
       size_t next = 0;
       ok = ExportRecording(
           Recording, Vars,
