@@ -204,7 +204,6 @@ void BM_PeakMemory(benchmark::State& state) {
     exportPeak = ChildPeak("export", f.path);
     state.SetIterationTime(1);
   }
-  state.counters["recording_MB"] = static_cast<double>(f.rec->MemorySize()) / 1e6;
   state.counters["load_peak_MB"] = loadPeak / 1e6;
   state.counters["export_peak_MB"] = exportPeak / 1e6;
   state.counters["export_extra_MB"] = (exportPeak - loadPeak) / 1e6;

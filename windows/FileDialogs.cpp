@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <filesystem>
 
 #include "analysis/CsvExport.h"
 #include "rules/ExportDialogLogic.h"
@@ -120,7 +121,8 @@ struct TExportRun {
     options.Age = Choices.Age;
     TCsvResult result;
     {
-      TProgressWindow progress(Parent, "Exporting to " + *path, Reports.ProgressDelayMs);
+      TProgressWindow progress(Parent, "Exporting " + std::filesystem::path(*path).filename().string() + "...",
+                               Reports.ProgressDelayMs);
       result = ExportCsvFile(Recording, options, *path, [&](double done) { return progress.Step(done); });
     }
     if (result.Cancelled) {
@@ -181,7 +183,8 @@ struct TExportRun {
     TFilesExported done;
     bool ok;
     {
-      TProgressWindow progress(Parent, "Exporting into " + folder, Reports.ProgressDelayMs);
+      const std::string name = std::filesystem::path(folder).filename().string();
+      TProgressWindow progress(Parent, "Exporting into " + (name.empty() ? folder : name) + "...", Reports.ProgressDelayMs);
       size_t next = 0;
       ok = ExportRecording(
           Recording, Vars,
