@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include <charconv>
 #include <cstdio>
 #include <ostream>
 
@@ -20,6 +21,15 @@ std::string CliUsage() {
          "  export FILE.rec --sensor ID|NAME [--sensor ID|NAME ...] [--out DIR]\n"
          "      Write one tab-delimited .tdf file per chosen sensor, named <Description>-<Name>.tdf,\n"
          "      into DIR (default: the current folder).\n"
+         "  export FILE.rec --csv [--sensor ID|NAME ...] [--rate HZ | --every-sample] [--age]\n"
+         "                 [--from S] [--to S] [--out FILE.csv | --out DIR | --out -]\n"
+         "      Write the sensors (default: every sensor the recording holds samples for) as one\n"
+         "      CSV table: a row every 1/HZ seconds (default 20 a second) or at every sample time,\n"
+         "      from S to S seconds (default: the whole recording), each value the sensor's latest\n"
+         "      sample at or before the row; --age adds each value's age in milliseconds. The file\n"
+         "      is <Description>.csv in the current folder or DIR unless named; '-' is standard output.\n"
+         "  laps FILE.rec\n"
+         "      Print the laps: Lap,Start (s),Time (s),Delta (s), the delta to the fastest lap.\n"
          "  log --port PORT --out FILE.rec [--seconds N] [--preset all|performance|mixture]\n"
          "      Connect to the ECU on PORT (COM1..COM8, a device path, or sim for the built-in\n"
          "      simulated ECU), record until N seconds (a plain decimal number) have passed or\n"
@@ -62,6 +72,29 @@ std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const st
   }
   if (a.compare(0, name.size() + 1, name + "=") == 0) return a.substr(name.size() + 1);
   return std::nullopt;
+}
+
+int CliFileArgument(const TArgs& args, size_t i, bool missing, const std::string& command,
+                    std::optional<std::string>& path, std::ostream& err) {
+  if (missing) return CliUsageError(err, "'" + args[i] + "' needs a value");
+  if (args[i].size() > 1 && args[i][0] == '-') return CliUsageError(err, "unknown option '" + args[i] + "'");
+  if (path) return CliUsageError(err, "'" + command + "' takes one recording file (got '" + args[i] + "')");
+  path = args[i];
+  return 0;
+}
+
+bool ParseDecimal(const std::string& text, double& value) {
+  size_t digits = 0, dots = 0;
+  for (char c : text) {
+    if (c >= '0' && c <= '9')
+      ++digits;
+    else if (c == '.')
+      ++dots;
+    else
+      return false;
+  }
+  if (digits == 0 || dots > 1) return false;
+  return std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed).ec == std::errc();
 }
 
 std::string EscapeControl(const std::string& text) {
@@ -111,7 +144,8 @@ int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (cmd == "simulate") return CliSimulate(rest, out, err);
   using TCommand = int (*)(TProgram&, const TArgs&, std::ostream&, std::ostream&);
   static const std::pair<const char*, TCommand> commands[] = {
-      {"vars", CliVars}, {"info", CliInfo}, {"export", CliExport}, {"log", CliLog}, {"recover", CliRecover}};
+      {"vars", CliVars}, {"info", CliInfo}, {"export", CliExport}, {"log", CliLog}, {"recover", CliRecover},
+      {"laps", CliLaps}};
   for (const auto& [name, command] : commands) {
     if (cmd != name) continue;
     TProgramOptions options;

@@ -91,21 +91,10 @@ struct TTargetGuard {
   TTargetGuard& operator=(const TTargetGuard&) = delete;
 };
 
-// A plain decimal number of seconds: digits with an optional fraction ("30", "1.5", ".25"); no
-// sign, blanks, exponent, hexadecimal, "inf" or "nan". Positive, at most ten million.
+// A plain decimal number of seconds (ParseDecimal), positive, at most ten million.
 bool ParseSeconds(const std::string& text, double& seconds) {
-  size_t digits = 0, dots = 0;
-  for (char c : text) {
-    if (c >= '0' && c <= '9')
-      ++digits;
-    else if (c == '.')
-      ++dots;
-    else
-      return false;
-  }
-  if (digits == 0 || dots > 1) return false;
-  double v = std::strtod(text.c_str(), nullptr);
-  if (!(v > 0.0) || v > 1e7) return false;
+  double v = 0;
+  if (!ParseDecimal(text, v) || !(v > 0.0) || v > 1e7) return false;
   seconds = v;
   return true;
 }

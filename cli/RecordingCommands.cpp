@@ -16,8 +16,6 @@
 #include "recording/Journal.h"
 #include "recording/JournalRecovery.h"
 
-namespace {
-
 // Loads the recording the way the program does; every message goes to err, and a failure that
 // reported nothing says "Could not load recording", so a failure is never silent.
 std::unique_ptr<TRecording> LoadForCli(TProgram& program, const std::string& path, std::ostream& err) {
@@ -32,9 +30,11 @@ std::unique_ptr<TRecording> LoadForCli(TProgram& program, const std::string& pat
   return nullptr;
 }
 
+namespace {
 bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
 }
+}  // namespace
 
 // A display variable by id or by name (names without regard to case).
 TDisplayVar* FindSensor(const TSensorList& sensors, const std::string& spec) {
@@ -65,8 +65,6 @@ std::string UnknownSensorText(const TSensorList& sensors, const std::string& spe
   return "unknown sensor '" + spec + "'";
 }
 
-}  // namespace
-
 int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return CliUsageError(err, "'info' needs a recording file");
   if (args[0].size() > 1 && args[0][0] == '-') return CliUsageError(err, "unknown option '" + args[0] + "'");
@@ -85,6 +83,7 @@ int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostrea
 }
 
 int CliExport(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (std::find(args.begin(), args.end(), "--csv") != args.end()) return CliExportCsv(program, args, out, err);
   std::optional<std::string> path;
   std::vector<std::string> sensors;
   std::string outDir = ".";
@@ -95,14 +94,8 @@ int CliExport(TProgram& program, const TArgs& args, std::ostream& out, std::ostr
     } else if (auto d = CliOptionValue(args, i, "--out", missing)) {
       if (d->empty()) return CliUsageError(err, "'--out' needs a folder");
       outDir = *d;
-    } else if (missing) {
-      return CliUsageError(err, "'" + args[i] + "' needs a value");
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return CliUsageError(err, "unknown option '" + args[i] + "'");
-    } else if (path) {
-      return CliUsageError(err, "'export' takes one recording file (got '" + args[i] + "')");
-    } else {
-      path = args[i];
+    } else if (int rc = CliFileArgument(args, i, missing, "export", path, err)) {
+      return rc;
     }
   }
   if (!path) return CliUsageError(err, "'export' needs a recording file");

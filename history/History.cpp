@@ -212,6 +212,12 @@ int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   return idx < 0 ? 0 : idx;
 }
 
+TVarHist::TRun TVarHist::RunAt(int32_t i, int32_t count) const {
+  const Block* block = BlockOf(i);
+  const int32_t k = i % BlockSamples;
+  return {block->Times + k, block->Raws + k, std::min(BlockSamples - k, count - i)};
+}
+
 int32_t TVarHist::IndexAt(double t) const {
   int32_t count = Count();
   if (count == 0) return -1;

@@ -63,6 +63,15 @@ class TVarHist {
     }
   }
 
+  // The samples from index i to the end of its block, no further than count: their times and raw
+  // values side by side, for a reader that walks the history in order.
+  struct TRun {
+    const uint32_t* Times;
+    const uint16_t* Raws;
+    int32_t Length;
+  };
+  TRun RunAt(int32_t i, int32_t count) const;
+
   // Index of the sample in force at t seconds; -1 when empty.
   int32_t IndexAt(double t) const;
   std::optional<TSample> SampleAt(double t);

@@ -20,28 +20,24 @@ void ShowStatus(const TCoreContext* core, const std::string& note) {
 
 std::string BaseName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-// Makes a recording current for as long as the scope lasts, then restores the current one. The
-// player stops first so it never plays the borrowed recording.
-class TBorrowCurrent {
- public:
-  explicit TBorrowCurrent(TRecording* r) : core_(r->Vars.Context), saved_(core_ ? CurrentRecordingOf(*core_) : nullptr) {
-    if (!core_ || r == saved_) return;
-    swapped_ = true;
-    if (core_->Player) core_->Player->Stop();
-    SetCurrentRecording(*core_, r);
-  }
-  ~TBorrowCurrent() {
-    if (swapped_) SetCurrentRecording(*core_, saved_);
-  }
-  TBorrowCurrent(const TBorrowCurrent&) = delete;
-  TBorrowCurrent& operator=(const TBorrowCurrent&) = delete;
-
- private:
-  TCoreContext* core_;
-  TRecording* saved_;
-  bool swapped_ = false;
-};
+// Control characters could forge names (a new line, an escape sequence) as '/' could.
+std::string SafeFileName(std::string name) {
+  for (char& c : name)
+    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '-';
+  return name;
+}
 }  // namespace
+
+TBorrowCurrent::TBorrowCurrent(TRecording* r) : core_(r->Vars.Context), saved_(core_ ? CurrentRecordingOf(*core_) : nullptr) {
+  if (!core_ || r == saved_) return;
+  swapped_ = true;
+  if (core_->Player) core_->Player->Stop();
+  SetCurrentRecording(*core_, r);
+}
+
+TBorrowCurrent::~TBorrowCurrent() {
+  if (swapped_) SetCurrentRecording(*core_, saved_);
+}
 
 std::string FolderOf(const std::string& path) {
   std::error_code ec;
@@ -102,24 +98,13 @@ std::string SavedNote(const TRecording& recording) {
   return "Saved " + BaseName(recording.FileName) + ", " + FormatWholeSeconds(recording.LengthMs);
 }
 
-std::string ExportedNote(const std::vector<std::string>& paths) {
-  if (paths.size() == 1) return "Exported " + BaseName(paths[0]);
-  std::string text = "Exported " + std::to_string(paths.size()) + " files";
-  const std::string folder = paths.empty() ? std::string() : FolderOf(paths[0]);
-  const bool oneFolder =
-      std::all_of(paths.begin(), paths.end(), [&](const std::string& p) { return FolderOf(p) == folder; });
-  return oneFolder && !folder.empty() ? text + " to " + folder : text;
-}
-
 std::string AlreadyOpenNote(const std::string& path) { return BaseName(path) + " is already open"; }
 
 std::string ExportFileName(const TRecording& recording, const TVar& var) {
-  std::string name = std::string(recording.Description) + "-" + var.Name;
-  // Control characters could forge names (a new line, an escape sequence) as '/' could.
-  for (char& c : name)
-    if (c == '/' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '-';
-  return name;
+  return ExportFileName(recording) + "-" + SafeFileName(var.Name);
 }
+
+std::string ExportFileName(const TRecording& recording) { return SafeFileName(recording.Description); }
 
 bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& path, std::string* errorText) {
   bool ok = false;
@@ -132,20 +117,30 @@ bool ExportVariable(TRecording& recording, TDisplayVar& var, const std::string& 
 }
 
 bool ExportRecording(TRecording& recording, const std::vector<TDisplayVar*>& vars, const TExportPathChooser& choose,
-                     const std::function<void(const std::string&)>& onError) {
-  std::vector<std::string> written;
-  for (TDisplayVar* var : vars) {
-    if (!var) continue;
-    std::optional<std::string> path = choose(*var, ExportFileName(recording, *var));
-    if (!path) continue;
-    std::string why;
-    if (!ExportVariable(recording, *var, *path, &why)) {
-      const auto& report = onError ? onError : RecManHooksOf(recording.Vars.Context).ShowError;
-      if (report) report(FileFailureText("Could not export history to", *path, why));
-      return false;
+                     const std::function<void(const std::string&)>& onError, const TFilesProgress& progress,
+                     TFilesExported* result) {
+  TFilesExported done;
+  bool ok = true;
+  for (size_t i = 0; i < vars.size() && ok; ++i) {
+    if (progress && !progress(done.Written + done.Skipped, vars.size())) {
+      done.Cancelled = true;
+      break;
     }
-    written.push_back(*path);
+    TDisplayVar* var = vars[i];
+    std::optional<std::string> path = var ? choose(*var, ExportFileName(recording, *var)) : std::nullopt;
+    if (!path) {
+      ++done.Skipped;
+      continue;
+    }
+    std::string why;
+    if (ExportVariable(recording, *var, *path, &why)) {
+      ++done.Written;
+      continue;
+    }
+    const auto& report = onError ? onError : RecManHooksOf(recording.Vars.Context).ShowError;
+    if (report) report(FileFailureText("Could not export history to", *path, why));
+    ok = false;
   }
-  if (!written.empty()) ShowStatus(recording.Vars.Context, ExportedNote(written));
-  return true;
+  if (result) *result = done;
+  return ok;
 }

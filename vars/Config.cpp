@@ -78,6 +78,11 @@ const TStoredValue kIniValues[] = {
     {"Vehicle", "UseCalculatedTyreDiameter", &S::UseCalculatedTyreDiameter},
     {"Vehicle", "StartofRedline", &S::StartofRedline},
     {"Vehicle", "MaximumRevs", &S::MaximumRevs},
+    {"Export", "Format", &S::ExportFormat},
+    {"Export", "RateHz", &S::ExportRateHz},
+    {"Export", "EverySample", &S::ExportEverySample},
+    {"Export", "Age", &S::ExportAge},
+    {"Export", "TdfIntoFolder", &S::ExportTdfIntoFolder},
 };
 // Read, never written: they go at the first save.
 const TStoredValue kReadOnlyValues[] = {

@@ -34,14 +34,26 @@ uint32_t TRawVar::IdIn(uint8_t family) const {
   return id != 0 ? id : Id.load();
 }
 
+TVarHist* TRawVar::Find(const THistorySet& rec, int32_t id) const {
+  // A recording's histories keep their places: where this one was found last is looked at first.
+  const int hint = historyHint_;
+  if (hint < rec.Count() && rec[hint]->SensorId == id) return rec[hint];
+  for (int i = 0; i < rec.Count(); ++i)
+    if (rec[i]->SensorId == id) {
+      historyHint_ = i;
+      return rec[i];
+    }
+  return nullptr;
+}
+
 TVarHist* TRawVar::History() const {
   const THistorySet* rec = Owner && Owner->Context ? Owner->Context->Recording.load(std::memory_order_acquire) : nullptr;
   if (!rec) return nullptr;
   // A recording of the link's family made before the menu changed the family keeps the id the
   // catalogue had.
   const uint32_t id = IdIn(rec->EcuFamily);
-  TVarHist* h = rec->HistoryById(static_cast<int32_t>(id));
-  return h || id == Id ? h : rec->HistoryFor(*this);
+  TVarHist* h = Find(*rec, static_cast<int32_t>(id));
+  return h || id == Id ? h : Find(*rec, static_cast<int32_t>(Id.load()));
 }
 
 int32_t TRawVar::SampleCount() const {

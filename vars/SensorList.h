@@ -65,6 +65,12 @@ struct TRawVar : TVar {
   uint16_t RawAtIndex(int32_t i) const;
   double TimeAtIndex(int32_t i) const;
   uint16_t RawAt(double t) const;
+
+ private:
+  // The history of id in rec, looked for first where this variable's was found last.
+  TVarHist* Find(const THistorySet& rec, int32_t id) const;
+  // The place in a recording's histories where History found this variable's last; any thread.
+  mutable Relaxed<int32_t> historyHint_{0};
 };
 
 class TDisplayVar : public TVar {

@@ -67,6 +67,14 @@ struct TSettings {
   Relaxed<double> BaroSeaLevelPressure{1013.0};
   Relaxed<int32_t> StartofRedline{8000};
   Relaxed<int32_t> MaximumRevs{9500};
+  // The export dialog's last choices (user-interface thread only): 0 one CSV file, 1 one .tdf
+  // file per sensor; the CSV rows' rate, or a row at every sample, and the ages; the .tdf files
+  // asked for one by one or all put into one folder.
+  Relaxed<int32_t> ExportFormat{0};
+  Relaxed<double> ExportRateHz{20.0};
+  Relaxed<bool> ExportEverySample{false};
+  Relaxed<bool> ExportAge{false};
+  Relaxed<bool> ExportTdfIntoFolder{false};
   // Printer orientation, kept only where a printer exists (the GUI sets HasPrinter).
   bool HasPrinter = false;
   Relaxed<int32_t> PrinterOrientation{0};

@@ -22,13 +22,27 @@ bool SaveRecordingAs(TRecording& recording, QWidget* parent);
 // given name with ".tdf"; none when the user cancelled (that variable is skipped).
 TExportPathChooser ExportPathChooser(TCoreContext& core, QWidget* parent);
 
-// The Export command: the sensor picker, then one file dialog and one .tdf file per chosen
-// variable. False when a file could not be written ("Could not export history" through onError,
-// else the window's ShowError); true otherwise, also when nothing was chosen.
-bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* parent,
-                           const std::function<void(const std::string&)>& onError = {});
+// Where the Export command reports, and when it shows its progress.
+struct TExportReports {
+  // A failure ("Could not export ..."); unset: the window's ShowError.
+  std::function<void(const std::string&)> OnError;
+  // What was written (or that nothing was), for the status line.
+  std::function<void(const std::string&)> OnDone;
+  // An export still running after this long shows its progress, with a Cancel button.
+  int ProgressDelayMs = 500;
+};
+
+// The Export command: the sensor picker, then the export dialog (TExportForm), whose choice the
+// settings keep. One CSV file: a file dialog, then the file written whole or, when cancelled or
+// failed, not at all. One .tdf file per sensor: a file dialog for each, or one folder dialog and,
+// when files of those names are there, one question for all of them (replace all, skip existing,
+// cancel). False when a file could not be written; true otherwise, also when nothing was chosen.
+bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* parent, const TExportReports& reports = {});
 
 // The object names of the dialogs, for whoever answers them.
-extern const char* const OpenDialogName;    // "OpenRecordingDialog"
-extern const char* const SaveDialogName;    // "SaveRecordingDialog"
-extern const char* const ExportDialogName;  // "ExportRecordingDialog"
+extern const char* const OpenDialogName;            // "OpenRecordingDialog"
+extern const char* const SaveDialogName;            // "SaveRecordingDialog"
+extern const char* const ExportDialogName;          // "ExportRecordingDialog", the export's file dialogs
+extern const char* const ExportFolderDialogName;    // "ExportFolderDialog"
+extern const char* const ExistingFilesQuestionName; // "ExistingFilesQuestion"
+extern const char* const ExportProgressName;        // "ExportProgress"

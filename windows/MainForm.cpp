@@ -158,6 +158,8 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   journalNotice_->setStyleSheet("QLabel { background-color: #ffd34d; color: black; padding: 0 6px; }");
   journalNotice_->hide();
   statusBar()->addPermanentWidget(journalNotice_);
+  // What an export wrote goes to the status bar like every other note.
+  recMan_->ExportReports.OnDone = [this](const std::string& text) { Note(text); };
 
   // The recording manager's window parts.
   p_.Recordings.Hooks.WithBusyCursor = Busy;
@@ -999,7 +1001,7 @@ void TMainForm::ShowAbout() {
 }
 
 void TMainForm::ExportCommand() {
-  if (TRecording* r = p_.CurrentRecording()) ExportRecordingDialog(p_.Core, *r, this);
+  if (TRecording* r = p_.CurrentRecording()) ExportRecordingDialog(p_.Core, *r, this, recMan_->ExportReports);
 }
 void TMainForm::FillSensorList() {
   sensorList_->FillSensorList(p_.Sensors);

@@ -127,5 +127,5 @@ void TRecMan::SaveSelectedAs() {
 }
 
 void TRecMan::ExportSelected() {
-  if (TRecording* r = SelectedRecording()) ExportRecordingDialog(core_, *r, this);
+  if (TRecording* r = SelectedRecording()) ExportRecordingDialog(core_, *r, this, ExportReports);
 }

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "recording/Recording.h"
+#include "windows/FileDialogs.h"
 
 class QMenu;
 class QTreeWidget;
@@ -29,6 +30,8 @@ class TRecMan : public QWidget {
   void CloseSelected();
   void SaveSelectedAs();
   void ExportSelected();
+  // Where the pop-up menu's Export reports; the window fills it.
+  TExportReports ExportReports;
 
  private:
   void MakeSelectedCurrent();

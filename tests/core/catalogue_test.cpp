@@ -1,5 +1,6 @@
 // The variable catalogue: order, ids, request codes, rates, read modes, flags and roles.
 #include "TestSupport.h"
+#include "recording/Recording.h"
 #include "vars/Conversions.h"
 
 namespace {
@@ -229,6 +230,20 @@ TEST_F(Catalogue, FindDisplayByNameIgnoresCase) {
   EXPECT_EQ(sensors_->FindDisplayByName("water temp"), sensors_->WaterTemp);
   EXPECT_EQ(sensors_->FindDisplayByName("A/C Switch"), sensors_->ACSwitch);
   EXPECT_EQ(sensors_->FindDisplayByName("nothing"), nullptr);
+}
+
+TEST_F(Catalogue, AVariableFindsItsHistoryInEachRecordingWhereverItStands) {
+  TRecording a(*sensors_->RawVars), b(*sensors_->RawVars);
+  for (int32_t id : {1, 6}) a.AddHistory(new TVarHist(id));
+  for (int32_t id : {6, 1}) b.AddHistory(new TVarHist(id));
+  for (TRecording* r : {&a, &b, &a}) {
+    SetCurrentRecording(core_, r);
+    EXPECT_EQ(sensors_->RawRevs->History(), r->HistoryById(1));
+    EXPECT_EQ(sensors_->RawTPS->History(), r->HistoryById(6));
+    EXPECT_EQ(sensors_->RawTW->History(), nullptr);
+  }
+  SetCurrentRecording(core_, nullptr);
+  EXPECT_EQ(sensors_->RawRevs->History(), nullptr);
 }
 
 }  // namespace

@@ -10,9 +10,8 @@ class Export : public RecordingTest {
   void SetUp() override {
     RecordingTest::SetUp();
     recordings_.Hooks.ShowError = [this](const std::string& m) { errors_.push_back(m); };
-    recordings_.Hooks.ShowStatus = [this](const std::string& m) { notes_.push_back(m); };
   }
-  std::vector<std::string> errors_, notes_;
+  std::vector<std::string> errors_;
 };
 
 TEST_F(Export, WritesTimesAndValuesWithPercentFTabAndCrLf) {
@@ -97,7 +96,6 @@ TEST_F(Export, ACancelledVariableIsSkippedAndTheRestExported) {
   EXPECT_FALSE(std::filesystem::exists(dir_.File("R-TPS.tdf")));
   EXPECT_TRUE(std::filesystem::exists(dir_.File("R-MAP.tdf")));
   EXPECT_TRUE(errors_.empty());
-  EXPECT_EQ(notes_, std::vector<std::string>{"Exported 2 files to " + dir_.Path()});
 }
 
 TEST_F(Export, AFileThatCannotBeWrittenStopsTheExport) {
@@ -114,13 +112,6 @@ TEST_F(Export, AFileThatCannotBeWrittenStopsTheExport) {
   EXPECT_EQ(errors_, std::vector<std::string>{"Could not export history to '" + dir_.File("missing/R-Revs.tdf") +
                                               "' - cannot create a temporary file: No such file or directory"});
   EXPECT_EQ(config_->FileDir, dir_.File("missing"));
-  EXPECT_TRUE(notes_.empty());
-}
-
-TEST_F(Export, NotesNameOneFileOrCountSeveral) {
-  EXPECT_EQ(ExportedNote({"/d/R-Revs.tdf"}), "Exported R-Revs.tdf");
-  EXPECT_EQ(ExportedNote({"/d/a.tdf", "/d/b.tdf", "/d/c.tdf"}), "Exported 3 files to /d");
-  EXPECT_EQ(ExportedNote({"/d/a.tdf", "/e/b.tdf"}), "Exported 2 files");
 }
 
 }  // namespace

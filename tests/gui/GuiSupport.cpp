@@ -1,8 +1,16 @@
 #include "GuiSupport.h"
 
+#include <gtest/gtest.h>
+
 #include "widgets/VertMeterDisplay.h"
 
+#include <QAbstractItemView>
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
 #include <QDir>
 #include <QFocusEvent>
 #include <QHeaderView>
@@ -102,4 +110,33 @@ void WaterBar(TVertMeterDisplay& b) {
   b.ValueColour().SetRange3From(110);
   b.ValueColour().SetRange3To(120);
   b.SetPointerSize(17);
+}
+
+void ExpectTidy(QWidget* page, const std::string& name) {
+  QList<QWidget*> leaves;
+  for (QWidget* w : page->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(page)) continue;
+    bool inView = false;  // the grid's own parts
+    for (QWidget* a = w->parentWidget(); a && a != page; a = a->parentWidget())
+      if (qobject_cast<QAbstractItemView*>(a)) inView = true;
+    if (inView) continue;
+    if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+        qobject_cast<QComboBox*>(w) || qobject_cast<QSlider*>(w))
+      leaves << w;
+  }
+  for (QWidget* w : leaves) {
+    if (auto* l = qobject_cast<QLabel*>(w); l && l->wordWrap()) {
+      EXPECT_GE(l->height(), l->heightForWidth(l->width())) << name << ": " << l->text().toStdString();
+    } else if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QComboBox*>(w)) {
+      EXPECT_GE(w->width(), w->sizeHint().width()) << name << ": " << w->objectName().toStdString();
+    }
+  }
+  for (int i = 0; i < leaves.size(); ++i)
+    for (int j = i + 1; j < leaves.size(); ++j) {
+      const QRect a(leaves[i]->mapTo(page, QPoint(0, 0)), leaves[i]->size());
+      const QRect b(leaves[j]->mapTo(page, QPoint(0, 0)), leaves[j]->size());
+      if (leaves[i]->isAncestorOf(leaves[j]) || leaves[j]->isAncestorOf(leaves[i])) continue;
+      EXPECT_FALSE(a.intersects(b)) << name << ": " << leaves[i]->objectName().toStdString() << " / "
+                                    << leaves[j]->objectName().toStdString();
+    }
 }

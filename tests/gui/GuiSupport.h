@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
+#include <string>
 
 // Renders a widget into an image at a device pixel ratio (the image is size * dpr pixels).
 QImage RenderWidget(QWidget& w, qreal dpr = 1.0);
@@ -26,6 +27,10 @@ void Key(QWidget& w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const
 void Type(QWidget& w, const QString& text);
 // Sends a focus event of the given type and reason.
 void Focus(QWidget& w, QEvent::Type type, Qt::FocusReason reason);
+
+// Every text of the page's labels, buttons, edits and lists fits its control and no two controls
+// overlap (name says which page failed).
+void ExpectTidy(QWidget* page, const std::string& name);
 
 class QTreeWidget;
 // True when every item's text in the column and its caption fit the column's width in the view's

@@ -89,36 +89,6 @@ class SettingsDialog : public ::testing::Test {
   int toolRuns_ = 0;
 };
 
-// Every text fits its control and no two controls of a page overlap.
-void ExpectTidy(QWidget* page, const std::string& name) {
-  QList<QWidget*> leaves;
-  for (QWidget* w : page->findChildren<QWidget*>()) {
-    if (!w->isVisibleTo(page)) continue;
-    bool inView = false;  // the grid's own parts
-    for (QWidget* a = w->parentWidget(); a && a != page; a = a->parentWidget())
-      if (qobject_cast<QAbstractItemView*>(a)) inView = true;
-    if (inView) continue;
-    if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
-        qobject_cast<QComboBox*>(w) || qobject_cast<QSlider*>(w))
-      leaves << w;
-  }
-  for (QWidget* w : leaves) {
-    if (auto* l = qobject_cast<QLabel*>(w); l && l->wordWrap()) {
-      EXPECT_GE(l->height(), l->heightForWidth(l->width())) << name << ": " << l->text().toStdString();
-    } else if (!qobject_cast<QLineEdit*>(w) && !qobject_cast<QComboBox*>(w)) {
-      EXPECT_GE(w->width(), w->sizeHint().width()) << name << ": " << w->objectName().toStdString();
-    }
-  }
-  for (int i = 0; i < leaves.size(); ++i)
-    for (int j = i + 1; j < leaves.size(); ++j) {
-      const QRect a(leaves[i]->mapTo(page, QPoint(0, 0)), leaves[i]->size());
-      const QRect b(leaves[j]->mapTo(page, QPoint(0, 0)), leaves[j]->size());
-      if (leaves[i]->isAncestorOf(leaves[j]) || leaves[j]->isAncestorOf(leaves[i])) continue;
-      EXPECT_FALSE(a.intersects(b)) << name << ": " << leaves[i]->objectName().toStdString() << " / "
-                                    << leaves[j]->objectName().toStdString();
-    }
-}
-
 TEST_F(SettingsDialog, PagesCaptionsAndPictures) {
   auto form = Make({"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0", "/dev/ttyS0"});
   EXPECT_EQ(form->windowTitle(), "Settings");

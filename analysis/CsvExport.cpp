@@ -1,0 +1,409 @@
+#include "analysis/CsvExport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "analysis/DecimalText.h"
+#include "base/AtomicSave.h"
+#include "base/BinFile.h"
+#include "recording/FileOperations.h"
+#include "vars/Conversions.h"
+#include "vars/Settings.h"
+
+namespace {
+constexpr uint64_t kNoSample = std::numeric_limits<uint64_t>::max();
+constexpr double kTicksPerSecond = 100000.0;
+// The decimals of the exported numbers: values as the .tdf files have them ("%f"), the time as
+// seconds, the age as milliseconds.
+constexpr int kValueDecimals = 6, kTimeDecimals = 5, kAgeDecimals = 2;
+// The longest time or age field (20 digits, a point, the decimals).
+constexpr size_t kMaxNumberChars = 32;
+
+// A time in seconds as ticks of 10 microseconds, a time within 10 nanoseconds of a tick counting
+// as on it; rounded down (the last tick at or before t) or up (the first at or after it).
+uint64_t TicksOf(double seconds, bool up) {
+  const double x = seconds * kTicksPerSecond;
+  const double nearest = std::nearbyint(x);
+  const double ticks = std::fabs(x - nearest) <= 1e-3 ? nearest : up ? std::ceil(x) : std::floor(x);
+  return ticks <= 0 ? 0 : static_cast<uint64_t>(ticks);
+}
+
+// Rows are made in batches, column by column: each history is read in one stretch, each column's
+// texts made in one loop, and then the rows put together.
+constexpr int kBatchRows = 256;
+// A value's text of up to this many characters is copied as one block of this size.
+constexpr size_t kSlot = 32;
+
+// A pass over a history in time order: the sample in force and the next sample's time. Times are
+// unwrapped (the 32-bit tick counter wraps after 11.9 hours) so that they always ascend.
+struct TCursor {
+  const TVarHist* History = nullptr;
+  int32_t Count = 0;  // the samples when the export began
+  int32_t Index = -1;
+  uint64_t IndexTicks = 0;
+  uint16_t Raw = 0;
+  uint64_t NextTicks = kNoSample;
+  // The stretch of samples from RunStart on that holds the next sample.
+  TVarHist::TRun Run{};
+  int32_t RunStart = 0;
+
+  void Start(const TVarHist* history, int32_t count) {
+    History = history;
+    Count = count;
+    if (count == 0) return;
+    Run = history->RunAt(0, count);
+    NextTicks = Run.Times[0];
+  }
+
+  // Onto the next sample (there is one: NextTicks is a time).
+  void Step() {
+    ++Index;
+    const int32_t k = Index - RunStart;
+    IndexTicks = NextTicks;
+    Raw = Run.Raws[k];
+    if (Index + 1 >= Count) {
+      NextTicks = kNoSample;
+      return;
+    }
+    if (k + 1 >= Run.Length) {
+      RunStart = Index + 1;
+      Run = History->RunAt(RunStart, Count);
+    }
+    NextTicks = Unwrapped(IndexTicks, Run.Times[Index + 1 - RunStart]);
+  }
+
+  // Onto the last sample at or before key.
+  void AdvanceTo(uint64_t key) {
+    while (NextTicks <= key) Step();
+  }
+
+  // The unwrapped time of a sample with these ticks that follows one at previous.
+  static uint64_t Unwrapped(uint64_t previous, uint32_t ticks) {
+    const auto low = static_cast<uint32_t>(previous);
+    return (previous - low) + ticks + (ticks < low ? (uint64_t{1} << 32) : 0);
+  }
+};
+
+// The last texts made for raw values, one place for each of 256 groups of them.
+struct TTextCache {
+  struct TEntry {
+    uint16_t Raw = 0;
+    uint8_t Length = 0;  // 0: empty
+    char Text[kSlot - 3] = {};
+  };
+  static constexpr size_t Longest = sizeof(TEntry::Text);
+  TEntry Entries[256];
+  TEntry& For(uint16_t raw) { return Entries[(raw ^ (raw >> 8)) & 0xFF]; }
+};
+}  // namespace
+
+// A source history as the rows see it: the sample in force at each row of the batch.
+struct TCsvExport::TSource {
+  TCursor Follow;  // the rows' samples
+  TCursor Merge;   // every sample, for the rows' times
+  // Gear columns, which see every sample.
+  std::vector<TColumn*> Walkers;
+  int32_t RowIndex[kBatchRows];
+  uint16_t RowRaw[kBatchRows];
+  uint64_t RowTicks[kBatchRows];
+
+  void FollowRows(const uint64_t* keys, int rows);
+};
+
+struct TCsvExport::TColumn {
+  TDisplayVar* Var = nullptr;
+  TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
+  // The value is the conversion of the raw sample alone, so equal raw values give equal texts.
+  bool FollowsRaw = true;
+  // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
+  // one of its samples is evaluated in order, as the .tdf export evaluates them.
+  TGearVar* Gear = nullptr;
+  int32_t GearState = 0;
+  double WalkedValue = 0;
+  double RowWalked[kBatchRows];
+  std::unique_ptr<TTextCache> Cache;
+  // The batch's texts: each row's place in Texts and length (-1: empty field).
+  std::vector<char> Texts;
+  size_t Used = 0;
+  uint32_t RowOffset[kBatchRows];
+  int16_t RowLength[kBatchRows];
+
+  // The value's text of sample index at text.
+  size_t Write(char* text, int row, int32_t index) {
+    if (Gear) return static_cast<size_t>(WriteFixed(text, RowWalked[row], kValueDecimals) - text);
+    if (!FollowsRaw) return static_cast<size_t>(WriteFixed(text, Var->GetValueAtIndex(Var->Unit, index), kValueDecimals) - text);
+    const uint16_t raw = Source->RowRaw[row];
+    TTextCache::TEntry& entry = Cache->For(raw);
+    if (entry.Length != 0 && entry.Raw == raw) {
+      std::memcpy(text, entry.Text, TTextCache::Longest);
+      return entry.Length;
+    }
+    const auto length = static_cast<size_t>(WriteFixed(text, Var->Convert(Var->Unit, raw), kValueDecimals) - text);
+    if (length <= TTextCache::Longest) {
+      entry.Raw = raw;
+      entry.Length = static_cast<uint8_t>(length);
+      std::memcpy(entry.Text, text, TTextCache::Longest);
+    }
+    return length;
+  }
+
+  // Every row's text; a row whose sample (or, where the value follows the raw value alone, whose
+  // raw value) is the row before's shares its text.
+  void MakeTexts(int rows) {
+    Used = 0;
+    const bool byRaw = Cache != nullptr;
+    for (int r = 0; r < rows; ++r) {
+      const int32_t index = Source ? Source->RowIndex[r] : -1;
+      if (index < 0) {
+        RowLength[r] = -1;
+        continue;
+      }
+      if (r > 0 && RowLength[r - 1] >= 0 &&
+          (byRaw ? Source->RowRaw[r] == Source->RowRaw[r - 1] : index == Source->RowIndex[r - 1])) {
+        RowOffset[r] = RowOffset[r - 1];
+        RowLength[r] = RowLength[r - 1];
+        continue;
+      }
+      if (Texts.size() < Used + MaxFixedChars + kSlot) Texts.resize(std::max(2 * Texts.size(), Used + MaxFixedChars + kSlot));
+      const size_t length = Write(Texts.data() + Used, r, index);
+      RowOffset[r] = static_cast<uint32_t>(Used);
+      RowLength[r] = static_cast<int16_t>(length);
+      Used += std::max(length, kSlot);
+    }
+  }
+};
+
+void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
+  for (int r = 0; r < rows; ++r) {
+    while (Follow.NextTicks <= keys[r]) {
+      Follow.Step();
+      for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, Follow.Index);
+    }
+    for (TColumn* c : Walkers) c->RowWalked[r] = c->WalkedValue;
+    RowIndex[r] = Follow.Index;
+    RowRaw[r] = Follow.Raw;
+    RowTicks[r] = Follow.IndexTicks;
+  }
+}
+
+// While rows are made, the gear sensors hold the export's own last gear; the live displays get
+// theirs back after each batch of rows.
+struct TCsvExport::TGearState {
+  explicit TGearState(std::vector<TColumn>& columns) : columns_(columns) { Swap(); }
+  ~TGearState() { Swap(); }
+  TGearState(const TGearState&) = delete;
+  TGearState& operator=(const TGearState&) = delete;
+  void Swap() {
+    for (TColumn& c : columns_)
+      if (c.Gear) std::swap(c.Gear->Gear, c.GearState);
+  }
+  std::vector<TColumn>& columns_;
+};
+
+TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
+    : recording_(recording), options_(options), rowKeys_(kBatchRows), rowSeconds_(kBatchRows) {
+  const double to = options.To ? *options.To : recording.LengthSeconds();
+  options_.To = to;
+  fromKey_ = TicksOf(options.From, true);
+  toKey_ = TicksOf(to, false);
+  header_ = "Time (s)";
+  // Columns and sources keep their places: they point at each other.
+  columns_.resize(options.Sensors.size());
+  sources_.reserve(options.Sensors.size());
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    TColumn& c = columns_[i];
+    c.Var = options.Sensors[i];
+    c.FollowsRaw = c.Var->ValueFollowsRaw();
+    c.Gear = dynamic_cast<TGearVar*>(c.Var);
+    if (c.FollowsRaw && !c.Gear) c.Cache = std::make_unique<TTextCache>();
+    const TRawVar* raw = c.Var->Source;
+    if (const TVarHist* history = raw ? recording.HistoryFor(*raw) : nullptr) {
+      auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
+      if (same == sources_.end()) {
+        same = sources_.emplace(sources_.end());
+        same->Follow.Start(history, history->Count());
+        same->Merge = same->Follow;
+      }
+      c.Source = &*same;
+      if (c.Gear) same->Walkers.push_back(&c);
+    }
+
+    const TSettings* settings = c.Var->Owner && c.Var->Owner->Context ? c.Var->Owner->Context->Settings : nullptr;
+    const std::string unit = settings ? UnitText(c.Var->Unit, *settings) : std::string();
+    const std::string name = c.Var->Name;
+    header_ += "," + CsvField(unit.empty() ? name : name + " (" + unit + ")");
+    if (options.Age) header_ += "," + CsvField(name + " age (ms)");
+  }
+  header_ += "\n";
+  maxRow_ = kMaxNumberChars + 1 + columns_.size() * (1 + MaxFixedChars + (options.Age ? 1 + kMaxNumberChars : 0));
+  // The first row at a rate: the first k with k / rate at or after From, each time computed as
+  // k / rate. At sample times the first row is the first sample time at or after From.
+  const double rate = options_.RateHz;
+  // A whole rate that divides a second into whole ticks puts every row on a tick: its time is
+  // then written from the ticks, which gives the same digits.
+  if (rate >= 1 && rate == std::floor(rate) && std::fmod(kTicksPerSecond, rate) == 0)
+    ticksPerRow_ = static_cast<uint64_t>(kTicksPerSecond / rate);
+  if (!options_.EverySample) {
+    k_ = static_cast<int64_t>(std::ceil(options_.From * rate));
+    while (k_ > 0 && static_cast<double>(k_ - 1) / rate >= options_.From) --k_;
+    while (static_cast<double>(k_) / rate < options_.From) ++k_;
+  } else if (fromKey_ > 0) {
+    for (TSource& s : sources_) s.Merge.AdvanceTo(fromKey_ - 1);
+  }
+}
+
+TCsvExport::~TCsvExport() = default;
+
+// The times of up to n next rows; fewer once the rows end.
+int TCsvExport::NextRowTimes(int n) {
+  int rows = 0;
+  for (; rows < n; ++rows) {
+    if (options_.EverySample) {
+      uint64_t key = kNoSample;
+      for (const TSource& s : sources_) key = std::min(key, s.Merge.NextTicks);
+      if (key > toKey_) break;
+      for (TSource& s : sources_) s.Merge.AdvanceTo(key);
+      rowKeys_[static_cast<size_t>(rows)] = key;
+    } else {
+      const double seconds = static_cast<double>(k_) / options_.RateHz;
+      if (seconds > *options_.To) break;
+      ++k_;
+      rowSeconds_[static_cast<size_t>(rows)] = seconds;
+      rowKeys_[static_cast<size_t>(rows)] = TicksOf(seconds, false);
+    }
+  }
+  if (rows < n) ended_ = true;
+  return rows;
+}
+
+char* TCsvExport::WriteRow(char* p, int r) {
+  const bool every = options_.EverySample;
+  const uint64_t key = rowKeys_[static_cast<size_t>(r)];
+  const double seconds = rowSeconds_[static_cast<size_t>(r)];
+  p = every || ticksPerRow_ ? WriteScaled(p, key, kTimeDecimals) : WriteFixed(p, seconds, kTimeDecimals);
+  // The row's time in ticks, for the ages: whole at sample times, a fraction between them.
+  const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
+  for (TColumn& c : columns_) {
+    *p++ = ',';
+    const int length = c.RowLength[r];
+    if (length >= 0) {
+      const char* text = c.Texts.data() + c.RowOffset[r];
+      // A short text goes as a whole block of fixed size (the row has room for the longest).
+      if (static_cast<size_t>(length) <= kSlot)
+        std::memcpy(p, text, kSlot);
+      else
+        std::memcpy(p, text, static_cast<size_t>(length));
+      p += length;
+    }
+    if (!options_.Age) continue;
+    *p++ = ',';
+    if (length < 0) continue;
+    // A tick is a hundredth of a millisecond.
+    const double age = std::max(0.0, rowTicks - static_cast<double>(c.Source->RowTicks[r]));
+    p = WriteScaled(p, static_cast<uint64_t>(std::llround(age)), kAgeDecimals);
+  }
+  *p++ = '\n';
+  return p;
+}
+
+size_t TCsvExport::NextRows(char* out, size_t capacity) {
+  TBorrowCurrent borrow(&recording_);
+  TGearState gears(columns_);
+  char* p = out;
+  while (!ended_) {
+    const auto room = static_cast<size_t>(out + capacity - p) / maxRow_;
+    if (room == 0) break;
+    const int rows = NextRowTimes(static_cast<int>(std::min<size_t>(room, kBatchRows)));
+    if (rows == 0) break;
+    for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), rows);
+    for (TColumn& c : columns_) c.MakeTexts(rows);
+    for (int r = 0; r < rows; ++r) p = WriteRow(p, r);
+    rows_ += rows;
+    lastKey_ = rowKeys_[static_cast<size_t>(rows - 1)];
+    lastSeconds_ = rowSeconds_[static_cast<size_t>(rows - 1)];
+  }
+  return static_cast<size_t>(p - out);
+}
+
+double TCsvExport::Done() const {
+  if (ended_) return 1.0;
+  if (rows_ == 0) return 0.0;
+  const double span = options_.EverySample ? static_cast<double>(toKey_ - fromKey_) : *options_.To - options_.From;
+  const double done = options_.EverySample ? static_cast<double>(lastKey_ - fromKey_) : lastSeconds_ - options_.From;
+  return span > 0 ? std::clamp(done / span, 0.0, 1.0) : 0.0;
+}
+
+int64_t TCsvExport::Values() const {
+  return rows_ * static_cast<int64_t>(1 + columns_.size() * (options_.Age ? 2 : 1));
+}
+
+TCsvResult WriteCsv(TCsvExport& table, const TTextSink& sink, const TExportProgress& progress) {
+  TCsvResult result;
+  const std::string& header = table.Header();
+  if (!sink(header.data(), header.size())) {
+    result.Error = "cannot write";
+    return result;
+  }
+  const size_t capacity = std::max<size_t>(size_t{1} << 20, 4 * table.MaxRowBytes());
+  std::unique_ptr<char[]> buffer(new char[capacity]);
+  for (size_t n; (n = table.NextRows(buffer.get(), capacity)) > 0;) {
+    if (!sink(buffer.get(), n)) {
+      result.Error = "cannot write";
+      result.Rows = table.Rows();
+      return result;
+    }
+    if (progress && !progress(table.Done())) {
+      result.Cancelled = true;
+      result.Error = "cancelled";
+      result.Rows = table.Rows();
+      return result;
+    }
+  }
+  result.Ok = true;
+  result.Rows = table.Rows();
+  return result;
+}
+
+TCsvResult ExportCsvFile(TRecording& recording, const TCsvOptions& options, const std::string& path,
+                         const TExportProgress& progress) {
+  TCsvExport table(recording, options);
+  TCsvResult result;
+  std::string why;
+  const bool saved = AtomicSave(
+      path,
+      [&](const std::string& tmp) {
+        TBinFile file;
+        if (!file.CreateNew(tmp)) return false;
+        result = WriteCsv(
+            table, [&](const char* data, size_t size) { return file.WriteBytes(data, size) == size; }, progress);
+        return file.Close() && result.Ok;
+      },
+      &why);
+  if (!saved && !result.Cancelled) result.Error = why;
+  result.Ok = saved;
+  return result;
+}
+
+std::vector<TDisplayVar*> DefaultCsvSensors(const TSensorList& sensors, const TRecording& recording) {
+  std::vector<TDisplayVar*> chosen;
+  for (int i = 0; i < sensors.DisplayVars->Count(); ++i) {
+    TDisplayVar* var = sensors.Display(i);
+    const TRawVar* source = var->Source;
+    const TVarHist* history = source ? recording.HistoryFor(*source) : nullptr;
+    if (history && history->Count() > 0) chosen.push_back(var);
+  }
+  return chosen;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}

@@ -1,0 +1,108 @@
+#pragma once
+// A recording's sensors as one CSV table on one time base: a time column, then one column per
+// sensor. Each row holds every sensor's value at its latest sample at or before the row's time
+// (sample and hold, never interpolated), converted and written as the .tdf export writes it; the
+// field stays empty before the sensor's first sample. Rows come at a fixed rate (t = k / rate) or
+// at every distinct sample time of the sensors' source histories. The text is made row by row
+// into a buffer of fixed size, so memory does not grow with the number of rows.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class TDisplayVar;
+class TRecording;
+class TSensorList;
+
+struct TCsvOptions {
+  // The columns, in order.
+  std::vector<TDisplayVar*> Sensors;
+  // Rows at t = k / RateHz (k = 0, 1, ...), or at every distinct sample time.
+  double RateHz = 20;
+  bool EverySample = false;
+  // "<name> age (ms)" after each sensor's column: the time from its sample to the row's time.
+  bool Age = false;
+  // The rows' times lie within From..To seconds from the recording's start; To defaults to the
+  // recording's length.
+  double From = 0;
+  std::optional<double> To;
+};
+
+// Called now and then with the share of the rows written (0..1); false cancels the export.
+using TExportProgress = std::function<bool(double done)>;
+// Takes the text piece by piece, in order; false when it could not be written.
+using TTextSink = std::function<bool(const char* data, size_t size)>;
+
+class TCsvExport {
+ public:
+  // The sensors read the recording through the variables, which the export makes current while
+  // it reads (TBorrowCurrent); the histories' sample counts are taken once, here.
+  TCsvExport(TRecording& recording, const TCsvOptions& options);
+  ~TCsvExport();
+  TCsvExport(const TCsvExport&) = delete;
+  TCsvExport& operator=(const TCsvExport&) = delete;
+
+  // The first line: "Time (s)", then "<name> (<unit>)" (or the name alone for a sensor without a
+  // unit) and, with ages, "<name> age (ms)"; ended by LF.
+  const std::string& Header() const { return header_; }
+  // The most bytes one row takes: NextRows needs room for at least this much.
+  size_t MaxRowBytes() const { return maxRow_; }
+  // Writes as many whole rows as fit into out; the bytes written, 0 once every row is written.
+  size_t NextRows(char* out, size_t capacity);
+
+  // The share of the rows' time span written so far (0..1).
+  double Done() const;
+  int64_t Rows() const { return rows_; }
+  // Fields written so far, the time fields included.
+  int64_t Values() const;
+
+ private:
+  struct TSource;
+  struct TColumn;
+  struct TGearState;
+  int NextRowTimes(int n);
+  char* WriteRow(char* p, int row);
+
+  TRecording& recording_;
+  TCsvOptions options_;
+  std::vector<TSource> sources_;
+  std::vector<TColumn> columns_;
+  std::string header_;
+  size_t maxRow_ = 0;
+  // The rows' bounds in ticks of 10 microseconds.
+  uint64_t fromKey_ = 0, toKey_ = 0;
+  int64_t k_ = 0;  // the next row's k of t = k / rate
+  uint64_t ticksPerRow_ = 0;  // 1 / rate in ticks, when that is whole
+  // The times of a batch of rows: the last tick each covers and, at a rate, the seconds.
+  std::vector<uint64_t> rowKeys_;
+  std::vector<double> rowSeconds_;
+  uint64_t lastKey_ = 0;
+  double lastSeconds_ = 0;
+  bool ended_ = false;
+  int64_t rows_ = 0;
+};
+
+struct TCsvResult {
+  bool Ok = false;
+  bool Cancelled = false;
+  std::string Error;  // why it failed
+  int64_t Rows = 0;
+};
+
+// The whole table (header and rows) into sink, about a megabyte at a time; progress is told
+// after every piece. Fails when the sink fails or progress cancels.
+TCsvResult WriteCsv(TCsvExport& table, const TTextSink& sink, const TExportProgress& progress = {});
+// The table written to path atomically: a failed or cancelled export leaves no file behind and an
+// existing file as it was.
+TCsvResult ExportCsvFile(TRecording& recording, const TCsvOptions& options, const std::string& path,
+                         const TExportProgress& progress = {});
+
+// The sensors a table has when none are named: every display sensor, in the catalogue's (the
+// sensor list's) order, whose source history in the recording holds samples.
+std::vector<TDisplayVar*> DefaultCsvSensors(const TSensorList& sensors, const TRecording& recording);
+// A field as RFC 4180 writes it: quoted, with its quotes doubled, when it holds a comma, a quote or
+// a line break; as it is otherwise.
+std::string CsvField(const std::string& text);
