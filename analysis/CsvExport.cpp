@@ -220,7 +220,7 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
     c.Gear = dynamic_cast<TGearVar*>(c.Var);
     if (c.FollowsRaw && !c.Gear) c.Cache = std::make_unique<TTextCache>();
     const TRawVar* raw = c.Var->Source;
-    if (const TVarHist* history = raw ? recording.HistoryFor(*raw) : nullptr) {
+    if (const TVarHist* history = raw ? raw->HistoryIn(recording) : nullptr) {
       auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
       if (same == sources_.end()) {
         same = sources_.emplace(sources_.end());
@@ -392,7 +392,7 @@ std::vector<TDisplayVar*> DefaultCsvSensors(const TSensorList& sensors, const TR
   for (int i = 0; i < sensors.DisplayVars->Count(); ++i) {
     TDisplayVar* var = sensors.Display(i);
     const TRawVar* source = var->Source;
-    const TVarHist* history = source ? recording.HistoryFor(*source) : nullptr;
+    const TVarHist* history = source ? source->HistoryIn(recording) : nullptr;
     if (history && history->Count() > 0) chosen.push_back(var);
   }
   return chosen;

@@ -48,12 +48,15 @@ TVarHist* TRawVar::Find(const THistorySet& rec, int32_t id) const {
 
 TVarHist* TRawVar::History() const {
   const THistorySet* rec = Owner && Owner->Context ? Owner->Context->Recording.load(std::memory_order_acquire) : nullptr;
-  if (!rec) return nullptr;
+  return rec ? HistoryIn(*rec) : nullptr;
+}
+
+TVarHist* TRawVar::HistoryIn(const THistorySet& rec) const {
   // A recording of the link's family made before the menu changed the family keeps the id the
   // catalogue had.
-  const uint32_t id = IdIn(rec->EcuFamily);
-  TVarHist* h = Find(*rec, static_cast<int32_t>(id));
-  return h || id == Id ? h : Find(*rec, static_cast<int32_t>(Id.load()));
+  const uint32_t id = IdIn(rec.EcuFamily);
+  TVarHist* h = Find(rec, static_cast<int32_t>(id));
+  return h || id == Id ? h : Find(rec, static_cast<int32_t>(Id.load()));
 }
 
 int32_t TRawVar::SampleCount() const {

@@ -61,6 +61,8 @@ struct TRawVar : TVar {
 
   // Over the current recording, found by the id of its family (IdIn).
   TVarHist* History() const;
+  // The history of this variable in a recording, found by the id of the recording's family.
+  TVarHist* HistoryIn(const THistorySet& rec) const;
   int32_t SampleCount() const;
   uint16_t RawAtIndex(int32_t i) const;
   double TimeAtIndex(int32_t i) const;

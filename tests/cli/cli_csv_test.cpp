@@ -81,7 +81,7 @@ TEST(CliCsv, MissingSensorsAndFilesAndUnwritableTargetsFail) {
   EXPECT_FALSE(std::filesystem::exists(box.Path("x.csv")));
   r = box.Run({"export", box.Path("missing.rec"), "--csv"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "Could not load recording\n");
+  EXPECT_EQ(r.err, "Could not load '" + box.Path("missing.rec") + "' - No such file or directory\n");
   r = box.Run({"export", Data("ok-empty.rec"), "--csv"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "revscope-cli: '" + Data("ok-empty.rec") + "' holds no samples to export\n");
