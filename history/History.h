@@ -50,6 +50,20 @@ class TVarHist {
   double TimeOf(int32_t i) const { return TicksOf(i) * 0.00001; }
   uint16_t RawOf(int32_t i) const { return BlockOf(i)->Raws[static_cast<size_t>(i % BlockSamples)]; }
 
+  // Samples i .. i + Length - 1 lie side by side in one block (Length reaches at most the block's
+  // end and count): a reader walking many samples reads them without a lookup per sample.
+  struct TSpan {
+    const uint32_t* Times;
+    const uint16_t* Raws;
+    int32_t Length;
+  };
+  TSpan SpanAt(int32_t i, int32_t count) const {
+    const Block* b = BlockOf(i);
+    const int32_t k = i % BlockSamples;
+    const int32_t end = count - (i - k) < BlockSamples ? count - (i - k) : BlockSamples;
+    return {b->Times + k, b->Raws + k, end - k};
+  }
+
   // Index of the sample in force at t seconds; -1 when empty.
   int32_t IndexAt(double t) const;
   std::optional<TSample> SampleAt(double t);
