@@ -132,13 +132,6 @@ std::string Short(double value, int decimals) {
 
 }  // namespace
 
-int TAxisEdges::CellOf(double v) const {
-  if (Edges.size() < 2 || !(v >= Edges.front()) || !(v < Edges.back())) return -1;
-  // The last edge not above v.
-  const auto it = std::upper_bound(Edges.begin(), Edges.end(), v);
-  return static_cast<int>(it - Edges.begin()) - 1;
-}
-
 bool ParseAxisEdges(const std::string& text, TAxisEdges& out, std::string* error) {
   const std::string t = TrimSpaces(text);
   if (t.empty()) return Fail(error, "no edges given"), false;
@@ -151,7 +144,7 @@ bool ParseAxisEdges(const std::string& text, TAxisEdges& out, std::string* error
   } else {
     ok = List(SplitFields(t, ','), edges, error);
   }
-  if (ok) out.Edges = std::move(edges);
+  if (ok) out = TAxisEdges(std::move(edges));
   return ok;
 }
 
@@ -164,7 +157,7 @@ std::string FormatEdge(double value) {
 
 std::string EdgesListText(const TAxisEdges& edges) {
   std::string text;
-  for (double e : edges.Edges) text += (text.empty() ? "" : ",") + FormatEdge(e);
+  for (double e : edges.Values()) text += (text.empty() ? "" : ",") + FormatEdge(e);
   return text;
 }
 

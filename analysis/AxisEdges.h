@@ -3,21 +3,40 @@
 // E0,E1,...; a value v lies in cell i when ei <= v < ei+1, and outside the axis below e0 or from
 // en on.
 #include <string>
+#include <utility>
 #include <vector>
 
 class TDisplayVar;
 
-struct TAxisEdges {
-  std::vector<double> Edges;  // strictly rising; at least two once parsed
+class TAxisEdges {
+ public:
+  TAxisEdges() = default;
+  // Strictly rising edges (ParseAxisEdges checks them).
+  explicit TAxisEdges(std::vector<double> edges)
+      : edges_(std::move(edges)), inverseStep_(Cells() ? Cells() / (edges_.back() - edges_.front()) : 0) {}
 
-  int Cells() const { return Edges.size() < 2 ? 0 : static_cast<int>(Edges.size()) - 1; }
+  const std::vector<double>& Values() const { return edges_; }
+  int Cells() const { return edges_.size() < 2 ? 0 : static_cast<int>(edges_.size()) - 1; }
   // The cell v lies in, or -1 outside the edges (and for NaN).
-  int CellOf(double v) const;
-  double Lower(int cell) const { return Edges[static_cast<size_t>(cell)]; }
-  double Upper(int cell) const { return Edges[static_cast<size_t>(cell) + 1]; }
-  double First() const { return Edges.front(); }
-  double Last() const { return Edges.back(); }
-  bool operator==(const TAxisEdges&) const = default;
+  int CellOf(double v) const {
+    const int n = Cells();
+    if (n == 0 || !(v >= edges_.front()) || !(v < edges_.back())) return -1;
+    // Evenly spaced edges give the cell at once; the edges themselves have the last word.
+    int i = static_cast<int>((v - edges_.front()) * inverseStep_);
+    if (i >= n) i = n - 1;
+    while (i > 0 && v < edges_[static_cast<size_t>(i)]) --i;
+    while (i + 1 < n && v >= edges_[static_cast<size_t>(i) + 1]) ++i;
+    return i;
+  }
+  double Lower(int cell) const { return edges_[static_cast<size_t>(cell)]; }
+  double Upper(int cell) const { return edges_[static_cast<size_t>(cell) + 1]; }
+  double First() const { return edges_.front(); }
+  double Last() const { return edges_.back(); }
+  bool operator==(const TAxisEdges& o) const { return edges_ == o.edges_; }
+
+ private:
+  std::vector<double> edges_;
+  double inverseStep_ = 0;
 };
 
 // The most cells an axis may have.

@@ -5,19 +5,19 @@
 // and it is filtered out when a condition does not hold.
 //
 // The walker reads a recording's histories while the poll thread may still append to them: each
-// call takes the counts published at that moment (Z's first, so every sample of the others up to
-// Z's newest time is there) and goes on from where the last call stopped; the poll thread never
+// walk takes the counts published at that moment (Z's first, so every sample of the others up to
+// Z's newest time is there) and goes on from where the last walk stopped; the poll thread never
 // waits for it. A sensor computed from more than its own sample (gear, duty cycle, ...) is read
 // through the catalogue, so the recording must be the context's current one for those.
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <vector>
 
 #include "analysis/TableSpec.h"
+#include "history/History.h"
 
 class TDisplayVar;
 class THistorySet;
-class TVarHist;
 
 enum class TObservationFate : uint8_t {
   Observed,  // X, Y and Z hold values and every condition holds
@@ -30,47 +30,94 @@ struct TObservation {
   int32_t Index = 0;   // the sample of Z
   uint32_t Ticks = 0;  // its time, 10 us ticks since the recording started
   TObservationFate Fate = TObservationFate::Observed;
+  int Cell = -1;  // when observed: cy x columns + cx, or -1 with X or Y outside the edges
   double X = 0, Y = 0, Z = 0;  // when observed
 };
 
-// One display sensor over one history: the value of a sample, and the latest sample at or before a
-// time, found by a cursor that moves forward with the times asked for.
+// One display sensor over one history: the value of a sample, the cell of an axis it falls in, and
+// the latest sample at or before a time, found by a cursor that moves on with the times asked for.
 class TSensorTrack {
  public:
-  TSensorTrack(TDisplayVar& var, const TVarHist* history);
+  // axis: the edges whose cells CellOfHeld gives; none for a sensor on no axis.
+  TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis = nullptr);
 
   const TVarHist* History() const { return history_; }
   // Takes the count the history has published now.
-  void Refresh();
+  void Refresh() { count_ = history_ ? history_->Count() : 0; }
   int32_t Count() const { return count_; }
+
+  // Where a track stands: the sample it holds and the samples after it in that sample's block.
+  // A walk keeps a copy of it in its own variables while it runs.
+  struct TCursor {
+    int32_t Index = -1;  // the sample held; -1 for none
+    uint32_t HeldTicks = 0;
+    uint16_t HeldRaw = 0;
+    // The samples after the held one in their block: Next .. End - 1, raw values beside.
+    const uint32_t* Times = nullptr;
+    const uint16_t* Raws = nullptr;
+    const uint32_t* Next = nullptr;
+    const uint32_t* End = nullptr;
+  };
+
   // The latest sample at or before ticks among those published at the last Refresh; -1 for none.
-  // Its time is then HeldTicks(). Cheapest for times that rise from call to call; a time far
+  // Its time is then HeldTicks(). Cheapest for times that rise from call to call; a time further
   // back is found by bisection.
-  int32_t Hold(uint32_t ticks);
-  uint32_t HeldTicks() const { return heldTicks_; }
-  // The value of the sample the cursor holds.
-  double HeldValue() { return ValueAt(cursor_); }
+  int32_t Hold(uint32_t ticks) { return Hold(cursor_, ticks); }
+  int32_t Hold(TCursor& c, uint32_t ticks) {
+    if (c.Index >= 0 && c.HeldTicks > ticks) c = Rewound(c, ticks);
+    for (;;) {
+      if (c.Next == c.End) {
+        // On into the next block, when there are more samples.
+        if (c.Index + 1 >= count_) break;
+        const TVarHist::TSpan span = history_->SpanAt(c.Index + 1, count_);
+        c.Times = c.Next = span.Times;
+        c.Raws = span.Raws;
+        c.End = span.Times + span.Length;
+      }
+      if (*c.Next > ticks) break;
+      c.HeldTicks = *c.Next;
+      c.HeldRaw = c.Raws[c.Next - c.Times];
+      ++c.Next;
+      ++c.Index;
+    }
+    return c.Index;
+  }
+  uint32_t HeldTicks() const { return cursor_.HeldTicks; }
+  double HeldValue() { return HeldValue(cursor_); }
+  double HeldValue(const TCursor& c) { return byRaw_ ? ValueOfRaw(c.HeldRaw) : ValueAt(c.Index); }
+  // The axis cell of the held sample; -1 outside.
+  int HeldCell(const TCursor& c) {
+    if (!byRaw_) return axis_->CellOf(ValueAt(c.Index));
+    if (c.HeldRaw >= cells_.size()) Extend(c.HeldRaw);
+    return cells_[c.HeldRaw];
+  }
+  TCursor& Cursor() { return cursor_; }
+
   double ValueAt(int32_t i);
-  uint16_t RawAt(int32_t i) const;
-  uint32_t TicksAt(int32_t i) const;
-  // The value of a raw sample (sensors whose value is their own sample's conversion).
-  double ValueOfRaw(int32_t i, uint16_t raw);
+  uint16_t RawAt(int32_t i) const { return history_->RawOf(i); }
+  uint32_t TicksAt(int32_t i) const { return history_->TicksOf(i); }
+  // The value of sample i whose raw value is raw.
+  double ValueOf(int32_t i, uint16_t raw) { return byRaw_ ? ValueOfRaw(raw) : ValueAt(i); }
 
  private:
-  void LoadSpan(int32_t i);
+  double ValueOfRaw(uint16_t raw) {
+    if (raw >= values_.size()) Extend(raw);
+    return values_[raw];
+  }
+  // Converts the raw values up to raw (at least), once each.
+  void Extend(uint16_t raw);
+  // The cursor holding the last sample at or before ticks, found by bisection.
+  TCursor Rewound(TCursor c, uint32_t ticks) const;
 
   TDisplayVar& var_;
   const TVarHist* history_;
+  const TAxisEdges* axis_;
   uint8_t unit_;
-  bool byRaw_;
-  std::vector<double> byRawTable_;  // converted values by raw value (NaN: not yet)
+  bool byRaw_;  // the value is the conversion of the sample alone
+  std::vector<double> values_;  // by raw value, up to the largest seen yet
+  std::vector<int16_t> cells_;  // the axis cell by raw value, as far as values_
   int32_t count_ = 0;
-  int32_t cursor_ = -1;
-  uint32_t heldTicks_ = 0;
-  // Samples spanStart_ .. spanStart_ + spanLength_ - 1, side by side.
-  const uint32_t* spanTimes_ = nullptr;
-  const uint16_t* spanRaws_ = nullptr;
-  int32_t spanStart_ = 0, spanLength_ = 0;
+  TCursor cursor_;
 };
 
 class TObservationWalker {
@@ -79,24 +126,76 @@ class TObservationWalker {
   // give nothing to walk).
   TObservationWalker(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec);
   ~TObservationWalker();
+  TObservationWalker(const TObservationWalker&) = delete;
+  TObservationWalker& operator=(const TObservationWalker&) = delete;
 
-  // Up to max observations of the Z samples published since the last call, in order; returns how
-  // many were written to out (0: none new).
-  int Next(TObservation* out, int max);
+  // Calls each(const TObservation&) for every sample of Z published since the last walk, in order.
+  // Without WithXY an observation's X and Y are not filled in (its cell is).
+  template <bool WithXY = true, typename F>
+  void Walk(F&& each);
   // Z samples walked so far.
   int32_t Walked() const { return next_; }
-  bool CanWalk() const { return z_ != nullptr; }
+  bool CanWalk() const { return z_.has_value(); }
   // The observation of the latest sample of Z at or before ticks (among those published); false
-  // when Z has none. Independent of Next.
+  // when Z has none. Independent of Walk.
   bool At(uint32_t ticks, TObservation& out);
 
  private:
-  TTableSpec spec_;
-  std::unique_ptr<TSensorTrack> z_;
-  // X, Y, then one per condition.
-  std::vector<std::unique_ptr<TSensorTrack>> held_;
-  // Fills in the observation of Z sample o.Index at o.Ticks.
-  void Observe(TObservation& o, uint16_t zRaw);
+  void Refresh();
+  // Fills in the observation of Z sample o.Index at o.Ticks, X and Y held by the cursors given.
+  template <bool WithXY = true>
+  void Observe(TObservation& o, uint16_t zRaw, TSensorTrack::TCursor& xc, TSensorTrack::TCursor& yc) {
+    o.Fate = TObservationFate::Observed;
+    Hold(*x_, xc, o);
+    Hold(*y_, yc, o);
+    for (TSensorTrack& f : filters_) Hold(f, f.Cursor(), o);
+    if (o.Fate != TObservationFate::Observed) return;
+    for (size_t c = 0; c < filters_.size(); ++c)
+      if (!spec_.Filters[c].Holds(filters_[c].HeldValue())) {
+        o.Fate = TObservationFate::Filtered;
+        return;
+      }
+    const int cx = x_->HeldCell(xc), cy = y_->HeldCell(yc);
+    o.Cell = cx < 0 || cy < 0 ? -1 : cy * columns_ + cx;
+    if (WithXY) {
+      o.X = x_->HeldValue(xc);
+      o.Y = y_->HeldValue(yc);
+    }
+    o.Z = z_->ValueOf(o.Index, zRaw);
+  }
+  void Hold(TSensorTrack& track, TSensorTrack::TCursor& c, TObservation& o) {
+    if (track.Hold(c, o.Ticks) < 0)
+      o.Fate = TObservationFate::NoSample;
+    else if (o.Ticks - c.HeldTicks > maxAgeTicks_ && o.Fate == TObservationFate::Observed)
+      o.Fate = TObservationFate::TooOld;
+  }
 
+  TTableSpec spec_;
+  uint32_t maxAgeTicks_;
+  int columns_;
+  std::optional<TSensorTrack> z_, x_, y_;
+  std::vector<TSensorTrack> filters_;  // one per condition
   int32_t next_ = 0;
 };
+
+template <bool WithXY, typename F>
+void TObservationWalker::Walk(F&& each) {
+  if (!z_) return;
+  Refresh();
+  TObservation o;
+  // The cursors of X and Y in variables of the walk's own while it runs.
+  TSensorTrack::TCursor xc = x_->Cursor(), yc = y_->Cursor();
+  const int32_t count = z_->Count();
+  while (next_ < count) {
+    const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
+    for (int32_t k = 0; k < span.Length; ++k) {
+      o.Index = next_ + k;
+      o.Ticks = span.Times[k];
+      Observe<WithXY>(o, span.Raws[k], xc, yc);
+      each(static_cast<const TObservation&>(o));
+    }
+    next_ += span.Length;
+  }
+  x_->Cursor() = xc;
+  y_->Cursor() = yc;
+}

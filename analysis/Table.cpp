@@ -15,24 +15,16 @@ double TCellStats::Stat(TTableStat stat) const {
 TTable::TTable(const TAxisEdges& x, const TAxisEdges& y)
     : x_(x), y_(y), cells_(static_cast<size_t>(x.Cells()) * static_cast<size_t>(y.Cells())) {}
 
-int TTable::Add(const TObservation& o) {
-  ++counts_.Samples;
-  switch (o.Fate) {
-    case TObservationFate::NoSample: ++counts_.NoSample; return -1;
-    case TObservationFate::TooOld: ++counts_.TooOld; return -1;
-    case TObservationFate::Filtered: ++counts_.Filtered; return -1;
-    case TObservationFate::Observed: break;
-  }
-  const int cx = x_.CellOf(o.X);
-  const int cy = y_.CellOf(o.Y);
-  if (cx < 0 || cy < 0) {
-    ++counts_.Outside;
-    return -1;
-  }
-  ++counts_.Counted;
-  const int index = cy * Columns() + cx;
-  cells_[static_cast<size_t>(index)].Add(o.Z);
-  return index;
+int TTable::CellOf(double x, double y) const {
+  const int cx = x_.CellOf(x), cy = y_.CellOf(y);
+  return cx < 0 || cy < 0 ? -1 : cy * Columns() + cx;
+}
+
+TTableCounts TTable::Counts() const {
+  TTableCounts c = counts_;
+  for (const TCellStats& cell : cells_) c.Counted += cell.Count;
+  c.Samples = c.Counted + c.Outside + c.NoSample + c.TooOld + c.Filtered;
+  return c;
 }
 
 void TTable::Clear() {
@@ -43,9 +35,7 @@ void TTable::Clear() {
 TTable BuildTable(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec) {
   TTable table(spec.XEdges, spec.YEdges);
   TObservationWalker walker(sensors, recording, spec);
-  std::vector<TObservation> batch(4096);
-  while (int n = walker.Next(batch.data(), static_cast<int>(batch.size())))
-    for (int i = 0; i < n; ++i) table.Add(batch[static_cast<size_t>(i)]);
+  walker.Walk<false>([&table](const TObservation& o) { table.Add(o); });
   return table;
 }
 

@@ -48,16 +48,31 @@ class TTable {
   int Rows() const { return y_.Cells(); }
   // Column cx (0: the lowest X) and row cy (0: the lowest Y).
   const TCellStats& Cell(int cx, int cy) const { return cells_[static_cast<size_t>(cy * Columns() + cx)]; }
-  const TTableCounts& Counts() const { return counts_; }
+  // Counted and Samples are summed from the cells when asked for.
+  TTableCounts Counts() const;
 
-  // Files one observation; the cell's index (cy x Columns + cx) or -1 when it is in none.
-  int Add(const TObservation& o);
+  // The cell (cy x Columns + cx) of X and Y; -1 when either is outside.
+  int CellOf(double x, double y) const;
+  // Files one observation in its cell; the cell, or -1 when it is in none.
+  int Add(const TObservation& o) {
+    if (o.Fate == TObservationFate::Observed && o.Cell >= 0) {
+      cells_[static_cast<size_t>(o.Cell)].Add(o.Z);
+      return o.Cell;
+    }
+    switch (o.Fate) {
+      case TObservationFate::Observed: ++counts_.Outside; break;
+      case TObservationFate::NoSample: ++counts_.NoSample; break;
+      case TObservationFate::TooOld: ++counts_.TooOld; break;
+      case TObservationFate::Filtered: ++counts_.Filtered; break;
+    }
+    return -1;
+  }
   void Clear();
 
  private:
   TAxisEdges x_, y_;
   std::vector<TCellStats> cells_;
-  TTableCounts counts_;
+  TTableCounts counts_;  // the skipped ones
 };
 
 // The table of every sample of Z the recording holds.

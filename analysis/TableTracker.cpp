@@ -4,7 +4,7 @@
 #include "vars/SensorList.h"
 
 TTableTracker::TTableTracker(const TSensorList& sensors)
-    : sensors_(sensors), batch_(4096), table_(spec_.XEdges, spec_.YEdges) {}
+    : sensors_(sensors), table_(spec_.XEdges, spec_.YEdges) {}
 
 TTableTracker::~TTableTracker() = default;
 
@@ -38,6 +38,7 @@ void TTableTracker::Restart() {
   table_ = TTable(spec_.XEdges, spec_.YEdges);
   points_.clear();
   newestCell_ = -1;
+  taken_ = 0;
   walker_.reset();
   probe_.reset();
   live_.clear();
@@ -55,20 +56,20 @@ void TTableTracker::Restart() {
 }
 
 void TTableTracker::Take(const TObservation& o) {
+  ++taken_;
   const int cell = table_.Add(o);
   newestCell_ = cell;
   if (cell >= 0) points_.push_back({static_cast<float>(o.X), static_cast<float>(o.Y), static_cast<float>(o.Z)});
 }
 
 bool TTableTracker::Update() {
-  const int64_t before = table_.Counts().Samples;
+  const int64_t before = taken_;
   if (walker_) {
-    while (int n = walker_->Next(batch_.data(), static_cast<int>(batch_.size())))
-      for (int i = 0; i < n; ++i) Take(batch_[static_cast<size_t>(i)]);
+    walker_->Walk([this](const TObservation& o) { Take(o); });
   } else if (source_ == TTableSource::Live) {
     SampleLive();
   }
-  return table_.Counts().Samples != before;
+  return taken_ != before;
 }
 
 // One observation when Z's source has a new value: the others' latest values, their age measured
@@ -100,6 +101,7 @@ void TTableTracker::SampleLive() {
     o.X = live_[1].Var->GetValue(live_[1].Var->Unit);
     o.Y = live_[2].Var->GetValue(live_[2].Var->Unit);
     o.Z = live_[0].Var->GetValue(live_[0].Var->Unit);
+    o.Cell = table_.CellOf(o.X, o.Y);
   }
   Take(o);
 }
@@ -107,26 +109,21 @@ void TTableTracker::SampleLive() {
 int TTableTracker::CellAt(uint32_t ticks) {
   TObservation o;
   if (!probe_ || !probe_->At(ticks, o) || o.Fate != TObservationFate::Observed) return -1;
-  const int cx = table_.XEdges().CellOf(o.X), cy = table_.YEdges().CellOf(o.Y);
-  return cx < 0 || cy < 0 ? -1 : cy * table_.Columns() + cx;
+  return o.Cell;
 }
 
 std::optional<uint32_t> TTableTracker::NextStretch(int cell, std::optional<uint32_t> after) {
   if (source_ != TTableSource::Recording || cell < 0) return std::nullopt;
   TObservationWalker walker(sensors_, *recording_, spec_);
-  TTable scratch(spec_.XEdges, spec_.YEdges);
-  std::optional<uint32_t> first;
+  std::optional<uint32_t> first, next;
   int previous = -1;
-  while (int n = walker.Next(batch_.data(), static_cast<int>(batch_.size()))) {
-    for (int i = 0; i < n; ++i) {
-      const TObservation& o = batch_[static_cast<size_t>(i)];
-      const int c = scratch.Add(o);
-      if (c == cell && previous != cell) {
-        if (!after || o.Ticks > *after) return o.Ticks;
-        if (!first) first = o.Ticks;
-      }
-      previous = c;
+  walker.Walk([&](const TObservation& o) {
+    const int c = o.Fate == TObservationFate::Observed ? o.Cell : -1;
+    if (c == cell && previous != cell) {
+      if (!first) first = o.Ticks;
+      if (!next && after && o.Ticks > *after) next = o.Ticks;
     }
-  }
-  return first;
+    previous = c;
+  });
+  return next && after ? next : first;
 }

@@ -71,10 +71,10 @@ class TTableTracker {
   TTableSource source_ = TTableSource::None;
   const THistorySet* recording_ = nullptr;
   std::unique_ptr<TObservationWalker> walker_, probe_;
-  std::vector<TObservation> batch_;
   TTable table_;
   std::vector<TScatterPoint> points_;
   int newestCell_ = -1;
+  int64_t taken_ = 0;  // observations taken since the start
   // Live: Z first, then X, Y and the filter sensors.
   std::vector<TLiveChannel> live_;
   uint32_t lastZUpdate_ = 0;

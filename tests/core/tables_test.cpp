@@ -28,20 +28,20 @@ TAxisEdges Edges(const std::string& text) {
 // Edges
 
 TEST(AxisEdges, RangesAreComputedByMultiplicationFromTheDecimalsAsWritten) {
-  EXPECT_EQ(Edges("500:8000:500").Edges.size(), 16u);
+  EXPECT_EQ(Edges("500:8000:500").Values().size(), 16u);
   EXPECT_EQ(Edges("500:8000:500").Last(), 8000);
   const TAxisEdges tenths = Edges("0:1:0.1");
-  ASSERT_EQ(tenths.Edges.size(), 11u);
+  ASSERT_EQ(tenths.Values().size(), 11u);
   // Adding 0.1 three times gives 0.30000000000000004; the edge is the decimal 0.3.
-  EXPECT_EQ(tenths.Edges[3], 0.3);
-  EXPECT_EQ(tenths.Edges[7], 0.7);
+  EXPECT_EQ(tenths.Values()[3], 0.3);
+  EXPECT_EQ(tenths.Values()[7], 0.7);
   EXPECT_EQ(tenths.Last(), 1.0);
   // The end is taken only when a step lands on it.
-  EXPECT_EQ(Edges("0:1:0.3").Edges, (std::vector<double>{0, 0.3, 0.6, 0.9}));
-  EXPECT_EQ(Edges(" -1.5 : 1 : 0.25 ").Edges.front(), -1.5);
-  EXPECT_EQ(Edges("-1.5:1:0.25").Edges.back(), 1.0);
-  EXPECT_EQ(Edges("1e3:3e3:1e3").Edges, (std::vector<double>{1000, 2000, 3000}));
-  EXPECT_EQ(Edges("0, 0.5,1.25 ,4").Edges, (std::vector<double>{0, 0.5, 1.25, 4}));
+  EXPECT_EQ(Edges("0:1:0.3").Values(), (std::vector<double>{0, 0.3, 0.6, 0.9}));
+  EXPECT_EQ(Edges(" -1.5 : 1 : 0.25 ").Values().front(), -1.5);
+  EXPECT_EQ(Edges("-1.5:1:0.25").Values().back(), 1.0);
+  EXPECT_EQ(Edges("1e3:3e3:1e3").Values(), (std::vector<double>{1000, 2000, 3000}));
+  EXPECT_EQ(Edges("0, 0.5,1.25 ,4").Values(), (std::vector<double>{0, 0.5, 1.25, 4}));
 }
 
 TEST(AxisEdges, BadEdgesAreRefusedWithTheirReason) {
@@ -65,7 +65,7 @@ TEST(AxisEdges, BadEdgesAreRefusedWithTheirReason) {
     std::string error;
     EXPECT_FALSE(ParseAxisEdges(text, e, &error)) << text;
     EXPECT_NE(error.find(reason), std::string::npos) << text << " gave: " << error;
-    EXPECT_EQ(e.Edges, (std::vector<double>{0, 1})) << "left as it was";
+    EXPECT_EQ(e.Values(), (std::vector<double>{0, 1})) << "left as it was";
   }
 }
 
@@ -79,6 +79,12 @@ TEST(AxisEdges, ValuesFallInTheCellWhoseLowerEdgeTheyReach) {
   EXPECT_EQ(e.CellOf(2000), -1);  // the last edge closes the axis
   EXPECT_EQ(e.CellOf(std::nan("")), -1);
   EXPECT_EQ(Edges("0:1:0.1").CellOf(0.3), 3);
+  EXPECT_EQ(Edges("0:1:0.1").CellOf(0.29999999999999999), 3);  // the same double as 0.3
+  EXPECT_EQ(Edges("0:1:0.1").CellOf(0.2999999999999999), 2);
+  // Uneven edges.
+  const TAxisEdges uneven = Edges("0,1,10,11,100");
+  const std::pair<double, int> cells[] = {{0.5, 0}, {1, 1}, {9.99, 1}, {10, 2}, {10.5, 2}, {11, 3}, {99.9, 3}, {100, -1}};
+  for (const auto& [v, cell] : cells) EXPECT_EQ(uneven.CellOf(v), cell) << v;
 }
 
 TEST(AxisEdges, EdgesPrintInTheirShortestExactForm) {
@@ -192,8 +198,8 @@ std::vector<TBruteCell> BruteForce(const TSensorList& sensors, const TRecording&
     return v->Convert(v->Unit, raw);
   };
   auto cellOf = [](const TAxisEdges& e, double v) {
-    for (size_t i = 0; i + 1 < e.Edges.size(); ++i)
-      if (e.Edges[i] <= v && v < e.Edges[i + 1]) return static_cast<int>(i);
+    for (size_t i = 0; i + 1 < e.Values().size(); ++i)
+      if (e.Values()[i] <= v && v < e.Values()[i + 1]) return static_cast<int>(i);
     return -1;
   };
   std::vector<uint32_t> held = {spec.X, spec.Y};
@@ -387,15 +393,21 @@ TEST_F(Tables, ALiveTableFillsWhileThePollThreadAppendsAndEndsAsTheWholeRecordin
   tracker.SetSpec(spec);
   tracker.FollowRecording(&rec);
   std::atomic<bool> done{false};
+  std::atomic<int> reads{0};
   std::thread poll([&] {
     for (size_t i = 0; i < line.size(); ++i) {
       rec.HistoryById(line[i].id)->Append(line[i].t, line[i].raw);
-      if (i % 50 == 0) std::this_thread::yield();
+      // Every 500 samples, on only once the table has been read again.
+      if (i % 500 == 499)
+        for (const int seen = reads; reads == seen;) std::this_thread::yield();
     }
     done = true;
   });
   int growing = 0;
-  while (!done) growing += tracker.Update() ? 1 : 0;
+  while (!done) {
+    growing += tracker.Update() ? 1 : 0;
+    ++reads;
+  }
   poll.join();
   tracker.Update();
   EXPECT_GT(growing, 1);
