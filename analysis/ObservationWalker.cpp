@@ -47,20 +47,21 @@ double TSensorTrack::ValueAt(int32_t i) {
 // TObservationWalker
 
 namespace {
-// The track of a display sensor over its source's history in the recording; false without one.
+// The track of a display sensor over its source's history in the recording, which may have none
+// (then the sensor never has a sample to hold); false for a sensor the catalogue does not know.
 bool Open(std::optional<TSensorTrack>& track, const TSensorList& sensors, const THistorySet& recording, uint32_t id,
           const TAxisEdges* axis = nullptr) {
   TDisplayVar* var = sensors.FindDisplay(id);
-  TRawVar* source = var ? var->Source.load() : nullptr;
-  const TVarHist* history = source ? recording.HistoryFor(*source) : nullptr;
-  if (history) track.emplace(*var, history, axis);
-  return history != nullptr;
+  if (!var) return false;
+  TRawVar* source = var->Source;
+  track.emplace(*var, source ? recording.HistoryFor(*source) : nullptr, axis);
+  return true;
 }
 }  // namespace
 
 TObservationWalker::TObservationWalker(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec)
     : spec_(spec), maxAgeTicks_(spec.MaxAgeMs * 100), columns_(spec.XEdges.Cells()) {
-  // Nothing can be observed without every sensor's history: then Z stays unopened.
+  // Without a sensor of the catalogue's nothing is walked: then Z stays unopened.
   if (!Open(x_, sensors, recording, spec_.X, &spec_.XEdges) || !Open(y_, sensors, recording, spec_.Y, &spec_.YEdges))
     return;
   for (const TCondition& c : spec_.Filters) {
@@ -68,7 +69,7 @@ TObservationWalker::TObservationWalker(const TSensorList& sensors, const THistor
     if (!Open(f, sensors, recording, c.VarId)) return;
     filters_.push_back(std::move(*f));
   }
-  Open(z_, sensors, recording, spec_.Z);
+  if (Open(z_, sensors, recording, spec_.Z) && !z_->History()) z_.reset();
 }
 
 TObservationWalker::~TObservationWalker() = default;

@@ -2,11 +2,15 @@
 // revscope-cli: the core without a window. Each subcommand takes the arguments after its name and
 // returns the exit code: 0 success, 1 failure, 2 usage error.
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class TProgram;
+class TRecording;
+class TDisplayVar;
+class TSensorList;
 
 using TArgs = std::vector<std::string>;
 
@@ -20,6 +24,13 @@ int CliExport(TProgram& program, const TArgs& args, std::ostream& out, std::ostr
 int CliLog(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
 int CliRecover(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
 int CliSimulate(const TArgs& args, std::ostream& out, std::ostream& err);
+int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
+int CliGears(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
+
+// A recording loaded as the program does; its messages (or "Could not load recording") go to err.
+std::unique_ptr<TRecording> CliLoadRecording(TProgram& program, const std::string& path, std::ostream& err);
+// A display sensor by id or name; none with the reason (a raw id is told which sensors it feeds).
+TDisplayVar* CliFindSensor(const TSensorList& sensors, const std::string& spec, std::string* why);
 
 // The text of "revscope-cli --help".
 std::string CliUsage();

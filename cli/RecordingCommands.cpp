@@ -65,6 +65,16 @@ std::string UnknownSensorText(const TSensorList& sensors, const std::string& spe
 
 }  // namespace
 
+std::unique_ptr<TRecording> CliLoadRecording(TProgram& program, const std::string& path, std::ostream& err) {
+  return LoadForCli(program, path, err);
+}
+
+TDisplayVar* CliFindSensor(const TSensorList& sensors, const std::string& spec, std::string* why) {
+  TDisplayVar* v = FindSensor(sensors, spec);
+  if (!v && why) *why = UnknownSensorText(sensors, spec);
+  return v;
+}
+
 int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return CliUsageError(err, "'info' needs a recording file");
   if (args[0].size() > 1 && args[0][0] == '-') return CliUsageError(err, "unknown option '" + args[0] + "'");
