@@ -8,6 +8,7 @@
 
 #include "analysis/TextFields.h"
 #include "base/IniFile.h"
+#include "rules/TableLayout.h"
 #include "vars/SensorList.h"
 #include "vars/Units.h"
 
@@ -118,12 +119,12 @@ bool List(const std::vector<std::string>& parts, std::vector<double>& edges, std
   return true;
 }
 
-// The value with at most `decimals` decimals, trailing zeros dropped.
-std::string Short(double value, int decimals) {
+// The value with `decimals` decimals, trailing zeros dropped unless kept.
+std::string Short(double value, int decimals, bool dropZeros = true) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
   std::string s = buf;
-  if (s.find('.') != std::string::npos) {
+  if (dropZeros && s.find('.') != std::string::npos) {
     s.erase(s.find_last_not_of('0') + 1);
     if (s.back() == '.') s.pop_back();
   }
@@ -161,17 +162,17 @@ std::string EdgesListText(const TAxisEdges& edges) {
   return text;
 }
 
-double RoundStep(double span, int cells) {
-  if (!(span > 0) || cells < 1) return 1;
-  const double raw = span / cells;
-  const int e = static_cast<int>(std::floor(std::log10(raw)));
-  for (int exp = e; exp <= e + 1; ++exp)
-    for (double m : {1.0, 2.0, 2.5, 3.0, 4.0, 5.0}) {
-      // m x 10^exp, divided rather than multiplied by a negative power so 0.1 stays 0.1.
-      const double step = exp >= 0 ? m * std::pow(10.0, exp) : m / std::pow(10.0, -exp);
-      if (step * cells >= span * (1 - 1e-12)) return step;
-    }
-  return 10 * std::pow(10.0, e + 1);
+std::vector<std::string> EdgeLabels(const TAxisEdges& edges) {
+  std::vector<std::string> labels;
+  size_t decimals = 0;
+  for (double e : edges.Values()) {
+    labels.push_back(FormatEdge(e));
+    const size_t point = labels.back().find('.');
+    if (point != std::string::npos) decimals = std::max(decimals, labels.back().size() - point - 1);
+  }
+  if (decimals == 0 || decimals > 6) return labels;
+  for (size_t i = 0; i < labels.size(); ++i) labels[i] = Short(edges.Values()[i], static_cast<int>(decimals), false);
+  return labels;
 }
 
 std::string DefaultEdgesText(TDisplayVar& var) {

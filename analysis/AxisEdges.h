@@ -52,11 +52,11 @@ bool ParseAxisEdges(const std::string& text, TAxisEdges& out, std::string* error
 std::string FormatEdge(double value);
 // The edges as a list "E0,E1,..." in that form.
 std::string EdgesListText(const TAxisEdges& edges);
+// The edges as an axis shows them: all with as many decimals as the one that needs most (0, 0.5,
+// 1.0, 1.5); an edge that needs more than six keeps its shortest form.
+std::vector<std::string> EdgeLabels(const TAxisEdges& edges);
 
 // The edges a sensor starts with when it is put on an axis, as START:END:STEP text: revs 500 to
 // 8000 in steps of 500; MAP and the other pressures 0 to the sensor's top reading in ten round
 // steps; anything else its display range in about ten round steps.
 std::string DefaultEdgesText(TDisplayVar& var);
-// The smallest step of 1, 2, 2.5, 3, 4 or 5 times a power of ten that covers span in at most
-// `cells` steps.
-double RoundStep(double span, int cells);

@@ -8,15 +8,25 @@
 #include "vars/Units.h"
 
 namespace {
-// Rich, target and lean.
-constexpr uint32_t kBelow = 0x2F6FD0, kMiddle = 0x9CD69A, kAbove = 0xE0382E;
+// The hues of the scale: rich blue, target green, lean red; the colours between go round the hue
+// circle (through cyan on the rich side, yellow and orange on the lean side), never through grey.
+constexpr double kRichHue = 215, kTargetHue = 120, kLeanHue = 0;
+constexpr double kSaturation = 0.62, kValue = 0.9;
 
-uint32_t Mix(uint32_t a, uint32_t b, double f) {
-  auto channel = [&](int shift) {
-    const double ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
-    return static_cast<uint32_t>(std::lround(ca + (cb - ca) * f)) << shift;
-  };
-  return 0xFF000000u | channel(16) | channel(8) | channel(0);
+uint32_t FromHsv(double hue, double saturation, double value) {
+  const double c = value * saturation;
+  const double h = hue / 60;
+  const double x = c * (1 - std::fabs(std::fmod(h, 2.0) - 1));
+  double r = 0, g = 0, b = 0;
+  if (h < 1) r = c, g = x;
+  else if (h < 2) r = x, g = c;
+  else if (h < 3) g = c, b = x;
+  else if (h < 4) g = x, b = c;
+  else if (h < 5) r = x, b = c;
+  else r = c, b = x;
+  const double m = value - c;
+  auto channel = [m](double v) { return static_cast<uint32_t>(std::lround((v + m) * 255)); };
+  return 0xFF000000u | channel(r) << 16 | channel(g) << 8 | channel(b);
 }
 
 constexpr uint32_t kO2A = 1000, kO2B = 1001;
@@ -31,7 +41,7 @@ uint32_t TColourScale::ColourOf(double value) const {
   const double p = Position(value);
   // Below the target is rich where higher is lean.
   const bool richSide = (p < 0) == HigherIsLean;
-  return Mix(kMiddle, richSide ? kBelow : kAbove, std::fabs(p));
+  return FromHsv(kTargetHue + ((richSide ? kRichHue : kLeanHue) - kTargetHue) * std::fabs(p), kSaturation, kValue);
 }
 
 TColourScale DefaultColourScale(const TDisplayVar& z) {

@@ -1,7 +1,7 @@
 #pragma once
 // The colours of a table's cells and a scatter plot's points: a scale around a target value, rich
-// (blue) one way and lean (red) the other, the target itself green; values beyond the reach take
-// the end colours.
+// (blue) one way and lean (red) the other, the target itself green, a little lean yellow; values
+// beyond the reach take the end colours.
 #include <cstdint>
 #include <string>
 

@@ -176,3 +176,38 @@ std::string GearsText(const std::vector<TLearnedGear>& gears) {
   }
   return text;
 }
+
+std::vector<int> MatchGears(const std::vector<TLearnedGear>& gears, const double (&current)[5]) {
+  const int n = static_cast<int>(std::min<size_t>(gears.size(), 5));
+  std::vector<int> best(static_cast<size_t>(n)), pick(static_cast<size_t>(n));
+  double bestCost = INFINITY;
+  // Every rising choice of n gears out of five, the nearest in logarithms kept.
+  auto search = [&](auto&& self, int k, int from, double cost) -> void {
+    if (k == n) {
+      if (cost < bestCost) {
+        bestCost = cost;
+        best = pick;
+      }
+      return;
+    }
+    for (int g = from; g <= 5 - (n - k); ++g) {
+      pick[static_cast<size_t>(k)] = g + 1;
+      const double c = current[g] > 0 ? std::fabs(std::log(gears[static_cast<size_t>(k)].Ratio / current[g])) : 0;
+      self(self, k + 1, g + 1, cost + c);
+    }
+  };
+  search(search, 0, 0, 0.0);
+  return best;
+}
+
+std::string LearnedGearsText(const std::vector<TLearnedGear>& gears, const std::vector<int>& numbers) {
+  static const char* const kOrdinals[6] = {"", "1st", "2nd", "3rd", "4th", "5th"};
+  std::string text;
+  char buf[160];
+  for (size_t i = 0; i < gears.size() && i < numbers.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%s gear: %.3f (%.0f %% of the steady samples)\n", kOrdinals[numbers[i]],
+                  gears[i].Ratio, gears[i].Share * 100);
+    text += buf;
+  }
+  return text;
+}

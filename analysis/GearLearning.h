@@ -46,3 +46,11 @@ std::vector<TLearnedGear> GroupRatios(std::vector<double> ratios, int maxGears);
 
 // "Gear,Ratio,Samples" and one line per gear, the ratio with three decimals.
 std::string GearsText(const std::vector<TLearnedGear>& gears);
+
+// Which gears (1 .. 5) the learned ratios are, in order, when fewer than five were found: the
+// order-keeping choice nearest the ratios set now (a run that never held first gear steady finds
+// second to fifth). Five found are first to fifth.
+std::vector<int> MatchGears(const std::vector<TLearnedGear>& gears, const double (&current)[5]);
+// The learned ratios as the settings dialog offers them, one line per gear:
+// "2nd gear: 2.047 (24 % of the steady samples)".
+std::string LearnedGearsText(const std::vector<TLearnedGear>& gears, const std::vector<int>& numbers);

@@ -7,6 +7,7 @@
 #include "base/IniFile.h"
 #include "cli/Cli.h"
 #include "program/Program.h"
+#include "rules/TableLayout.h"
 
 namespace {
 
@@ -32,10 +33,7 @@ bool Count(const std::string& text, long long max, uint32_t& out) {
 }
 
 std::string Summary(const TTableCounts& c, const std::string& z) {
-  return "table: " + std::to_string(c.Counted) + " of " + std::to_string(c.Samples) + " samples of " + z +
-         " in cells; " + std::to_string(c.Outside) + " outside the edges, " + std::to_string(c.TooOld) +
-         " too old, " + std::to_string(c.NoSample) + " without a sample, " + std::to_string(c.Filtered) +
-         " filtered out\n";
+  return "table: " + SampleCountsText(c.Counted, c.Samples, z, c.Outside, c.TooOld, c.NoSample, c.Filtered) + "\n";
 }
 
 }  // namespace

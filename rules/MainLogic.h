@@ -316,7 +316,7 @@ TStatusPanels UpdateStatusPanels(const TMainState& s, const TStatusInputs& in);
 // ---------------------------------------------------------------------------------------------
 // Keys
 
-enum class TKey : uint8_t { F1, F2, F3, F4, F5, F6, PageUp, PageDown, Home, End, Left, Right, Up, Down, F, Other };
+enum class TKey : uint8_t { F1, F2, F3, F4, F5, F6, F7, PageUp, PageDown, Home, End, Left, Right, Up, Down, F, Other };
 
 struct TKeyModifiers {
   bool Shift = false;
@@ -351,7 +351,7 @@ struct TKeyResult {
 // The form sees every key before its controls (the position track bar shares this handling).
 TKeyResult FormKeyDown(TKey key, TKeyModifiers mods, const TKeyContext& ctx);
 
-// Pages by index: 0 dashboard, 1 sensors, 2 graphs, 3 error codes, 4 recordings, 5 laps.
+// Pages by index: 0 dashboard, 1 sensors, 2 graphs, 3 error codes, 4 recordings, 5 laps, 6 tables.
 constexpr int ErrorCodesPageIndex = 3;  // what the "Errors" button selects
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 const char* const OpenDialogName = "OpenRecordingDialog";
 const char* const SaveDialogName = "SaveRecordingDialog";
 const char* const ExportDialogName = "ExportRecordingDialog";
+const char* const TableDialogName = "SaveTableDialog";
 
 namespace {
 const char* const kRecordingFilter = "Recording files (*.rec);;All files (*.*)";
@@ -64,3 +65,7 @@ bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* p
   return ExportRecording(recording, vars, ExportPathChooser(core, parent), onError);
 }
 
+std::optional<std::string> ChooseTableFile(QWidget* parent, const std::string& folder, const std::string& proposed) {
+  return RunFileDialog(parent, TableDialogName, "Save Table", "CSV files (*.csv);;All files (*.*)", "csv", folder,
+                       proposed, true);
+}

@@ -28,7 +28,11 @@ TExportPathChooser ExportPathChooser(TCoreContext& core, QWidget* parent);
 bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* parent,
                            const std::function<void(const std::string&)>& onError = {});
 
+// "Save Table": a CSV file name, proposing the given one; none when the user cancelled.
+std::optional<std::string> ChooseTableFile(QWidget* parent, const std::string& folder, const std::string& proposed);
+
 // The object names of the dialogs, for whoever answers them.
 extern const char* const OpenDialogName;    // "OpenRecordingDialog"
 extern const char* const SaveDialogName;    // "SaveRecordingDialog"
 extern const char* const ExportDialogName;  // "ExportRecordingDialog"
+extern const char* const TableDialogName;   // "SaveTableDialog"

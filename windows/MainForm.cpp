@@ -38,6 +38,8 @@
 #include "windows/RecordingsPage.h"
 #include "windows/SensorListView.h"
 #include "windows/SettingsForm.h"
+#include "windows/TablesPage.h"
+#include "analysis/GearLearning.h"
 #include "program/Program.h"
 #include "windows/QtMessageTarget.h"
 #include "rules/Recovery.h"
@@ -54,7 +56,7 @@
 
 namespace {
 const char* const kCaptions[TMainForm::PageCount] = {"F1 Dash", "F2 Sensors", "F3 Graphs",
-                                                     "F4 Error Codes", "F5 Recordings", "F6 Laps"};
+                                                     "F4 Error Codes", "F5 Recordings", "F6 Laps", "F7 Tables"};
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -100,7 +102,7 @@ QIcon DrawnIcon(char kind) {
 }
 
 TKey ToKey(int key) {
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F6) return static_cast<TKey>(static_cast<int>(TKey::F1) + (key - Qt::Key_F1));
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F7) return static_cast<TKey>(static_cast<int>(TKey::F1) + (key - Qt::Key_F1));
   switch (key) {
     case Qt::Key_PageUp: return TKey::PageUp;
     case Qt::Key_PageDown: return TKey::PageDown;
@@ -354,6 +356,9 @@ void TMainForm::CreatePages() {
   fill(pageWidgets_[tsRecordings], recMan_);
   lapDisplay_ = new TLapDisplay(p_.Sensors, pageWidgets_[tsLaps]);
   fill(pageWidgets_[tsLaps], lapDisplay_);
+  tables_ = new TTablesPage(p_.Config, p_.Sensors, pageWidgets_[tsTables]);
+  fill(pageWidgets_[tsTables], tables_);
+  connect(tables_, &TTablesPage::SeekRequested, this, [this](double t) { SeekTo(t); });
 }
 
 void TMainForm::SelectPage(Page p) { pages_->setCurrentIndex(p); }
@@ -892,9 +897,17 @@ void TMainForm::GraphCommand(TCommand c) {
 // Settings (Ctrl+T): on OK the settings are already written back and saved; they take effect here.
 void TMainForm::SettingsCommand() {
   const TPortChoice before = StoredPortChoice(p_.Config);
+  std::function<TGearLearning(double, double)> learn;
+  if (TRecording* r = p_.CurrentRecording())
+    learn = [this, r](double finalDrive, double circumference) {
+      TGearLearnSettings s;
+      s.FinalDrive = finalDrive;
+      s.Circumference = circumference;
+      return LearnGears(p_.Sensors, *r, s);
+    };
   const bool accepted = ExecuteSettingsDialog(
       this, p_.Config, [this](std::string* error) { return p_.Config.Save(&p_.Sensors, &p_.GraphSensors, error); },
-      [this](const std::string& error) { Prompts.ShowMessage("Could not save the settings:\n" + error); });
+      [this](const std::string& error) { Prompts.ShowMessage("Could not save the settings:\n" + error); }, learn);
   if (!accepted) return;
   p_.ApplyPriorities();
   p_.ApplyLinkSettings();
@@ -904,6 +917,7 @@ void TMainForm::SettingsCommand() {
     if (!(StoredPortChoice(p_.Config) == before)) p_.PollThread->Port()->SetDevicePath(p_.Config.PortDevice);
   }
   dashboard_->ApplyDisplaySettings(p_.Config, p_.Sensors);
+  tables_->SettingsChanged();
   if (p_.CurrentRecording()) {
     FillSensorList();
     p_.Sensors.AutoRangeFromHistories();
@@ -936,12 +950,24 @@ void TMainForm::UpdatePages() {
   errorList_->Refresh();
   sensorList_->UpdateSensorValues(p_.Sensors);
   UpdateLaps();
+  RefreshTables(false);
 }
 
 void TMainForm::RefreshPages() {
   if (recMan_) recMan_->RefreshList();
   lapsShown_ = {};
   UpdateLaps();
+  RefreshTables(true);
+}
+
+void TMainForm::RefreshTables(bool force) {
+  if (!tables_) return;
+  TTablesPageState s;
+  s.Connected = state_.LinkState == TLinkState::Connected;
+  s.Recording = state_.RecordState == TRecordState::Recording;
+  s.Current = p_.CurrentRecording();
+  s.Position = p_.PlayThread ? p_.PlayThread->CurrentTime() : 0;
+  tables_->Refresh(s, force);
 }
 
 // The laps page's tab shows while the current recording has laps. The rows are rebuilt only when

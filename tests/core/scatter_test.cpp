@@ -1,5 +1,6 @@
 // The colour scale of tables and scatter plots, and the scatter plot's bins.
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "TestSupport.h"
@@ -15,15 +16,21 @@ TEST_F(Colours, TheScaleRunsFromRichThroughTheTargetToLean) {
   EXPECT_EQ(lambda.Target, 1.0);
   EXPECT_DOUBLE_EQ(lambda.Span, 0.15);
   const uint32_t rich = lambda.ColourOf(0.85), target = lambda.ColourOf(1.0), lean = lambda.ColourOf(1.15);
-  EXPECT_EQ(rich, 0xFF2F6FD0u);
-  EXPECT_EQ(target, 0xFF9CD69Au);
-  EXPECT_EQ(lean, 0xFFE0382Eu);
-  // Beyond the reach the end colours stay; halfway lies between.
+  // Blue, green, red of one brightness; a little lean is yellow, a little rich cyan.
+  EXPECT_EQ(rich, 0xFF5792E6u);
+  EXPECT_EQ(target, 0xFF57E657u);
+  EXPECT_EQ(lean, 0xFFE65757u);
+  auto near = [](uint32_t a, uint32_t b) {
+    for (int shift : {0, 8, 16})
+      if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 2) return false;
+    return true;
+  };
+  EXPECT_TRUE(near(lambda.ColourOf(1.075), 0xFFE6E657u));
+  EXPECT_TRUE(near(lambda.ColourOf(1.0 - 0.15 * 60 / 95), 0xFF57E6E6u));
+  // Beyond the reach the end colours stay.
   EXPECT_EQ(lambda.ColourOf(0.5), rich);
   EXPECT_EQ(lambda.ColourOf(2.0), lean);
   EXPECT_EQ(lambda.ColourOf(NAN), target);
-  const uint32_t half = lambda.ColourOf(1.075);
-  EXPECT_EQ((half >> 16) & 0xFF, (0x9Cu + 0xE0u + 1) / 2);
   EXPECT_EQ(std::string(lambda.BelowWord()) + "/" + lambda.AboveWord(), "rich/lean");
 
   // Air/fuel ratio: 14.7; an oxygen sensor's volts: high is rich; other sensors: their range.

@@ -14,6 +14,7 @@
 #include "analysis/TableSpec.h"
 #include "analysis/TableTracker.h"
 #include "base/IniFile.h"
+#include "rules/TableLayout.h"
 
 namespace {
 
