@@ -2,25 +2,11 @@
 // their usage errors.
 #include "CliSupport.h"
 #include "../core/TableRecordings.h"
-#include "vars/EcuType.h"
-#include "vars/SensorList.h"
 
 namespace {
 
-// Writes a recording with the given histories; model 4 (the any-ECU family: speed in hundredths
-// of km/h).
-void WriteRecording(const std::string& path, const std::map<int32_t, TSamples>& histories, uint8_t model = 4) {
-  TCoreContext core;
-  TECUType ecu;
-  ecu.SetModel(model);
-  core.EcuType = &ecu;
-  TSensorList sensors(&core);
-  sensors.BuildVariables();
-  sensors.ApplyEcuType(ecu.Family);
-  TRecording rec(*sensors.RawVars);
-  rec.SetDescription("Test run");
-  AddHistories(rec, histories);
-  ASSERT_TRUE(rec.SaveToFile(path));
+void WriteRecording(const std::string& path, const std::map<int32_t, TSamples>& histories) {
+  ASSERT_TRUE(SaveHistories(path, histories));
 }
 
 // Revs 500 and 1000 rpm across; error byte 10 and 20 down (its value is its raw); water temp byte

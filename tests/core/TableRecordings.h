@@ -5,10 +5,14 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <string>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "recording/Recording.h"
+#include "vars/EcuType.h"
+#include "vars/SensorList.h"
 
 using TSamples = std::vector<std::pair<uint32_t, uint16_t>>;
 
@@ -19,6 +23,25 @@ inline void AddHistories(TRecording& rec, const std::map<int32_t, TSamples>& his
     for (const auto& [t, raw] : samples) h->Append(t, raw);
     rec.AddHistory(h);
   }
+}
+
+// Saves a recording of the given histories under its own catalogue; model 4 is the any-ECU family
+// (road speed in hundredths of km/h). False when it could not be saved.
+inline bool SaveHistories(const std::string& path, const std::map<int32_t, TSamples>& histories, uint8_t model = 4,
+                          const std::string& description = "Test run") {
+  TCoreContext core;
+  TECUType ecu;
+  ecu.SetModel(model);
+  core.EcuType = &ecu;
+  TSensorList sensors(&core);
+  sensors.BuildVariables();
+  sensors.ApplyEcuType(ecu.Family);
+  TRecording rec(*sensors.RawVars);
+  rec.SetDescription(description);
+  AddHistories(rec, histories);
+  for (const TVarHist* h : rec)
+    if (h->Count() > 0) rec.LengthMs = std::max<uint32_t>(rec.LengthMs, h->TicksOf(h->Count() - 1) / 100);
+  return rec.SaveToFile(path);
 }
 
 // Samples at random intervals of 1..step ticks with, now and then, a gap of gap ticks; raw values
