@@ -22,19 +22,19 @@ void TSensorTrack::Extend(uint16_t raw) {
   }
 }
 
-TSensorTrack::TCursor TSensorTrack::Rewound(TCursor c, uint32_t ticks) const {
-  int32_t lo = 0, n = c.Index;
+TSensorTrack::TCursor TSensorTrack::Rewound(int32_t before, uint32_t ticks) const {
+  int32_t lo = 0, n = before;
   while (n > 1) {
     const int32_t half = n / 2;
     if (history_->TicksOf(lo + half) <= ticks) lo += half;
     n -= half;
   }
+  TCursor c;  // the samples after it are looked up again
   c.Index = history_->TicksOf(lo) <= ticks ? lo : -1;
   if (c.Index >= 0) {
     c.HeldTicks = history_->TicksOf(c.Index);
     c.HeldRaw = history_->RawOf(c.Index);
   }
-  c.Next = c.End = nullptr;  // the samples after it are looked up again
   return c;
 }
 

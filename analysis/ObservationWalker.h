@@ -63,8 +63,8 @@ class TSensorTrack {
   // Its time is then HeldTicks(). Cheapest for times that rise from call to call; a time further
   // back is found by bisection.
   int32_t Hold(uint32_t ticks) { return Hold(cursor_, ticks); }
-  int32_t Hold(TCursor& c, uint32_t ticks) {
-    if (c.Index >= 0 && c.HeldTicks > ticks) c = Rewound(c, ticks);
+  [[gnu::always_inline]] int32_t Hold(TCursor& c, uint32_t ticks) {
+    if (c.Index >= 0 && c.HeldTicks > ticks) c = Rewound(c.Index, ticks);
     for (;;) {
       if (c.Next == c.End) {
         // On into the next block, when there are more samples.
@@ -106,8 +106,9 @@ class TSensorTrack {
   }
   // Converts the raw values up to raw (at least), once each.
   void Extend(uint16_t raw);
-  // The cursor holding the last sample at or before ticks, found by bisection.
-  TCursor Rewound(TCursor c, uint32_t ticks) const;
+  // The cursor holding the last sample at or before ticks among the first `before`, found by
+  // bisection.
+  TCursor Rewound(int32_t before, uint32_t ticks) const;
 
   TDisplayVar& var_;
   const TVarHist* history_;
@@ -134,8 +135,9 @@ class TObservationWalker {
   // Without WithXY an observation's X and Y are not filled in (its cell is).
   template <bool WithXY = true, typename F>
   void Walk(F&& each);
-  // Z samples walked so far.
+  // Z samples walked so far, and published but not walked yet.
   int32_t Walked() const { return next_; }
+  int32_t Unwalked() const { return z_ ? z_->History()->Count() - next_ : 0; }
   bool CanWalk() const { return z_.has_value(); }
   // The observation of the latest sample of Z at or before ticks (among those published); false
   // when Z has none. Independent of Walk.
@@ -144,8 +146,9 @@ class TObservationWalker {
  private:
   void Refresh();
   // Fills in the observation of Z sample o.Index at o.Ticks, X and Y held by the cursors given.
+  // Kept in the walk's loop, so the cursors stay in registers (the walk's cost is mostly this).
   template <bool WithXY = true>
-  void Observe(TObservation& o, uint16_t zRaw, TSensorTrack::TCursor& xc, TSensorTrack::TCursor& yc) {
+  [[gnu::always_inline]] void Observe(TObservation& o, uint16_t zRaw, TSensorTrack::TCursor& xc, TSensorTrack::TCursor& yc) {
     o.Fate = TObservationFate::Observed;
     Hold(*x_, xc, o);
     Hold(*y_, yc, o);
@@ -164,7 +167,7 @@ class TObservationWalker {
     }
     o.Z = z_->ValueOf(o.Index, zRaw);
   }
-  void Hold(TSensorTrack& track, TSensorTrack::TCursor& c, TObservation& o) {
+  [[gnu::always_inline]] void Hold(TSensorTrack& track, TSensorTrack::TCursor& c, TObservation& o) {
     if (track.Hold(c, o.Ticks) < 0)
       o.Fate = TObservationFate::NoSample;
     else if (o.Ticks - c.HeldTicks > maxAgeTicks_ && o.Fate == TObservationFate::Observed)

@@ -35,7 +35,9 @@ void TTable::Clear() {
 TTable BuildTable(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec) {
   TTable table(spec.XEdges, spec.YEdges);
   TObservationWalker walker(sensors, recording, spec);
-  walker.Walk<false>([&table](const TObservation& o) { table.Add(o); });
+  TTableFiller filler(table);
+  walker.Walk<false>([&filler](const TObservation& o) { filler.Add(o); });
+  filler.Flush();
   return table;
 }
 

@@ -55,17 +55,18 @@ void TTableTracker::Restart() {
   }
 }
 
-void TTableTracker::Take(const TObservation& o) {
+void TTableTracker::Take(TTableFiller& filler, const TObservation& o) {
   ++taken_;
-  const int cell = table_.Add(o);
-  newestCell_ = cell;
-  if (cell >= 0) points_.push_back({static_cast<float>(o.X), static_cast<float>(o.Y), static_cast<float>(o.Z)});
+  newestCell_ = filler.Add(o);
+  if (newestCell_ >= 0) points_.push_back({static_cast<float>(o.X), static_cast<float>(o.Y), static_cast<float>(o.Z)});
 }
 
 bool TTableTracker::Update() {
   const int64_t before = taken_;
   if (walker_) {
-    walker_->Walk([this](const TObservation& o) { Take(o); });
+    points_.reserve(points_.size() + static_cast<size_t>(walker_->Unwalked()));
+    TTableFiller filler(table_);
+    walker_->Walk([&](const TObservation& o) { Take(filler, o); });
   } else if (source_ == TTableSource::Live) {
     SampleLive();
   }
@@ -103,7 +104,8 @@ void TTableTracker::SampleLive() {
     o.Z = live_[0].Var->GetValue(live_[0].Var->Unit);
     o.Cell = table_.CellOf(o.X, o.Y);
   }
-  Take(o);
+  TTableFiller filler(table_);
+  Take(filler, o);
 }
 
 int TTableTracker::CellAt(uint32_t ticks) {

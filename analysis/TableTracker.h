@@ -62,7 +62,7 @@ class TTableTracker {
     uint32_t StartUpdate;  // the source's LastUpdate when following began
     bool Seen = false;     // updated since
   };
-  void Take(const TObservation& o);
+  void Take(TTableFiller& filler, const TObservation& o);
   void SampleLive();
   TLiveChannel Channel(uint32_t id) const;
 

@@ -76,24 +76,25 @@ void TScatterPlot::Rebin() {
   else
     bins_.Reset(0, 0, 0, 1, 0, 1);
   dots_ = QImage(std::max(bins_.Columns(), 1), std::max(bins_.Rows(), 1), QImage::Format_ARGB32);
-  dots_.fill(Qt::transparent);
   binned_ = 0;
-  PointsAdded();
+  BinNew();
   bins_.Render(scale_, reinterpret_cast<uint32_t*>(dots_.bits()), static_cast<int>(dots_.bytesPerLine() / 4));
   update();
 }
 
-void TScatterPlot::PointsAdded() {
+void TScatterPlot::BinNew() {
   if (!points_) return;
-  if (points_->size() < binned_) {
-    Rebin();
-    return;
-  }
   for (size_t i = binned_; i < points_->size(); ++i) {
     const TScatterPoint& p = (*points_)[i];
     bins_.Add(p.X, p.Y, p.Z);
   }
   binned_ = points_->size();
+}
+
+void TScatterPlot::PointsAdded() {
+  // Emptied by a table that started over: everything again.
+  if (points_ && points_->size() < binned_) return Rebin();
+  BinNew();
   if (bins_.RenderChanged(scale_, reinterpret_cast<uint32_t*>(dots_.bits()), static_cast<int>(dots_.bytesPerLine() / 4)))
     update();
 }

@@ -40,7 +40,9 @@ class TScatterPlot : public QWidget {
 
  private:
   void Relayout();
+  // All observations binned again and the picture drawn anew.
   void Rebin();
+  void BinNew();
   double XStep() const;
   double YStep() const;
   std::vector<TTick> XTicks() const;
