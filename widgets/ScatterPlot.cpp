@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "vars/Units.h"
+#include "widgets/TableGrid.h"
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
@@ -116,13 +117,7 @@ void TScatterPlot::Draw(QPainter& p) {
   const QRect plot = box(layout_.Plot);
   const QFontMetrics fm(font());
   p.setPen(pal.color(QPalette::Text));
-  p.drawText(box(layout_.XTitle), Qt::AlignCenter, Q(AxisTitle(names_.XName, names_.XUnit)));
-  p.save();
-  p.translate(layout_.YTitle.Left + layout_.YTitle.Width / 2.0, layout_.YTitle.Top + layout_.YTitle.Height / 2.0);
-  p.rotate(-90);
-  p.drawText(QRectF(-layout_.YTitle.Height / 2.0, -layout_.YTitle.Width / 2.0, layout_.YTitle.Height, layout_.YTitle.Width),
-             Qt::AlignCenter, Q(AxisTitle(names_.YName, names_.YUnit)));
-  p.restore();
+  DrawAxisTitles(p, layout_.XTitle, layout_.YTitle, names_);
   if (plot.width() <= 0 || plot.height() <= 0 || x_.Cells() == 0 || y_.Cells() == 0) return;
 
   // The table's cells as a faint grid under the dots, so both read alike.

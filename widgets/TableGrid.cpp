@@ -12,6 +12,16 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 QColor Argb(uint32_t c) { return QColor::fromRgba(c); }
 }  // namespace
 
+void DrawAxisTitles(QPainter& p, const TBox& x, const TBox& y, const TTableNames& names) {
+  p.drawText(QRect(x.Left, x.Top, x.Width, x.Height), Qt::AlignCenter, Q(AxisTitle(names.XName, names.XUnit)));
+  p.save();
+  p.translate(y.Left + y.Width / 2.0, y.Top + y.Height / 2.0);
+  p.rotate(-90);
+  p.drawText(QRectF(-y.Height / 2.0, -y.Width / 2.0, y.Height, y.Width), Qt::AlignCenter,
+             Q(AxisTitle(names.YName, names.YUnit)));
+  p.restore();
+}
+
 TTableGrid::TTableGrid(QWidget* parent) : QWidget(parent) {
   setObjectName("TableGrid");
   setMouseTracking(true);
@@ -124,13 +134,7 @@ void TTableGrid::paintEvent(QPaintEvent*) {
   p.fillRect(rect(), pal.color(QPalette::Base));
   p.setPen(pal.color(QPalette::Text));
   auto box = [](const TBox& b) { return QRect(b.Left, b.Top, b.Width, b.Height); };
-  p.drawText(box(layout_.XTitle), Qt::AlignCenter, Q(AxisTitle(names_.XName, names_.XUnit)));
-  p.save();
-  p.translate(layout_.YTitle.Left + layout_.YTitle.Width / 2.0, layout_.YTitle.Top + layout_.YTitle.Height / 2.0);
-  p.rotate(-90);
-  p.drawText(QRectF(-layout_.YTitle.Height / 2.0, -layout_.YTitle.Width / 2.0, layout_.YTitle.Height, layout_.YTitle.Width),
-             Qt::AlignCenter, Q(AxisTitle(names_.YName, names_.YUnit)));
-  p.restore();
+  DrawAxisTitles(p, layout_.XTitle, layout_.YTitle, names_);
   if (!table_) return;
 
   const int columns = table_->Columns(), rows = table_->Rows();

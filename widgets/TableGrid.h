@@ -12,7 +12,11 @@
 #include "analysis/TableSpec.h"
 #include "rules/TableLayout.h"
 
+class QPainter;
 class TTable;
+
+// The axis titles of the tables' widgets, "Revs (rpm)": X's centred in its box, Y's written upwards.
+void DrawAxisTitles(QPainter& p, const TBox& xTitle, const TBox& yTitle, const TTableNames& names);
 
 class TTableGrid : public QWidget {
   Q_OBJECT

@@ -271,6 +271,18 @@ void ExpectSameAsBruteForce(const TSensorList& sensors, const TRecording& rec, c
     }
 }
 
+// Revs across, the first error byte (its value is its raw value) down, O2 A volts in the cells.
+TTableSpec RevsByErrorByte(const std::string& xEdges, const std::string& yEdges, uint32_t maxAgeMs = DefaultMaxAgeMs) {
+  TTableSpec spec;
+  spec.X = 1008;
+  spec.Y = 1040;
+  spec.Z = 1000;  // raw x 5 / 256
+  spec.XEdges = Edges(xEdges);
+  spec.YEdges = Edges(yEdges);
+  spec.MaxAgeMs = maxAgeMs;
+  return spec;
+}
+
 TTableSpec RandomSpec(const TSensorList& sensors) {
   TTableSpec spec;
   spec.X = 1008;  // revs
@@ -314,13 +326,7 @@ TEST_F(Tables, HeldValuesCountUpToTheirMaximumAgeAndExactEdgesOpenTheirCell) {
       {40, {{0, 10}, {60000, 20}}},
       {2, {{500, 51}, {1000, 52}, {25000, 53}, {26001, 54}, {60000, 55}, {90000, 56}, {150000, 57}}},
   });
-  TTableSpec spec;
-  spec.X = 1008;
-  spec.Y = 1040;
-  spec.Z = 1000;  // O2 A volts: raw x 5 / 256
-  spec.XEdges = Edges("500:2000:500");
-  spec.YEdges = Edges("10:30:10");
-  spec.MaxAgeMs = 250;
+  TTableSpec spec = RevsByErrorByte("500:2000:500", "10:30:10", 250);
   const TTable t = BuildTable(*sensors_, rec, spec);
   // 500: no revs yet. 1000: revs 500 at the same tick. 25000: revs 240 ms old, Y exactly 250 ms
   // old: both held. 26001: revs 250.01 ms old, too old. 60000: revs 1000 (100 ms old) and Y 20 at
@@ -341,12 +347,7 @@ TEST_F(Tables, HeldValuesCountUpToTheirMaximumAgeAndExactEdgesOpenTheirCell) {
 
 TEST_F(Tables, TheTextListsRowsFromTheHighestYWithEdgesAndValues) {
   TRecording& rec = Recording({{1, {{0, 3750}, {10, 1875}}}, {40, {{0, 10}}}, {2, {{5, 51}, {6, 52}, {20, 100}}}});
-  TTableSpec spec;
-  spec.X = 1008;
-  spec.Y = 1040;
-  spec.Z = 1000;
-  spec.XEdges = Edges("500:1500:500");
-  spec.YEdges = Edges("0,10,20.5");
+  TTableSpec spec = RevsByErrorByte("500:1500:500", "0,10,20.5");
   const TTable t = BuildTable(*sensors_, rec, spec);
   TTableTextOptions o;
   o.XName = "Revs";
@@ -424,12 +425,7 @@ TEST_F(Tables, ALiveTableFillsWhileThePollThreadAppendsAndEndsAsTheWholeRecordin
 }
 
 TEST_F(Tables, WhileConnectedWithoutRecordingTheLatestValuesAreObserved) {
-  TTableSpec spec;
-  spec.X = 1008;
-  spec.Y = 1040;
-  spec.Z = 1000;
-  spec.XEdges = Edges("500:2000:500");
-  spec.YEdges = Edges("10:30:10");
+  TTableSpec spec = RevsByErrorByte("500:2000:500", "10:30:10");
   ASSERT_TRUE(ParseConditions("Error codes #2 = 0", *sensors_, spec.Filters));
   TRawVar* revs = sensors_->FindRaw(1);
   TRawVar* y = sensors_->FindRaw(40);
@@ -472,13 +468,7 @@ TEST_F(Tables, ClicksOnACellVisitItsStretchesInTurn) {
   TRecording& rec = Recording({{1, {{0, 3750}, {150, 1875}, {250, 3750}, {5000, 3750}, {40500, 3750}}},
                                {40, {{0, 10}, {40500, 10}}},
                                {2, {{100, 1}, {110, 2}, {200, 3}, {300, 4}, {310, 5}, {320, 6}, {40000, 7}, {41000, 8}}}});
-  TTableSpec spec;
-  spec.X = 1008;
-  spec.Y = 1040;
-  spec.Z = 1000;
-  spec.XEdges = Edges("500:1500:500");
-  spec.YEdges = Edges("10:20:10");
-  spec.MaxAgeMs = 100;
+  TTableSpec spec = RevsByErrorByte("500:1500:500", "10:20:10", 100);
   TTableTracker tracker(*sensors_);
   tracker.SetSpec(spec);
   tracker.FollowRecording(&rec);
