@@ -77,9 +77,11 @@ bool ExactRange(const std::string* parts, std::vector<double>& edges, bool& usab
   if (step < 0) return Fail(error, "the step " + parts[2] + " is negative: edges must rise"), false;
   if (end < start) return Fail(error, "the end " + parts[1] + " is below the start " + parts[0]), false;
   const int64_t cells = (end - start) / step;
-  if (cells < 1) return Fail(error, "one step of " + parts[2] + " from " + parts[0] + " passes the end " + parts[1]), false;
+  if (cells < 1)
+    return Fail(error, "one step of " + parts[2] + " from " + parts[0] + " passes the end " + parts[1]), false;
   if (cells > MaxAxisCells)
-    return Fail(error, std::to_string(cells) + " cells are too many (at most " + std::to_string(MaxAxisCells) + ")"), false;
+    return Fail(error, std::to_string(cells) + " cells are too many (at most " + std::to_string(MaxAxisCells) + ")"),
+           false;
   const double unit = static_cast<double>(Pow10(decimals));
   for (int64_t k = 0; k <= cells; ++k) edges.push_back(static_cast<double>(start + k * step) / unit);
   return true;
@@ -97,7 +99,8 @@ bool Range(const std::string* parts, std::vector<double>& edges, std::string* er
   if (v[2] < 0) return Fail(error, "the step " + parts[2] + " is negative: edges must rise"), false;
   if (v[1] < v[0]) return Fail(error, "the end " + parts[1] + " is below the start " + parts[0]), false;
   const double cells = std::floor((v[1] - v[0]) / v[2] + 1e-9);
-  if (cells < 1) return Fail(error, "one step of " + parts[2] + " from " + parts[0] + " passes the end " + parts[1]), false;
+  if (cells < 1)
+    return Fail(error, "one step of " + parts[2] + " from " + parts[0] + " passes the end " + parts[1]), false;
   if (cells > MaxAxisCells) return Fail(error, "too many cells (at most " + std::to_string(MaxAxisCells) + ")"), false;
   for (int k = 0; k <= static_cast<int>(cells); ++k) edges.push_back(v[0] + k * v[2]);
   for (size_t k = 1; k < edges.size(); ++k)

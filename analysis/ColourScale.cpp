@@ -13,20 +13,15 @@ namespace {
 constexpr double kRichHue = 215, kTargetHue = 120, kLeanHue = 0;
 constexpr double kSaturation = 0.62, kValue = 0.9;
 
+// Hue in degrees, saturation and value 0 .. 1: channel n is v - v s max(0, min(k, 4 - k, 1)) with
+// k = (n + hue / 60) mod 6; red is n = 5, green 3, blue 1.
 uint32_t FromHsv(double hue, double saturation, double value) {
-  const double c = value * saturation;
-  const double h = hue / 60;
-  const double x = c * (1 - std::fabs(std::fmod(h, 2.0) - 1));
-  double r = 0, g = 0, b = 0;
-  if (h < 1) r = c, g = x;
-  else if (h < 2) r = x, g = c;
-  else if (h < 3) g = c, b = x;
-  else if (h < 4) g = x, b = c;
-  else if (h < 5) r = x, b = c;
-  else r = c, b = x;
-  const double m = value - c;
-  auto channel = [m](double v) { return static_cast<uint32_t>(std::lround((v + m) * 255)); };
-  return 0xFF000000u | channel(r) << 16 | channel(g) << 8 | channel(b);
+  auto channel = [&](double n) {
+    const double k = std::fmod(n + hue / 60, 6);
+    const double v = value - value * saturation * std::clamp(std::min(k, 4 - k), 0.0, 1.0);
+    return static_cast<uint32_t>(std::lround(v * 255));
+  };
+  return 0xFF000000u | channel(5) << 16 | channel(3) << 8 | channel(1);
 }
 
 constexpr uint32_t kO2A = 1000, kO2B = 1001;

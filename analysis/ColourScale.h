@@ -9,7 +9,7 @@ class TDisplayVar;
 
 struct TColourScale {
   double Target = 1.0;
-  double Span = 0.15;       // the distance from the target at which a colour is full
+  double Span = 0.15;        // the distance from the target at which a colour is full
   bool HigherIsLean = true;  // lambda and air/fuel ratio; a narrow-band sensor's volts are the other way
   bool Mixture = true;       // the ends mean rich and lean
 

@@ -50,8 +50,7 @@ const char* CompareText(TCompare op) {
 bool ParseCondition(const std::string& text, const TSensorList& sensors, TCondition& out, std::string* error) {
   const std::string t = TrimSpaces(text);
   const size_t at = t.find_first_of("<>=!");
-  if (at == std::string::npos)
-    return Fail(error, "'" + t + "' is not NAME OP VALUE (OP one of < <= > >= = !=)"), false;
+  if (at == std::string::npos) return Fail(error, "'" + t + "' is not NAME OP VALUE (OP one of < <= > >= = !=)"), false;
   const char first = t[at];
   const bool equals = at + 1 < t.size() && t[at + 1] == '=';
   TCompare op;

@@ -63,10 +63,12 @@ std::vector<TLearnedGear> GroupRatios(std::vector<double> ratios, int maxGears) 
   for (size_t i = 0; i < bins; ++i)
     for (int d = -kSmooth; d <= kSmooth; ++d) {
       const auto j = static_cast<ptrdiff_t>(i) + d;
-      if (j >= 0 && j < static_cast<ptrdiff_t>(bins)) smooth[i] += histogram[static_cast<size_t>(j)] * (kSmooth + 1 - std::abs(d));
+      if (j >= 0 && j < static_cast<ptrdiff_t>(bins))
+        smooth[i] += histogram[static_cast<size_t>(j)] * (kSmooth + 1 - std::abs(d));
     }
 
-  const auto needed = std::max<int64_t>(kMinMembers, static_cast<int64_t>(std::ceil(kMinShare * static_cast<double>(n))));
+  const auto needed =
+      std::max<int64_t>(kMinMembers, static_cast<int64_t>(std::ceil(kMinShare * static_cast<double>(n))));
   std::vector<double> centres;
   while (static_cast<int>(centres.size()) < maxGears) {
     const auto peak = static_cast<size_t>(std::max_element(smooth.begin(), smooth.end()) - smooth.begin());
@@ -157,7 +159,8 @@ TGearLearning LearnGears(const TSensorList& sensors, const THistorySet& recordin
   out.SteadySamples = static_cast<int64_t>(ratios.size());
   if (out.SteadySamples < MinSteadySamples) {
     char buf[200];
-    std::snprintf(buf, sizeof buf, "too little steady driving: %lld steady samples above %g km/h, at least %lld are needed",
+    std::snprintf(buf, sizeof buf,
+                  "too little steady driving: %lld steady samples above %g km/h, at least %lld are needed",
                   static_cast<long long>(out.SteadySamples), s.MinKmh, static_cast<long long>(MinSteadySamples));
     out.Problem = buf;
     return out;

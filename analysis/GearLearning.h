@@ -12,13 +12,13 @@ class THistorySet;
 
 struct TGearLearnSettings {
   double FinalDrive = 0;
-  double Circumference = 0;   // metres
-  double MinKmh = 15;         // slower is not steady driving
-  double WindowSeconds = 0.5; // revs and speed compared over this time
-  double MaxChange = 0.03;    // the most revs or speed may change in the window, as a share
-  double MinKmhChange = 0.5;  // ... or at least this much road speed (its resolution)
-  double MinRpmChange = 50;   // ... or this many revs
-  uint32_t MaxAgeMs = 250;    // the revs held for a speed sample may be this old
+  double Circumference = 0;    // metres
+  double MinKmh = 15;          // slower is not steady driving
+  double WindowSeconds = 0.5;  // revs and speed compared over this time
+  double MaxChange = 0.03;     // the most revs or speed may change in the window, as a share
+  double MinKmhChange = 0.5;   // ... or at least this much road speed (its resolution)
+  double MinRpmChange = 50;    // ... or this many revs
+  uint32_t MaxAgeMs = 250;     // the revs held for a speed sample may be this old
   int MaxGears = 5;
 };
 

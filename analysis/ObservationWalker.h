@@ -30,7 +30,7 @@ struct TObservation {
   int32_t Index = 0;   // the sample of Z
   uint32_t Ticks = 0;  // its time, 10 us ticks since the recording started
   TObservationFate Fate = TObservationFate::Observed;
-  int Cell = -1;  // when observed: cy x columns + cx, or -1 with X or Y outside the edges
+  int Cell = -1;               // when observed: cy x columns + cx, or -1 with X or Y outside the edges
   double X = 0, Y = 0, Z = 0;  // when observed
 };
 
@@ -38,7 +38,7 @@ struct TObservation {
 // the latest sample at or before a time, found by a cursor that moves on with the times asked for.
 class TSensorTrack {
  public:
-  // axis: the edges whose cells CellOfHeld gives; none for a sensor on no axis.
+  // axis: the edges whose cells HeldCell gives; none for a sensor on no axis.
   TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis = nullptr);
 
   const TVarHist* History() const { return history_; }
@@ -114,7 +114,7 @@ class TSensorTrack {
   const TVarHist* history_;
   const TAxisEdges* axis_;
   uint8_t unit_;
-  bool byRaw_;  // the value is the conversion of the sample alone
+  bool byRaw_;                  // the value is the conversion of the sample alone
   std::vector<double> values_;  // by raw value, up to the largest seen yet
   std::vector<int16_t> cells_;  // the axis cell by raw value, as far as values_
   int32_t count_ = 0;
@@ -148,7 +148,8 @@ class TObservationWalker {
   // Fills in the observation of Z sample o.Index at o.Ticks, X and Y held by the cursors given.
   // Kept in the walk's loop, so the cursors stay in registers (the walk's cost is mostly this).
   template <bool WithXY = true>
-  [[gnu::always_inline]] void Observe(TObservation& o, uint16_t zRaw, TSensorTrack::TCursor& xc, TSensorTrack::TCursor& yc) {
+  [[gnu::always_inline]] void Observe(TObservation& o, uint16_t zRaw, TSensorTrack::TCursor& xc,
+                                      TSensorTrack::TCursor& yc) {
     o.Fate = TObservationFate::Observed;
     Hold(*x_, xc, o);
     Hold(*y_, yc, o);

@@ -19,7 +19,9 @@ class TScatterBins {
   int BinOf(double x, double y) const;
   void Add(double x, double y, double z);
   uint32_t Count(int bin) const { return count_[static_cast<size_t>(bin)]; }
-  double Mean(int bin) const { return count_[static_cast<size_t>(bin)] ? sum_[static_cast<size_t>(bin)] / count_[static_cast<size_t>(bin)] : 0; }
+  double Mean(int bin) const {
+    return count_[static_cast<size_t>(bin)] ? sum_[static_cast<size_t>(bin)] / count_[static_cast<size_t>(bin)] : 0;
+  }
   // The X and Y a bin covers.
   double XAt(double column) const { return x0_ + (x1_ - x0_) * column / columns_; }
   double YAt(double row) const { return y1_ - (y1_ - y0_) * row / rows_; }

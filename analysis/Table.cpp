@@ -65,7 +65,8 @@ std::string TableText(const TTable& table, const TTableTextOptions& o) {
   text += '\n';
   for (int cy = table.Rows() - 1; cy >= 0; --cy) {
     text += FormatEdge(table.YEdges().Lower(cy));
-    for (int cx = 0; cx < table.Columns(); ++cx) text += sep + CellText(table.Cell(cx, cy), o.Stat, o.MinCount, o.Decimals);
+    for (int cx = 0; cx < table.Columns(); ++cx)
+      text += sep + CellText(table.Cell(cx, cy), o.Stat, o.MinCount, o.Decimals);
     text += '\n';
   }
   return text;

@@ -56,7 +56,8 @@ TTableChoices LoadTableChoices(const TSettings& s, const TSensorList& sensors) {
   spec.YEdges = EdgesOr(c.YEdgesText, sensors, spec.Y);
   spec.Filters = LoadConditions(s.TableFilters, sensors);
   spec.MaxAgeMs = s.TableMaxAgeMs >= 0 ? static_cast<uint32_t>(s.TableMaxAgeMs.load()) : DefaultMaxAgeMs;
-  c.Stat = s.TableStat >= 0 && s.TableStat < TableStatCount ? static_cast<TTableStat>(s.TableStat.load()) : TTableStat::Mean;
+  c.Stat =
+      s.TableStat >= 0 && s.TableStat < TableStatCount ? static_cast<TTableStat>(s.TableStat.load()) : TTableStat::Mean;
   c.MinCount = s.TableMinCount >= 0 ? static_cast<uint32_t>(s.TableMinCount.load()) : DefaultMinCount;
   c.Target = s.TableTarget;
   c.Span = s.TableSpan;

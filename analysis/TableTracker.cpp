@@ -3,8 +3,7 @@
 #include "history/HistorySet.h"
 #include "vars/SensorList.h"
 
-TTableTracker::TTableTracker(const TSensorList& sensors)
-    : sensors_(sensors), table_(spec_.XEdges, spec_.YEdges) {}
+TTableTracker::TTableTracker(const TSensorList& sensors) : sensors_(sensors), table_(spec_.XEdges, spec_.YEdges) {}
 
 TTableTracker::~TTableTracker() = default;
 

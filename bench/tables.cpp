@@ -14,7 +14,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -72,7 +71,8 @@ struct TWorld {
     const int n = rec->HistoryCount();
     for (int64_t i = 0; i < total; ++i) {
       TVarHist* h = rec->History(static_cast<int>(i % n));
-      h->Append(static_cast<uint32_t>(static_cast<double>(i) * (100000.0 / kSamplesPerSecond)), RawAt(h->SensorId, i / n));
+      h->Append(static_cast<uint32_t>(static_cast<double>(i) * (100000.0 / kSamplesPerSecond)),
+                RawAt(h->SensorId, i / n));
     }
     rec->LengthMs = static_cast<uint32_t>(kLongSeconds * 1000);
     SetCurrentRecording(env.sensors.Context, rec.get());
@@ -114,7 +114,8 @@ void BM_Table(benchmark::State& state) {
   const TVarHist* z = w.rec->HistoryFor(*w.env.sensors.FindRaw(2));
   // The pass converts through a table by raw value as the table does.
   std::vector<double> value(256);
-  for (int r = 0; r < 256; ++r) value[static_cast<size_t>(r)] = w.env.sensors.Lambda->Convert(w.env.sensors.Lambda->Unit, r);
+  for (int r = 0; r < 256; ++r)
+    value[static_cast<size_t>(r)] = w.env.sensors.Lambda->Convert(w.env.sensors.Lambda->Unit, r);
   for (auto _ : state) {
     std::vector<double> pass, table, tracker;
     double sum = 0;
@@ -196,7 +197,8 @@ void BM_LiveFilling(benchmark::State& state) {
     const int n = rec->HistoryCount();
     const double start = Now();
     for (int64_t i = 0; !stop; ++i) {
-      while (!stop && Now() - start < i / kSamplesPerSecond) std::this_thread::sleep_for(std::chrono::microseconds(500));
+      while (!stop && Now() - start < i / kSamplesPerSecond)
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
       TVarHist* h = rec->History(static_cast<int>(i % n));
       h->Append(static_cast<uint32_t>((Now() - start) * 100000), RawAt(h->SensorId, i / n));
     }
@@ -238,21 +240,25 @@ const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
 
 void PrintSummary() {
   const TFigures& f = fig;
-  std::printf("\nTables over an %.1f-hour recording of 39 variables (%lld samples, %lld of lambda, %lld in cells),"
-              " medians of %d rounds of thread time:\n",
-              kLongSeconds / 3600, static_cast<long long>(f.samples), static_cast<long long>(f.zSamples),
-              static_cast<long long>(f.counted), kRounds);
+  std::printf(
+      "\nTables over an %.1f-hour recording of 39 variables (%lld samples, %lld of lambda, %lld in cells),"
+      " medians of %d rounds of thread time:\n",
+      kLongSeconds / 3600, static_cast<long long>(f.samples), static_cast<long long>(f.zSamples),
+      static_cast<long long>(f.counted), kRounds);
   std::printf("  table / one pass reading and summing the lambda samples: %.2f / %.2f ms = %.2f (goal <= %.0f)  %s\n",
-              f.tableMs, f.passMs, f.tableMs / f.passMs, kGoalTableRatio, Verdict(f.tableMs <= kGoalTableRatio * f.passMs));
+              f.tableMs, f.passMs, f.tableMs / f.passMs, kGoalTableRatio,
+              Verdict(f.tableMs <= kGoalTableRatio * f.passMs));
   std::printf("  table with the scatter plot's points (as the page takes it): %.2f ms = %.2f passes\n", f.trackerMs,
               f.trackerMs / f.passMs);
-  std::printf("  scatter plot at %dx%d, every sample binned and drawn: %.1f + %.1f = %.1f ms (goal <= %.0f; %.1f passes)  %s\n",
-              kWidth, kHeight, f.binMs, f.drawMs, f.binMs + f.drawMs, kGoalScatterMs, (f.binMs + f.drawMs) / f.passMs,
-              Verdict(f.binMs + f.drawMs <= kGoalScatterMs));
-  std::printf("  live filling while recording (%d observations): user-interface thread %.2f %% of a core with the page,"
-              " %.2f %% without = %+.2f %% (goal <= +%.0f %%)  %s\n",
-              f.liveObservations, f.liveWith * 100, f.liveWithout * 100, (f.liveWith - f.liveWithout) * 100,
-              kGoalLiveShare * 100, Verdict(f.liveWith - f.liveWithout <= kGoalLiveShare));
+  std::printf(
+      "  scatter plot at %dx%d, every sample binned and drawn: %.1f + %.1f = %.1f ms (goal <= %.0f; %.1f passes)  %s\n",
+      kWidth, kHeight, f.binMs, f.drawMs, f.binMs + f.drawMs, kGoalScatterMs, (f.binMs + f.drawMs) / f.passMs,
+      Verdict(f.binMs + f.drawMs <= kGoalScatterMs));
+  std::printf(
+      "  live filling while recording (%d observations): user-interface thread %.2f %% of a core with the page,"
+      " %.2f %% without = %+.2f %% (goal <= +%.0f %%)  %s\n",
+      f.liveObservations, f.liveWith * 100, f.liveWithout * 100, (f.liveWith - f.liveWithout) * 100,
+      kGoalLiveShare * 100, Verdict(f.liveWith - f.liveWithout <= kGoalLiveShare));
 }
 
 }  // namespace

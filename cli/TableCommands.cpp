@@ -15,7 +15,9 @@ namespace {
 // read it through the catalogue) and none again afterwards.
 class TCurrentWhileRead {
  public:
-  TCurrentWhileRead(TProgram& program, TRecording& recording) : core_(program.Core) { SetCurrentRecording(core_, &recording); }
+  TCurrentWhileRead(TProgram& program, TRecording& recording) : core_(program.Core) {
+    SetCurrentRecording(core_, &recording);
+  }
   ~TCurrentWhileRead() { SetCurrentRecording(core_, nullptr); }
   TCurrentWhileRead(const TCurrentWhileRead&) = delete;
   TCurrentWhileRead& operator=(const TCurrentWhileRead&) = delete;
@@ -48,8 +50,8 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
       const char* Name;
       std::optional<std::string>* Value;
     };
-    const TOption single[] = {{"--x", &x},           {"--y", &y},           {"--z", &z},
-                              {"--x-edges", &xEdges}, {"--y-edges", &yEdges}, {"--out", &outFile}};
+    const TOption single[] = {
+        {"--x", &x}, {"--y", &y}, {"--z", &z}, {"--x-edges", &xEdges}, {"--y-edges", &yEdges}, {"--out", &outFile}};
     bool taken = false;
     for (const TOption& o : single)
       if (auto v = CliOptionValue(args, i, o.Name, missing)) {
@@ -80,7 +82,9 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
     }
   }
   if (!path) return CliUsageError(err, "'table' needs a recording file");
-  for (const auto& [value, name] : {std::pair{&x, "--x NAME"}, {&y, "--y NAME"}, {&z, "--z NAME"},
+  for (const auto& [value, name] : {std::pair{&x, "--x NAME"},
+                                    {&y, "--y NAME"},
+                                    {&z, "--z NAME"},
                                     {&xEdges, "--x-edges START:END:STEP|E0,E1,..."},
                                     {&yEdges, "--y-edges START:END:STEP|E0,E1,..."}})
     if (!*value) return CliUsageError(err, std::string("'table' needs ") + name);
@@ -105,7 +109,8 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
     spec.Filters.push_back(c);
   }
   TTableTextOptions text;
-  if (!ParseStat(stat, text.Stat)) return CliUsageError(err, "--stat must be mean, min, max or count (got '" + stat + "')");
+  if (!ParseStat(stat, text.Stat))
+    return CliUsageError(err, "--stat must be mean, min, max or count (got '" + stat + "')");
   if (!Count(maxAge, 24LL * 3600 * 1000, spec.MaxAgeMs))
     return CliUsageError(err, "--max-age needs a whole number of milliseconds (got '" + maxAge + "')");
   if (!Count(minCount, 0xFFFFFFFFLL, text.MinCount))

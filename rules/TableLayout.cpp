@@ -23,7 +23,8 @@ double RoundStep(double span, int steps) {
 namespace {
 std::vector<int> Split(int from, int length, int parts) {
   std::vector<int> edges(static_cast<size_t>(parts) + 1);
-  for (int i = 0; i <= parts; ++i) edges[static_cast<size_t>(i)] = from + static_cast<int>(std::lround(static_cast<double>(length) * i / parts));
+  for (int i = 0; i <= parts; ++i)
+    edges[static_cast<size_t>(i)] = from + static_cast<int>(std::lround(static_cast<double>(length) * i / parts));
   return edges;
 }
 
@@ -114,7 +115,8 @@ std::vector<TTick> AxisTicks(double lo, double hi, int length, double step) {
 
 std::string TickText(double value, double step) {
   int decimals = 0;
-  while (decimals < 6 && std::fabs(step * std::pow(10.0, decimals) - std::round(step * std::pow(10.0, decimals))) > 1e-6)
+  while (decimals < 6 &&
+         std::fabs(step * std::pow(10.0, decimals) - std::round(step * std::pow(10.0, decimals))) > 1e-6)
     ++decimals;
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(value) < step * 1e-9 ? 0.0 : value);

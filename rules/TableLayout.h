@@ -40,7 +40,7 @@ struct TGridLayout {
   TBox YTitle;  // left of the row labels, written upwards
   int ColumnLabelsTop = 0;
   int RowLabelsLeft = 0, RowLabelsWidth = 0;
-  TBox Cells;  // all cells
+  TBox Cells;                    // all cells
   std::vector<int> ColumnEdges;  // Columns + 1 x positions
   std::vector<int> RowEdges;     // Rows + 1 y positions, the first at the top (the highest row)
   int ColumnLabelStride = 1;     // a label on every n-th column so labels never overlap
@@ -60,13 +60,13 @@ TGridLayout LayoutGrid(int width, int height, int columns, int rows, const TGrid
 
 struct TScatterMetrics {
   int LineHeight = 0;
-  int YTickWidth = 0;    // the widest Y tick label
-  int BarLabelWidth = 0; // the widest colour bar label
+  int YTickWidth = 0;     // the widest Y tick label
+  int BarLabelWidth = 0;  // the widest colour bar label
 };
 
 struct TScatterLayout {
   TBox Plot;
-  TBox Bar;          // the colour bar, rich to lean from bottom to top
+  TBox Bar;  // the colour bar, rich to lean from bottom to top
   TBox XTitle, YTitle, BarTitle;
 };
 

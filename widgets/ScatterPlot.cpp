@@ -4,7 +4,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
-
 #include <cmath>
 
 #include "vars/Units.h"
@@ -52,7 +51,8 @@ void TScatterPlot::Relayout() {
     m.BarLabelWidth = std::max(m.BarLabelWidth, fm.horizontalAdvance(Q(label)));
   layout_ = LayoutScatter(width(), height(), m);
   // The Y ticks the plot's height gives decide the room their labels take.
-  for (const TTick& t : YTicks()) m.YTickWidth = std::max(m.YTickWidth, fm.horizontalAdvance(Q(TickText(t.Value, YStep()))));
+  for (const TTick& t : YTicks())
+    m.YTickWidth = std::max(m.YTickWidth, fm.horizontalAdvance(Q(TickText(t.Value, YStep()))));
   layout_ = LayoutScatter(width(), height(), m);
   Rebin();
 }
@@ -71,7 +71,8 @@ std::vector<TTick> TScatterPlot::YTicks() const {
 }
 
 void TScatterPlot::Rebin() {
-  const int columns = std::max(1, layout_.Plot.Width / ScatterDot), rows = std::max(1, layout_.Plot.Height / ScatterDot);
+  const int columns = std::max(1, layout_.Plot.Width / ScatterDot),
+            rows = std::max(1, layout_.Plot.Height / ScatterDot);
   if (x_.Cells() > 0 && y_.Cells() > 0)
     bins_.Reset(columns, rows, x_.First(), x_.Last(), y_.First(), y_.Last());
   else
@@ -96,7 +97,8 @@ void TScatterPlot::PointsAdded() {
   // Emptied by a table that started over: everything again.
   if (points_ && points_->size() < binned_) return Rebin();
   BinNew();
-  if (bins_.RenderChanged(scale_, reinterpret_cast<uint32_t*>(dots_.bits()), static_cast<int>(dots_.bytesPerLine() / 4)))
+  if (bins_.RenderChanged(scale_, reinterpret_cast<uint32_t*>(dots_.bits()),
+                          static_cast<int>(dots_.bytesPerLine() / 4)))
     update();
 }
 
@@ -125,11 +127,13 @@ void TScatterPlot::Draw(QPainter& p) {
   grid.setAlpha(35);
   p.setPen(grid);
   for (double e : x_.Values()) {
-    const int x = plot.left() + static_cast<int>(std::lround((e - x_.First()) / (x_.Last() - x_.First()) * plot.width()));
+    const int x =
+        plot.left() + static_cast<int>(std::lround((e - x_.First()) / (x_.Last() - x_.First()) * plot.width()));
     p.drawLine(x, plot.top(), x, plot.bottom());
   }
   for (double e : y_.Values()) {
-    const int y = plot.bottom() - static_cast<int>(std::lround((e - y_.First()) / (y_.Last() - y_.First()) * plot.height()));
+    const int y =
+        plot.bottom() - static_cast<int>(std::lround((e - y_.First()) / (y_.Last() - y_.First()) * plot.height()));
     p.drawLine(plot.left(), y, plot.right(), y);
   }
   // The dots: one pixel of the image per bin, each a square of ScatterDot.
@@ -167,7 +171,8 @@ void TScatterPlot::Draw(QPainter& p) {
   const int labelLeft = bar.right() + GridPad + 1;
   const int ys[3] = {bar.top(), bar.center().y() - line / 2, bar.bottom() - line + 1};
   for (int k = 0; k < 3; ++k)
-    p.drawText(QRect(labelLeft, ys[k], width() - labelLeft, line), Qt::AlignLeft | Qt::AlignVCenter, Q(labels[static_cast<size_t>(k)]));
+    p.drawText(QRect(labelLeft, ys[k], width() - labelLeft, line), Qt::AlignLeft | Qt::AlignVCenter,
+               Q(labels[static_cast<size_t>(k)]));
   p.drawText(box(layout_.BarTitle), Qt::AlignLeft | Qt::AlignVCenter, Q(AxisTitle(names_.ZName, names_.ZUnit)));
 }
 

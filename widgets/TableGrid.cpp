@@ -115,8 +115,10 @@ void TTableGrid::Relayout() {
   if (table_) {
     xLabels_ = EdgeLabels(table_->XEdges());
     yLabels_ = EdgeLabels(table_->YEdges());
-    for (int c = 0; c < columns; ++c) m.XLabelWidth = std::max(m.XLabelWidth, fm.horizontalAdvance(Q(xLabels_[static_cast<size_t>(c)])));
-    for (int r = 0; r < rows; ++r) m.YLabelWidth = std::max(m.YLabelWidth, fm.horizontalAdvance(Q(yLabels_[static_cast<size_t>(r)])));
+    for (int c = 0; c < columns; ++c)
+      m.XLabelWidth = std::max(m.XLabelWidth, fm.horizontalAdvance(Q(xLabels_[static_cast<size_t>(c)])));
+    for (int r = 0; r < rows; ++r)
+      m.YLabelWidth = std::max(m.YLabelWidth, fm.horizontalAdvance(Q(yLabels_[static_cast<size_t>(r)])));
     for (int cell = 0; cell < columns * rows; ++cell)
       m.CellTextWidth = std::max(m.CellTextWidth, fm.horizontalAdvance(CellText(cell)));
   }

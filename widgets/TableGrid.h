@@ -4,7 +4,6 @@
 // of the cursor framed. Hovering a cell shows its count, mean, minimum and maximum; a click on a
 // cell is reported.
 #include <QWidget>
-
 #include <string>
 #include <vector>
 

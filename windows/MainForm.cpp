@@ -900,10 +900,7 @@ void TMainForm::SettingsCommand() {
   std::function<TGearLearning(double, double)> learn;
   if (TRecording* r = p_.CurrentRecording())
     learn = [this, r](double finalDrive, double circumference) {
-      TGearLearnSettings s;
-      s.FinalDrive = finalDrive;
-      s.Circumference = circumference;
-      return LearnGears(p_.Sensors, *r, s);
+      return LearnGears(p_.Sensors, *r, {finalDrive, circumference});
     };
   const bool accepted = ExecuteSettingsDialog(
       this, p_.Config, [this](std::string* error) { return p_.Config.Save(&p_.Sensors, &p_.GraphSensors, error); },

@@ -1,8 +1,8 @@
 #include "windows/TablesPage.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
-#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -178,8 +178,10 @@ QWidget* TTablesPage::BuildChoices() {
       Rebind();
     });
   };
-  take(xEdges_, "X edges", [this](const std::string& t, std::string* why) { return model_.SetEdges(TTableAxis::X, t, why); });
-  take(yEdges_, "Y edges", [this](const std::string& t, std::string* why) { return model_.SetEdges(TTableAxis::Y, t, why); });
+  take(xEdges_, "X edges",
+       [this](const std::string& t, std::string* why) { return model_.SetEdges(TTableAxis::X, t, why); });
+  take(yEdges_, "Y edges",
+       [this](const std::string& t, std::string* why) { return model_.SetEdges(TTableAxis::Y, t, why); });
   take(filters_, "Filters", [this](const std::string& t, std::string* why) { return model_.SetFilters(t, why); });
   take(target_, "Target", [this](const std::string& t, std::string* why) { return model_.SetTarget(t, why); });
   take(span_, "Reach", [this](const std::string& t, std::string* why) { return model_.SetSpan(t, why); });
@@ -285,7 +287,9 @@ void TTablesPage::ShowStatus() {
     const std::string counts =
         SampleCountsText(c.Counted, c.Samples, model_.Names().ZName, c.Outside, c.TooOld, c.NoSample, c.Filtered);
     switch (t.Source()) {
-      case TTableSource::None: text = "No recording: open one, or connect to the ECU to fill the table as you drive."; break;
+      case TTableSource::None:
+        text = "No recording: open one, or connect to the ECU to fill the table as you drive.";
+        break;
       case TTableSource::Live: text = "Live values (connected, not recording): " + counts; break;
       case TTableSource::Recording:
         text = std::string(state_.Current ? state_.Current->Description : "Recording") + ": " + counts;

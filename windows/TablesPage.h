@@ -7,7 +7,6 @@
 // analysis/TablesPageModel and rules/TableLayout.
 #include <QElapsedTimer>
 #include <QWidget>
-
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,7 +39,9 @@ class TTablesPage : public QWidget {
   TTablesPageModel& Model() { return model_; }
 
   // Follows the source the state gives and, while the page is shown, takes in what arrived (at
-  // most every quarter of a second unless forced) and frames the cursor's cell.
+  // most every quarter of a second unless forced) and frames the cursor's cell. The recording
+  // followed is the current one: a recording is made not current before it is closed, and the
+  // window refreshes then, so the page never holds one that is gone.
   void Refresh(const TTablesPageState& state, bool force = false);
   // The settings changed (units, the MAP sensor, the lambda table): the table starts over.
   void SettingsChanged();

@@ -1,7 +1,7 @@
 // revscope-cli table and gears: a table of a recording as CSV, gear ratios learned from a run, and
 // their usage errors.
-#include "CliSupport.h"
 #include "../core/TableRecordings.h"
+#include "CliSupport.h"
 
 namespace {
 
@@ -18,8 +18,8 @@ const std::map<int32_t, TSamples> kSmall = {
     {2, {{10, 51}, {20, 52}, {110, 60}, {160, 61}, {170, 62}, {40000, 70}}},
 };
 
-const std::vector<std::string> kAxes = {"--x", "Revs", "--y", "Error codes #1", "--z", "O2 Sensor A",
-                                        "--x-edges", "500:1500:500", "--y-edges", "10,20,30"};
+const std::vector<std::string> kAxes = {"--x",         "Revs",      "--y",          "Error codes #1", "--z",
+                                        "O2 Sensor A", "--x-edges", "500:1500:500", "--y-edges",      "10,20,30"};
 
 std::vector<std::string> Table(const std::string& file, std::vector<std::string> more = {}) {
   std::vector<std::string> args = {"table", file};
@@ -38,8 +38,9 @@ TEST(CliTable, PrintsRowsFromTheHighestYWithTwoMoreDecimalsThanTheTdf) {
             "Error codes #1 \\ Revs,500,1000\n"
             "20,,1.20117188\n"
             "10,1.00585938,1.17187500\n");
-  EXPECT_EQ(r.err, "table: 5 of 6 samples of O2 Sensor A in cells; 0 outside the edges, 1 too old, 0 without a sample,"
-                   " 0 filtered out\n");
+  EXPECT_EQ(r.err,
+            "table: 5 of 6 samples of O2 Sensor A in cells; 0 outside the edges, 1 too old, 0 without a sample,"
+            " 0 filtered out\n");
 
   const std::pair<const char*, const char*> stats[] = {
       {"min", "20,,1.19140625\n10,0.99609375,1.17187500\n"},
@@ -56,20 +57,24 @@ TEST(CliTable, PrintsRowsFromTheHighestYWithTwoMoreDecimalsThanTheTdf) {
             "Error codes #1 \\ Revs,500,1000\n20,,2\n10,2,\n");
   EXPECT_EQ(box.Run(Table(box.Path("run.rec"), {"--stat=count", "--max-age=1000"})).out,
             "Error codes #1 \\ Revs,500,1000\n20,,3\n10,2,1\n");
-  EXPECT_EQ(box.Run(Table(box.Path("run.rec"), {"--stat", "count", "--where", "Revs >= 1000", "--where", "Water Temp > 0"})).out,
-            "Error codes #1 \\ Revs,500,1000\n20,,2\n10,,1\n");
+  EXPECT_EQ(
+      box.Run(Table(box.Path("run.rec"), {"--stat", "count", "--where", "Revs >= 1000", "--where", "Water Temp > 0"}))
+          .out,
+      "Error codes #1 \\ Revs,500,1000\n20,,2\n10,,1\n");
   // A condition on a sensor the recording never sampled leaves every sample without one.
   TCliResult none = box.Run(Table(box.Path("run.rec"), {"--where", "TPS < 1000"}));
   EXPECT_EQ(none.out, "Error codes #1 \\ Revs,500,1000\n20,,\n10,,\n");
   EXPECT_NE(none.err.find("0 of 6 samples of O2 Sensor A in cells; 0 outside the edges, 0 too old, 6 without a sample"),
-            std::string::npos) << none.err;
+            std::string::npos)
+      << none.err;
 }
 
 TEST(CliTable, WritesAFileOrStandardOutputAndUnitsFollowTheSettings) {
   TCliSandbox box;
   WriteRecording(box.Path("run.rec"), kSmall);
-  const std::vector<std::string> water = {"table", box.Path("run.rec"), "--x", "1008", "--y", "Water Temp", "--z",
-                                          "Water Temp", "--x-edges", "0,10000", "--y-edges", "0,1000"};
+  const std::vector<std::string> water = {"table",     box.Path("run.rec"), "--x",       "1008",
+                                          "--y",       "Water Temp",        "--z",       "Water Temp",
+                                          "--x-edges", "0,10000",           "--y-edges", "0,1000"};
   std::vector<std::string> args = water;
   args.insert(args.end(), {"--out", box.Path("t.csv")});
   TCliResult f = box.Run(args);

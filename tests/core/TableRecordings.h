@@ -1,12 +1,12 @@
 #pragma once
 // Recordings for the table and gear-learning suites: crafted histories, random ones for the
 // brute-force comparisons, and a drive through the gears with known ratios.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
 #include <random>
 #include <string>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -104,7 +104,8 @@ struct TDrive {
       }
       // The shift: clutch pressed, revs falling to the next gear's for 0.4 s.
       if (gear < 4)
-        for (int s = 0; s < 8; ++s) step(kmh, rpmFor(gear, kmh) - (rpmFor(gear, kmh) - rpmFor(gear + 1, kmh)) * s / 8, true);
+        for (int s = 0; s < 8; ++s)
+          step(kmh, rpmFor(gear, kmh) - (rpmFor(gear, kmh) - rpmFor(gear + 1, kmh)) * s / 8, true);
     }
     for (double s = 0; s < CoastSeconds; s += 0.05) step(60, 900, true);
     return h;

@@ -54,9 +54,9 @@ TEST_F(Colours, TheScaleRunsFromRichThroughTheTargetToLean) {
 TEST(ScatterBins, PointsLandInTheirBinWithTheTopAndRightEdgesInTheLastOnes) {
   TScatterBins bins;
   bins.Reset(4, 2, 0, 8000, 0, 1);
-  EXPECT_EQ(bins.BinOf(0, 0), 4);        // bottom left: the lower row
+  EXPECT_EQ(bins.BinOf(0, 0), 4);  // bottom left: the lower row
   EXPECT_EQ(bins.BinOf(1999, 0.49), 4);
-  EXPECT_EQ(bins.BinOf(2000, 0.5), 1);   // top row
+  EXPECT_EQ(bins.BinOf(2000, 0.5), 1);  // top row
   EXPECT_EQ(bins.BinOf(8000, 1), 3);
   EXPECT_EQ(bins.BinOf(8000.1, 1), -1);
   EXPECT_EQ(bins.BinOf(-1, 0.5), -1);
@@ -81,8 +81,8 @@ TEST(ScatterBins, RenderingPaintsTheMeansAndThenOnlyWhatChanged) {
   bins.Render(scale, pixels.data(), 4);
   EXPECT_EQ(pixels[0], scale.ColourOf(0.85));
   EXPECT_EQ(pixels[2 * 4 + 2], scale.ColourOf(1.15));
-  EXPECT_EQ(pixels[1 * 4 + 1], 0u);            // empty: transparent
-  EXPECT_EQ(pixels[3], 0x12345678u);           // beyond the row: untouched
+  EXPECT_EQ(pixels[1 * 4 + 1], 0u);   // empty: transparent
+  EXPECT_EQ(pixels[3], 0x12345678u);  // beyond the row: untouched
   EXPECT_FALSE(bins.RenderChanged(scale, pixels.data(), 4));
   bins.Add(1.5, 1.5, 1.0);
   bins.Add(2.5, 0.5, 0.85);  // the lean bin's mean becomes the target

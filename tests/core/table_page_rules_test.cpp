@@ -104,7 +104,8 @@ TEST(ScatterLayout, TicksFallOnRoundValuesAtLeastTheirSpacingApart) {
 
 TEST(TableTexts, TipsAndCountsSayWhatACellAndTheTableHold) {
   TCellTip tip{"Revs", "2000", "2500", "rpm", "MAP", "0.4", "0.6", "bar", "Lambda", "L", 12, "0.98", "0.91", "1.05"};
-  EXPECT_EQ(CellTipText(tip), "Revs 2000 to 2500 rpm\nMAP 0.4 to 0.6 bar\n12 samples of Lambda\nmean 0.98, min 0.91, max 1.05 L");
+  EXPECT_EQ(CellTipText(tip),
+            "Revs 2000 to 2500 rpm\nMAP 0.4 to 0.6 bar\n12 samples of Lambda\nmean 0.98, min 0.91, max 1.05 L");
   tip.Count = 1;
   tip.Min = tip.Max = "";
   EXPECT_EQ(CellTipText(tip), "Revs 2000 to 2500 rpm\nMAP 0.4 to 0.6 bar\n1 sample of Lambda\nmean 0.98 L");
@@ -126,9 +127,9 @@ TEST_F(TablesModel, TheSourceFollowsTheLinkAndTheRecording) {
     bool connected, recording, hasRecording;
     TTableSource source;
   } table[] = {
-      {false, false, false, TTableSource::None},     {false, false, true, TTableSource::Recording},
-      {true, false, false, TTableSource::Live},      {true, false, true, TTableSource::Live},
-      {true, true, true, TTableSource::Recording},   {false, true, true, TTableSource::Recording},
+      {false, false, false, TTableSource::None},   {false, false, true, TTableSource::Recording},
+      {true, false, false, TTableSource::Live},    {true, false, true, TTableSource::Live},
+      {true, true, true, TTableSource::Recording}, {false, true, true, TTableSource::Recording},
   };
   for (const auto& row : table)
     EXPECT_EQ(ChooseTableSource(row.connected, row.recording, row.hasRecording), row.source)

@@ -84,7 +84,8 @@ TEST(AxisEdges, ValuesFallInTheCellWhoseLowerEdgeTheyReach) {
   EXPECT_EQ(Edges("0:1:0.1").CellOf(0.2999999999999999), 2);
   // Uneven edges.
   const TAxisEdges uneven = Edges("0,1,10,11,100");
-  const std::pair<double, int> cells[] = {{0.5, 0}, {1, 1}, {9.99, 1}, {10, 2}, {10.5, 2}, {11, 3}, {99.9, 3}, {100, -1}};
+  const std::pair<double, int> cells[] = {{0.5, 0},  {1, 1},  {9.99, 1}, {10, 2},
+                                          {10.5, 2}, {11, 3}, {99.9, 3}, {100, -1}};
   for (const auto& [v, cell] : cells) EXPECT_EQ(uneven.CellOf(v), cell) << v;
 }
 
@@ -158,9 +159,9 @@ TEST_F(Tables, EachOperatorComparesAsWritten) {
     TCompare op;
     bool below, at, above;
   } table[] = {
-      {TCompare::Less, true, false, false},        {TCompare::LessEqual, true, true, false},
-      {TCompare::Greater, false, false, true},     {TCompare::GreaterEqual, false, true, true},
-      {TCompare::Equal, false, true, false},       {TCompare::NotEqual, true, false, true},
+      {TCompare::Less, true, false, false},    {TCompare::LessEqual, true, true, false},
+      {TCompare::Greater, false, false, true}, {TCompare::GreaterEqual, false, true, true},
+      {TCompare::Equal, false, true, false},   {TCompare::NotEqual, true, false, true},
   };
   for (const auto& row : table) {
     const TCondition c{1003, row.op, 70};
@@ -255,7 +256,8 @@ std::vector<TBruteCell> BruteForce(const TSensorList& sensors, const TRecording&
   return cells;
 }
 
-void ExpectSameAsBruteForce(const TSensorList& sensors, const TRecording& rec, const TTableSpec& spec, const TTable& table) {
+void ExpectSameAsBruteForce(const TSensorList& sensors, const TRecording& rec, const TTableSpec& spec,
+                            const TTable& table) {
   TTableCounts counts;
   const std::vector<TBruteCell> cells = BruteForce(sensors, rec, spec, counts);
   EXPECT_EQ(table.Counts(), counts);
@@ -465,9 +467,10 @@ TEST_F(Tables, WhileConnectedWithoutRecordingTheLatestValuesAreObserved) {
 
 TEST_F(Tables, ClicksOnACellVisitItsStretchesInTurn) {
   // Cells by sample of Z: A A B A A A (too old) A, where A is 500 rpm and B 1000 rpm.
-  TRecording& rec = Recording({{1, {{0, 3750}, {150, 1875}, {250, 3750}, {5000, 3750}, {40500, 3750}}},
-                               {40, {{0, 10}, {40500, 10}}},
-                               {2, {{100, 1}, {110, 2}, {200, 3}, {300, 4}, {310, 5}, {320, 6}, {40000, 7}, {41000, 8}}}});
+  TRecording& rec =
+      Recording({{1, {{0, 3750}, {150, 1875}, {250, 3750}, {5000, 3750}, {40500, 3750}}},
+                 {40, {{0, 10}, {40500, 10}}},
+                 {2, {{100, 1}, {110, 2}, {200, 3}, {300, 4}, {310, 5}, {320, 6}, {40000, 7}, {41000, 8}}}});
   TTableSpec spec = RevsByErrorByte("500:1500:500", "10:20:10", 100);
   TTableTracker tracker(*sensors_);
   tracker.SetSpec(spec);

@@ -12,7 +12,6 @@
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTest>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -194,7 +193,8 @@ TEST_F(TablesPage, HoveringShowsACellsSamplesAndClicksVisitItsStretches) {
   ASSERT_GT(stats.Count, 3u);
   const QString tip = grid->CellTip(cell);
   EXPECT_TRUE(tip.startsWith("Revs 2500 to 3000 rpm\nMAP 0.2 to 0.4 bar\n" + QString::number(stats.Count) +
-                             " samples of Lambda\nmean ")) << tip.toStdString();
+                             " samples of Lambda\nmean "))
+      << tip.toStdString();
   EXPECT_TRUE(tip.endsWith(" L"));
   EXPECT_TRUE(tip.contains(", min ") && tip.contains(", max "));
 
@@ -249,7 +249,8 @@ TEST_F(TablesPage, CopyAndSaveGiveTheTableAsText) {
   page->ChooseSavePath = [&] { return dir + "/no/such/folder/table.csv"; };
   QTest::mouseClick(page->SaveButton(), Qt::LeftButton);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].find("Could not save the table to '" + dir + "/no/such/folder/table.csv' - "), 0u) << messages[0];
+  EXPECT_EQ(messages[0].find("Could not save the table to '" + dir + "/no/such/folder/table.csv' - "), 0u)
+      << messages[0];
   page->ChooseSavePath = [] { return std::string(); };  // cancelled
   QTest::mouseClick(page->SaveButton(), Qt::LeftButton);
   EXPECT_EQ(messages.size(), 1u);
@@ -307,7 +308,8 @@ TEST_F(TablesPage, FillsAsTheRecordingGrowsAndFromTheLatestValuesWhileConnected)
 
 TEST_F(TablesPage, TheScatterPlotDrawsEachDotInItsColourAndTellsWhatLiesThere) {
   // One observation only: 3000 rpm, 0.5 bar, lambda 0.9.
-  TRecording* rec = t_.Add("One", 1000, {{1, {{0, RevsRaw(3000)}}}, {9, {{0, MapRaw(0.5)}}}, {2, {{10, LambdaRaw(0.9)}}}});
+  TRecording* rec =
+      t_.Add("One", 1000, {{1, {{0, RevsRaw(3000)}}}, {9, {{0, MapRaw(0.5)}}}, {2, {{10, LambdaRaw(0.9)}}}});
   SetCurrentRecording(t_.core, rec);
   auto page = Page();
   page->Refresh(Playing(rec), true);
@@ -318,7 +320,8 @@ TEST_F(TablesPage, TheScatterPlotDrawsEachDotInItsColourAndTellsWhatLiesThere) {
   ASSERT_GE(bin, 0);
   EXPECT_EQ(bins.Count(bin), 1u);
   const TScatterLayout& l = plot->Layout();
-  const QPoint dot(l.Plot.Left + (bin % bins.Columns()) * ScatterDot + 1, l.Plot.Top + (bin / bins.Columns()) * ScatterDot + 1);
+  const QPoint dot(l.Plot.Left + (bin % bins.Columns()) * ScatterDot + 1,
+                   l.Plot.Top + (bin / bins.Columns()) * ScatterDot + 1);
   const QString tip = plot->TipAt(dot);
   EXPECT_TRUE(tip.contains("1 sample of Lambda\nmean 0.9")) << tip.toStdString();
   EXPECT_TRUE(plot->TipAt(QPoint(1, 1)).isEmpty());
@@ -327,8 +330,10 @@ TEST_F(TablesPage, TheScatterPlotDrawsEachDotInItsColourAndTellsWhatLiesThere) {
     const QImage shot = RenderWidget(*plot, dpr);
     EXPECT_TRUE(Near(PixelAt(shot, dot.x(), dot.y()), expected, 2)) << dpr;
     // The colour bar: rich at the bottom, lean at the top.
-    EXPECT_TRUE(Near(PixelAt(shot, l.Bar.Left + l.Bar.Width / 2, l.Bar.Bottom() - 2), QColor::fromRgba(page->Model().Scale().ColourOf(0.85)), 12));
-    EXPECT_TRUE(Near(PixelAt(shot, l.Bar.Left + l.Bar.Width / 2, l.Bar.Top + 2), QColor::fromRgba(page->Model().Scale().ColourOf(1.15)), 12));
+    EXPECT_TRUE(Near(PixelAt(shot, l.Bar.Left + l.Bar.Width / 2, l.Bar.Bottom() - 2),
+                     QColor::fromRgba(page->Model().Scale().ColourOf(0.85)), 12));
+    EXPECT_TRUE(Near(PixelAt(shot, l.Bar.Left + l.Bar.Width / 2, l.Bar.Top + 2),
+                     QColor::fromRgba(page->Model().Scale().ColourOf(1.15)), 12));
     SaveArtifact(shot, QString("tables_scatter_one@%1x").arg(dpr));
   }
 }

@@ -137,9 +137,10 @@ TEST(LearnGearsButton, IsOffWithoutARecordingSaysWhyNothingWasLearnedAndCancelKe
   };
   answer("&Cancel");
   learn->click();
-  EXPECT_EQ(offered, "The recording's steady driving gives these ratios:\n\n2nd gear: 2.047 (20 % of the steady samples)\n"
-                     "3rd gear: 1.417 (30 % of the steady samples)\n4th gear: 1.104 (10 % of the steady samples)\n"
-                     "5th gear: 0.870 (40 % of the steady samples)\n\nUse them as the gear ratios?");
+  EXPECT_EQ(offered,
+            "The recording's steady driving gives these ratios:\n\n2nd gear: 2.047 (20 % of the steady samples)\n"
+            "3rd gear: 1.417 (30 % of the steady samples)\n4th gear: 1.104 (10 % of the steady samples)\n"
+            "5th gear: 0.870 (40 % of the steady samples)\n\nUse them as the gear ratios?");
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0], (std::pair<double, double>{4.133, 1.856}));
   EXPECT_EQ(form.Edit(TSettingsField::Ratio2nd)->text(), "2.052");
@@ -153,8 +154,9 @@ TEST(LearnGearsButton, IsOffWithoutARecordingSaysWhyNothingWasLearnedAndCancelKe
   found.Problem = "too little steady driving: 3 steady samples above 15 km/h, at least 20 are needed";
   answer("");
   learn->click();
-  EXPECT_EQ(offered, "No gear ratios were learned: too little steady driving: 3 steady samples above 15 km/h, at least "
-                     "20 are needed.");
+  EXPECT_EQ(offered,
+            "No gear ratios were learned: too little steady driving: 3 steady samples above 15 km/h, at least "
+            "20 are needed.");
   EXPECT_EQ(form.Edit(TSettingsField::Ratio2nd)->text(), "2.0471");
 }
 
