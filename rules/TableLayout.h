@@ -70,7 +70,7 @@ struct TScatterLayout {
   TBox XTitle, YTitle, BarTitle;
 };
 
-constexpr int ScatterDot = 3;  // the side of a point's square, in logical pixels
+constexpr int ScatterDot = 4;  // the side of a point's square, in logical pixels
 
 TScatterLayout LayoutScatter(int width, int height, const TScatterMetrics& m);
 

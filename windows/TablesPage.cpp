@@ -108,8 +108,9 @@ QWidget* TTablesPage::BuildChoices() {
   xEdges_ = Edit("edtTableXEdges", "500:8000:500", "START:END:STEP or E0,E1,...", box);
   yEdges_ = Edit("edtTableYEdges", "500:8000:500", "START:END:STEP or E0,E1,...", box);
   filters_ = Edit("edtTableFilters", "Water Temp > 70", "e.g. Water Temp > 70; TPS >= 5", box);
-  target_ = Edit("edtTableTarget", "14.70", "", box);
-  span_ = Edit("edtTableSpan", "2.205", "", box);
+  target_ = Edit("edtTableTarget", "14.700", "", box);
+  span_ = Edit("edtTableSpan", "14.700", "", box);
+  for (QLineEdit* e : {target_, span_}) e->setFixedWidth(e->minimumWidth());
   target_->setToolTip("The value the colours are centred on (empty: the sensor's default)");
   span_->setToolTip("How far from the target a colour is full (empty: the sensor's default)");
   filters_->setToolTip("Conditions that must all hold: NAME OP VALUE separated by ';', OP one of < <= > >= = !=");
@@ -153,6 +154,7 @@ QWidget* TTablesPage::BuildChoices() {
   scale->addWidget(target_);
   scale->addWidget(Caption("\xC2\xB1", span_, box));
   scale->addWidget(span_);
+  scale->addStretch(1);
   g->addLayout(scale, 2, 5);
   auto* last = new QHBoxLayout;
   last->addWidget(Caption("&Min. samples", minCount_, box));
@@ -165,7 +167,6 @@ QWidget* TTablesPage::BuildChoices() {
   last->addWidget(save_);
   g->addLayout(last, 3, 0, 1, 6);
   g->setColumnStretch(3, 1);
-  g->setColumnStretch(5, 1);
 
   // An edit's text is taken when it is finished; one that does not parse is said and kept for
   // mending, and the table stays as it was.

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 
@@ -18,6 +19,7 @@
 #include "analysis/GearLearning.h"
 #include "analysis/Table.h"
 #include "recording/PlayThread.h"
+#include "widgets/ScatterPlot.h"
 #include "widgets/TableGrid.h"
 #include "windows/SettingsForm.h"
 #include "windows/TablesPage.h"
@@ -48,6 +50,25 @@ TEST_F(TablesWindow, FillsLiveWhileConnectedFromTheRunWhileRecordingAndShowsTheR
   ASSERT_TRUE(WaitFor([&] { return tracker.Table().Counts().Counted > 3; }, 10000)) << status().toStdString();
   EXPECT_TRUE(status().startsWith("Live values (connected, not recording): ")) << status().toStdString();
   EXPECT_GE(page->Grid()->CursorCell(), 0);
+
+  // In the smallest window the choices keep clear of each other and the grid and plot keep room.
+  form->resize(MinWindowWidth, MinWindowHeight);
+  ProcessEvents();
+  QList<QWidget*> controls;
+  for (QWidget* w : page->findChildren<QWidget*>())
+    if (w->parentWidget() != page && w->parentWidget() && w->parentWidget()->parentWidget() == page &&
+        !qobject_cast<QSplitterHandle*>(w))
+      controls << w;
+  for (int i = 0; i < controls.size(); ++i)
+    for (int j = i + 1; j < controls.size(); ++j)
+      EXPECT_FALSE(QRect(controls[i]->mapTo(page, QPoint(0, 0)), controls[i]->size())
+                       .intersects(QRect(controls[j]->mapTo(page, QPoint(0, 0)), controls[j]->size())))
+          << controls[i]->objectName().toStdString() << " / " << controls[j]->objectName().toStdString();
+  EXPECT_LE(page->width(), MinWindowWidth);
+  EXPECT_GE(page->Grid()->width(), 160);
+  EXPECT_GE(page->Scatter()->height(), 120);
+  for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("tables_window_smallest@%1x").arg(dpr));
+  form->resize(1024, 700);
 
   QTest::keyClick(form.get(), Qt::Key_F9);
   TRecording* rec = program_->CurrentRecording();
