@@ -27,7 +27,7 @@ class TCurrentWhileRead {
 };
 
 // A whole number 0 .. max; false for anything else.
-bool Count(const std::string& text, long long max, uint32_t& out) {
+bool WholeNumber(const std::string& text, long long max, uint32_t& out) {
   long long v = 0;
   if (!ParseInteger(text, v) || v < 0 || v > max) return false;
   out = static_cast<uint32_t>(v);
@@ -111,9 +111,9 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
   TTableTextOptions text;
   if (!ParseStat(stat, text.Stat))
     return CliUsageError(err, "--stat must be mean, min, max or count (got '" + stat + "')");
-  if (!Count(maxAge, 24LL * 3600 * 1000, spec.MaxAgeMs))
+  if (!WholeNumber(maxAge, 24LL * 3600 * 1000, spec.MaxAgeMs))
     return CliUsageError(err, "--max-age needs a whole number of milliseconds (got '" + maxAge + "')");
-  if (!Count(minCount, 0xFFFFFFFFLL, text.MinCount))
+  if (!WholeNumber(minCount, 0xFFFFFFFFLL, text.MinCount))
     return CliUsageError(err, "--min-count needs a whole number (got '" + minCount + "')");
   const bool toFile = outFile && *outFile != "-";
   if (outFile && outFile->empty()) return CliUsageError(err, "'--out' needs a file name or -");

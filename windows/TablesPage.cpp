@@ -246,11 +246,18 @@ void TTablesPage::Take() {
 }
 
 void TTablesPage::Refresh(const TTablesPageState& state, bool force) {
+  // A run that ended is taken in again whole: a sensor that also reads later samples (the
+  // acceleration) has them all only now.
+  const bool ended = state_.Recording && !state.Recording;
   state_ = state;
   TTableTracker& t = model_.Tracker();
   const TTableSource source = ChooseTableSource(state.Connected, state.Recording, state.Current != nullptr);
-  const bool anew = source != t.Source() || (source == TTableSource::Recording && t.Recording() != state.Current);
+  bool anew = source != t.Source() || (source == TTableSource::Recording && t.Recording() != state.Current);
   model_.Follow(source, state.Current);
+  if (ended && !anew && source == TTableSource::Recording) {
+    t.Restart();
+    anew = true;
+  }
   if (anew) {
     grid_->TableChanged();
     scatter_->PointsAdded();

@@ -338,4 +338,39 @@ TEST_F(TablesPage, TheScatterPlotDrawsEachDotInItsColourAndTellsWhatLiesThere) {
   }
 }
 
+TEST_F(TablesPage, AnEndedRunIsTakenInWholeForSensorsThatReadLaterSamples) {
+  // Acceleration across: its value reads the speed two samples on, which the newest samples of a
+  // run in progress do not have yet. Speed (hundredths of km/h, as the any-ECU family reports it)
+  // rises 2 km/h a second; MAP down, lambda in the cells.
+  t_.ecu.SetFamily(FAMILY_ANY);
+  t_.sensors.ApplyEcuType(FAMILY_ANY);
+  TRecording* rec = t_.Add("Recording #1", 0, {{161, {}}, {9, {}}, {2, {}}});
+  SetCurrentRecording(t_.core, rec);
+  auto page = Page();
+  page->Model().SetSensor(TTableAxis::X, 1113);
+  std::string why;
+  ASSERT_TRUE(page->Model().SetEdges(TTableAxis::X, "-1,0.001,1", &why));
+  page->Model().SetMinCount(1);
+  TTablesPageState s = Playing(rec);
+  s.Connected = s.Recording = true;
+  uint32_t t = 0;
+  for (int chunk = 0; chunk < 5; ++chunk) {
+    for (int k = 0; k < 20; ++k, t += 5000) {
+      rec->HistoryById(161)->Append(t, static_cast<uint16_t>(2000 + t / 500));
+      rec->HistoryById(9)->Append(t + 1000, MapRaw(0.5));
+      rec->HistoryById(2)->Append(t + 2000, LambdaRaw(1.0));
+    }
+    page->Refresh(s, true);
+  }
+  const TTable whole = BuildTable(t_.sensors, *rec, page->Model().Tracker().Spec());
+  // While it ran, the newest samples of each refresh seemed to have no acceleration; at the end
+  // of the whole run only the last ones have none.
+  EXPECT_EQ(whole.Cell(0, 2).Count, 2u);
+  EXPECT_GT(page->Model().Tracker().Table().Cell(0, 2).Count, 2u);
+  s.Connected = s.Recording = false;
+  page->Refresh(s, true);
+  EXPECT_EQ(page->Model().Tracker().Table().Counts(), whole.Counts());
+  for (int cx = 0; cx < 2; ++cx) EXPECT_EQ(page->Model().Tracker().Table().Cell(cx, 2).Count, whole.Cell(cx, 2).Count);
+}
+
 }  // namespace
