@@ -219,8 +219,7 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
     c.FollowsRaw = c.Var->ValueFollowsRaw();
     c.Gear = dynamic_cast<TGearVar*>(c.Var);
     if (c.FollowsRaw && !c.Gear) c.Cache = std::make_unique<TTextCache>();
-    const TRawVar* raw = c.Var->Source;
-    if (const TVarHist* history = raw ? raw->HistoryIn(recording) : nullptr) {
+    if (const TVarHist* history = c.Var->HistoryIn(recording)) {
       auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
       if (same == sources_.end()) {
         same = sources_.emplace(sources_.end());
@@ -391,8 +390,7 @@ std::vector<TDisplayVar*> DefaultCsvSensors(const TSensorList& sensors, const TR
   std::vector<TDisplayVar*> chosen;
   for (int i = 0; i < sensors.DisplayVars->Count(); ++i) {
     TDisplayVar* var = sensors.Display(i);
-    const TRawVar* source = var->Source;
-    const TVarHist* history = source ? source->HistoryIn(recording) : nullptr;
+    const TVarHist* history = var->HistoryIn(recording);
     if (history && history->Count() > 0) chosen.push_back(var);
   }
   return chosen;

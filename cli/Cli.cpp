@@ -46,6 +46,17 @@ std::string CliUsage() {
          "  simulate [--model N]\n"
          "      Serve a simulated ECU on a new pseudo-terminal whose path is printed first;\n"
          "      runs until interrupted. The model byte defaults to 2 (OBD1).\n"
+         "  table FILE.rec --x NAME --y NAME --z NAME --x-edges EDGES --y-edges EDGES\n"
+         "        [--stat mean|min|max|count] [--where \"NAME OP VALUE\" ...] [--max-age MS]\n"
+         "        [--min-count N] [--out FILE.csv | --out -]\n"
+         "      Print a table of Z by X across and Y down as CSV (to standard output unless --out\n"
+         "      names a file). Every sample of Z is one observation; X, Y and the --where sensors\n"
+         "      take their latest sample at or before it, at most --max-age ms old (250). EDGES is\n"
+         "      START:END:STEP or E0,E1,...; OP is < <= > >= = or !=. Cells with fewer than\n"
+         "      --min-count observations (1) stay empty. A summary goes to standard error.\n"
+         "  gears FILE.rec\n"
+         "      Print the gear ratios learned from the recording's steady driving as\n"
+         "      Gear,Ratio,Samples lines, using the final drive and tyre circumference set.\n"
          "\n"
          "Options:\n"
          "  -h, --help    Show this text.\n"
@@ -145,7 +156,7 @@ int CliMain(const TArgs& args, std::ostream& out, std::ostream& err) {
   using TCommand = int (*)(TProgram&, const TArgs&, std::ostream&, std::ostream&);
   static const std::pair<const char*, TCommand> commands[] = {
       {"vars", CliVars}, {"info", CliInfo}, {"export", CliExport}, {"log", CliLog}, {"recover", CliRecover},
-      {"laps", CliLaps}};
+      {"laps", CliLaps}, {"table", CliTable}, {"gears", CliGears}};
   for (const auto& [name, command] : commands) {
     if (cmd != name) continue;
     TProgramOptions options;

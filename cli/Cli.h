@@ -27,6 +27,8 @@ int CliLaps(TProgram& program, const TArgs& args, std::ostream& out, std::ostrea
 int CliLog(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
 int CliRecover(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
 int CliSimulate(const TArgs& args, std::ostream& out, std::ostream& err);
+int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
+int CliGears(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err);
 
 // The text of "revscope-cli --help".
 std::string CliUsage();

@@ -23,22 +23,28 @@ _revscope_cli()
     COMPREPLY=()
 
     if (( cword == 1 )); then
-        COMPREPLY=($(compgen -W 'vars info export log recover simulate --help --version' -- "$cur"))
+        COMPREPLY=($(compgen -W 'vars info export laps log recover simulate table gears --help --version' -- "$cur"))
         return
     fi
 
     local command=${COMP_WORDS[1]}
     case $prev in
         --out)
-            if [[ $command == export ]]; then
-                COMPREPLY=($(compgen -d -- "$cur"))
+            if [[ $command == table ]]; then
+                COMPREPLY=($(compgen -f -X '!*.csv' -- "$cur") $(compgen -d -- "$cur"))
+            elif [[ $command == export ]]; then
+                if [[ " ${COMP_WORDS[*]} " == *" --csv "* ]]; then
+                    COMPREPLY=($(compgen -f -X '!*.csv' -- "$cur") $(compgen -d -- "$cur"))
+                else
+                    COMPREPLY=($(compgen -d -- "$cur"))
+                fi
             else
                 COMPREPLY=($(compgen -f -X '!*.rec' -- "$cur") $(compgen -d -- "$cur"))
             fi
             compopt -o filenames 2>/dev/null
             return
             ;;
-        --sensor)
+        --sensor|--x|--y|--z)
             local IFS=$'\n'
             COMPREPLY=($(compgen -W "$(_revscope_cli_sensors)" -- "$cur"))
             COMPREPLY=("${COMPREPLY[@]// /\\ }")
@@ -53,7 +59,11 @@ _revscope_cli()
             COMPREPLY=($(compgen -W 'all performance mixture' -- "$cur"))
             return
             ;;
-        --seconds|--model)
+        --stat)
+            COMPREPLY=($(compgen -W 'mean min max count' -- "$cur"))
+            return
+            ;;
+        --seconds|--model|--rate|--from|--to|--x-edges|--y-edges|--where|--max-age|--min-count)
             return
             ;;
     esac
@@ -62,7 +72,10 @@ _revscope_cli()
     case $command in
         vars) options='--help' ;;
         info) options='--help' ;;
-        export) options='--sensor --out --help' ;;
+        export) options='--sensor --out --csv --rate --every-sample --age --from --to --help' ;;
+        laps) options='--help' ;;
+        table) options='--x --y --z --x-edges --y-edges --stat --where --max-age --min-count --out --help' ;;
+        gears) options='--help' ;;
         log) options='--port --out --seconds --preset --help' ;;
         recover) options='--out --list --help' ;;
         simulate) options='--model --help' ;;
@@ -73,7 +86,7 @@ _revscope_cli()
         return
     fi
     case $command in
-        info|export)
+        info|export|laps|table|gears)
             COMPREPLY=($(compgen -f -X '!*.rec' -- "$cur") $(compgen -d -- "$cur"))
             compopt -o filenames 2>/dev/null
             ;;

@@ -72,6 +72,20 @@ class TVarHist {
   };
   TRun RunAt(int32_t i, int32_t count) const;
 
+  // Samples i .. i + Length - 1 lie side by side in one block (Length reaches at most the block's
+  // end and count): a reader walking many samples reads them without a lookup per sample.
+  struct TSpan {
+    const uint32_t* Times;
+    const uint16_t* Raws;
+    int32_t Length;
+  };
+  TSpan SpanAt(int32_t i, int32_t count) const {
+    const Block* b = BlockOf(i);
+    const int32_t k = i % BlockSamples;
+    const int32_t end = count - (i - k) < BlockSamples ? count - (i - k) : BlockSamples;
+    return {b->Times + k, b->Raws + k, end - k};
+  }
+
   // Index of the sample in force at t seconds; -1 when empty.
   int32_t IndexAt(double t) const;
   std::optional<TSample> SampleAt(double t);

@@ -9,6 +9,7 @@
 
 #include "base/Paths.h"
 #include "ecu/ComPort.h"
+#include "rules/Dashboard.h"
 
 namespace {
 
@@ -53,6 +54,8 @@ TProgram::TProgram(const std::vector<std::string>& args, TProgramOptions options
   if (!Options.MachinePath.empty()) Config.MachinePath = Options.MachinePath;
   Core.Settings = &Config;
   Config.Load(&Sensors, &GraphSensors);
+  // The lambda sensor reads in the unit the settings choose, in the window and the tool alike.
+  ApplyLambdaUnit(Sensors, Config);
   Busy([this] { Sensors.SetDefaultRanges(); });
   RecentFiles.Load();
   EcuType.SetMapIs3Bar(Config.MapIs3Bar ? 1 : 0);

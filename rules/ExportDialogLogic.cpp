@@ -68,8 +68,7 @@ int64_t ExportRowCount(const TExportChoices& choices, const TRecording& recordin
   std::vector<const TVarHist*> histories;
   int64_t rows = 0;
   for (const TDisplayVar* var : sensors) {
-    const TRawVar* source = var->Source;
-    const TVarHist* h = source ? source->HistoryIn(recording) : nullptr;
+    const TVarHist* h = var->HistoryIn(recording);
     if (!h || std::find(histories.begin(), histories.end(), h) != histories.end()) continue;
     histories.push_back(h);
     rows += h->Count();

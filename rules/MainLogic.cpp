@@ -462,7 +462,7 @@ TStatusPanels UpdateStatusPanels(const TMainState& s, const TStatusInputs& in) {
 
 TKeyResult FormKeyDown(TKey key, TKeyModifiers mods, const TKeyContext& ctx) {
   TKeyResult r;
-  if (key >= TKey::F1 && key <= TKey::F6) {
+  if (key >= TKey::F1 && key <= TKey::F7) {
     r.Action = TKeyAction::SelectPage;
     r.Page = static_cast<int>(key) - static_cast<int>(TKey::F1);
     return r;

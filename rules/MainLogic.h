@@ -317,7 +317,7 @@ TStatusPanels UpdateStatusPanels(const TMainState& s, const TStatusInputs& in);
 // ---------------------------------------------------------------------------------------------
 // Keys
 
-enum class TKey : uint8_t { F1, F2, F3, F4, F5, F6, PageUp, PageDown, Home, End, Left, Right, Up, Down, F, Escape, R, C, Other };
+enum class TKey : uint8_t { F1, F2, F3, F4, F5, F6, F7, PageUp, PageDown, Home, End, Left, Right, Up, Down, F, Escape, R, C, Other };
 
 struct TKeyModifiers {
   bool Shift = false;
@@ -361,7 +361,7 @@ struct TKeyResult {
 // position keys act with the focus on the tabs or the track bar, or while the Graphs page shows.
 TKeyResult FormKeyDown(TKey key, TKeyModifiers mods, const TKeyContext& ctx);
 
-// Pages by index: 0 dashboard, 1 sensors, 2 graphs, 3 error codes, 4 recordings, 5 laps.
+// Pages by index: 0 dashboard, 1 sensors, 2 graphs, 3 error codes, 4 recordings, 5 laps, 6 tables.
 constexpr int ErrorCodesPageIndex = 3;  // what the "Errors" button selects
 
 // ---------------------------------------------------------------------------------------------

@@ -202,6 +202,11 @@ void ApplyGearPreset(TSettingsValues& v, int index) {
   for (int i = 0; i < 6; ++i) v[kRatioFields[i]] = GearPresets()[static_cast<size_t>(index)].Ratios[i];
 }
 
+void ApplyLearnedRatios(TSettingsValues& v, const std::vector<std::pair<int, double>>& ratios) {
+  for (const auto& [gear, ratio] : ratios)
+    if (gear >= 1 && gear <= 5) v[kRatioFields[gear - 1]] = std::trunc(ratio * 10000 + 0.5) / 10000;
+}
+
 double RoundTo3(double x) { return std::trunc(x * 1000 + 0.5) / 1000; }
 
 double CalculatedTyreDiameter(double wheelInches, double widthMm, double aspectPercent) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rules/PortList.h"
@@ -125,6 +126,11 @@ void WriteBackSettings(const TSettingsValues& v, TSettings& s);
 void ApplyUnitPreset(TSettingsValues& v, bool metric);
 // Quick select: the index (an index outside the list changes nothing) and the six ratios.
 void ApplyGearPreset(TSettingsValues& v, int index);
+
+// Learned gear ratios taken into the ratio edits: gear numbers 1..5 with their ratios, rounded to
+// the edits' four decimals; the other gears and the final drive stay.
+void ApplyLearnedRatios(TSettingsValues& v, const std::vector<std::pair<int, double>>& ratios);
+constexpr const char* LearnGearsCaption = "Learn from recording";
 
 // Three decimals, halves upward: trunc(x * 1000 + 0.5) / 1000.
 double RoundTo3(double x);

@@ -83,6 +83,17 @@ const TStoredValue kIniValues[] = {
     {"Export", "EverySample", &S::ExportEverySample},
     {"Export", "Age", &S::ExportAge},
     {"Export", "TdfIntoFolder", &S::ExportTdfIntoFolder},
+    {"Tables", "X", &S::TableX},
+    {"Tables", "Y", &S::TableY},
+    {"Tables", "Z", &S::TableZ},
+    {"Tables", "XEdges", &S::TableXEdges, TStoredValue::UnlessEmpty},
+    {"Tables", "YEdges", &S::TableYEdges, TStoredValue::UnlessEmpty},
+    {"Tables", "Filters", &S::TableFilters, TStoredValue::UnlessEmpty},
+    {"Tables", "Statistic", &S::TableStat},
+    {"Tables", "MaxAgeMs", &S::TableMaxAgeMs},
+    {"Tables", "MinCount", &S::TableMinCount},
+    {"Tables", "Target", &S::TableTarget, TStoredValue::UnlessEmpty},
+    {"Tables", "Span", &S::TableSpan, TStoredValue::UnlessEmpty},
 };
 // Read, never written: they go at the first save.
 const TStoredValue kReadOnlyValues[] = {

@@ -391,7 +391,6 @@ double TFlagVar::Convert(uint8_t, int32_t raw) { return Read(static_cast<uint32_
 double TFlagVar::ConvertRecorded(uint8_t, int32_t raw) {
   return Read(static_cast<uint32_t>(raw), Wiring(RecordedReading()));
 }
-TRawVar* TFlagVar::RecordedSource() const { return Wiring(RecordedReading()).Source; }
 double TFlagVar::GetValue(uint8_t) {
   const TFlagWiring w = Wiring(LatestReading());
   return Read(w.Source ? w.Source->RawValue.load() : 0u, w);

@@ -227,7 +227,7 @@ class TFlagVar : public TDisplayVar {
   TFlagVar(TSensorList& s, uint32_t id, int32_t src, const char* name, uint32_t mask, bool activeHigh);
   double Convert(uint8_t unit, int32_t raw) override;
   double ConvertRecorded(uint8_t unit, int32_t raw) override;
-  TRawVar* RecordedSource() const override;
+  TRawVar* SourceIn(TReading reading) const override { return Wiring(reading).Source; }
   double GetValue(uint8_t unit) override;
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;

@@ -117,12 +117,21 @@ int32_t TDisplayVar::SampleCount() const {
 }
 double TDisplayVar::TimeAtIndex(int32_t i) const { return RecordedSource()->TimeAtIndex(i); }
 
-TDisplayVar::TReading TDisplayVar::RecordedReading() const {
+TVarHist* TDisplayVar::HistoryIn(const THistorySet& rec) const {
+  TRawVar* s = SourceIn(ReadingOf(rec));
+  return s ? s->HistoryIn(rec) : nullptr;
+}
+
+TDisplayVar::TReading TDisplayVar::ReadingOf(const THistorySet& rec) const {
   const TCoreContext& core = *Owner->Context;
-  const THistorySet* rec = core.Recording.load(std::memory_order_acquire);
   const uint8_t link = core.EcuType ? core.EcuType->Family.load() : uint8_t{FAMILY_UNKNOWN};
-  if (!rec || rec->EcuFamily == link) return {};
-  return {false, rec->EcuFamily};
+  if (rec.EcuFamily == link) return {};
+  return {false, rec.EcuFamily};
+}
+
+TDisplayVar::TReading TDisplayVar::RecordedReading() const {
+  const THistorySet* rec = Owner->Context->Recording.load(std::memory_order_acquire);
+  return rec ? ReadingOf(*rec) : TReading{};
 }
 
 TDisplayVar::TReading TDisplayVar::LatestReading() const {

@@ -96,7 +96,12 @@ class TDisplayVar : public TVar {
   // ECU family. The same as Convert for every variable that reads alike in every family.
   virtual double ConvertRecorded(uint8_t unit, int32_t raw) { return Convert(unit, raw); }
   // The raw variable whose history holds this variable's samples in the current recording.
-  virtual TRawVar* RecordedSource() const { return Source; }
+  TRawVar* RecordedSource() const { return SourceIn(RecordedReading()); }
+  // This variable's history in a recording, the current one or not: its source as the recording's
+  // family wires it, found by that family's id.
+  TVarHist* HistoryIn(const THistorySet& rec) const;
+  // The speed constant a recording's road speed is read with (its family's, or the link's).
+  double SpeedConstantIn(const THistorySet& rec) const { return SpeedK(ReadingOf(rec)); }
   virtual double GetValue(uint8_t unit);
   virtual double GetValueAt(uint8_t unit, double t);
   virtual double GetValueAtIndex(uint8_t unit, int32_t i);
@@ -134,6 +139,10 @@ class TDisplayVar : public TVar {
   // The current recording's histories: the link's wiring when the recording is of the link's
   // family, its own family's otherwise.
   TReading RecordedReading() const;
+  // The reading of a recording's histories: the link's wiring for the link's family.
+  TReading ReadingOf(const THistorySet& rec) const;
+  // The raw variable this one reads under a wiring.
+  virtual TRawVar* SourceIn(TReading) const { return Source; }
   // What the conversions read from the catalogue's context.
   const TSettings& Cfg() const;
   double SpeedK(TReading reading) const;

@@ -75,6 +75,14 @@ struct TSettings {
   Relaxed<bool> ExportEverySample{false};
   Relaxed<bool> ExportAge{false};
   Relaxed<bool> ExportTdfIntoFolder{false};
+  // The Tables page's choices (analysis/TableSpec): display variable ids, the edges as written
+  // (empty: the sensor's default), filter conditions by id, the statistic, the oldest held value,
+  // the fewest samples a cell shows, the colour scale's target and reach (empty: automatic).
+  // User-interface thread only.
+  Relaxed<int32_t> TableX{1008}, TableY{1007}, TableZ{1131};
+  std::string TableXEdges, TableYEdges, TableFilters;
+  Relaxed<int32_t> TableStat{0}, TableMaxAgeMs{250}, TableMinCount{3};
+  std::string TableTarget, TableSpan;
   // Printer orientation, kept only where a printer exists (the GUI sets HasPrinter).
   bool HasPrinter = false;
   Relaxed<int32_t> PrinterOrientation{0};

@@ -19,6 +19,7 @@ const char* const ExportDialogName = "ExportRecordingDialog";
 const char* const ExportFolderDialogName = "ExportFolderDialog";
 const char* const ExistingFilesQuestionName = "ExistingFilesQuestion";
 const char* const ExportProgressName = "ExportProgress";
+const char* const TableDialogName = "SaveTableDialog";
 
 namespace {
 const char* const kRecordingFilter = "Recording files (*.rec);;All files (*.*)";
@@ -229,4 +230,9 @@ bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* p
   const TExportRun run{core, recording, vars, choices, parent, reports};
   if (choices.Format == TExportFormat::Csv) return run.Csv();
   return choices.TdfIntoFolder ? run.TdfIntoFolder() : run.TdfEach();
+}
+
+std::optional<std::string> ChooseTableFile(QWidget* parent, const std::string& folder, const std::string& proposed) {
+  return RunFileDialog(parent, TableDialogName, "Save Table", "CSV files (*.csv);;All files (*.*)", "csv", folder,
+                       proposed, true);
 }

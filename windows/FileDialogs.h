@@ -39,6 +39,9 @@ struct TExportReports {
 // cancel). False when a file could not be written; true otherwise, also when nothing was chosen.
 bool ExportRecordingDialog(TCoreContext& core, TRecording& recording, QWidget* parent, const TExportReports& reports = {});
 
+// "Save Table": a CSV file name, proposing the given one; none when the user cancelled.
+std::optional<std::string> ChooseTableFile(QWidget* parent, const std::string& folder, const std::string& proposed);
+
 // The object names of the dialogs, for whoever answers them.
 extern const char* const OpenDialogName;            // "OpenRecordingDialog"
 extern const char* const SaveDialogName;            // "SaveRecordingDialog"
@@ -46,3 +49,4 @@ extern const char* const ExportDialogName;          // "ExportRecordingDialog", 
 extern const char* const ExportFolderDialogName;    // "ExportFolderDialog"
 extern const char* const ExistingFilesQuestionName; // "ExistingFilesQuestion"
 extern const char* const ExportProgressName;        // "ExportProgress"
+extern const char* const TableDialogName;           // "SaveTableDialog"

@@ -41,6 +41,8 @@
 #include "windows/RecordingsPage.h"
 #include "windows/SensorListView.h"
 #include "windows/SettingsForm.h"
+#include "windows/TablesPage.h"
+#include "analysis/GearLearning.h"
 #include "program/Program.h"
 #include "windows/QtMessageTarget.h"
 #include "rules/PortList.h"
@@ -60,7 +62,7 @@
 
 namespace {
 const char* const kCaptions[TMainForm::PageCount] = {"F1 Dash", "F2 Sensors", "F3 Graphs",
-                                                     "F4 Error Codes", "F5 Recordings", "F6 Laps"};
+                                                     "F4 Error Codes", "F5 Recordings", "F6 Laps", "F7 Tables"};
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
@@ -106,7 +108,7 @@ QIcon DrawnIcon(char kind) {
 }
 
 TKey ToKey(int key) {
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F6) return static_cast<TKey>(static_cast<int>(TKey::F1) + (key - Qt::Key_F1));
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F7) return static_cast<TKey>(static_cast<int>(TKey::F1) + (key - Qt::Key_F1));
   switch (key) {
     case Qt::Key_PageUp: return TKey::PageUp;
     case Qt::Key_PageDown: return TKey::PageDown;
@@ -391,6 +393,9 @@ void TMainForm::CreatePages() {
   fill(pageWidgets_[tsLaps], lapDisplay_);
   // Leaving the laps page hides its tab again while there are no laps.
   connect(pages_, &QTabWidget::currentChanged, this, [this] { UpdateLapsTab(); });
+  tables_ = new TTablesPage(p_.Config, p_.Sensors, pageWidgets_[tsTables]);
+  fill(pageWidgets_[tsTables], tables_);
+  connect(tables_, &TTablesPage::SeekRequested, this, [this](double t) { SeekTo(t); });
 }
 
 void TMainForm::SelectPage(Page p) {
@@ -969,10 +974,15 @@ void TMainForm::GraphCommand(TCommand c) {
 void TMainForm::SettingsCommand() {
   // A run on the simulator (--simulate) shows it chosen in the Port list.
   bool portChosen = false;
+  std::function<TGearLearning(double, double)> learn;
+  if (TRecording* r = p_.CurrentRecording())
+    learn = [this, r](double finalDrive, double circumference) {
+      return LearnGears(p_.Sensors, *r, {finalDrive, circumference});
+    };
   const bool accepted = ExecuteSettingsDialog(
       this, p_.Config, [this](std::string* error) { return p_.Config.Save(&p_.Sensors, &p_.GraphSensors, error); },
       [this](const std::string& error) { Report("Could not save the settings:\n" + error); },
-      Simulated() ? SimulatedDevicePath() : "", &portChosen);
+      Simulated() ? SimulatedDevicePath() : "", &portChosen, learn);
   if (!accepted) return;
   p_.ApplyPriorities();
   p_.ApplyLinkSettings();
@@ -981,6 +991,7 @@ void TMainForm::SettingsCommand() {
   if (p_.PollThread && portChosen) p_.PollThread->Port()->SetDevicePath(p_.Config.PortDevice);
   simulatedPanel_->setVisible(Simulated());
   dashboard_->ApplyDisplaySettings(p_.Config, p_.Sensors);
+  tables_->SettingsChanged();
   if (p_.CurrentRecording()) {
     FillSensorList();
     p_.Sensors.AutoRangeFromHistories();
@@ -1023,12 +1034,24 @@ void TMainForm::UpdatePages() {
     live = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
   sensorList_->UpdateSensorValues(p_.Sensors, live);
   UpdateLaps();
+  RefreshTables(false);
 }
 
 void TMainForm::RefreshPages() {
   if (recMan_) recMan_->RefreshList();
   lapsShown_ = {};
   UpdateLaps();
+  RefreshTables(true);
+}
+
+void TMainForm::RefreshTables(bool force) {
+  if (!tables_) return;
+  TTablesPageState s;
+  s.Connected = state_.LinkState == TLinkState::Connected;
+  s.Recording = state_.RecordState == TRecordState::Recording;
+  s.Current = p_.CurrentRecording();
+  s.Position = p_.PlayThread ? p_.PlayThread->CurrentTime() : 0;
+  tables_->Refresh(s, force);
 }
 
 // The laps page's tab shows while the current recording has laps. The rows are rebuilt only when

@@ -1,7 +1,7 @@
 #pragma once
 // The main window: menus, two toolbars with the status panels and the position track bar, and
-// the page control with the dashboard, sensor list, graph, error codes, recordings and laps
-// pages. Its rules (states, enabling, status texts, keys) are plain functions of rules/MainLogic;
+// the page control with the dashboard, sensor list, graph, error codes, recordings, laps and
+// tables pages. Its rules (states, enabling, status texts, keys) are plain functions of rules/MainLogic;
 // the window gathers their inputs, stores the state they return and carries out their effects.
 #include <QStringList>
 #include <array>
@@ -30,6 +30,7 @@ class TSensorListView;
 class TErrorList;
 class TRecMan;
 class TLapDisplay;
+class TTablesPage;
 class TGraphControl;
 class TGraphListForm;
 class TProgram;
@@ -56,7 +57,7 @@ class TMainForm : public TBaseForm {
   explicit TMainForm(TProgram& program, QWidget* parent = nullptr);
   ~TMainForm() override;
 
-  enum Page { tsECU = 0, tsSensors, tsGraphs, tsErrorCodes, tsRecordings, tsLaps, PageCount };
+  enum Page { tsECU = 0, tsSensors, tsGraphs, tsErrorCodes, tsRecordings, tsLaps, tsTables, PageCount };
 
   QTabWidget* Pages() const { return pages_; }
   QWidget* PageWidget(Page p) const { return pageWidgets_[p]; }
@@ -81,6 +82,7 @@ class TMainForm : public TBaseForm {
   TErrorList* ErrorListView() const { return errorList_; }
   TRecMan* RecordingsView() const { return recMan_; }
   TLapDisplay* LapView() const { return lapDisplay_; }
+  TTablesPage* TablesView() const { return tables_; }
   TGraphControl* GraphView() const { return graph_; }
   const TMainState& State() const { return state_; }
   TMainFormPrompts Prompts;
@@ -155,6 +157,7 @@ class TMainForm : public TBaseForm {
   void RefreshPages();
   void UpdateLaps();
   void UpdateLapsTab();
+  void RefreshTables(bool force);
   void ResizePages();
 
   TProgram& p_;
@@ -174,6 +177,7 @@ class TMainForm : public TBaseForm {
   TErrorList* errorList_ = nullptr;
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
+  TTablesPage* tables_ = nullptr;
   TGraphControl* graph_ = nullptr;
   std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
   QLabel* journalNotice_ = nullptr;

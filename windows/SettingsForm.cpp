@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -18,6 +19,7 @@
 
 #include <cmath>
 
+#include "analysis/GearLearning.h"
 #include "rules/FileAssociation.h"
 #include "windows/AboutForm.h"
 #include "windows/LambdaConvForm.h"
@@ -298,7 +300,13 @@ QWidget* TSettingsForm::BuildDrivetrain() {
   qsLabel->setBuddy(quickSelect_);
   gg->addWidget(qsLabel, r, 0, 1, 3);
   gg->addWidget(quickSelect_, r + 1, 0, 1, 3);
-  gg->setRowStretch(r + 2, 1);
+  auto* learn = new QPushButton(LearnGearsCaption, gearing);
+  learn->setObjectName("btnLearnGears");
+  learn->setEnabled(false);
+  learn->setToolTip("Open or record a recording to learn the ratios from its steady driving");
+  connect(learn, &QPushButton::clicked, this, [this] { LearnGearsCommand(); });
+  gg->addWidget(learn, r + 2, 0, 1, 3, Qt::AlignLeft);
+  gg->setRowStretch(r + 3, 1);
   connect(quickSelect_, &QComboBox::activated, this, [this](int index) {
     // The index is kept at once, whichever button closes the dialog.
     settings_.GearRatioQuickSelectIndex = index;
@@ -555,6 +563,46 @@ bool TSettingsForm::PortChosen() const {
   return port_->currentIndex() != std::max(PortEntryIndex(ports_, shownPort_), 0);
 }
 
+void TSettingsForm::SetLearnGears(std::function<TGearLearning(double, double)> learn) {
+  learnGears_ = std::move(learn);
+  QPushButton* button = Button("btnLearnGears");
+  button->setEnabled(static_cast<bool>(learnGears_));
+  button->setToolTip(learnGears_ ? "Estimate each gear's ratio from the current recording's steady driving, with the "
+                                   "final drive and tyre circumference set here"
+                                 : "Open or record a recording to learn the ratios from its steady driving");
+}
+
+void TSettingsForm::LearnGearsCommand() {
+  if (!learnGears_) return;
+  TSettingsValues v = Values();
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  const TGearLearning learned = learnGears_(v[F::RatioFinal], v[F::TyreRollingCircumference]);
+  QGuiApplication::restoreOverrideCursor();
+  if (!learned.Problem.empty()) {
+    QMessageBox::warning(this, LearnGearsCaption,
+                         QString::fromStdString("No gear ratios were learned: " + learned.Problem + "."));
+    return;
+  }
+  const F fields[5] = {F::Ratio1st, F::Ratio2nd, F::Ratio3rd, F::Ratio4th, F::Ratio5th};
+  double current[5];
+  for (int g = 0; g < 5; ++g) current[g] = v[fields[g]];
+  const std::vector<int> numbers = MatchGears(learned.Gears, current);
+  QMessageBox box(QMessageBox::Question, LearnGearsCaption,
+                  QString::fromStdString("The recording's steady driving gives these ratios:\n\n" +
+                                         LearnedGearsText(learned.Gears, numbers) + "\nUse them as the gear ratios?"),
+                  QMessageBox::NoButton, this);
+  box.setObjectName("LearnGearsBox");
+  QPushButton* use = box.addButton("&Use These Ratios", QMessageBox::AcceptRole);
+  box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(use);
+  box.exec();
+  if (box.clickedButton() != use) return;
+  std::vector<std::pair<int, double>> ratios;
+  for (size_t i = 0; i < numbers.size(); ++i) ratios.push_back({numbers[i], learned.Gears[i].Ratio});
+  ApplyLearnedRatios(v, ratios);
+  for (F f : fields) static_cast<TDecimalEdit*>(Edit(f))->SetValue(v[f]);
+}
+
 void TSettingsForm::accept() {
   WriteBackSettings(Values(), settings_);
   QDialog::accept();
@@ -564,11 +612,12 @@ void TSettingsForm::accept() {
 
 bool ExecuteSettingsDialog(QWidget* parent, TSettings& settings, const std::function<bool(std::string*)>& save,
                            const std::function<void(const std::string&)>& saveFailed, const std::string& runDevice,
-                           bool* portChosen) {
+                           bool* portChosen, const std::function<TGearLearning(double, double)>& learnGears) {
   TFileAssociation association(UserAssociationPlaces(TWinApp::ExePath()));
   association.Icons = ProgramIconImages();
   association.InstalledEntry = SystemDesktopEntry(TWinApp::InstalledDataDir());
   TSettingsForm form(settings, &association, FindSerialDevices(), parent, runDevice);
+  form.SetLearnGears(learnGears);
   form.SelectPage(settings.SettingsPage);
   if (form.exec() != QDialog::Accepted) return false;
   settings.SettingsPage = form.ActivePage();

@@ -22,6 +22,7 @@ class QSlider;
 class QTabWidget;
 class TFileAssociation;
 struct TSettings;
+struct TGearLearning;
 
 class TSettingsForm : public QDialog {
   Q_OBJECT
@@ -56,6 +57,11 @@ class TSettingsForm : public QDialog {
 
   // Opens the lambda conversion dialog; tests may replace it.
   std::function<void()> EditLambdaTable;
+  // Learns the gear ratios of the current recording with a final drive and tyre circumference;
+  // without it (no recording) "Learn from recording" is disabled.
+  void SetLearnGears(std::function<TGearLearning(double finalDrive, double circumference)> learn);
+  // Learns, shows the ratios found and, when the user takes them, puts them into the ratio edits.
+  void LearnGearsCommand();
 
  protected:
   void accept() override;
@@ -72,6 +78,8 @@ class TSettingsForm : public QDialog {
   void UpdateEnabling();
   void TyreSizeChanged();
   void AssociationClicked(bool on);
+
+  std::function<TGearLearning(double, double)> learnGears_;
 
   TSettings& settings_;
   TFileAssociation* association_;
@@ -92,7 +100,9 @@ class TSettingsForm : public QDialog {
 // stored, the settings are saved (saveFailed receives the reasons when they could not be; the
 // values stay in memory either way) and true is returned so the caller applies them.
 // runDevice as for the form; portChosen (when given) tells whether OK came with another port chosen
-// than the one shown, which the caller then hands to the link.
+// than the one shown, which the caller then hands to the link. learnGears: as SetLearnGears (none:
+// no recording to learn from).
 bool ExecuteSettingsDialog(QWidget* parent, TSettings& settings, const std::function<bool(std::string*)>& save,
                            const std::function<void(const std::string&)>& saveFailed, const std::string& runDevice = {},
-                           bool* portChosen = nullptr);
+                           bool* portChosen = nullptr,
+                           const std::function<TGearLearning(double, double)>& learnGears = {});

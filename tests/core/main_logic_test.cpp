@@ -322,7 +322,7 @@ TKeyContext Focused() {
 }
 
 TEST(MainKeys, FunctionKeysAlwaysSelectPagesOtherKeysNeedFocusAndARecording) {
-  for (int k = 0; k < 6; ++k) {
+  for (int k = 0; k < 7; ++k) {
     const TKeyResult r = FormKeyDown(static_cast<TKey>(static_cast<int>(TKey::F1) + k), {}, TKeyContext{});
     EXPECT_EQ(r.Action, TKeyAction::SelectPage);
     EXPECT_EQ(r.Page, k);

@@ -1,4 +1,4 @@
-// The main window's page control: six pages, the laps page hidden, F1..F6 select pages.
+// The main window's page control: seven pages, the laps page hidden, F1..F7 select pages.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -48,11 +48,12 @@ TEST_F(MainWindow, TitleAndPages) {
   TMainForm form(Program());
   EXPECT_EQ(form.windowTitle(), "Revscope");
   QTabWidget* pages = form.Pages();
-  ASSERT_EQ(pages->count(), 6);
-  const char* captions[] = {"F1 Dash", "F2 Sensors", "F3 Graphs", "F4 Error Codes", "F5 Recordings", "F6 Laps"};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(pages->tabText(i), captions[i]);
+  ASSERT_EQ(pages->count(), 7);
+  const char* captions[] = {"F1 Dash", "F2 Sensors", "F3 Graphs", "F4 Error Codes", "F5 Recordings", "F6 Laps", "F7 Tables"};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(pages->tabText(i), captions[i]);
   EXPECT_FALSE(form.IsPageVisible(TMainForm::tsLaps));
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(form.IsPageVisible(static_cast<TMainForm::Page>(i)));
+  EXPECT_TRUE(form.IsPageVisible(TMainForm::tsTables));
   EXPECT_EQ(pages->currentIndex(), TMainForm::tsECU);
 }
 
@@ -77,6 +78,9 @@ TEST_F(MainWindow, FunctionKeysSelectPages) {
   EXPECT_EQ(pages->currentIndex(), TMainForm::tsSensors);
   EXPECT_FALSE(form.PageWidget(TMainForm::tsLaps)->isVisible());
   EXPECT_FALSE(form.IsPageVisible(TMainForm::tsLaps));
+  // F7, the next key after the laps page's, selects the tables page.
+  QTest::keyClick(&form, Qt::Key_F7);
+  EXPECT_EQ(pages->currentIndex(), TMainForm::tsTables);
 }
 
 // The window is the threads' message target while it lives; destroying it while both threads post

@@ -1,0 +1,93 @@
+#include "analysis/ObservationWalker.h"
+
+#include <algorithm>
+
+#include "history/HistorySet.h"
+#include "vars/SensorList.h"
+
+// ---------------------------------------------------------------------------------------------
+// TSensorTrack
+
+TSensorTrack::TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis)
+    : var_(var), history_(history), axis_(axis), unit_(var.Unit), byRaw_(var.ValueFollowsRaw()) {}
+
+void TSensorTrack::Extend(uint16_t raw) {
+  // Up to the largest raw value seen, and at least 256 entries: a one-byte sensor needs no more.
+  const size_t from = values_.size();
+  values_.resize(std::min<size_t>(65536, std::max<size_t>({raw + size_t{1}, 2 * from, 256})));
+  cells_.resize(values_.size());
+  for (size_t r = from; r < values_.size(); ++r) {
+    values_[r] = var_.Convert(unit_, static_cast<int32_t>(r));
+    cells_[r] = static_cast<int16_t>(axis_ ? axis_->CellOf(values_[r]) : -1);
+  }
+}
+
+TSensorTrack::TCursor TSensorTrack::Rewound(int32_t before, uint32_t ticks) const {
+  int32_t lo = 0, n = before;
+  while (n > 1) {
+    const int32_t half = n / 2;
+    if (history_->TicksOf(lo + half) <= ticks) lo += half;
+    n -= half;
+  }
+  TCursor c;  // the samples after it are looked up again
+  c.Index = history_->TicksOf(lo) <= ticks ? lo : -1;
+  if (c.Index >= 0) {
+    c.HeldTicks = history_->TicksOf(c.Index);
+    c.HeldRaw = history_->RawOf(c.Index);
+  }
+  return c;
+}
+
+double TSensorTrack::ValueAt(int32_t i) {
+  if (byRaw_) return ValueOfRaw(history_->RawOf(i));
+  return var_.GetValueAtIndex(unit_, i);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TObservationWalker
+
+namespace {
+// The track of a display sensor over its source's history in the recording, which may have none
+// (then the sensor never has a sample to hold); false for a sensor the catalogue does not know.
+bool Open(std::optional<TSensorTrack>& track, const TSensorList& sensors, const THistorySet& recording, uint32_t id,
+          const TAxisEdges* axis = nullptr) {
+  TDisplayVar* var = sensors.FindDisplay(id);
+  if (!var) return false;
+  track.emplace(*var, var->HistoryIn(recording), axis);
+  return true;
+}
+}  // namespace
+
+TObservationWalker::TObservationWalker(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec)
+    : spec_(spec), maxAgeTicks_(spec.MaxAgeMs * 100), columns_(spec.XEdges.Cells()) {
+  // Without a sensor of the catalogue's nothing is walked: then Z stays unopened.
+  if (!Open(x_, sensors, recording, spec_.X, &spec_.XEdges) || !Open(y_, sensors, recording, spec_.Y, &spec_.YEdges))
+    return;
+  for (const TCondition& c : spec_.Filters) {
+    std::optional<TSensorTrack> f;
+    if (!Open(f, sensors, recording, c.VarId)) return;
+    filters_.push_back(std::move(*f));
+  }
+  if (Open(z_, sensors, recording, spec_.Z) && !z_->History()) z_.reset();
+}
+
+TObservationWalker::~TObservationWalker() = default;
+
+void TObservationWalker::Refresh() {
+  // Z's count first: every sample the others took up to Z's newest time is published by then.
+  z_->Refresh();
+  x_->Refresh();
+  y_->Refresh();
+  for (TSensorTrack& f : filters_) f.Refresh();
+}
+
+bool TObservationWalker::At(uint32_t ticks, TObservation& out) {
+  if (!z_) return false;
+  Refresh();
+  const int32_t i = z_->Hold(ticks);
+  if (i < 0) return false;
+  out.Index = i;
+  out.Ticks = z_->HeldTicks();
+  Observe(out, z_->RawAt(i), x_->Cursor(), y_->Cursor());
+  return true;
+}

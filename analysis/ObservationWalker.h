@@ -1,0 +1,206 @@
+#pragma once
+// The observations of a table: every sample of Z's source is one, at its sample time t. X, Y and
+// the filter sensors take their latest sample at or before t (sample and hold); the observation is
+// skipped when one of them has no such sample or when that sample is older than the maximum age,
+// and it is filtered out when a condition does not hold.
+//
+// The walker reads a recording's histories while the poll thread may still append to them: each
+// walk takes the counts published at that moment (Z's first, so every sample of the others up to
+// Z's newest time is there) and goes on from where the last walk stopped; the poll thread never
+// waits for it. A sensor computed from more than its own sample (gear, duty cycle, ...) is read
+// through the catalogue, so the recording must be the context's current one for those.
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "analysis/TableSpec.h"
+#include "history/History.h"
+
+class TDisplayVar;
+class THistorySet;
+
+enum class TObservationFate : uint8_t {
+  Observed,  // X, Y and Z hold values and every condition holds
+  NoSample,  // X, Y or a filter sensor has no sample at or before t
+  TooOld,    // ... or that sample is older than the maximum age
+  Filtered,  // a condition does not hold
+};
+
+struct TObservation {
+  int32_t Index = 0;   // the sample of Z
+  uint32_t Ticks = 0;  // its time, 10 us ticks since the recording started
+  TObservationFate Fate = TObservationFate::Observed;
+  int Cell = -1;               // when observed: cy x columns + cx, or -1 with X or Y outside the edges
+  double X = 0, Y = 0, Z = 0;  // when observed
+};
+
+// One display sensor over one history: the value of a sample, the cell of an axis it falls in, and
+// the latest sample at or before a time, found by a cursor that moves on with the times asked for.
+class TSensorTrack {
+ public:
+  // axis: the edges whose cells HeldCell gives; none for a sensor on no axis.
+  TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis = nullptr);
+
+  const TVarHist* History() const { return history_; }
+  // Takes the count the history has published now.
+  void Refresh() { count_ = history_ ? history_->Count() : 0; }
+  int32_t Count() const { return count_; }
+
+  // Where a track stands: the sample it holds and the samples after it in that sample's block.
+  // A walk keeps a copy of it in its own variables while it runs.
+  struct TCursor {
+    int32_t Index = -1;  // the sample held; -1 for none
+    uint32_t HeldTicks = 0;
+    uint16_t HeldRaw = 0;
+    // The samples after the held one in their block: Next .. End - 1, raw values beside.
+    const uint32_t* Times = nullptr;
+    const uint16_t* Raws = nullptr;
+    const uint32_t* Next = nullptr;
+    const uint32_t* End = nullptr;
+  };
+
+  // The latest sample at or before ticks among those published at the last Refresh; -1 for none.
+  // Its time is then HeldTicks(). Cheapest for times that rise from call to call; a time further
+  // back is found by bisection.
+  int32_t Hold(uint32_t ticks) { return Hold(cursor_, ticks); }
+  [[gnu::always_inline]] int32_t Hold(TCursor& c, uint32_t ticks) {
+    if (c.Index >= 0 && c.HeldTicks > ticks) c = Rewound(c.Index, ticks);
+    for (;;) {
+      if (c.Next == c.End) {
+        // On into the next block, when there are more samples.
+        if (c.Index + 1 >= count_) break;
+        const TVarHist::TSpan span = history_->SpanAt(c.Index + 1, count_);
+        c.Times = c.Next = span.Times;
+        c.Raws = span.Raws;
+        c.End = span.Times + span.Length;
+      }
+      if (*c.Next > ticks) break;
+      c.HeldTicks = *c.Next;
+      c.HeldRaw = c.Raws[c.Next - c.Times];
+      ++c.Next;
+      ++c.Index;
+    }
+    return c.Index;
+  }
+  uint32_t HeldTicks() const { return cursor_.HeldTicks; }
+  double HeldValue() { return HeldValue(cursor_); }
+  double HeldValue(const TCursor& c) { return byRaw_ ? ValueOfRaw(c.HeldRaw) : ValueAt(c.Index); }
+  // The axis cell of the held sample; -1 outside.
+  int HeldCell(const TCursor& c) {
+    if (!byRaw_) return axis_->CellOf(ValueAt(c.Index));
+    if (c.HeldRaw >= cells_.size()) Extend(c.HeldRaw);
+    return cells_[c.HeldRaw];
+  }
+  TCursor& Cursor() { return cursor_; }
+
+  double ValueAt(int32_t i);
+  uint16_t RawAt(int32_t i) const { return history_->RawOf(i); }
+  uint32_t TicksAt(int32_t i) const { return history_->TicksOf(i); }
+  // The value of sample i whose raw value is raw.
+  double ValueOf(int32_t i, uint16_t raw) { return byRaw_ ? ValueOfRaw(raw) : ValueAt(i); }
+
+ private:
+  double ValueOfRaw(uint16_t raw) {
+    if (raw >= values_.size()) Extend(raw);
+    return values_[raw];
+  }
+  // Converts the raw values up to raw (at least), once each.
+  void Extend(uint16_t raw);
+  // The cursor holding the last sample at or before ticks among the first `before`, found by
+  // bisection.
+  TCursor Rewound(int32_t before, uint32_t ticks) const;
+
+  TDisplayVar& var_;
+  const TVarHist* history_;
+  const TAxisEdges* axis_;
+  uint8_t unit_;
+  bool byRaw_;                  // the value is the conversion of the sample alone
+  std::vector<double> values_;  // by raw value, up to the largest seen yet
+  std::vector<int16_t> cells_;  // the axis cell by raw value, as far as values_
+  int32_t count_ = 0;
+  TCursor cursor_;
+};
+
+class TObservationWalker {
+ public:
+  // Over the recording's histories of the spec's sensors. Without a history of Z (or with a sensor
+  // the catalogue does not know) there is nothing to walk; X, Y or a filter sensor without one
+  // leaves every sample of Z without a sample to hold.
+  TObservationWalker(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec);
+  ~TObservationWalker();
+  TObservationWalker(const TObservationWalker&) = delete;
+  TObservationWalker& operator=(const TObservationWalker&) = delete;
+
+  // Calls each(const TObservation&) for every sample of Z published since the last walk, in order.
+  // Without WithXY an observation's X and Y are not filled in (its cell is).
+  template <bool WithXY = true, typename F>
+  void Walk(F&& each);
+  // Z samples walked so far, and published but not walked yet.
+  int32_t Walked() const { return next_; }
+  int32_t Unwalked() const { return z_ ? z_->History()->Count() - next_ : 0; }
+  bool CanWalk() const { return z_.has_value(); }
+  // The observation of the latest sample of Z at or before ticks (among those published); false
+  // when Z has none. Independent of Walk.
+  bool At(uint32_t ticks, TObservation& out);
+
+ private:
+  void Refresh();
+  // Fills in the observation of Z sample o.Index at o.Ticks, X and Y held by the cursors given.
+  // Kept in the walk's loop, so the cursors stay in registers (the walk's cost is mostly this).
+  template <bool WithXY = true>
+  [[gnu::always_inline]] void Observe(TObservation& o, uint16_t zRaw, TSensorTrack::TCursor& xc,
+                                      TSensorTrack::TCursor& yc) {
+    o.Fate = TObservationFate::Observed;
+    Hold(*x_, xc, o);
+    Hold(*y_, yc, o);
+    for (TSensorTrack& f : filters_) Hold(f, f.Cursor(), o);
+    if (o.Fate != TObservationFate::Observed) return;
+    for (size_t c = 0; c < filters_.size(); ++c)
+      if (!spec_.Filters[c].Holds(filters_[c].HeldValue())) {
+        o.Fate = TObservationFate::Filtered;
+        return;
+      }
+    const int cx = x_->HeldCell(xc), cy = y_->HeldCell(yc);
+    o.Cell = cx < 0 || cy < 0 ? -1 : cy * columns_ + cx;
+    if (WithXY) {
+      o.X = x_->HeldValue(xc);
+      o.Y = y_->HeldValue(yc);
+    }
+    o.Z = z_->ValueOf(o.Index, zRaw);
+  }
+  [[gnu::always_inline]] void Hold(TSensorTrack& track, TSensorTrack::TCursor& c, TObservation& o) {
+    if (track.Hold(c, o.Ticks) < 0)
+      o.Fate = TObservationFate::NoSample;
+    else if (o.Ticks - c.HeldTicks > maxAgeTicks_ && o.Fate == TObservationFate::Observed)
+      o.Fate = TObservationFate::TooOld;
+  }
+
+  TTableSpec spec_;
+  uint32_t maxAgeTicks_;
+  int columns_;
+  std::optional<TSensorTrack> z_, x_, y_;
+  std::vector<TSensorTrack> filters_;  // one per condition
+  int32_t next_ = 0;
+};
+
+template <bool WithXY, typename F>
+void TObservationWalker::Walk(F&& each) {
+  if (!z_) return;
+  Refresh();
+  TObservation o;
+  // The cursors of X and Y in variables of the walk's own while it runs.
+  TSensorTrack::TCursor xc = x_->Cursor(), yc = y_->Cursor();
+  const int32_t count = z_->Count();
+  while (next_ < count) {
+    const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
+    for (int32_t k = 0; k < span.Length; ++k) {
+      o.Index = next_ + k;
+      o.Ticks = span.Times[k];
+      Observe<WithXY>(o, span.Raws[k], xc, yc);
+      each(static_cast<const TObservation&>(o));
+    }
+    next_ += span.Length;
+  }
+  x_->Cursor() = xc;
+  y_->Cursor() = yc;
+}

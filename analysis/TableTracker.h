@@ -1,0 +1,82 @@
+#pragma once
+// A table that follows its source as samples arrive: a recording (its samples so far, then those
+// the poll thread appends, read through the histories' published counts so the poll thread never
+// waits) or, while connected without recording, the variables' latest values. It also keeps the
+// observations that fell in a cell for the scatter plot, the cell of the newest one, and finds the
+// stretches of a cell for the cursor.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "analysis/ObservationWalker.h"
+#include "analysis/Table.h"
+
+class THistorySet;
+class TDisplayVar;
+class TRawVar;
+
+struct TScatterPoint {
+  float X, Y, Z;
+};
+
+enum class TTableSource : uint8_t { None, Recording, Live };
+
+class TTableTracker {
+ public:
+  explicit TTableTracker(const TSensorList& sensors);
+  ~TTableTracker();
+
+  const TTableSpec& Spec() const { return spec_; }
+  // A new spec starts over from the source's beginning.
+  void SetSpec(const TTableSpec& spec);
+  // Follows a recording (none: no source). Another recording than the one followed starts over;
+  // the same one goes on from where it was.
+  void FollowRecording(const THistorySet* recording);
+  // Follows the variables' latest values; starts over unless already following them.
+  void FollowLive();
+  // Forgets what was taken in and starts over from the source's beginning.
+  void Restart();
+  TTableSource Source() const { return source_; }
+  const THistorySet* Recording() const { return recording_; }
+
+  // Takes in what arrived since the last call; true when the table changed.
+  bool Update();
+  const TTable& Table() const { return table_; }
+  // The observations in a cell, in order.
+  const std::vector<TScatterPoint>& Points() const { return points_; }
+  // The cell (cy x columns + cx) of the newest observation; -1 when it was in none.
+  int NewestCell() const { return newestCell_; }
+  // The cell of the observation at a time of the recording; -1 outside every cell or without one.
+  int CellAt(uint32_t ticks);
+
+  // Where the cursor goes for a click on a cell of the followed recording: the time (ticks) of
+  // the first sample of the first stretch of consecutive observations in the cell that starts
+  // after `after`, or of the first stretch when none does (or when after is none). None when the
+  // cell holds nothing.
+  std::optional<uint32_t> NextStretch(int cell, std::optional<uint32_t> after);
+
+ private:
+  struct TLiveChannel {
+    TDisplayVar* Var;
+    uint32_t StartUpdate;  // the source's LastUpdate when following began
+    bool Seen = false;     // updated since
+  };
+  void Take(TTableFiller& filler, const TObservation& o);
+  void SampleLive();
+  TLiveChannel Channel(uint32_t id) const;
+
+  const TSensorList& sensors_;
+  TTableSpec spec_;
+  TTableSource source_ = TTableSource::None;
+  const THistorySet* recording_ = nullptr;
+  std::unique_ptr<TObservationWalker> walker_, probe_;
+  TTable table_;
+  std::vector<TScatterPoint> points_;
+  int newestCell_ = -1;
+  int64_t taken_ = 0;  // observations taken since the start
+  // Live: Z first, then X, Y and the filter sensors.
+  std::vector<TLiveChannel> live_;
+  uint32_t lastZUpdate_ = 0;
+  int32_t liveIndex_ = 0;
+};
