@@ -32,6 +32,7 @@ class TRecMan;
 class TLapDisplay;
 class TGraphControl;
 class TGraphListForm;
+class TGraphOverlayMenu;
 class TProgram;
 
 // What the window asks the user; tests replace these to answer without a dialog.
@@ -82,6 +83,7 @@ class TMainForm : public TBaseForm {
   TRecMan* RecordingsView() const { return recMan_; }
   TLapDisplay* LapView() const { return lapDisplay_; }
   TGraphControl* GraphView() const { return graph_; }
+  TGraphOverlayMenu* GraphOverlayMenu() const { return overlayMenu_; }
   const TMainState& State() const { return state_; }
   TMainFormPrompts Prompts;
 
@@ -175,6 +177,7 @@ class TMainForm : public TBaseForm {
   TRecMan* recMan_ = nullptr;
   TLapDisplay* lapDisplay_ = nullptr;
   TGraphControl* graph_ = nullptr;
+  TGraphOverlayMenu* overlayMenu_ = nullptr;  // the Graph menu's laps and compare commands
   std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
   QLabel* journalNotice_ = nullptr;
   QAction* simulatedPanel_ = nullptr;
