@@ -231,7 +231,7 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
     }
   }
 
-  for (const TPaneLine& line : under) PaintLine(p, pane, line.Colour, line.Width, line.Points);
+  for (const TPaneLine& line : under) PaintLine(p, pane, line.Colour, line.Width, line.Points, line.Edge);
   for (const auto& [trace, points] : traces) PaintLine(p, pane, trace.Colour, Model.TracePenWidth, points);
 
   if (pane.Variable || titled) {
@@ -269,11 +269,11 @@ void TGraph::PaintFill(QPainter& p, const TGraphlet& pane, const TGraphTrace& tr
   FillBars(p, bars, colour, r);
 }
 
-void TGraph::PaintLine(QPainter& p, const TGraphlet& pane, uint32_t colour, int width, const TTrace& points) {
+void TGraph::PaintLine(QPainter& p, const TGraphlet& pane, uint32_t colour, int width, const TTrace& points, bool withEdge) {
   if (points.Points.empty()) return;
   const QRect r(pane.Left, pane.Top, pane.Width, pane.Height);
   const int w = width;
-  const std::optional<uint32_t> edge = TraceEdgeColour(colour);
+  const std::optional<uint32_t> edge = withEdge ? TraceEdgeColour(colour) : std::nullopt;
   p.save();
   p.setClipRect(r);
   // Without antialiasing, segment by segment: the rasterizer draws each line on its own, where one

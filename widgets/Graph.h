@@ -23,6 +23,7 @@ struct TPaneLine {
   TTrace Points;
   uint32_t Colour = 0;
   int Width = 1;
+  bool Edge = false;  // a light colour gets a dark edge (lines of lighter shades do without)
 };
 
 class TGraph {
@@ -49,7 +50,7 @@ class TGraph {
   // The area under a trace, column by column down to the pane's bottom (that closing edge is not
   // stroked), and the trace's line, with a dark edge where its colour is light.
   void PaintFill(QPainter& p, const TGraphlet& pane, const TGraphTrace& trace, const TTrace& points);
-  void PaintLine(QPainter& p, const TGraphlet& pane, uint32_t colour, int width, const TTrace& points);
+  void PaintLine(QPainter& p, const TGraphlet& pane, uint32_t colour, int width, const TTrace& points, bool edge = true);
   TTraceCache traces_;
 };
 

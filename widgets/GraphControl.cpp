@@ -75,6 +75,7 @@ void TGraphControl::PaintBuffer() {
   dirty_ = false;
   QPainter p(&buffer_);
   graph_.PaintAll(p);
+  if (overlay_) legend_ = LayLapLegend(graph_.Model, overlay_->Legend(0));
   DrawOverlayParts(p);
 }
 
@@ -542,7 +543,13 @@ void TGraphControl::ToggleLap(size_t lap) {
 
 void TGraphControl::SetCompared(std::unique_ptr<TRecording> reference) {
   if (!reference || !Current()) return;
-  overlay_.reset();
+  if (overlay_) {
+    // Back to the recording's whole length.
+    position_ = overlay_->FromAxis(position_);
+    overlay_.reset();
+    graph_.Model.StartTime = 0;
+    graph_.Model.EndTime = Current()->LengthSeconds();
+  }
   compare_.emplace(reference->Description);
   compared_ = std::move(reference);
   comparedWith_ = Current();
@@ -641,7 +648,7 @@ std::vector<TPaneLine> TGraphControl::LinesUnder(const TGraphlet& pane) {
   } else if (overlay_ && pane.Variable && pane.History) {
     for (size_t lap : overlay_->DrawOrder())
       lines.push_back({m.PlacedTrace(pane, LapTrace(pane, lap)), overlay_->LapColour(pane.Colour, lap),
-                       overlay_->LapPenWidth(m.TracePenWidth, lap)});
+                       overlay_->LapPenWidth(m.TracePenWidth, lap), lap == overlay_->Reference()});
   } else if (compare_) {
     if (const TVarHist* h = ComparedHistory(*compared_, pane)) {
       const TGraphTrace trace{pane.Variable, h, ComparedColour(pane.Colour), false, compare_->Offset()};
@@ -696,8 +703,14 @@ void TGraphControl::DrawOverlayParts(QPainter& p) {
         p.drawLine(m.TimeToX(t), m.TopMargin, m.TimeToX(t), m.NextPaneTop);
       }
     }
-    p.setPen(Qt::black);
-    BoxedText(p, kBoxPadding, m.Height - m.TextHeight, QText(compare_->Caption()), graph_.Background);
+    // Its name at the top right of the first pane, on the names' ground.
+    if (m.PaneCount > 0) {
+      const TGraphlet& first = m.Panes[0];
+      const QString caption = QText(compare_->Caption());
+      p.setPen(Qt::black);
+      BoxedText(p, std::max(first.Left + 1, first.Left + first.Width - 1 - fm.horizontalAdvance(caption)), first.Top + 1, caption,
+                GraphColour(GraphNameBackground));
+    }
   }
   if (!overlay_ || legend_.Rows.empty()) return;
   const uint32_t colour = m.PaneCount > 0 ? m.Panes[0].Colour : 0;

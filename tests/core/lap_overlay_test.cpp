@@ -8,6 +8,7 @@
 #include "recording_support.h"
 #include "rules/OverlayCommands.h"
 #include "rules/RunCompare.h"
+#include "vars/SensorList.h"
 
 namespace {
 
@@ -175,6 +176,35 @@ TEST_F(LapOverlay, TheChartPlacesLinesAlongAnAxisOfMetresWithTheDeltaPaneBelow) 
   EXPECT_TRUE(d.Columns);
   EXPECT_LE(d.Points.size(), static_cast<size_t>(2 * pane.Width + 4));
   EXPECT_EQ(d.Points[1].Y == pane.Top || d.Points[0].Y == pane.Top, true);
+}
+
+TEST_F(LapOverlay, AShiftedRunIsDrawnWithItsPointUnderTheCursor) {
+  TGraphModel m(nullptr, TGraphMetrics{8, 16, 48, 16, {40, 48, 56}, {}}, TGraphSurface::Screen);
+  m.Width = 206;  // a 150-pixel plot: a pixel a second
+  m.Height = 400;
+  m.ExtraPane.Title = "t";
+  m.ExtraPane.Maximum = 2000;
+  m.StartTime = 0;
+  m.EndTime = 150;
+  m.Layout(rec_.get());
+  TDisplayVar& revs = *sensors_->Revs;
+  const TVarHist& h = *rec_->HistoryById(1);
+  TTraceSummary summary(revs, h, revs.Unit);
+  const TGraphlet& pane = m.Panes[0];
+  // Shifted so that the run's 20 s meets the cursor at 50 s: its sample at 0 s is drawn at 30 s,
+  // nothing before.
+  TRunCompare c("Other");
+  c.SetPoint(20);
+  c.AlignAt(50);
+  const TTrace later = m.Trace(pane, {&revs, &h, 0, false, c.Offset()}, &summary);
+  ASSERT_FALSE(later.Points.empty());
+  EXPECT_EQ(later.Points.front().X, m.TimeToX(30));
+  EXPECT_EQ(later.Points[20].X, m.TimeToX(50));
+  // Shifted the other way: its 20 s at 0.
+  c.AlignAt(0);
+  const TTrace earlier = m.Trace(pane, {&revs, &h, 0, false, c.Offset()}, &summary);
+  EXPECT_EQ(earlier.Points.front().X, m.TimeToX(0));
+  EXPECT_EQ(earlier.Points.front().Y, pane.ValueToY(summary.ValueAt(20)));
 }
 
 TEST(LapReadout, EachVisibleLapsValueInForceAtTheCursor) {
