@@ -9,7 +9,6 @@
 #include "history/History.h"
 #include "history/HistorySet.h"
 #include "vars/Conversions.h"
-#include "vars/EcuType.h"
 #include "vars/SensorList.h"
 
 namespace {

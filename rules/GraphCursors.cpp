@@ -19,12 +19,6 @@ std::string Fixed(double v, const char* format) {
   return buf;
 }
 
-// A value as its unit writes it; a unit that writes nothing gives two decimals.
-std::string ValueText(uint8_t unit, double v) {
-  if (unit == UNIT_NONE) return Fixed(v, "%1.2f");
-  return FormatValue(unit, v);
-}
-
 // A difference or a mean: also the bit and whole-number units take two decimals, a positive
 // difference its sign, and a difference that rounds to zero none.
 std::string DerivedText(uint8_t unit, double v, bool sign) {
@@ -59,17 +53,32 @@ TCursorReadout CursorReadout(TDisplayVar& var, TTraceSummary& summary, double cu
   summary.Extend();
   const int32_t at = std::max(h->IndexAt(cursor), 0);
   const double v = summary.ValueAt(at);
-  r.AtCursor = ValueText(var.Unit, v);
+  r.AtCursor = SensorValueText(var.Unit, v);
   if (!reference) return r;
   const int32_t ref = std::max(h->IndexAt(*reference), 0);
   const double vr = summary.ValueAt(ref);
-  r.AtReference = ValueText(var.Unit, vr);
+  r.AtReference = SensorValueText(var.Unit, vr);
   r.Delta = DerivedText(var.Unit, v - vr, true);
   const TTraceSummary::TStats s = summary.Stats(std::min(at, ref), std::max(at, ref) + 1);
-  r.Lowest = ValueText(var.Unit, s.Lo);
-  r.Highest = ValueText(var.Unit, s.Hi);
+  r.Lowest = SensorValueText(var.Unit, s.Lo);
+  r.Highest = SensorValueText(var.Unit, s.Hi);
   r.Mean = DerivedText(var.Unit, s.Mean(), false);
   return r;
+}
+
+std::string SensorValueText(uint8_t unit, double v) {
+  if (unit == UNIT_NONE) return Fixed(v, "%1.2f");
+  return FormatValue(unit, v);
+}
+
+std::string HistoryValueText(TDisplayVar& var, TTraceSummary& summary, const TVarHist& history, double t) {
+  if (history.Count() == 0) return {};
+  summary.Extend();
+  return SensorValueText(var.Unit, summary.ValueAt(std::max(history.IndexAt(t), 0)));
+}
+
+std::string CursorAxisText(TGraphAxisUnit unit, double x) {
+  return unit == TGraphAxisUnit::Seconds ? CursorTimeText(x) : Fixed(x, "%.1f m");
 }
 
 std::string CursorTimeText(double t) {
@@ -96,9 +105,9 @@ TCursorAxis CursorAxis(const TGraphModel& m, double cursor, std::optional<double
     b.X = std::clamp(x - b.Width / 2, 0, std::max(0, m.Width - b.Width));
     return b;
   };
-  if (inside(cursor)) a.Cursor = centredOn(box(CursorTimeText(cursor)), m.TimeToX(cursor));
+  if (inside(cursor)) a.Cursor = centredOn(box(CursorAxisText(m.AxisUnit, cursor)), m.TimeToX(cursor));
   if (reference) {
-    if (inside(*reference)) a.Reference = centredOn(box(CursorTimeText(*reference)), m.TimeToX(*reference));
+    if (inside(*reference)) a.Reference = centredOn(box(CursorAxisText(m.AxisUnit, *reference)), m.TimeToX(*reference));
     if (Overlap(a.Cursor, a.Reference)) {
       // Apart by half the overlap each, then back inside the surface.
       TAxisBox& l = a.Cursor.X <= a.Reference.X ? a.Cursor : a.Reference;

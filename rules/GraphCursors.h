@@ -2,6 +2,7 @@
 // The chart's two cursors: the cursor (the play position) and the reference cursor the user may
 // set beside it. What each pane shows at them beside its name, where their times go on the time
 // axis, and the table that Copy puts on the clipboard.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 
 class TDisplayVar;
 class TTraceSummary;
+class TVarHist;
 
 // A pane's values at the cursors, as the sensor's unit writes them (empty when unknown).
 struct TCursorReadout {
@@ -35,6 +37,14 @@ TCursorReadout CursorReadout(TDisplayVar& var, TTraceSummary& summary, double cu
 
 // A cursor's time, "0:01:05.250s", to the nearest millisecond.
 std::string CursorTimeText(double t);
+// A cursor's place on the axis: its time as above, or metres with one decimal ("1234.5 m").
+std::string CursorAxisText(TGraphAxisUnit unit, double x);
+// A sensor's value as the pane texts write it in its unit (a unit that writes nothing: two
+// decimals).
+std::string SensorValueText(uint8_t unit, double v);
+// The sensor's value at t in a history of its source (another run's, a lap's), through that
+// history's summary; empty when the history holds no sample.
+std::string HistoryValueText(TDisplayVar& var, TTraceSummary& summary, const TVarHist& history, double t);
 // "Δ 0:00:05.230s": the time between the cursors in the same form.
 std::string CursorDeltaText(double cursor, double reference);
 

@@ -16,6 +16,42 @@ namespace {
 // ranges and ticks that make no sense.
 constexpr int kMaxGridLines = 4096;
 constexpr int kTraceReach = 4096;
+
+// Points gathered into pixel columns: each column's lowest and highest value, entered from the
+// end nearer the previous column's last point.
+template <class YOf>
+class TColumns {
+ public:
+  TColumns(std::vector<TTracePoint>& points, const YOf& yOf) : points_(points), yOf_(yOf) {}
+  void Add(int x, double lo, double hi) {
+    if (!(lo <= hi)) return;
+    if (x != column_) {
+      Flush();
+      column_ = x;
+      lo_ = lo;
+      hi_ = hi;
+    } else {
+      lo_ = std::min(lo_, lo);
+      hi_ = std::max(hi_, hi);
+    }
+  }
+  void Flush() {
+    if (column_ == INT_MIN) return;
+    const int yHigh = yOf_(hi_), yLow = yOf_(lo_);
+    const bool highFirst = prevY_ == INT_MIN || std::abs(prevY_ - yHigh) <= std::abs(prevY_ - yLow);
+    points_.push_back({column_, highFirst ? yHigh : yLow});
+    if (yHigh != yLow) points_.push_back({column_, highFirst ? yLow : yHigh});
+    prevY_ = points_.back().Y;
+    column_ = INT_MIN;
+  }
+
+ private:
+  std::vector<TTracePoint>& points_;
+  const YOf& yOf_;
+  int column_ = INT_MIN;
+  int prevY_ = INT_MIN;
+  double lo_ = 0, hi_ = 0;
+};
 }  // namespace
 
 uint32_t GraphPaneColour(int index) {
@@ -27,6 +63,11 @@ uint32_t GraphPaneColour(int index) {
 
 uint32_t LightenedColour(uint32_t rgb) {
   auto up = [](uint32_t c) { return std::min<uint32_t>(c + 175, 255); };
+  return up(rgb >> 16 & 0xFF) << 16 | up(rgb >> 8 & 0xFF) << 8 | up(rgb & 0xFF);
+}
+
+uint32_t TowardsWhite(uint32_t rgb, double f) {
+  auto up = [f](uint32_t c) { return static_cast<uint32_t>(std::lround(c + (255 - c) * f)); };
   return up(rgb >> 16 & 0xFF) << 16 | up(rgb >> 8 & 0xFF) << 8 | up(rgb & 0xFF);
 }
 
@@ -55,6 +96,21 @@ double ChooseTimeStep(double labelWidth, double pixelsPerSecond) {
   for (double step : longSteps)
     if (step > s) return step;
   return 43200;
+}
+
+double ChooseDistanceStep(double labelWidth, double pixelsPerMetre) {
+  const double s = labelWidth / std::max(pixelsPerMetre, 1e-6);
+  for (double decade = 1; decade < 1e9; decade *= 10)
+    for (double m : {1.0, 2.0, 5.0})
+      if (m * decade > s) return m * decade;
+  return 1e9;
+}
+
+std::string AxisLabelText(TGraphAxisUnit unit, double v) {
+  if (unit == TGraphAxisUnit::Seconds) return FormatAxisTime(v);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.0f", std::round(v) == 0 ? 0.0 : std::round(v));
+  return buf;
 }
 
 std::string ValueLabelText(double v, double tick) {
@@ -96,7 +152,7 @@ TGraphModel::TGraphModel(const TGraphSelection* selection, const TGraphMetrics& 
 
 void TGraphModel::LayoutTimeAxis(const TRecording* recording) {
   if (recording) {
-    MaxTime = recording->LengthSeconds();
+    MaxTime = AxisLength ? *AxisLength : recording->LengthSeconds();
     if (EndTime == 0) EndTime = std::max(MaxTime, 1.0);
   } else {
     MaxTime = 0;
@@ -105,16 +161,34 @@ void TGraphModel::LayoutTimeAxis(const TRecording* recording) {
   TimeSpan = EndTime - StartTime;
   PlotWidth = Width - LeftMargin - RightMargin;
   PixelsPerSecond = TimeSpan > 0 ? PlotWidth / TimeSpan : 0;
+  if (AxisUnit == TGraphAxisUnit::Metres) {
+    labelWidth_ = TextWidth(AxisLabelText(AxisUnit, EndTime) + "00");
+    TimeStep = ChooseDistanceStep(labelWidth_, PixelsPerSecond);
+    return;
+  }
   labelWidth_ = Metrics.TimeTextWidths[static_cast<size_t>(TimeMeasureIndex(EndTime))];
   TimeStep = ChooseTimeStep(labelWidth_, PixelsPerSecond);
 }
 
 void TGraphModel::Layout(const TRecording* recording) {
   LayoutTimeAxis(recording);
-  const int count = Selection ? Selection->Count() : 0;
+  const bool extra = !ExtraPane.Title.empty();
+  const int count = (Selection ? Selection->Count() : 0) + (extra ? 1 : 0);
   PaneCount = std::min(count, MaxGraphPanes);
-  for (int i = 0; i < PaneCount; ++i) {
+  if (extra) {
+    // The extra pane takes the last place.
+    TGraphlet& p = Panes[static_cast<size_t>(PaneCount - 1)];
+    const TGraphlet geometry = p;
+    p = ExtraPane;
+    p.Left = geometry.Left;
+    p.Top = geometry.Top;
+    p.Width = geometry.Width;
+    p.Height = geometry.Height;
+  }
+  for (int i = 0; i < PaneCount - (extra ? 1 : 0); ++i) {
     TGraphlet& p = Panes[static_cast<size_t>(i)];
+    p.Title.clear();
+    p.TitleUnit.clear();
     p.Variable = dynamic_cast<TDisplayVar*>(Selection->Get(i));
     p.Colour = Selection->Colour(Selection->IdAt(i)).value_or(GraphPaneColour(i));
     p.History = nullptr;
@@ -177,7 +251,7 @@ std::vector<TTextPlace> TGraphModel::TimeLabels() const {
   std::vector<TTextPlace> labels;
   std::vector<int> widths;
   for (double t : GridTimes()) {
-    std::string text = FormatAxisTime(t);
+    std::string text = AxisLabelText(AxisUnit, t);
     const int w = TextWidth(text);
     const int x = std::max(LeftMargin, std::min(PixelOf(TimeToX(t) - labelWidth_ / 2.0), Width - w));
     labels.push_back({x, Height - 2 * TextHeight, std::move(text)});
@@ -191,12 +265,12 @@ std::vector<TTextPlace> TGraphModel::TimeLabels() const {
 }
 
 TTextPlace TGraphModel::AxisCaption(int captionWidth) const {
-  return {(Width - captionWidth) / 2, Height - TextHeight, GraphAxisCaption};
+  return {(Width - captionWidth) / 2, Height - TextHeight, AxisCaptionText};
 }
 
 std::vector<TGridLine> TGraphModel::ValueGrid(const TGraphlet& pane) const {
   std::vector<TGridLine> lines;
-  if (!pane.Variable || !(pane.Tick > 0)) return lines;
+  if ((!pane.Variable && pane.Title.empty()) || !(pane.Tick > 0)) return lines;
   // Every k-th label, k a power of two, k lines at least a text height apart.
   const double spacing = pane.Tick * pane.PixelsPerUnit;
   int every = 1;
@@ -213,11 +287,14 @@ TTrace TGraphModel::Trace(const TGraphlet& pane, const TGraphTrace& trace, TTrac
   TDisplayVar* var = trace.Variable;
   if (!h || !var || h->Count() == 0 || pane.Width <= 0) return out;
   const int32_t count = h->Count();
-  const int32_t first = std::max(h->IndexAt(StartTime), 0);
-  int32_t last = std::max(h->IndexAt(EndTime), first);
-  if (last + 1 < count && h->TimeOf(last) < EndTime) ++last;
+  // The window on the trace's own times.
+  const double start = StartTime + trace.Offset, end = EndTime + trace.Offset;
+  // (A run shifted later starts inside the window: its times before 0 hold no samples.)
+  const int32_t first = std::max(h->IndexAt(std::max(start, 0.0)), 0);
+  int32_t last = std::max(h->IndexAt(std::max(end, 0.0)), first);
+  if (last + 1 < count && h->TimeOf(last) < end) ++last;
   const int bottom = pane.Bottom();
-  auto xOf = [&](int32_t k) { return PixelOf(pane.Left + (h->TimeOf(k) - StartTime) * PixelsPerSecond); };
+  auto xOf = [&](int32_t k) { return PixelOf(pane.Left + (h->TimeOf(k) - start) * PixelsPerSecond); };
   // Far outside the pane a point only sets the direction of its line: pulled in, the line looks
   // the same inside the pane and costs the drawing no more than a short one.
   auto yOf = [&](double v) { return std::clamp(pane.ValueToY(v), pane.Top - kTraceReach, bottom + kTraceReach); };
@@ -230,32 +307,11 @@ TTrace TGraphModel::Trace(const TGraphlet& pane, const TGraphTrace& trace, TTrac
     return out;
   }
 
-  // Pixel columns: each one's lowest and highest value, entered from the end nearer the previous
-  // column's last point.
+  // Pixel columns: each one's lowest and highest value.
   out.Columns = true;
   out.Points.reserve(static_cast<size_t>(2 * pane.Width + 8));
-  int column = INT_MIN, prevY = INT_MIN;
-  double lo = 0, hi = 0;
-  auto flush = [&] {
-    if (column == INT_MIN) return;
-    const int yHigh = yOf(hi), yLow = yOf(lo);
-    const bool highFirst = prevY == INT_MIN || std::abs(prevY - yHigh) <= std::abs(prevY - yLow);
-    out.Points.push_back({column, highFirst ? yHigh : yLow});
-    if (yHigh != yLow) out.Points.push_back({column, highFirst ? yLow : yHigh});
-    prevY = out.Points.back().Y;
-  };
-  auto add = [&](int x, double vlo, double vhi) {
-    if (!(vlo <= vhi)) return;
-    if (x != column) {
-      flush();
-      column = x;
-      lo = vlo;
-      hi = vhi;
-    } else {
-      lo = std::min(lo, vlo);
-      hi = std::max(hi, vhi);
-    }
-  };
+  TColumns columns(out.Points, yOf);
+  auto add = [&](int x, double vlo, double vhi) { columns.Add(x, vlo, vhi); };
   summary->Extend();
   const double ticksPerColumn = 100000.0 / PixelsPerSecond;
   const int level = summary->LevelFor(ticksPerColumn);
@@ -265,12 +321,12 @@ TTrace TGraphModel::Trace(const TGraphlet& pane, const TGraphTrace& trace, TTrac
     // never read.
     const std::vector<TTraceSummary::TRange>& buckets = summary->Level(level);
     const auto ticks = static_cast<double>(summary->BucketTicks(level));
-    const auto firstBucket = static_cast<size_t>(std::max(0.0, StartTime * 100000.0 / ticks));
-    const auto lastBucket = static_cast<size_t>(std::max(0.0, EndTime * 100000.0 / ticks));
+    const auto firstBucket = static_cast<size_t>(std::max(0.0, start * 100000.0 / ticks));
+    const auto lastBucket = static_cast<size_t>(std::max(0.0, end * 100000.0 / ticks));
     const int right = pane.Left + pane.Width - 1;
     for (size_t b = firstBucket; b <= lastBucket && b < buckets.size(); ++b) {
       if (buckets[b].Empty()) continue;
-      const int x = std::clamp(PixelOf(pane.Left + ((b + 0.5) * ticks * 0.00001 - StartTime) * PixelsPerSecond), pane.Left, right);
+      const int x = std::clamp(PixelOf(pane.Left + ((b + 0.5) * ticks * 0.00001 - start) * PixelsPerSecond), pane.Left, right);
       add(x, buckets[b].Lo, buckets[b].Hi);
     }
     from = std::max(first, summary->Summarised());  // the newest samples are not in the buckets yet
@@ -279,7 +335,31 @@ TTrace TGraphModel::Trace(const TGraphlet& pane, const TGraphTrace& trace, TTrac
     const double v = value(k);
     add(inX(xOf(k)), v, v);
   }
-  flush();
+  columns.Flush();
+  return out;
+}
+
+TTrace TGraphModel::PlacedTrace(const TGraphlet& pane, const std::vector<TPlacedValue>& values) const {
+  TTrace out;
+  if (values.empty() || pane.Width <= 0) return out;
+  auto below = [](const TPlacedValue& v, double x) { return v.X < x; };
+  const auto from = std::lower_bound(values.begin(), values.end(), StartTime, below);
+  const size_t first = from == values.begin() ? 0 : static_cast<size_t>(from - values.begin()) - 1;
+  const auto to = std::upper_bound(values.begin(), values.end(), EndTime, [](double x, const TPlacedValue& v) { return x < v.X; });
+  const size_t last = to == values.end() ? values.size() - 1 : static_cast<size_t>(to - values.begin());
+  const int bottom = pane.Bottom();
+  auto xOf = [&](double x) {
+    return std::clamp(PixelOf(pane.Left + (x - StartTime) * PixelsPerSecond), pane.Left - kTraceReach, pane.Left + pane.Width + kTraceReach);
+  };
+  auto yOf = [&](double v) { return std::clamp(pane.ValueToY(v), pane.Top - kTraceReach, bottom + kTraceReach); };
+  if (last - first < static_cast<size_t>(pane.Width)) {
+    for (size_t k = first; k <= last; ++k) out.Points.push_back({xOf(values[k].X), yOf(values[k].Value)});
+    return out;
+  }
+  out.Columns = true;
+  TColumns columns(out.Points, yOf);
+  for (size_t k = first; k <= last; ++k) columns.Add(xOf(values[k].X), values[k].Value, values[k].Value);
+  columns.Flush();
   return out;
 }
 

@@ -27,6 +27,8 @@ constexpr int GraphPaneSlots = 32;
 uint32_t GraphPaneColour(int index);
 // A fill's colour: each channel raised by 175, at most 255.
 uint32_t LightenedColour(uint32_t rgb);
+// A lighter shade: each channel the fraction f of the way to 255.
+uint32_t TowardsWhite(uint32_t rgb, double f);
 // A trace colour too light to read on white (the yellow) is drawn with a thin edge of this darker
 // colour around it; none for the others.
 std::optional<uint32_t> TraceEdgeColour(uint32_t rgb);
@@ -34,6 +36,10 @@ constexpr uint32_t GraphCursorColour = 0x0000FF;
 constexpr uint32_t GraphReferenceColour = 0x008000;
 constexpr uint32_t GraphNameBackground = 0xC0C0C0;
 constexpr const char* GraphAxisCaption = "Time (s)";
+
+// What the chart's x axis measures: seconds (of the recording, or since a lap's start) or metres
+// since a lap's start.
+enum class TGraphAxisUnit : uint8_t { Seconds, Metres };
 
 // What the chart measures of its surface's font, in the surface's pixels.
 struct TGraphMetrics {
@@ -55,6 +61,10 @@ int TimeMeasureIndex(double endTime);
 // 300, 600, and for longer stretches 1800, 3600, 7200, 14400, 28800, 43200 so that labels never
 // overlap on a recording of many hours.
 double ChooseTimeStep(double labelWidth, double pixelsPerSecond);
+// Metres between grid lines for labels labelWidth pixels wide: 1, 2 or 5 times a power of ten.
+double ChooseDistanceStep(double labelWidth, double pixelsPerMetre);
+// A label of the x axis: FormatAxisTime for seconds, whole metres ("1500") for metres.
+std::string AxisLabelText(TGraphAxisUnit unit, double v);
 // "%d" of trunc(v) for a tick of at least 1, else "%1.2lf".
 std::string ValueLabelText(double v, double tick);
 // A double turned into a pixel coordinate: truncated toward zero, kept within +-1e7 (NaN gives 0).
@@ -67,6 +77,16 @@ struct TGraphTrace {
   const TVarHist* History = nullptr;
   uint32_t Colour = 0;
   bool Fill = false;  // the area under the line is filled with the lightened colour
+  // Seconds the samples are drawn earlier: the sample at t is drawn at t - Offset (another run
+  // shifted against this one).
+  double Offset = 0;
+};
+
+// A value placed on the x axis (seconds or metres), for lines that are not a history against
+// the recording's time: a lap against its own start, the time gained on a lap.
+struct TPlacedValue {
+  double X = 0;
+  double Value = 0;
 };
 
 // One pane.
@@ -82,6 +102,9 @@ struct TGraphlet {
   int Top = 0;
   int Width = 1;
   int Height = 1;
+  // A pane without a sensor (the "Δ time" pane): its name and unit; empty for a sensor's pane.
+  std::string Title;
+  std::string TitleUnit;
 
   int Bottom() const { return Top + Height; }
   // trunc(bottom - (v - minimum) x pixels per unit).
@@ -141,6 +164,14 @@ class TGraphModel {
   double TimeSpan = 0;
   double MaxTime = 0;
   double PixelsPerSecond = 0;
+  // The x axis: its unit, caption and, when it is not the recording's time, its length (laps laid
+  // over each other). Every time above (window, maximum, step) is then in the axis's unit.
+  TGraphAxisUnit AxisUnit = TGraphAxisUnit::Seconds;
+  std::string AxisCaptionText = GraphAxisCaption;
+  std::optional<double> AxisLength;
+  // A pane without a sensor below the sensors' panes (the "Δ time" pane), when Title is set: its
+  // title, unit, range and tick; Layout puts it in the slot after the last sensor's pane.
+  TGraphlet ExtraPane;
 
   // The time window from the recording (none: 0..0), the plot width, pixels per second and time
   // step.
@@ -162,7 +193,7 @@ class TGraphModel {
   // and left out where it would then touch its neighbour.
   std::vector<TTextPlace> TimeLabels() const;
   int LabelWidth() const { return labelWidth_; }
-  // "Time (s)" centred in the bottom row.
+  // The axis's caption ("Time (s)") centred in the bottom row.
   TTextPlace AxisCaption(int captionWidth) const;
   // The value grid of a pane with a variable: every tick from minimum to maximum (none for a tick
   // that is not positive). Where labels would collide, only every second, fourth, ... line from
@@ -178,6 +209,9 @@ class TGraphModel {
   // summary every stride-th sample is taken. Points far outside the pane are pulled in to 4096
   // pixels from it.
   TTrace Trace(const TGraphlet& pane, const TGraphTrace& trace, TTraceSummary* summary) const;
+  // A line through values placed along the x axis (in rising X): from the one before the window
+  // to the first after it; with more values than pixel columns, each column's extremes.
+  TTrace PlacedTrace(const TGraphlet& pane, const std::vector<TPlacedValue>& values) const;
 
  private:
   int labelWidth_ = 0;

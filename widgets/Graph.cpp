@@ -169,7 +169,7 @@ void TGraph::PaintAll(QPainter& p) {
   p.setFont(LabelFont);
   p.setPen(Qt::black);
   for (const TTextPlace& label : m.TimeLabels()) BoxedText(p, label.X, label.Y, QText(label.Text), Background);
-  const TTextPlace caption = m.AxisCaption(p.fontMetrics().horizontalAdvance(QString::fromUtf8(GraphAxisCaption)));
+  const TTextPlace caption = m.AxisCaption(p.fontMetrics().horizontalAdvance(QText(m.AxisCaptionText)));
   p.drawText(caption.X, caption.Y + p.fontMetrics().ascent(), QText(caption.Text));
   for (int i = 0; i < m.PaneCount; ++i) {
     const TGraphlet& pane = m.Panes[static_cast<size_t>(i)];
@@ -180,9 +180,10 @@ void TGraph::PaintAll(QPainter& p) {
 void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
   const QRect r(pane.Left, pane.Top, pane.Width, pane.Height);
   p.fillRect(r, Qt::white);
-  // The pane's own line; others would join it here.
+  // The lines under the pane's own (laps, another run), then its own.
+  const std::vector<TPaneLine> under = LinesUnder ? LinesUnder(pane) : std::vector<TPaneLine>();
   std::vector<std::pair<TGraphTrace, TTrace>> traces;
-  if (pane.History && pane.Variable) {
+  if (OwnTraces && pane.History && pane.Variable) {
     const TGraphTrace own = pane.OwnTrace();
     traces.emplace_back(own, Model.Trace(pane, own, &traces_.For(*own.Variable, *own.History, own.Variable->Unit)));
   }
@@ -206,7 +207,8 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
   for (const TGridLine& line : grid) p.drawLine(pane.Left, line.Pos, pane.Left + pane.Width - 1, line.Pos);
   p.restore();
 
-  if (pane.Variable) {
+  const bool titled = !pane.Title.empty();
+  if (pane.Variable || titled) {
     p.setPen(Qt::black);
     const QFontMetrics fm = p.fontMetrics();
     for (const TGridLine& line : grid) {
@@ -214,11 +216,11 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
       const QString text = QText(line.Label);
       BoxedText(p, pane.Left - fm.horizontalAdvance(text), line.Pos - Model.TextHeight / 2, text, Background);
     }
-    const TCoreContext* core = pane.Variable->Owner ? pane.Variable->Owner->Context : nullptr;
-    if (core) {
+    const TCoreContext* core = pane.Variable && pane.Variable->Owner ? pane.Variable->Owner->Context : nullptr;
+    if (core || titled) {
       p.save();
       p.setFont(RotatedFont);
-      const QString unit = QText(UnitText(pane.Variable->Unit, *core->Settings));
+      const QString unit = QText(core ? UnitText(pane.Variable->Unit, *core->Settings) : pane.TitleUnit);
       // Upward from the pane's middle; left out where it would reach into the pane above.
       if (p.fontMetrics().horizontalAdvance(unit) <= pane.Height / 2 + Model.PaneGap / 2) {
         p.translate(0, pane.Top + pane.Height / 2);
@@ -229,11 +231,13 @@ void TGraph::PaintGraphlet(QPainter& p, const TGraphlet& pane) {
     }
   }
 
-  for (const auto& [trace, points] : traces) PaintLine(p, pane, trace, points);
+  for (const TPaneLine& line : under) PaintLine(p, pane, line.Colour, line.Width, line.Points, line.Edge);
+  for (const auto& [trace, points] : traces) PaintLine(p, pane, trace.Colour, Model.TracePenWidth, points);
 
-  if (pane.Variable) {
+  if (pane.Variable || titled) {
     p.setPen(Qt::black);
-    BoxedText(p, pane.Left + 1, pane.Top + 1, QString::fromUtf8(pane.Variable->Name), GraphColour(GraphNameBackground));
+    BoxedText(p, pane.Left + 1, pane.Top + 1, QString::fromUtf8(titled ? pane.Title.c_str() : pane.Variable->Name),
+              GraphColour(GraphNameBackground));
   }
 }
 
@@ -265,11 +269,13 @@ void TGraph::PaintFill(QPainter& p, const TGraphlet& pane, const TGraphTrace& tr
   FillBars(p, bars, colour, r);
 }
 
-void TGraph::PaintLine(QPainter& p, const TGraphlet& pane, const TGraphTrace& trace, const TTrace& points) {
+void TGraph::PaintLine(QPainter& p, const TGraphlet& pane, uint32_t colour, int width, const TTrace& points, bool withEdge) {
   if (points.Points.empty()) return;
   const QRect r(pane.Left, pane.Top, pane.Width, pane.Height);
-  const int w = Model.TracePenWidth;
-  const std::optional<uint32_t> edge = TraceEdgeColour(trace.Colour);
+  const int w = width;
+  const std::optional<uint32_t> edgeOf = TraceEdgeColour(colour);
+  const bool edge = withEdge && edgeOf.has_value();
+  const QColor edgeColour = GraphColour(edgeOf.value_or(colour));
   p.save();
   p.setClipRect(r);
   // Without antialiasing, segment by segment: the rasterizer draws each line on its own, where one
@@ -286,8 +292,8 @@ void TGraph::PaintLine(QPainter& p, const TGraphlet& pane, const TGraphTrace& tr
     lines.reserve(static_cast<int>(points.Points.size()));
     for (size_t i = 0; i + 1 < points.Points.size(); ++i)
       lines.append(QLine(points.Points[i].X, points.Points[i].Y, points.Points[i + 1].X, points.Points[i + 1].Y));
-    if (edge) strokeLines(lines, GraphColour(*edge), w + 2);
-    strokeLines(lines, GraphColour(trace.Colour), w);
+    if (edge) strokeLines(lines, edgeColour, w + 2);
+    strokeLines(lines, GraphColour(colour), w);
   } else {
     // Pixel columns: one upright bar each, the pen's width wide; slanted lines across columns
     // without samples.
@@ -300,11 +306,11 @@ void TGraph::PaintLine(QPainter& p, const TGraphlet& pane, const TGraphTrace& tr
       return out;
     };
     if (edge) {
-      FillBars(p, bars(w + 2), GraphColour(*edge), r);
-      if (!lines.isEmpty()) strokeLines(lines, GraphColour(*edge), w + 2);
+      FillBars(p, bars(w + 2), edgeColour, r);
+      if (!lines.isEmpty()) strokeLines(lines, edgeColour, w + 2);
     }
-    FillBars(p, bars(w), GraphColour(trace.Colour), r);
-    if (!lines.isEmpty()) strokeLines(lines, GraphColour(trace.Colour), w);
+    FillBars(p, bars(w), GraphColour(colour), r);
+    if (!lines.isEmpty()) strokeLines(lines, GraphColour(colour), w);
   }
   p.restore();
 }

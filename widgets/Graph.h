@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -16,6 +17,15 @@ class QPaintDevice;
 class TRecording;
 class TGraphSelection;
 
+// A line drawn in a pane beside its own (a lap, another run, the time gained on a lap), placed
+// already, with its colour and pen width.
+struct TPaneLine {
+  TTrace Points;
+  uint32_t Colour = 0;
+  int Width = 1;
+  bool Edge = false;  // a light colour gets a dark edge (lines of lighter shades do without)
+};
+
 class TGraph {
  public:
   // Measures font on device (the surface it will draw on).
@@ -25,6 +35,10 @@ class TGraph {
   QColor Background;
   QFont LabelFont;
   QFont RotatedFont;
+
+  // Lines drawn in a pane under its own (none when unset), and whether a pane draws its own.
+  std::function<std::vector<TPaneLine>(const TGraphlet&)> LinesUnder;
+  bool OwnTraces = true;
 
   void Layout(const TRecording* recording);
   // The whole chart onto a painter covering the surface.
@@ -36,7 +50,7 @@ class TGraph {
   // The area under a trace, column by column down to the pane's bottom (that closing edge is not
   // stroked), and the trace's line, with a dark edge where its colour is light.
   void PaintFill(QPainter& p, const TGraphlet& pane, const TGraphTrace& trace, const TTrace& points);
-  void PaintLine(QPainter& p, const TGraphlet& pane, const TGraphTrace& trace, const TTrace& points);
+  void PaintLine(QPainter& p, const TGraphlet& pane, uint32_t colour, int width, const TTrace& points, bool edge = true);
   TTraceCache traces_;
 };
 

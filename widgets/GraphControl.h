@@ -5,12 +5,15 @@
 #include <QImage>
 #include <QRegion>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/LapOverlay.h"
 #include "rules/GraphCursors.h"
 #include "rules/GraphMouse.h"
+#include "rules/RunCompare.h"
 #include "widgets/Graph.h"
 
 struct TCoreContext;
@@ -55,6 +58,33 @@ class TGraphControl : public QWidget {
   // The values drawn changed meaning (units, settings, ECU type): summaries are rebuilt.
   void InvalidateTraces();
 
+  // Laps laid over each other (analysis/LapOverlay): the x axis is the time or distance since
+  // each lap's start and the cursor a place along it. On only while the current recording has
+  // laps; turning it on removes a compared run. The legend beside the panes shows and hides laps.
+  bool Overlaying() const { return overlay_.has_value(); }
+  // False when the current recording has no laps (the overlay stays off).
+  bool SetOverlay(bool on);
+  TLapAxis LapAxis() const { return lapAxis_; }
+  // Kept for the next overlay too; distance only where the recording has a road speed.
+  void SetLapAxis(TLapAxis axis);
+  TLapOverlay* Overlay() { return overlay_ ? &*overlay_ : nullptr; }
+  void ToggleLap(size_t lap);
+  const TLapLegendLayout& Legend() const { return legend_; }
+
+  // Another recording laid under the current one (rules/RunCompare), read-only and held here; it
+  // goes when the current recording is closed or another becomes current. Turning it on turns
+  // the laps off.
+  bool Comparing() const { return compared_ != nullptr; }
+  void SetCompared(std::unique_ptr<TRecording> reference);
+  void ClearCompared();
+  const TRecording* Compared() const { return compared_.get(); }
+  const TRunCompare* Compare() const { return compare_ ? &*compare_ : nullptr; }
+  // The compared run's point (chosen with Ctrl and a click at the current run's time t) and the
+  // shift that puts it under the cursor, or back to the starts.
+  void SetComparePoint(double t);
+  void AlignCompared();
+  void ResetCompared();
+
   TGraph& Graph() { return graph_; }
   bool HasRecording() const { return Current() != nullptr; }
   // Each pane's values at the cursors (no values for a pane without data, and for all while the
@@ -81,6 +111,8 @@ class TGraphControl : public QWidget {
   void CursorPicked(double t);
   // A right-click on pane (-1: below the panes) at a point on the screen.
   void PaneMenuRequested(int pane, const QPoint& globalPos);
+  // The laps or a compared run were turned on or off, or the lap axis changed: menus follow.
+  void OverlayChanged();
 
  protected:
   void paintEvent(QPaintEvent* e) override;
@@ -106,6 +138,14 @@ class TGraphControl : public QWidget {
   // Draws what lies in region (the rest is as it was).
   void DrawOverlay(QPainter& p, const QRegion& region);
   void DrawHint(QPainter& p);
+  // The axis, the right margin, the Δ time pane and the lines the chart draws for the laps or
+  // the compared run; then Rebuild.
+  void ApplyOverlay();
+  std::vector<TPaneLine> LinesUnder(const TGraphlet& pane);
+  const std::vector<TPlacedValue>& LapTrace(const TGraphlet& pane, size_t lap);
+  std::string OverlayReadout(const TGraphlet& pane);
+  // The legend and the compared run's caption, drawn into the image.
+  void DrawOverlayParts(QPainter& p);
 
   TCoreContext& core_;
   TGraphSelection& selection_;
@@ -132,4 +172,11 @@ class TGraphControl : public QWidget {
   std::vector<QRect> changedRects_;
   QRegion changed_;
   TTileText readoutText_;
+  std::optional<TLapOverlay> overlay_;
+  TLapAxis lapAxis_ = TLapAxis::Time;
+  TLapLegendLayout legend_;
+  int baseRightMargin_ = 0;
+  std::unique_ptr<TRecording> compared_;
+  std::optional<TRunCompare> compare_;
+  const TRecording* comparedWith_ = nullptr;  // the current recording it lies under
 };

@@ -14,6 +14,7 @@
 #include "windows/PickVarForm.h"
 
 const char* const OpenDialogName = "OpenRecordingDialog";
+const char* const CompareDialogName = "CompareRecordingDialog";
 const char* const SaveDialogName = "SaveRecordingDialog";
 const char* const ExportDialogName = "ExportRecordingDialog";
 const char* const ExportFolderDialogName = "ExportFolderDialog";
@@ -52,6 +53,20 @@ TRecording* OpenRecordingDialog(TCoreContext& core, QWidget* parent, const TMess
       RunFileDialog(parent, OpenDialogName, "Open Recording", kRecordingFilter, "rec", core.Settings->FileDir, {}, false);
   if (!path) return nullptr;
   return OpenRecording(core, *path, onMessage);
+}
+
+std::unique_ptr<TRecording> CompareRecordingDialog(TCoreContext& core, const TVarList& vars, QWidget* parent,
+                                                   const TMessageSink& onMessage) {
+  std::optional<std::string> path = RunFileDialog(parent, CompareDialogName, "Compare With", kRecordingFilter, "rec",
+                                                  core.Settings->FileDir, {}, false);
+  if (!path) return nullptr;
+  auto recording = std::make_unique<TRecording>(vars);
+  std::string reasons;
+  const bool loaded = recording->LoadFromFile(*path, [&](const std::string& message) { reasons += "\n" + message; });
+  if (loaded) return recording;
+  if (onMessage) onMessage("Could not compare with '" + std::filesystem::path(*path).filename().string() + "':" +
+                           (reasons.empty() ? "\nthe file holds no recording" : reasons));
+  return nullptr;
 }
 
 bool SaveRecordingAs(TRecording& recording, QWidget* parent) {

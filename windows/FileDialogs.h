@@ -3,6 +3,7 @@
 // commands. The dialogs are Qt's own (never the platform's), named so that a caller can find
 // and answer the one on screen; each starts in the FileDir setting's folder.
 #include <QString>
+#include <memory>
 
 #include "recording/FileOperations.h"
 
@@ -12,6 +13,12 @@ class QWidget;
 // files and the views refresh (OpenRecording). None when the user cancelled, the file is already
 // open or it could not be loaded (its messages go to onMessage, else the window's ShowMessage).
 TRecording* OpenRecordingDialog(TCoreContext& core, QWidget* parent, const TMessageSink& onMessage = {});
+
+// "Compare With": a recording chosen in the open dialog, loaded read-only beside the open ones
+// (never current, never in the recordings list). None when the user cancelled or it could not be
+// loaded; then onMessage hears "Could not compare with '<file>':" and the reasons.
+std::unique_ptr<TRecording> CompareRecordingDialog(TCoreContext& core, const TVarList& vars, QWidget* parent,
+                                                   const TMessageSink& onMessage);
 
 // "Save Recording", proposing the recording's FileName and asking before a file is replaced; then
 // the save (SaveRecordingTo, which reports a failure with the file and the reason). False when the
@@ -44,6 +51,7 @@ std::optional<std::string> ChooseTableFile(QWidget* parent, const std::string& f
 
 // The object names of the dialogs, for whoever answers them.
 extern const char* const OpenDialogName;            // "OpenRecordingDialog"
+extern const char* const CompareDialogName;         // "CompareRecordingDialog"
 extern const char* const SaveDialogName;            // "SaveRecordingDialog"
 extern const char* const ExportDialogName;          // "ExportRecordingDialog", the export's file dialogs
 extern const char* const ExportFolderDialogName;    // "ExportFolderDialog"

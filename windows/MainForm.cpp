@@ -37,6 +37,7 @@
 #include "windows/DashboardPage.h"
 #include "windows/ErrorList.h"
 #include "windows/FileDialogs.h"
+#include "windows/GraphOverlayMenu.h"
 #include "windows/HelpForm.h"
 #include "windows/RecordingsPage.h"
 #include "windows/SensorListView.h"
@@ -153,6 +154,10 @@ TMainForm::TMainForm(TProgram& program, QWidget* parent)
   CreateActions();
   CreatePages();
   CreateMenus();
+  for (QAction* menu : menuBar()->actions())
+    if (menu->menu() && menu->menu()->actions().contains(Action(TCommand::actGraphShowFullLength)))
+      overlayMenu_ = new TGraphOverlayMenu(this, *menu->menu(), Action(TCommand::actGraphShowFullLength), *graph_, p_.Core,
+                                           [this](const std::string& text) { Report(text); });
   CreateToolBars();
   statusBar()->setObjectName("StatusBar");
   journalNotice_ = new QLabel(statusBar());
@@ -562,6 +567,7 @@ void TMainForm::UpdateActions() {
     if (s.Caption) act->setText(QString::fromUtf8(s.Caption));
   }
   trackBar_->setEnabled(states.TrackBarEnabled);
+  if (overlayMenu_) overlayMenu_->Update();
   Action(TCommand::actPlayPlay)
       ->setIcon(style()->standardIcon(states.PlayShowsStop ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
   UpdateStatusPanels();

@@ -33,6 +33,7 @@ class TLapDisplay;
 class TTablesPage;
 class TGraphControl;
 class TGraphListForm;
+class TGraphOverlayMenu;
 class TProgram;
 
 // What the window asks the user; tests replace these to answer without a dialog.
@@ -84,6 +85,7 @@ class TMainForm : public TBaseForm {
   TLapDisplay* LapView() const { return lapDisplay_; }
   TTablesPage* TablesView() const { return tables_; }
   TGraphControl* GraphView() const { return graph_; }
+  TGraphOverlayMenu* GraphOverlayMenu() const { return overlayMenu_; }
   const TMainState& State() const { return state_; }
   TMainFormPrompts Prompts;
 
@@ -179,6 +181,7 @@ class TMainForm : public TBaseForm {
   TLapDisplay* lapDisplay_ = nullptr;
   TTablesPage* tables_ = nullptr;
   TGraphControl* graph_ = nullptr;
+  TGraphOverlayMenu* overlayMenu_ = nullptr;  // the Graph menu's laps and compare commands
   std::pair<const TRecording*, int32_t> lapsShown_{};  // the recording and lap count on the laps page
   QLabel* journalNotice_ = nullptr;
   QAction* simulatedPanel_ = nullptr;
