@@ -123,7 +123,7 @@ class TSensorTrack {
 
 class TObservationWalker {
  public:
-  // Over the recording's histories of the spec's sensors. Without a history of Z (or with a sensor
+  // Over the recording's histories of the table's sensors. Without a history of Z (or with a sensor
   // the catalogue does not know) there is nothing to walk; X, Y or a filter sensor without one
   // leaves every sample of Z without a sample to hold.
   TObservationWalker(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec);

@@ -28,7 +28,7 @@ class TTableTracker {
   ~TTableTracker();
 
   const TTableSpec& Spec() const { return spec_; }
-  // A new spec starts over from the source's beginning.
+  // Another table starts over from the source's beginning.
   void SetSpec(const TTableSpec& spec);
   // Follows a recording (none: no source). Another recording than the one followed starts over;
   // the same one goes on from where it was.

@@ -417,7 +417,7 @@ TEST_F(Tables, ALiveTableFillsWhileThePollThreadAppendsAndEndsAsTheWholeRecordin
   EXPECT_GT(growing, 1);
   ExpectSameAsBruteForce(*sensors_, rec, spec, tracker.Table());
   EXPECT_EQ(static_cast<int64_t>(tracker.Points().size()), tracker.Table().Counts().Counted);
-  // The same recording again goes on; another spec starts over.
+  // The same recording again goes on; another table starts over.
   tracker.FollowRecording(&rec);
   EXPECT_FALSE(tracker.Update());
   spec.Filters.clear();
