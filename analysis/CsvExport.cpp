@@ -75,6 +75,21 @@ struct TCursor {
     NextTicks = Unwrapped(IndexTicks, Run.Times[Index + 1 - RunStart]);
   }
 
+  // Asks the memory for the next n samples' times and raw values: a pass over many histories
+  // at once reads each one a little at a time, too little for the processor to see the stream.
+  void Prefetch(int32_t n) const {
+    int32_t next = Index + 1;
+    n = std::min(n, Count - next);
+    for (int32_t start = RunStart; n > 0;) {
+      const TVarHist::TRun run = start == RunStart ? Run : History->RunAt(start, Count);
+      const int32_t from = next - start, to = std::min(run.Length, from + n);
+      for (int32_t k = from; k < to; k += 16) __builtin_prefetch(run.Times + k);
+      for (int32_t k = from; k < to; k += 32) __builtin_prefetch(run.Raws + k);
+      n -= to - from;
+      next = start += run.Length;
+    }
+  }
+
   // Onto the last sample at or before key.
   void AdvanceTo(uint64_t key) {
     while (NextTicks <= key) Step();
@@ -87,16 +102,13 @@ struct TCursor {
   }
 };
 
-// The last texts made for raw values, one place for each of 256 groups of them.
+// The last texts made for raw values, one place for each of 256 groups of them; a text of up to
+// kSlot characters is kept and copied as one block of that size.
 struct TTextCache {
-  struct TEntry {
-    uint16_t Raw = 0;
-    uint8_t Length = 0;  // 0: empty
-    char Text[kSlot - 3] = {};
-  };
-  static constexpr size_t Longest = sizeof(TEntry::Text);
-  TEntry Entries[256];
-  TEntry& For(uint16_t raw) { return Entries[(raw ^ (raw >> 8)) & 0xFF]; }
+  uint16_t Raw[256] = {};
+  uint8_t Length[256] = {};  // 0: the place is empty
+  alignas(kSlot) char Text[256][kSlot] = {};
+  static size_t Place(uint16_t raw) { return (raw ^ (raw >> 8)) & 0xFFu; }
 };
 }  // namespace
 
@@ -106,6 +118,8 @@ struct TCsvExport::TSource {
   TCursor Merge;   // every sample, for the rows' times
   // Gear columns, which see every sample.
   std::vector<TColumn*> Walkers;
+  // The batch's rows before the history's first sample, whose fields stay empty.
+  int FirstRow = 0;
   int32_t RowIndex[kBatchRows];
   uint16_t RowRaw[kBatchRows];
   uint64_t RowTicks[kBatchRows];
@@ -116,8 +130,8 @@ struct TCsvExport::TSource {
 struct TCsvExport::TColumn {
   TDisplayVar* Var = nullptr;
   TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
-  // The value is the conversion of the raw sample alone, so equal raw values give equal texts.
-  bool FollowsRaw = true;
+  // The value is the conversion of the raw sample alone, so equal raw values give equal texts:
+  // such a column (with a history) has a cache and writes its fields straight into the rows.
   // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
   // one of its samples is evaluated in order, as the .tdf export evaluates them.
   TGearVar* Gear = nullptr;
@@ -125,44 +139,54 @@ struct TCsvExport::TColumn {
   double WalkedValue = 0;
   double RowWalked[kBatchRows];
   std::unique_ptr<TTextCache> Cache;
-  // The batch's texts: each row's place in Texts and length (-1: empty field).
+  // Other columns make the batch's texts first: each row's place in Texts and length (-1: empty
+  // field).
   std::vector<char> Texts;
   size_t Used = 0;
   uint32_t RowOffset[kBatchRows];
   int16_t RowLength[kBatchRows];
 
-  // The value's text of sample index at text.
-  size_t Write(char* text, int row, int32_t index) {
-    if (Gear) return static_cast<size_t>(WriteFixed(text, RowWalked[row], kValueDecimals) - text);
-    if (!FollowsRaw) return static_cast<size_t>(WriteFixed(text, Var->GetValueAtIndex(Var->Unit, index), kValueDecimals) - text);
-    const uint16_t raw = Source->RowRaw[row];
-    TTextCache::TEntry& entry = Cache->For(raw);
-    if (entry.Length != 0 && entry.Raw == raw) {
-      std::memcpy(text, entry.Text, TTextCache::Longest);
-      return entry.Length;
+  // The text of raw value at p, which has room for the longest; the end of the text.
+  char* WriteRaw(char* p, uint16_t raw) {
+    TTextCache& cache = *Cache;
+    const size_t place = TTextCache::Place(raw);
+    if (cache.Raw[place] == raw && cache.Length[place] != 0) {
+      std::memcpy(p, cache.Text[place], kSlot);
+      return p + cache.Length[place];
     }
-    const auto length = static_cast<size_t>(WriteFixed(text, Var->Convert(Var->Unit, raw), kValueDecimals) - text);
-    if (length <= TTextCache::Longest) {
-      entry.Raw = raw;
-      entry.Length = static_cast<uint8_t>(length);
-      std::memcpy(entry.Text, text, TTextCache::Longest);
-    }
-    return length;
+    return Convert(p, raw, place);
   }
 
-  // Every row's text; a row whose sample (or, where the value follows the raw value alone, whose
-  // raw value) is the row before's shares its text.
+  // A raw value not in the cache: converted, written and kept.
+  [[gnu::noinline]] char* Convert(char* p, uint16_t raw, size_t place) {
+    char* end = WriteFixed(p, Var->Convert(Var->Unit, raw), kValueDecimals);
+    const auto length = static_cast<size_t>(end - p);
+    if (length <= kSlot) {
+      Cache->Raw[place] = raw;
+      Cache->Length[place] = static_cast<uint8_t>(length);
+      std::memcpy(Cache->Text[place], p, kSlot);
+    }
+    return end;
+  }
+
+  // The value's text of sample index at text.
+  size_t Write(char* text, int row, int32_t index) {
+    const double value = Gear ? RowWalked[row] : Var->GetValueAtIndex(Var->Unit, index);
+    return static_cast<size_t>(WriteFixed(text, value, kValueDecimals) - text);
+  }
+
+  // Every row's text, for a column without a cache; a row whose sample is the row before's shares
+  // its text.
   void MakeTexts(int rows) {
+    if (Cache) return;
     Used = 0;
-    const bool byRaw = Cache != nullptr;
     for (int r = 0; r < rows; ++r) {
       const int32_t index = Source ? Source->RowIndex[r] : -1;
       if (index < 0) {
         RowLength[r] = -1;
         continue;
       }
-      if (r > 0 && RowLength[r - 1] >= 0 &&
-          (byRaw ? Source->RowRaw[r] == Source->RowRaw[r - 1] : index == Source->RowIndex[r - 1])) {
+      if (r > 0 && RowLength[r - 1] >= 0 && index == Source->RowIndex[r - 1]) {
         RowOffset[r] = RowOffset[r - 1];
         RowLength[r] = RowLength[r - 1];
         continue;
@@ -177,16 +201,28 @@ struct TCsvExport::TColumn {
 };
 
 void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
+  // The cursor in a local, which the compiler keeps in registers.
+  TCursor follow = Follow;
+  const bool walk = !Walkers.empty();
+  FirstRow = 0;
+  const int32_t start = follow.Index;
   for (int r = 0; r < rows; ++r) {
-    while (Follow.NextTicks <= keys[r]) {
-      Follow.Step();
-      for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, Follow.Index);
+    const uint64_t key = keys[r];
+    while (follow.NextTicks <= key) {
+      follow.Step();
+      if (walk)
+        for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, follow.Index);
     }
-    for (TColumn* c : Walkers) c->RowWalked[r] = c->WalkedValue;
-    RowIndex[r] = Follow.Index;
-    RowRaw[r] = Follow.Raw;
-    RowTicks[r] = Follow.IndexTicks;
+    if (walk)
+      for (TColumn* c : Walkers) c->RowWalked[r] = c->WalkedValue;
+    if (follow.Index < 0) FirstRow = r + 1;
+    RowIndex[r] = follow.Index;
+    RowRaw[r] = follow.Raw;
+    RowTicks[r] = follow.IndexTicks;
   }
+  Follow = follow;
+  // The next batch takes about as many samples as this one.
+  follow.Prefetch(follow.Index - start + (follow.Index - start) / 4 + 16);
 }
 
 // While rows are made, the gear sensors hold the export's own last gear; the live displays get
@@ -216,9 +252,7 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
   for (size_t i = 0; i < columns_.size(); ++i) {
     TColumn& c = columns_[i];
     c.Var = options.Sensors[i];
-    c.FollowsRaw = c.Var->ValueFollowsRaw();
     c.Gear = dynamic_cast<TGearVar*>(c.Var);
-    if (c.FollowsRaw && !c.Gear) c.Cache = std::make_unique<TTextCache>();
     if (const TVarHist* history = c.Var->HistoryIn(recording)) {
       auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
       if (same == sources_.end()) {
@@ -228,6 +262,7 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
       }
       c.Source = &*same;
       if (c.Gear) same->Walkers.push_back(&c);
+      else if (c.Var->ValueFollowsRaw()) c.Cache = std::make_unique<TTextCache>();
     }
 
     const TSettings* settings = c.Var->Owner && c.Var->Owner->Context ? c.Var->Owner->Context->Settings : nullptr;
@@ -278,6 +313,7 @@ int TCsvExport::NextRowTimes(int n) {
   return rows;
 }
 
+template <bool Age>
 char* TCsvExport::WriteRow(char* p, int r) {
   const bool every = options_.EverySample;
   const uint64_t key = rowKeys_[static_cast<size_t>(r)];
@@ -287,19 +323,26 @@ char* TCsvExport::WriteRow(char* p, int r) {
   const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
   for (TColumn& c : columns_) {
     *p++ = ',';
-    const int length = c.RowLength[r];
-    if (length >= 0) {
-      const char* text = c.Texts.data() + c.RowOffset[r];
-      // A short text goes as a whole block of fixed size (the row has room for the longest).
-      if (static_cast<size_t>(length) <= kSlot)
-        std::memcpy(p, text, kSlot);
-      else
-        std::memcpy(p, text, static_cast<size_t>(length));
-      p += length;
+    bool held;
+    if (c.Cache) {
+      held = r >= c.Source->FirstRow;
+      if (held) p = c.WriteRaw(p, c.Source->RowRaw[r]);
+    } else {
+      const int length = c.RowLength[r];
+      held = length >= 0;
+      if (held) {
+        const char* text = c.Texts.data() + c.RowOffset[r];
+        // A short text goes as a whole block of fixed size (the row has room for the longest).
+        if (static_cast<size_t>(length) <= kSlot)
+          std::memcpy(p, text, kSlot);
+        else
+          std::memcpy(p, text, static_cast<size_t>(length));
+        p += length;
+      }
     }
-    if (!options_.Age) continue;
+    if constexpr (!Age) continue;
     *p++ = ',';
-    if (length < 0) continue;
+    if (!held) continue;
     // A tick is a hundredth of a millisecond.
     const double age = std::max(0.0, rowTicks - static_cast<double>(c.Source->RowTicks[r]));
     p = WriteScaled(p, static_cast<uint64_t>(std::llround(age)), kAgeDecimals);
@@ -319,7 +362,10 @@ size_t TCsvExport::NextRows(char* out, size_t capacity) {
     if (rows == 0) break;
     for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), rows);
     for (TColumn& c : columns_) c.MakeTexts(rows);
-    for (int r = 0; r < rows; ++r) p = WriteRow(p, r);
+    if (options_.Age)
+      for (int r = 0; r < rows; ++r) p = WriteRow<true>(p, r);
+    else
+      for (int r = 0; r < rows; ++r) p = WriteRow<false>(p, r);
     rows_ += rows;
     lastKey_ = rowKeys_[static_cast<size_t>(rows - 1)];
     lastSeconds_ = rowSeconds_[static_cast<size_t>(rows - 1)];

@@ -64,6 +64,7 @@ class TCsvExport {
   struct TColumn;
   struct TGearState;
   int NextRowTimes(int n);
+  template <bool Age>
   char* WriteRow(char* p, int row);
 
   TRecording& recording_;
