@@ -35,7 +35,7 @@ uint64_t TicksOf(double seconds, bool up) {
 // texts made in one loop, and then the rows put together.
 constexpr int kBatchRows = 256;
 // A value's text of up to this many characters is copied as one block of this size.
-constexpr size_t kSlot = 32;
+constexpr size_t kSlot = 16;
 
 // A pass over a history in time order: the sample in force and the next sample's time. Times are
 // unwrapped (the 32-bit tick counter wraps after 11.9 hours) so that they always ascend.
@@ -355,26 +355,38 @@ size_t TCsvExport::NextRows(char* out, size_t capacity) {
   TBorrowCurrent borrow(&recording_);
   TGearState gears(columns_);
   char* p = out;
-  while (!ended_) {
-    const auto room = static_cast<size_t>(out + capacity - p) / maxRow_;
-    if (room == 0) break;
-    const int rows = NextRowTimes(static_cast<int>(std::min<size_t>(room, kBatchRows)));
-    if (rows == 0) break;
-    for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), rows);
-    for (TColumn& c : columns_) c.MakeTexts(rows);
+  if (capacity < maxRow_) return 0;
+  // Room for one more row while p is at or before last.
+  const char* const last = out + (capacity - maxRow_);
+  for (;;) {
+    if (batchNext_ == batchRows_) {
+      if (ended_) break;
+      batchNext_ = 0;
+      batchRows_ = NextRowTimes(kBatchRows);
+      if (batchRows_ == 0) break;
+      for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), batchRows_);
+      for (TColumn& c : columns_) c.MakeTexts(batchRows_);
+    }
+    // The rows that fit; the rest of the batch waits for the next call.
+    const int first = batchNext_;
+    int r = first;
     if (options_.Age)
-      for (int r = 0; r < rows; ++r) p = WriteRow<true>(p, r);
+      for (; r < batchRows_ && p <= last; ++r) p = WriteRow<true>(p, r);
     else
-      for (int r = 0; r < rows; ++r) p = WriteRow<false>(p, r);
-    rows_ += rows;
-    lastKey_ = rowKeys_[static_cast<size_t>(rows - 1)];
-    lastSeconds_ = rowSeconds_[static_cast<size_t>(rows - 1)];
+      for (; r < batchRows_ && p <= last; ++r) p = WriteRow<false>(p, r);
+    batchNext_ = r;
+    if (r > first) {
+      rows_ += r - first;
+      lastKey_ = rowKeys_[static_cast<size_t>(r - 1)];
+      lastSeconds_ = rowSeconds_[static_cast<size_t>(r - 1)];
+    }
+    if (r < batchRows_) break;
   }
   return static_cast<size_t>(p - out);
 }
 
 double TCsvExport::Done() const {
-  if (ended_) return 1.0;
+  if (ended_ && batchNext_ == batchRows_) return 1.0;
   if (rows_ == 0) return 0.0;
   const double span = options_.EverySample ? static_cast<double>(toKey_ - fromKey_) : *options_.To - options_.From;
   const double done = options_.EverySample ? static_cast<double>(lastKey_ - fromKey_) : lastSeconds_ - options_.From;
@@ -392,7 +404,7 @@ TCsvResult WriteCsv(TCsvExport& table, const TTextSink& sink, const TExportProgr
     result.Error = "cannot write";
     return result;
   }
-  const size_t capacity = std::max<size_t>(size_t{1} << 20, 4 * table.MaxRowBytes());
+  const size_t capacity = std::max<size_t>(size_t{1} << 18, 4 * table.MaxRowBytes());
   std::unique_ptr<char[]> buffer(new char[capacity]);
   for (size_t n; (n = table.NextRows(buffer.get(), capacity)) > 0;) {
     if (!sink(buffer.get(), n)) {

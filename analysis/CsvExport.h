@@ -77,12 +77,14 @@ class TCsvExport {
   uint64_t fromKey_ = 0, toKey_ = 0;
   int64_t k_ = 0;  // the next row's k of t = k / rate
   uint64_t ticksPerRow_ = 0;  // 1 / rate in ticks, when that is whole
-  // The times of a batch of rows: the last tick each covers and, at a rate, the seconds.
+  // The times of the batch of rows: the last tick each covers and, at a rate, the seconds.
   std::vector<uint64_t> rowKeys_;
   std::vector<double> rowSeconds_;
   uint64_t lastKey_ = 0;
   double lastSeconds_ = 0;
-  bool ended_ = false;
+  bool ended_ = false;  // no more row times
+  // The batch whose sources and texts are made: its rows, and the next of them to write.
+  int batchRows_ = 0, batchNext_ = 0;
   int64_t rows_ = 0;
 };
 
