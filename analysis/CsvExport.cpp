@@ -102,16 +102,42 @@ struct TCursor {
   }
 };
 
-// The last texts made for raw values, one place for each of 256 groups of them; a text of up to
-// kSlot characters is kept and copied as one block of that size.
+// The last texts made for keys (raw values or values), one place for each group of them; a text
+// of up to kSlot characters is kept and copied as one block of that size.
+template <typename Key, size_t Places>
 struct TTextCache {
-  uint16_t Raw[256] = {};
-  uint8_t Length[256] = {};  // 0: the place is empty
-  alignas(kSlot) char Text[256][kSlot] = {};
-  static size_t Place(uint16_t raw) { return (raw ^ (raw >> 8)) & 0xFFu; }
-};
-}  // namespace
+  Key Keys[Places] = {};
+  uint8_t Length[Places] = {};  // 0: the place is empty
+  alignas(kSlot) char Text[Places][kSlot] = {};
 
+  // The text of key (in place) at p, which has room for the longest; made by make(p), which
+  // returns the text's end, when it is not kept. The end of the text.
+  template <typename Make>
+  char* Write(char* p, Key key, size_t place, const Make& make) {
+    if (Keys[place] == key && Length[place] != 0) {
+      std::memcpy(p, Text[place], kSlot);
+      return p + Length[place];
+    }
+    return Miss(p, key, place, make);
+  }
+
+  template <typename Make>
+  [[gnu::noinline]] char* Miss(char* p, Key key, size_t place, const Make& make) {
+    char* end = make(p);
+    const auto length = static_cast<size_t>(end - p);
+    if (length <= kSlot) {
+      Keys[place] = key;
+      Length[place] = static_cast<uint8_t>(length);
+      std::memcpy(Text[place], p, kSlot);
+    }
+    return end;
+  }
+};
+// Raw values by their low 12 bits and high 4 (a raw value may hold two bytes); only the places
+// in use take cache lines. Values by a hash of their bits.
+using TRawTexts = TTextCache<uint16_t, 4096>;
+using TValueTexts = TTextCache<uint64_t, 256>;
+}  // namespace
 // A source history as the rows see it: the sample in force at each row of the batch.
 struct TCsvExport::TSource {
   TCursor Follow;  // the rows' samples
@@ -130,72 +156,37 @@ struct TCsvExport::TSource {
 struct TCsvExport::TColumn {
   TDisplayVar* Var = nullptr;
   TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
-  // The value is the conversion of the raw sample alone, so equal raw values give equal texts:
-  // such a column (with a history) has a cache and writes its fields straight into the rows.
   // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
   // one of its samples is evaluated in order, as the .tdf export evaluates them.
   TGearVar* Gear = nullptr;
   int32_t GearState = 0;
   double WalkedValue = 0;
-  double RowWalked[kBatchRows];
-  std::unique_ptr<TTextCache> Cache;
-  // Other columns make the batch's texts first: each row's place in Texts and length (-1: empty
-  // field).
-  std::vector<char> Texts;
-  size_t Used = 0;
-  uint32_t RowOffset[kBatchRows];
-  int16_t RowLength[kBatchRows];
+  // Where the value is the conversion of the raw sample alone, equal raw values give equal
+  // texts: they are kept by raw value. Other columns find each row's value first (RowValue) and
+  // keep their texts by value.
+  std::unique_ptr<TRawTexts> RawTexts;
+  std::unique_ptr<TValueTexts> ValueTexts;
+  double RowValue[kBatchRows];
 
-  // The text of raw value at p, which has room for the longest; the end of the text.
-  char* WriteRaw(char* p, uint16_t raw) {
-    TTextCache& cache = *Cache;
-    const size_t place = TTextCache::Place(raw);
-    if (cache.Raw[place] == raw && cache.Length[place] != 0) {
-      std::memcpy(p, cache.Text[place], kSlot);
-      return p + cache.Length[place];
+  // The field of row r at p, which has room for the longest; the end of the text.
+  char* Write(char* p, int r) {
+    const auto make = [](double value) { return [value](char* at) { return WriteFixed(at, value, kValueDecimals); }; };
+    if (RawTexts) {
+      const uint16_t raw = Source->RowRaw[r];
+      return RawTexts->Write(p, raw, (raw ^ (raw >> 12)) & 0xFFFu, [&](char* at) { return make(Var->Convert(Var->Unit, raw))(at); });
     }
-    return Convert(p, raw, place);
+    uint64_t bits;
+    std::memcpy(&bits, &RowValue[r], sizeof bits);
+    return ValueTexts->Write(p, bits, (bits * 0x9E3779B97F4A7C15u) >> 56, make(RowValue[r]));
   }
 
-  // A raw value not in the cache: converted, written and kept.
-  [[gnu::noinline]] char* Convert(char* p, uint16_t raw, size_t place) {
-    char* end = WriteFixed(p, Var->Convert(Var->Unit, raw), kValueDecimals);
-    const auto length = static_cast<size_t>(end - p);
-    if (length <= kSlot) {
-      Cache->Raw[place] = raw;
-      Cache->Length[place] = static_cast<uint8_t>(length);
-      std::memcpy(Cache->Text[place], p, kSlot);
-    }
-    return end;
-  }
-
-  // The value's text of sample index at text.
-  size_t Write(char* text, int row, int32_t index) {
-    const double value = Gear ? RowWalked[row] : Var->GetValueAtIndex(Var->Unit, index);
-    return static_cast<size_t>(WriteFixed(text, value, kValueDecimals) - text);
-  }
-
-  // Every row's text, for a column without a cache; a row whose sample is the row before's shares
-  // its text.
-  void MakeTexts(int rows) {
-    if (Cache) return;
-    Used = 0;
-    for (int r = 0; r < rows; ++r) {
-      const int32_t index = Source ? Source->RowIndex[r] : -1;
-      if (index < 0) {
-        RowLength[r] = -1;
-        continue;
-      }
-      if (r > 0 && RowLength[r - 1] >= 0 && index == Source->RowIndex[r - 1]) {
-        RowOffset[r] = RowOffset[r - 1];
-        RowLength[r] = RowLength[r - 1];
-        continue;
-      }
-      if (Texts.size() < Used + MaxFixedChars + kSlot) Texts.resize(std::max(2 * Texts.size(), Used + MaxFixedChars + kSlot));
-      const size_t length = Write(Texts.data() + Used, r, index);
-      RowOffset[r] = static_cast<uint32_t>(Used);
-      RowLength[r] = static_cast<int16_t>(length);
-      Used += std::max(length, kSlot);
+  // The values of the batch's rows, for a column kept by value whose values the rows do not
+  // already have; a row whose sample is the row before's has its value.
+  void FindValues(int rows) {
+    if (!Source || RawTexts || Gear) return;
+    for (int r = Source->FirstRow; r < rows; ++r) {
+      const int32_t index = Source->RowIndex[r];
+      RowValue[r] = r > Source->FirstRow && index == Source->RowIndex[r - 1] ? RowValue[r - 1] : Var->GetValueAtIndex(Var->Unit, index);
     }
   }
 };
@@ -214,7 +205,7 @@ void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
         for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, follow.Index);
     }
     if (walk)
-      for (TColumn* c : Walkers) c->RowWalked[r] = c->WalkedValue;
+      for (TColumn* c : Walkers) c->RowValue[r] = c->WalkedValue;
     if (follow.Index < 0) FirstRow = r + 1;
     RowIndex[r] = follow.Index;
     RowRaw[r] = follow.Raw;
@@ -262,7 +253,10 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
       }
       c.Source = &*same;
       if (c.Gear) same->Walkers.push_back(&c);
-      else if (c.Var->ValueFollowsRaw()) c.Cache = std::make_unique<TTextCache>();
+      if (c.Var->ValueFollowsRaw() && !c.Gear)
+        c.RawTexts = std::make_unique<TRawTexts>();
+      else
+        c.ValueTexts = std::make_unique<TValueTexts>();
     }
 
     const TSettings* settings = c.Var->Owner && c.Var->Owner->Context ? c.Var->Owner->Context->Settings : nullptr;
@@ -323,23 +317,8 @@ char* TCsvExport::WriteRow(char* p, int r) {
   const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
   for (TColumn& c : columns_) {
     *p++ = ',';
-    bool held;
-    if (c.Cache) {
-      held = r >= c.Source->FirstRow;
-      if (held) p = c.WriteRaw(p, c.Source->RowRaw[r]);
-    } else {
-      const int length = c.RowLength[r];
-      held = length >= 0;
-      if (held) {
-        const char* text = c.Texts.data() + c.RowOffset[r];
-        // A short text goes as a whole block of fixed size (the row has room for the longest).
-        if (static_cast<size_t>(length) <= kSlot)
-          std::memcpy(p, text, kSlot);
-        else
-          std::memcpy(p, text, static_cast<size_t>(length));
-        p += length;
-      }
-    }
+    const bool held = c.Source && r >= c.Source->FirstRow;
+    if (held) p = c.Write(p, r);
     if constexpr (!Age) continue;
     *p++ = ',';
     if (!held) continue;
@@ -365,7 +344,7 @@ size_t TCsvExport::NextRows(char* out, size_t capacity) {
       batchRows_ = NextRowTimes(kBatchRows);
       if (batchRows_ == 0) break;
       for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), batchRows_);
-      for (TColumn& c : columns_) c.MakeTexts(batchRows_);
+      for (TColumn& c : columns_) c.FindValues(batchRows_);
     }
     // The rows that fit; the rest of the batch waits for the next call.
     const int first = batchNext_;
