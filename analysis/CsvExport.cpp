@@ -154,8 +154,12 @@ struct TCsvExport::TSource {
 };
 
 struct TCsvExport::TColumn {
-  TDisplayVar* Var = nullptr;
   TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
+  // The last field written: its key (below) and text.
+  uint64_t LastKey = 0;
+  uint8_t LastLength = 0;  // 0: none
+  char LastText[kSlot] = {};
+  TDisplayVar* Var = nullptr;
   // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
   // one of its samples is evaluated in order, as the .tdf export evaluates them.
   TGearVar* Gear = nullptr;
@@ -170,14 +174,29 @@ struct TCsvExport::TColumn {
 
   // The field of row r at p, which has room for the longest; the end of the text.
   char* Write(char* p, int r) {
-    const auto make = [](double value) { return [value](char* at) { return WriteFixed(at, value, kValueDecimals); }; };
-    if (RawTexts) {
-      const uint16_t raw = Source->RowRaw[r];
-      return RawTexts->Write(p, raw, (raw ^ (raw >> 12)) & 0xFFFu, [&](char* at) { return make(Var->Convert(Var->Unit, raw))(at); });
+    uint64_t key = Source->RowRaw[r];
+    if (!RawTexts) std::memcpy(&key, &RowValue[r], sizeof key);
+    // Most fields repeat the row before's, whose text is here, in a line the rows keep warm.
+    if (key == LastKey && LastLength != 0) {
+      std::memcpy(p, LastText, kSlot);
+      return p + LastLength;
     }
-    uint64_t bits;
-    std::memcpy(&bits, &RowValue[r], sizeof bits);
-    return ValueTexts->Write(p, bits, (bits * 0x9E3779B97F4A7C15u) >> 56, make(RowValue[r]));
+    char* end = RawTexts ? WriteRaw(p, static_cast<uint16_t>(key)) : WriteValue(p, key, RowValue[r]);
+    const auto length = static_cast<size_t>(end - p);
+    LastKey = key;
+    LastLength = static_cast<uint8_t>(length <= kSlot ? length : 0);
+    std::memcpy(LastText, p, kSlot);
+    return end;
+  }
+
+  char* WriteRaw(char* p, uint16_t raw) {
+    return RawTexts->Write(p, raw, (raw ^ (raw >> 12)) & 0xFFFu,
+                           [&](char* at) { return WriteFixed(at, Var->Convert(Var->Unit, raw), kValueDecimals); });
+  }
+
+  char* WriteValue(char* p, uint64_t bits, double value) {
+    return ValueTexts->Write(p, bits, (bits * 0x9E3779B97F4A7C15u) >> 56,
+                             [&](char* at) { return WriteFixed(at, value, kValueDecimals); });
   }
 
   // The values of the batch's rows, for a column kept by value whose values the rows do not
