@@ -31,8 +31,9 @@ uint64_t TicksOf(double seconds, bool up) {
   return ticks <= 0 ? 0 : static_cast<uint64_t>(ticks);
 }
 
-// Rows are made in batches, column by column: each history is read in one stretch, each column's
-// texts made in one loop, and then the rows put together.
+// Rows are made in batches: each history is followed over the batch's rows in one stretch, the
+// values that are not conversions of a raw value found column by column, and then the rows
+// written, each field copied from its column's texts.
 constexpr int kBatchRows = 256;
 // A value's text of up to this many characters is copied as one block of this size.
 constexpr size_t kSlot = 16;
@@ -138,6 +139,7 @@ struct TTextCache {
 using TRawTexts = TTextCache<uint16_t, 4096>;
 using TValueTexts = TTextCache<uint64_t, 256>;
 }  // namespace
+
 // A source history as the rows see it: the sample in force at each row of the batch.
 struct TCsvExport::TSource {
   TCursor Follow;  // the rows' samples
@@ -174,8 +176,11 @@ struct TCsvExport::TColumn {
 
   // The field of row r at p, which has room for the longest; the end of the text.
   char* Write(char* p, int r) {
-    uint64_t key = Source->RowRaw[r];
-    if (!RawTexts) std::memcpy(&key, &RowValue[r], sizeof key);
+    uint64_t key = 0;
+    if (RawTexts)
+      key = Source->RowRaw[r];
+    else
+      std::memcpy(&key, &RowValue[r], sizeof key);
     // Most fields repeat the row before's, whose text is here, in a line the rows keep warm.
     if (key == LastKey && LastLength != 0) {
       std::memcpy(p, LastText, kSlot);

@@ -95,7 +95,7 @@ struct TCsvResult {
   int64_t Rows = 0;
 };
 
-// The whole table (header and rows) into sink, about a megabyte at a time; progress is told
+// The whole table (header and rows) into sink, a quarter of a megabyte at a time; progress is told
 // after every piece. Fails when the sink fails or progress cancels.
 TCsvResult WriteCsv(TCsvExport& table, const TTextSink& sink, const TExportProgress& progress = {});
 // The table written to path atomically: a failed or cancelled export leaves no file behind and an
