@@ -31,11 +31,12 @@ uint64_t TicksOf(double seconds, bool up) {
   return ticks <= 0 ? 0 : static_cast<uint64_t>(ticks);
 }
 
-// Rows are made in batches, column by column: each history is read in one stretch, each column's
-// texts made in one loop, and then the rows put together.
+// Rows are made in batches: each history is followed over the batch's rows in one stretch, the
+// values that are not conversions of a raw value found column by column, and then the rows
+// written, each field copied from its column's texts.
 constexpr int kBatchRows = 256;
 // A value's text of up to this many characters is copied as one block of this size.
-constexpr size_t kSlot = 32;
+constexpr size_t kSlot = 16;
 
 // A pass over a history in time order: the sample in force and the next sample's time. Times are
 // unwrapped (the 32-bit tick counter wraps after 11.9 hours) so that they always ascend.
@@ -75,6 +76,21 @@ struct TCursor {
     NextTicks = Unwrapped(IndexTicks, Run.Times[Index + 1 - RunStart]);
   }
 
+  // Asks the memory for the next n samples' times and raw values: a pass over many histories
+  // at once reads each one a little at a time, too little for the processor to see the stream.
+  void Prefetch(int32_t n) const {
+    int32_t next = Index + 1;
+    n = std::min(n, Count - next);
+    for (int32_t start = RunStart; n > 0;) {
+      const TVarHist::TRun run = start == RunStart ? Run : History->RunAt(start, Count);
+      const int32_t from = next - start, to = std::min(run.Length, from + n);
+      for (int32_t k = from; k < to; k += 16) __builtin_prefetch(run.Times + k);
+      for (int32_t k = from; k < to; k += 32) __builtin_prefetch(run.Raws + k);
+      n -= to - from;
+      next = start += run.Length;
+    }
+  }
+
   // Onto the last sample at or before key.
   void AdvanceTo(uint64_t key) {
     while (NextTicks <= key) Step();
@@ -87,17 +103,41 @@ struct TCursor {
   }
 };
 
-// The last texts made for raw values, one place for each of 256 groups of them.
+// The last texts made for keys (raw values or values), one place for each group of them; a text
+// of up to kSlot characters is kept and copied as one block of that size.
+template <typename Key, size_t Places>
 struct TTextCache {
-  struct TEntry {
-    uint16_t Raw = 0;
-    uint8_t Length = 0;  // 0: empty
-    char Text[kSlot - 3] = {};
-  };
-  static constexpr size_t Longest = sizeof(TEntry::Text);
-  TEntry Entries[256];
-  TEntry& For(uint16_t raw) { return Entries[(raw ^ (raw >> 8)) & 0xFF]; }
+  Key Keys[Places] = {};
+  uint8_t Length[Places] = {};  // 0: the place is empty
+  alignas(kSlot) char Text[Places][kSlot] = {};
+
+  // The text of key (in place) at p, which has room for the longest; made by make(p), which
+  // returns the text's end, when it is not kept. The end of the text.
+  template <typename Make>
+  char* Write(char* p, Key key, size_t place, const Make& make) {
+    if (Keys[place] == key && Length[place] != 0) {
+      std::memcpy(p, Text[place], kSlot);
+      return p + Length[place];
+    }
+    return Miss(p, key, place, make);
+  }
+
+  template <typename Make>
+  [[gnu::noinline]] char* Miss(char* p, Key key, size_t place, const Make& make) {
+    char* end = make(p);
+    const auto length = static_cast<size_t>(end - p);
+    if (length <= kSlot) {
+      Keys[place] = key;
+      Length[place] = static_cast<uint8_t>(length);
+      std::memcpy(Text[place], p, kSlot);
+    }
+    return end;
+  }
 };
+// Raw values by their low 12 bits and high 4 (a raw value may hold two bytes); only the places
+// in use take cache lines. Values by a hash of their bits.
+using TRawTexts = TTextCache<uint16_t, 4096>;
+using TValueTexts = TTextCache<uint64_t, 256>;
 }  // namespace
 
 // A source history as the rows see it: the sample in force at each row of the batch.
@@ -106,6 +146,8 @@ struct TCsvExport::TSource {
   TCursor Merge;   // every sample, for the rows' times
   // Gear columns, which see every sample.
   std::vector<TColumn*> Walkers;
+  // The batch's rows before the history's first sample, whose fields stay empty.
+  int FirstRow = 0;
   int32_t RowIndex[kBatchRows];
   uint16_t RowRaw[kBatchRows];
   uint64_t RowTicks[kBatchRows];
@@ -114,79 +156,88 @@ struct TCsvExport::TSource {
 };
 
 struct TCsvExport::TColumn {
-  TDisplayVar* Var = nullptr;
   TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
-  // The value is the conversion of the raw sample alone, so equal raw values give equal texts.
-  bool FollowsRaw = true;
+  // The last field written: its key (below) and text.
+  uint64_t LastKey = 0;
+  uint8_t LastLength = 0;  // 0: none
+  char LastText[kSlot] = {};
+  TDisplayVar* Var = nullptr;
   // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
   // one of its samples is evaluated in order, as the .tdf export evaluates them.
   TGearVar* Gear = nullptr;
   int32_t GearState = 0;
   double WalkedValue = 0;
-  double RowWalked[kBatchRows];
-  std::unique_ptr<TTextCache> Cache;
-  // The batch's texts: each row's place in Texts and length (-1: empty field).
-  std::vector<char> Texts;
-  size_t Used = 0;
-  uint32_t RowOffset[kBatchRows];
-  int16_t RowLength[kBatchRows];
+  // Where the value is the conversion of the raw sample alone, equal raw values give equal
+  // texts: they are kept by raw value. Other columns find each row's value first (RowValue) and
+  // keep their texts by value.
+  std::unique_ptr<TRawTexts> RawTexts;
+  std::unique_ptr<TValueTexts> ValueTexts;
+  double RowValue[kBatchRows];
 
-  // The value's text of sample index at text.
-  size_t Write(char* text, int row, int32_t index) {
-    if (Gear) return static_cast<size_t>(WriteFixed(text, RowWalked[row], kValueDecimals) - text);
-    if (!FollowsRaw) return static_cast<size_t>(WriteFixed(text, Var->GetValueAtIndex(Var->Unit, index), kValueDecimals) - text);
-    const uint16_t raw = Source->RowRaw[row];
-    TTextCache::TEntry& entry = Cache->For(raw);
-    if (entry.Length != 0 && entry.Raw == raw) {
-      std::memcpy(text, entry.Text, TTextCache::Longest);
-      return entry.Length;
+  // The field of row r at p, which has room for the longest; the end of the text.
+  char* Write(char* p, int r) {
+    uint64_t key = 0;
+    if (RawTexts)
+      key = Source->RowRaw[r];
+    else
+      std::memcpy(&key, &RowValue[r], sizeof key);
+    // Most fields repeat the row before's, whose text is here, in a line the rows keep warm.
+    if (key == LastKey && LastLength != 0) {
+      std::memcpy(p, LastText, kSlot);
+      return p + LastLength;
     }
-    const auto length = static_cast<size_t>(WriteFixed(text, Var->Convert(Var->Unit, raw), kValueDecimals) - text);
-    if (length <= TTextCache::Longest) {
-      entry.Raw = raw;
-      entry.Length = static_cast<uint8_t>(length);
-      std::memcpy(entry.Text, text, TTextCache::Longest);
-    }
-    return length;
+    char* end = RawTexts ? WriteRaw(p, static_cast<uint16_t>(key)) : WriteValue(p, key, RowValue[r]);
+    const auto length = static_cast<size_t>(end - p);
+    LastKey = key;
+    LastLength = static_cast<uint8_t>(length <= kSlot ? length : 0);
+    std::memcpy(LastText, p, kSlot);
+    return end;
   }
 
-  // Every row's text; a row whose sample (or, where the value follows the raw value alone, whose
-  // raw value) is the row before's shares its text.
-  void MakeTexts(int rows) {
-    Used = 0;
-    const bool byRaw = Cache != nullptr;
-    for (int r = 0; r < rows; ++r) {
-      const int32_t index = Source ? Source->RowIndex[r] : -1;
-      if (index < 0) {
-        RowLength[r] = -1;
-        continue;
-      }
-      if (r > 0 && RowLength[r - 1] >= 0 &&
-          (byRaw ? Source->RowRaw[r] == Source->RowRaw[r - 1] : index == Source->RowIndex[r - 1])) {
-        RowOffset[r] = RowOffset[r - 1];
-        RowLength[r] = RowLength[r - 1];
-        continue;
-      }
-      if (Texts.size() < Used + MaxFixedChars + kSlot) Texts.resize(std::max(2 * Texts.size(), Used + MaxFixedChars + kSlot));
-      const size_t length = Write(Texts.data() + Used, r, index);
-      RowOffset[r] = static_cast<uint32_t>(Used);
-      RowLength[r] = static_cast<int16_t>(length);
-      Used += std::max(length, kSlot);
+  char* WriteRaw(char* p, uint16_t raw) {
+    return RawTexts->Write(p, raw, (raw ^ (raw >> 12)) & 0xFFFu,
+                           [&](char* at) { return WriteFixed(at, Var->Convert(Var->Unit, raw), kValueDecimals); });
+  }
+
+  char* WriteValue(char* p, uint64_t bits, double value) {
+    return ValueTexts->Write(p, bits, (bits * 0x9E3779B97F4A7C15u) >> 56,
+                             [&](char* at) { return WriteFixed(at, value, kValueDecimals); });
+  }
+
+  // The values of the batch's rows, for a column kept by value whose values the rows do not
+  // already have; a row whose sample is the row before's has its value.
+  void FindValues(int rows) {
+    if (!Source || RawTexts || Gear) return;
+    for (int r = Source->FirstRow; r < rows; ++r) {
+      const int32_t index = Source->RowIndex[r];
+      RowValue[r] = r > Source->FirstRow && index == Source->RowIndex[r - 1] ? RowValue[r - 1] : Var->GetValueAtIndex(Var->Unit, index);
     }
   }
 };
 
 void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
+  // The cursor in a local, which the compiler keeps in registers.
+  TCursor follow = Follow;
+  const bool walk = !Walkers.empty();
+  FirstRow = 0;
+  const int32_t start = follow.Index;
   for (int r = 0; r < rows; ++r) {
-    while (Follow.NextTicks <= keys[r]) {
-      Follow.Step();
-      for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, Follow.Index);
+    const uint64_t key = keys[r];
+    while (follow.NextTicks <= key) {
+      follow.Step();
+      if (walk)
+        for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, follow.Index);
     }
-    for (TColumn* c : Walkers) c->RowWalked[r] = c->WalkedValue;
-    RowIndex[r] = Follow.Index;
-    RowRaw[r] = Follow.Raw;
-    RowTicks[r] = Follow.IndexTicks;
+    if (walk)
+      for (TColumn* c : Walkers) c->RowValue[r] = c->WalkedValue;
+    if (follow.Index < 0) FirstRow = r + 1;
+    RowIndex[r] = follow.Index;
+    RowRaw[r] = follow.Raw;
+    RowTicks[r] = follow.IndexTicks;
   }
+  Follow = follow;
+  // The next batch takes about as many samples as this one.
+  follow.Prefetch(follow.Index - start + (follow.Index - start) / 4 + 16);
 }
 
 // While rows are made, the gear sensors hold the export's own last gear; the live displays get
@@ -216,9 +267,7 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
   for (size_t i = 0; i < columns_.size(); ++i) {
     TColumn& c = columns_[i];
     c.Var = options.Sensors[i];
-    c.FollowsRaw = c.Var->ValueFollowsRaw();
     c.Gear = dynamic_cast<TGearVar*>(c.Var);
-    if (c.FollowsRaw && !c.Gear) c.Cache = std::make_unique<TTextCache>();
     if (const TVarHist* history = c.Var->HistoryIn(recording)) {
       auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
       if (same == sources_.end()) {
@@ -228,6 +277,10 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
       }
       c.Source = &*same;
       if (c.Gear) same->Walkers.push_back(&c);
+      if (c.Var->ValueFollowsRaw() && !c.Gear)
+        c.RawTexts = std::make_unique<TRawTexts>();
+      else
+        c.ValueTexts = std::make_unique<TValueTexts>();
     }
 
     const TSettings* settings = c.Var->Owner && c.Var->Owner->Context ? c.Var->Owner->Context->Settings : nullptr;
@@ -278,6 +331,7 @@ int TCsvExport::NextRowTimes(int n) {
   return rows;
 }
 
+template <bool Age>
 char* TCsvExport::WriteRow(char* p, int r) {
   const bool every = options_.EverySample;
   const uint64_t key = rowKeys_[static_cast<size_t>(r)];
@@ -287,19 +341,11 @@ char* TCsvExport::WriteRow(char* p, int r) {
   const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
   for (TColumn& c : columns_) {
     *p++ = ',';
-    const int length = c.RowLength[r];
-    if (length >= 0) {
-      const char* text = c.Texts.data() + c.RowOffset[r];
-      // A short text goes as a whole block of fixed size (the row has room for the longest).
-      if (static_cast<size_t>(length) <= kSlot)
-        std::memcpy(p, text, kSlot);
-      else
-        std::memcpy(p, text, static_cast<size_t>(length));
-      p += length;
-    }
-    if (!options_.Age) continue;
+    const bool held = c.Source && r >= c.Source->FirstRow;
+    if (held) p = c.Write(p, r);
+    if constexpr (!Age) continue;
     *p++ = ',';
-    if (length < 0) continue;
+    if (!held) continue;
     // A tick is a hundredth of a millisecond.
     const double age = std::max(0.0, rowTicks - static_cast<double>(c.Source->RowTicks[r]));
     p = WriteScaled(p, static_cast<uint64_t>(std::llround(age)), kAgeDecimals);
@@ -312,23 +358,38 @@ size_t TCsvExport::NextRows(char* out, size_t capacity) {
   TBorrowCurrent borrow(&recording_);
   TGearState gears(columns_);
   char* p = out;
-  while (!ended_) {
-    const auto room = static_cast<size_t>(out + capacity - p) / maxRow_;
-    if (room == 0) break;
-    const int rows = NextRowTimes(static_cast<int>(std::min<size_t>(room, kBatchRows)));
-    if (rows == 0) break;
-    for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), rows);
-    for (TColumn& c : columns_) c.MakeTexts(rows);
-    for (int r = 0; r < rows; ++r) p = WriteRow(p, r);
-    rows_ += rows;
-    lastKey_ = rowKeys_[static_cast<size_t>(rows - 1)];
-    lastSeconds_ = rowSeconds_[static_cast<size_t>(rows - 1)];
+  if (capacity < maxRow_) return 0;
+  // Room for one more row while p is at or before last.
+  const char* const last = out + (capacity - maxRow_);
+  for (;;) {
+    if (batchNext_ == batchRows_) {
+      if (ended_) break;
+      batchNext_ = 0;
+      batchRows_ = NextRowTimes(kBatchRows);
+      if (batchRows_ == 0) break;
+      for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), batchRows_);
+      for (TColumn& c : columns_) c.FindValues(batchRows_);
+    }
+    // The rows that fit; the rest of the batch waits for the next call.
+    const int first = batchNext_;
+    int r = first;
+    if (options_.Age)
+      for (; r < batchRows_ && p <= last; ++r) p = WriteRow<true>(p, r);
+    else
+      for (; r < batchRows_ && p <= last; ++r) p = WriteRow<false>(p, r);
+    batchNext_ = r;
+    if (r > first) {
+      rows_ += r - first;
+      lastKey_ = rowKeys_[static_cast<size_t>(r - 1)];
+      lastSeconds_ = rowSeconds_[static_cast<size_t>(r - 1)];
+    }
+    if (r < batchRows_) break;
   }
   return static_cast<size_t>(p - out);
 }
 
 double TCsvExport::Done() const {
-  if (ended_) return 1.0;
+  if (ended_ && batchNext_ == batchRows_) return 1.0;
   if (rows_ == 0) return 0.0;
   const double span = options_.EverySample ? static_cast<double>(toKey_ - fromKey_) : *options_.To - options_.From;
   const double done = options_.EverySample ? static_cast<double>(lastKey_ - fromKey_) : lastSeconds_ - options_.From;
@@ -346,7 +407,7 @@ TCsvResult WriteCsv(TCsvExport& table, const TTextSink& sink, const TExportProgr
     result.Error = "cannot write";
     return result;
   }
-  const size_t capacity = std::max<size_t>(size_t{1} << 20, 4 * table.MaxRowBytes());
+  const size_t capacity = std::max<size_t>(size_t{1} << 18, 4 * table.MaxRowBytes());
   std::unique_ptr<char[]> buffer(new char[capacity]);
   for (size_t n; (n = table.NextRows(buffer.get(), capacity)) > 0;) {
     if (!sink(buffer.get(), n)) {

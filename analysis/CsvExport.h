@@ -64,6 +64,7 @@ class TCsvExport {
   struct TColumn;
   struct TGearState;
   int NextRowTimes(int n);
+  template <bool Age>
   char* WriteRow(char* p, int row);
 
   TRecording& recording_;
@@ -76,12 +77,14 @@ class TCsvExport {
   uint64_t fromKey_ = 0, toKey_ = 0;
   int64_t k_ = 0;  // the next row's k of t = k / rate
   uint64_t ticksPerRow_ = 0;  // 1 / rate in ticks, when that is whole
-  // The times of a batch of rows: the last tick each covers and, at a rate, the seconds.
+  // The times of the batch of rows: the last tick each covers and, at a rate, the seconds.
   std::vector<uint64_t> rowKeys_;
   std::vector<double> rowSeconds_;
   uint64_t lastKey_ = 0;
   double lastSeconds_ = 0;
-  bool ended_ = false;
+  bool ended_ = false;  // no more row times
+  // The batch whose sources and texts are made: its rows, and the next of them to write.
+  int batchRows_ = 0, batchNext_ = 0;
   int64_t rows_ = 0;
 };
 
@@ -92,7 +95,7 @@ struct TCsvResult {
   int64_t Rows = 0;
 };
 
-// The whole table (header and rows) into sink, about a megabyte at a time; progress is told
+// The whole table (header and rows) into sink, a quarter of a megabyte at a time; progress is told
 // after every piece. Fails when the sink fails or progress cancels.
 TCsvResult WriteCsv(TCsvExport& table, const TTextSink& sink, const TExportProgress& progress = {});
 // The table written to path atomically: a failed or cancelled export leaves no file behind and an

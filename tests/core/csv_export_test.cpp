@@ -250,6 +250,33 @@ TEST_F(Csv, ValuesAreTheTdfExportsValuesAlsoForSensorsThatReadOtherHistories) {
                                                                   "0.10000,1.000000"}));
 }
 
+TEST_F(Csv, FieldsAreRightWhateverTheRowsBeforeLeftInTheTextCaches) {
+  // A sample every 10 ms and a row on each: revs whose raw values repeat, alternate between two
+  // that share a cache place (0x0001 and 0x1000) and run through thousands of others; speeds whose
+  // accelerations take hundreds of values, more than their cache has places.
+  constexpr int n = 5000;
+  std::vector<std::pair<uint32_t, uint16_t>> revs, speed;
+  for (int i = 0; i < n; ++i) {
+    const auto ticks = static_cast<uint32_t>(1000 * i);
+    const uint16_t spread = static_cast<uint16_t>((i * 7919) | 1);
+    revs.push_back({ticks, i % 4 == 0 ? uint16_t{0x0001} : i % 4 == 1 ? uint16_t{0x1000} : i % 4 == 2 ? spread : revs.back().second});
+    speed.push_back({ticks, static_cast<uint16_t>(1 + (i * 13) % 250)});
+  }
+  TDisplayVar* accel = sensors_->Acceleration;
+  std::unique_ptr<TRecording> rec(MakeRecording(
+      "R", (n - 1) * 10, {{1, revs}, {static_cast<int32_t>(accel->Source.load()->Id.load()), speed}}));
+  TCsvOptions options;
+  options.Sensors = {sensors_->Revs, accel};
+  options.RateHz = 100;
+  const auto lines = Lines(Table(*rec, options));
+  ASSERT_EQ(lines.size(), static_cast<size_t>(n + 1));
+  const std::vector<std::string> tdfRevs = TdfValues(*rec, sensors_->Revs), tdfAccel = TdfValues(*rec, accel);
+  for (int i = 0; i < n; ++i)
+    ASSERT_EQ(lines[static_cast<size_t>(i + 1)], Fixed(i / 100.0, 5) + "," + tdfRevs[static_cast<size_t>(i)] + "," +
+                                                     tdfAccel[static_cast<size_t>(i)])
+        << "row " << i;
+}
+
 TEST_F(Csv, TheLiveGearIsLeftAsItWas) {
   auto* gear = static_cast<TGearVar*>(sensors_->Gear);
   std::unique_ptr<TRecording> rec(MakeRecording("R", 100, {{static_cast<int32_t>(gear->Source.load()->Id.load()), {{0, 100}}}}));
