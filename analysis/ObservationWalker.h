@@ -10,6 +10,7 @@
 // waits for it. A sensor computed from more than its own sample (gear, duty cycle, ...) is read
 // through the catalogue, so the recording must be the context's current one for those.
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -281,10 +282,13 @@ F TObservationWalker::WalkPlain(F each) {
   TSensorTrack::TRun xr = x_->RunAtCursor(), yr = y_->RunAtCursor();
   const uint32_t* xTimes = xr.Times;
   const uint16_t* xRaws = xr.Raws;
-  int32_t xNext = xr.Next, xEnd = xr.End, xBase = xr.Base;
+  // Indices as wide as pointers, so the loop does not widen them for each use.
+  ptrdiff_t xNext = xr.Next, xEnd = xr.End;
+  int32_t xBase = xr.Base;
   const uint32_t* yTimes = yr.Times;
   const uint16_t* yRaws = yr.Raws;
-  int32_t yNext = yr.Next, yEnd = yr.End, yBase = yr.Base;
+  ptrdiff_t yNext = yr.Next, yEnd = yr.End;
+  int32_t yBase = yr.Base;
   const int16_t* xCells = x_->Cells();
   const int16_t* yCells = y_->Cells();
   const double* xValues = x_->Values();
@@ -295,7 +299,7 @@ F TObservationWalker::WalkPlain(F each) {
   bool falling = false;
   // The time before which X and Y hold a sample of their present block without reaching its
   // last one: below it, holding needs no look at the next block.
-  const auto limitOf = [](const uint32_t* times, int32_t next, int32_t end) {
+  const auto limitOf = [](const uint32_t* times, ptrdiff_t next, ptrdiff_t end) {
     return next < end ? times[end - 1] : 0;
   };
   uint32_t limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
@@ -303,12 +307,14 @@ F TObservationWalker::WalkPlain(F each) {
     const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
     z_->Cover(span.Raws, span.Length);
     const double* zValues = z_->Values();
-    const auto observe = [&](int32_t k, uint32_t t) __attribute__((always_inline)) {
-      o.Index = next_ + k;
+    // held: X and Y surely hold a sample, whose times are xHeld and yHeld.
+    const auto observe = [&](ptrdiff_t k, uint32_t t, bool held, uint32_t xHeld, uint32_t yHeld)
+                             __attribute__((always_inline)) {
+      o.Index = next_ + static_cast<int32_t>(k);
       o.Ticks = t;
-      if (xNext == 0 || yNext == 0) [[unlikely]] {
+      if (!held && (xNext == 0 || yNext == 0)) [[unlikely]] {
         o.Fate = TObservationFate::NoSample;
-      } else if (t - xTimes[xNext - 1] > maxAge || t - yTimes[yNext - 1] > maxAge) {
+      } else if ((t - xHeld > maxAge) | (t - yHeld > maxAge)) {
         o.Fate = TObservationFate::TooOld;
       } else {
         o.Fate = TObservationFate::Observed;
@@ -323,8 +329,9 @@ F TObservationWalker::WalkPlain(F each) {
       }
       each(static_cast<const TObservation&>(o));
     };
-    int32_t k = 0;
-    while (k < span.Length) {
+    const ptrdiff_t length = span.Length;
+    ptrdiff_t k = 0;
+    while (k < length) {
       // One sample the long way: on into the next blocks of X and Y where they have one.
       const uint32_t t = span.Times[k];
       if (t < last) [[unlikely]] {
@@ -334,7 +341,7 @@ F TObservationWalker::WalkPlain(F each) {
       last = t;
       for (;;) {
         if (xNext == xEnd) {
-          const TSensorTrack::TRun run = x_->BlockFrom(xBase + xEnd, t);
+          const TSensorTrack::TRun run = x_->BlockFrom(xBase + static_cast<int32_t>(xEnd), t);
           if (!run.Times) break;
           xTimes = run.Times, xRaws = run.Raws, xNext = run.Next, xEnd = run.End, xBase = run.Base;
           xCells = x_->Cells(), xValues = x_->Values();
@@ -345,7 +352,7 @@ F TObservationWalker::WalkPlain(F each) {
       }
       for (;;) {
         if (yNext == yEnd) {
-          const TSensorTrack::TRun run = y_->BlockFrom(yBase + yEnd, t);
+          const TSensorTrack::TRun run = y_->BlockFrom(yBase + static_cast<int32_t>(yEnd), t);
           if (!run.Times) break;
           yTimes = run.Times, yRaws = run.Raws, yNext = run.Next, yEnd = run.End, yBase = run.Base;
           yCells = y_->Cells(), yValues = y_->Values();
@@ -355,22 +362,24 @@ F TObservationWalker::WalkPlain(F each) {
         ++yNext;
       }
       limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
-      observe(k, t);
+      uint32_t xHeld = xNext ? xTimes[xNext - 1] : 0, yHeld = yNext ? yTimes[yNext - 1] : 0;
+      observe(k, t, false, xHeld, yHeld);
       // Then the samples in time order before the limit, with no call in the loop (so the
-      // caller's figures stay in registers).
-      for (++k; k < span.Length; ++k) {
+      // caller's figures stay in registers). Below the limit X and Y hold a sample each: the
+      // limit is 0 for a track without one.
+      for (++k; k < length; ++k) {
         const uint32_t tk = span.Times[k];
         if (tk < last || tk >= limit) [[unlikely]]
           break;
         last = tk;
-        while (xTimes[xNext] <= tk) ++xNext;
-        while (yTimes[yNext] <= tk) ++yNext;
-        observe(k, tk);
+        for (uint32_t next; (next = xTimes[xNext]) <= tk; ++xNext) xHeld = next;
+        for (uint32_t next; (next = yTimes[yNext]) <= tk; ++yNext) yHeld = next;
+        observe(k, tk, true, xHeld, yHeld);
       }
     }
-    next_ += k;
+    next_ += static_cast<int32_t>(k);
   }
-  x_->SetCursor({xTimes, xRaws, xNext, xEnd, xBase});
-  y_->SetCursor({yTimes, yRaws, yNext, yEnd, yBase});
+  x_->SetCursor({xTimes, xRaws, static_cast<int32_t>(xNext), static_cast<int32_t>(xEnd), xBase});
+  y_->SetCursor({yTimes, yRaws, static_cast<int32_t>(yNext), static_cast<int32_t>(yEnd), yBase});
   return each;
 }
