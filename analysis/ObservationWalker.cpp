@@ -45,7 +45,7 @@ void TSensorTrack::Cover(const uint16_t* raws, int32_t n) {
 }
 
 TSensorTrack::TRun TSensorTrack::RunAtCursor() {
-  Cover(nullptr, 0);
+  if (values_.empty()) Extend(0);  // tables to point at
   TRun run;
   if (cursor_.Index < 0) return run;
   run.Base = cursor_.Index - cursor_.Index % TVarHist::BlockSamples;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "analysis/TableSpec.h"
@@ -184,8 +185,9 @@ class TObservationWalker {
   }
   // The walk when no filter is set and X, Y and Z take their values from their raw values alone:
   // cells and values through tables by raw value, X and Y held by an index into their block.
-  // Calls each(o) for every sample of Z, and returns each. Returns early, at the first sample of Z older than the one before it, where a new
-  // call starts by holding X and Y afresh.
+  // Calls each(o) for every sample of Z and returns each (so a small `each` taken by value keeps
+  // its fields in registers). Returns early at the first sample of Z older than the one before
+  // it, where a new call starts by holding X and Y afresh.
   bool Plain() const { return filters_.empty() && x_->ByRaw() && y_->ByRaw() && z_->ByRaw(); }
   template <bool WithXY, typename F>
   F WalkPlain(F each);
