@@ -305,6 +305,22 @@ F TObservationWalker::WalkPlain(F each) {
     return next < end ? times[end - 1] : 0;
   };
   uint32_t limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
+  // A track held at t, on into its next blocks where they have a sample at or before t.
+  const auto hold = [](TSensorTrack& track, const uint32_t*& times, const uint16_t*& raws, ptrdiff_t& next,
+                       ptrdiff_t& end, int32_t& base, const int16_t*& cells, const double*& values,
+                       uint32_t t) __attribute__((always_inline)) {
+    for (;;) {
+      if (next == end) {
+        const TSensorTrack::TRun run = track.BlockFrom(base + static_cast<int32_t>(end), t);
+        if (!run.Times) break;
+        times = run.Times, raws = run.Raws, next = run.Next, end = run.End, base = run.Base;
+        cells = track.Cells(), values = track.Values();
+        continue;
+      }
+      if (times[next] > t) break;
+      ++next;
+    }
+  };
   while (next_ < count && !falling) {
     const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
     z_->Cover(span.Raws, span.Length);
@@ -341,28 +357,8 @@ F TObservationWalker::WalkPlain(F each) {
         break;
       }
       last = t;
-      for (;;) {
-        if (xNext == xEnd) {
-          const TSensorTrack::TRun run = x_->BlockFrom(xBase + static_cast<int32_t>(xEnd), t);
-          if (!run.Times) break;
-          xTimes = run.Times, xRaws = run.Raws, xNext = run.Next, xEnd = run.End, xBase = run.Base;
-          xCells = x_->Cells(), xValues = x_->Values();
-          continue;
-        }
-        if (xTimes[xNext] > t) break;
-        ++xNext;
-      }
-      for (;;) {
-        if (yNext == yEnd) {
-          const TSensorTrack::TRun run = y_->BlockFrom(yBase + static_cast<int32_t>(yEnd), t);
-          if (!run.Times) break;
-          yTimes = run.Times, yRaws = run.Raws, yNext = run.Next, yEnd = run.End, yBase = run.Base;
-          yCells = y_->Cells(), yValues = y_->Values();
-          continue;
-        }
-        if (yTimes[yNext] > t) break;
-        ++yNext;
-      }
+      hold(*x_, xTimes, xRaws, xNext, xEnd, xBase, xCells, xValues, t);
+      hold(*y_, yTimes, yRaws, yNext, yEnd, yBase, yCells, yValues, t);
       limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
       uint32_t xHeld = xNext ? xTimes[xNext - 1] : 0, yHeld = yNext ? yTimes[yNext - 1] : 0;
       observe(k, t, false, xHeld, yHeld);
