@@ -38,6 +38,48 @@ TSensorTrack::TCursor TSensorTrack::Rewound(int32_t before, uint32_t ticks) cons
   return c;
 }
 
+void TSensorTrack::Cover(const uint16_t* raws, int32_t n) {
+  uint16_t most = 0;
+  for (int32_t k = 0; k < n; ++k) most = std::max(most, raws[k]);
+  if (most >= values_.size()) Extend(most);
+}
+
+TSensorTrack::TRun TSensorTrack::RunAtCursor() {
+  if (values_.empty()) Extend(0);  // tables to point at
+  TRun run;
+  if (cursor_.Index < 0) return run;
+  run.Base = cursor_.Index - cursor_.Index % TVarHist::BlockSamples;
+  const TVarHist::TSpan span = history_->SpanAt(run.Base, count_);
+  run.Times = span.Times;
+  run.Raws = span.Raws;
+  run.End = span.Length;
+  run.Next = cursor_.Index - run.Base + 1;
+  Cover(run.Raws, run.End);
+  return run;
+}
+
+void TSensorTrack::SetCursor(const TRun& run) {
+  if (run.Next == 0) {
+    cursor_ = {};
+    return;
+  }
+  cursor_.Index = run.Base + run.Next - 1;
+  cursor_.HeldTicks = run.Times[run.Next - 1];
+  cursor_.HeldRaw = run.Raws[run.Next - 1];
+  cursor_.Times = run.Times;
+  cursor_.Raws = run.Raws;
+  cursor_.Next = run.Times + run.Next;
+  cursor_.End = run.Times + run.End;
+}
+
+TSensorTrack::TRun TSensorTrack::BlockFrom(int32_t first, uint32_t ticks) {
+  if (first >= count_) return {};
+  const TVarHist::TSpan span = history_->SpanAt(first, count_);
+  if (span.Times[0] > ticks) return {};
+  Cover(span.Raws, span.Length);
+  return {span.Times, span.Raws, 1, span.Length, first};
+}
+
 double TSensorTrack::ValueAt(int32_t i) {
   if (byRaw_) return ValueOfRaw(history_->RawOf(i));
   return var_.GetValueAtIndex(unit_, i);

@@ -9,8 +9,11 @@
 // Z's newest time is there) and goes on from where the last walk stopped; the poll thread never
 // waits for it. A sensor computed from more than its own sample (gear, duty cycle, ...) is read
 // through the catalogue, so the recording must be the context's current one for those.
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "analysis/TableSpec.h"
@@ -93,6 +96,31 @@ class TSensorTrack {
   }
   TCursor& Cursor() { return cursor_; }
 
+  // The value alone gives the sample's value (and cell): then these tables by raw value serve.
+  bool ByRaw() const { return byRaw_; }
+  // Converts every raw value among raws[0 .. n - 1] ahead: the tables by raw value below then
+  // hold them.
+  void Cover(const uint16_t* raws, int32_t n);
+  // The value and the axis cell by raw value; valid until the next Cover or Extend.
+  const double* Values() const { return values_.data(); }
+  const int16_t* Cells() const { return cells_.data(); }
+
+  // A track's place in a plain walk, with the samples of one block as plain arrays: sample Next
+  // of the block is the next, Next - 1 the held one (none while Next is 0). Base is the block's
+  // first index, End its published length.
+  struct TRun {
+    const uint32_t* Times = nullptr;
+    const uint16_t* Raws = nullptr;
+    int32_t Next = 0, End = 0, Base = 0;
+  };
+  // The run at the cursor: the held sample in its block (covered).
+  TRun RunAtCursor();
+  // The cursor at a run.
+  void SetCursor(const TRun& run);
+  // The run of the block starting at sample `first` when there is one and its first sample is at
+  // or before ticks (then holding that sample; covered); else one without Times.
+  [[gnu::noinline]] TRun BlockFrom(int32_t first, uint32_t ticks);
+
   double ValueAt(int32_t i);
   uint16_t RawAt(int32_t i) const { return history_->RawOf(i); }
   uint32_t TicksAt(int32_t i) const { return history_->TicksOf(i); }
@@ -135,6 +163,12 @@ class TObservationWalker {
   // Without WithXY an observation's X and Y are not filled in (its cell is).
   template <bool WithXY = true, typename F>
   void Walk(F&& each);
+  // The same walk as Walk<false> for a caller that only files observations in cells: calls
+  // cells.Add(int32_t cell, double z) with the cell (cy x columns + cx) of an observation in one,
+  // else with -1 - its fate (so -1: observed outside the edges; then z is meaningless). Cells is
+  // copied for the walk and back, so it should be small.
+  template <typename S>
+  void WalkCells(S& cells);
   // Z samples walked so far, and published but not walked yet.
   int32_t Walked() const { return next_; }
   int32_t Unwalked() const { return z_ ? z_->History()->Count() - next_ : 0; }
@@ -145,6 +179,18 @@ class TObservationWalker {
 
  private:
   void Refresh();
+  // An observation's code for WalkCells.
+  static int32_t CellCode(const TObservation& o) {
+    return o.Fate == TObservationFate::Observed ? o.Cell : -1 - static_cast<int32_t>(o.Fate);
+  }
+  // The walk when no filter is set and X, Y and Z take their values from their raw values alone:
+  // cells and values through tables by raw value, X and Y held by an index into their block.
+  // Calls each(o) for every sample of Z and returns each (so a small `each` taken by value keeps
+  // its fields in registers). Returns early at the first sample of Z older than the one before
+  // it, where a new call starts by holding X and Y afresh.
+  bool Plain() const { return filters_.empty() && x_->ByRaw() && y_->ByRaw() && z_->ByRaw(); }
+  template <bool WithXY, typename F>
+  F WalkPlain(F each);
   // Fills in the observation of Z sample o.Index at o.Ticks, X and Y held by the cursors given.
   // Kept in the walk's loop, so the cursors stay in registers (the walk's cost is mostly this).
   template <bool WithXY = true>
@@ -187,6 +233,11 @@ template <bool WithXY, typename F>
 void TObservationWalker::Walk(F&& each) {
   if (!z_) return;
   Refresh();
+  if (Plain()) {
+    while (next_ < z_->Count())
+      WalkPlain<WithXY>([&each](const TObservation& o) { each(o); });
+    return;
+  }
   TObservation o;
   // The cursors of X and Y in variables of the walk's own while it runs.
   TSensorTrack::TCursor xc = x_->Cursor(), yc = y_->Cursor();
@@ -203,4 +254,130 @@ void TObservationWalker::Walk(F&& each) {
   }
   x_->Cursor() = xc;
   y_->Cursor() = yc;
+}
+
+template <typename S>
+void TObservationWalker::WalkCells(S& cells) {
+  if (!z_) return;
+  Refresh();
+  if (!Plain()) {
+    Walk<false>([&](const TObservation& o) { cells.Add(CellCode(o), o.Z); });
+    return;
+  }
+  // The walk files into a copy of its own, passed by value, so its figures can stay in registers.
+  struct TFile {
+    S Cells;
+    void operator()(const TObservation& o) { Cells.Add(CellCode(o), o.Z); }
+  };
+  TFile file{cells};
+  while (next_ < z_->Count()) file = WalkPlain<false>(std::move(file));
+  cells = file.Cells;
+}
+
+template <bool WithXY, typename F>
+F TObservationWalker::WalkPlain(F each) {
+  const int32_t count = z_->Count();
+  // X and Y held at the first time, then walked on by index into their blocks.
+  uint32_t last = z_->TicksAt(next_);
+  x_->Hold(last);
+  y_->Hold(last);
+  TSensorTrack::TRun xr = x_->RunAtCursor(), yr = y_->RunAtCursor();
+  const uint32_t* xTimes = xr.Times;
+  const uint16_t* xRaws = xr.Raws;
+  // Indices as wide as pointers, so the loop does not widen them for each use.
+  ptrdiff_t xNext = xr.Next, xEnd = xr.End;
+  int32_t xBase = xr.Base;
+  const uint32_t* yTimes = yr.Times;
+  const uint16_t* yRaws = yr.Raws;
+  ptrdiff_t yNext = yr.Next, yEnd = yr.End;
+  int32_t yBase = yr.Base;
+  const int16_t* xCells = x_->Cells();
+  const int16_t* yCells = y_->Cells();
+  const double* xValues = x_->Values();
+  const double* yValues = y_->Values();
+  const uint32_t maxAge = maxAgeTicks_;
+  const int columns = columns_;
+  TObservation o;
+  bool falling = false;
+  // The time before which X and Y hold a sample of their present block without reaching its
+  // last one: below it, holding needs no look at the next block.
+  const auto limitOf = [](const uint32_t* times, ptrdiff_t next, ptrdiff_t end) {
+    return next < end ? times[end - 1] : 0;
+  };
+  uint32_t limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
+  // A track held at t, on into its next blocks where they have a sample at or before t.
+  const auto hold = [](TSensorTrack& track, const uint32_t*& times, const uint16_t*& raws, ptrdiff_t& next,
+                       ptrdiff_t& end, int32_t& base, const int16_t*& cells, const double*& values,
+                       uint32_t t) __attribute__((always_inline)) {
+    for (;;) {
+      if (next == end) {
+        const TSensorTrack::TRun run = track.BlockFrom(base + static_cast<int32_t>(end), t);
+        if (!run.Times) break;
+        times = run.Times, raws = run.Raws, next = run.Next, end = run.End, base = run.Base;
+        cells = track.Cells(), values = track.Values();
+        continue;
+      }
+      if (times[next] > t) break;
+      ++next;
+    }
+  };
+  while (next_ < count && !falling) {
+    const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
+    z_->Cover(span.Raws, span.Length);
+    const double* zValues = z_->Values();
+    // held: X and Y surely hold a sample, whose times are xHeld and yHeld.
+    const auto observe = [&](ptrdiff_t k, uint32_t t, bool held, uint32_t xHeld, uint32_t yHeld)
+                             __attribute__((always_inline)) {
+      o.Index = next_ + static_cast<int32_t>(k);
+      o.Ticks = t;
+      if (!held && (xNext == 0 || yNext == 0)) [[unlikely]] {
+        o.Fate = TObservationFate::NoSample;
+      } else if ((t - xHeld > maxAge) | (t - yHeld > maxAge)) {
+        o.Fate = TObservationFate::TooOld;
+      } else {
+        o.Fate = TObservationFate::Observed;
+        const uint16_t xRaw = xRaws[xNext - 1], yRaw = yRaws[yNext - 1], zRaw = span.Raws[k];
+        const int cx = xCells[xRaw], cy = yCells[yRaw];
+        o.Cell = cx < 0 || cy < 0 ? -1 : cy * columns + cx;
+        if (WithXY) {
+          o.X = xValues[xRaw];
+          o.Y = yValues[yRaw];
+        }
+        o.Z = zValues[zRaw];
+      }
+      each(static_cast<const TObservation&>(o));
+    };
+    const ptrdiff_t length = span.Length;
+    ptrdiff_t k = 0;
+    while (k < length) {
+      // One sample the long way: on into the next blocks of X and Y where they have one.
+      const uint32_t t = span.Times[k];
+      if (t < last) [[unlikely]] {
+        falling = true;
+        break;
+      }
+      last = t;
+      hold(*x_, xTimes, xRaws, xNext, xEnd, xBase, xCells, xValues, t);
+      hold(*y_, yTimes, yRaws, yNext, yEnd, yBase, yCells, yValues, t);
+      limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
+      uint32_t xHeld = xNext ? xTimes[xNext - 1] : 0, yHeld = yNext ? yTimes[yNext - 1] : 0;
+      observe(k, t, false, xHeld, yHeld);
+      // Then the samples in time order before the limit, with no call in the loop (so the
+      // caller's figures stay in registers). Below the limit X and Y hold a sample each: the
+      // limit is 0 for a track without one.
+      for (++k; k < length; ++k) {
+        const uint32_t tk = span.Times[k];
+        if (tk < last || tk >= limit) [[unlikely]]
+          break;
+        last = tk;
+        for (uint32_t next; (next = xTimes[xNext]) <= tk; ++xNext) xHeld = next;
+        for (uint32_t next; (next = yTimes[yNext]) <= tk; ++yNext) yHeld = next;
+        observe(k, tk, true, xHeld, yHeld);
+      }
+    }
+    next_ += static_cast<int32_t>(k);
+  }
+  x_->SetCursor({xTimes, xRaws, static_cast<int32_t>(xNext), static_cast<int32_t>(xEnd), xBase});
+  y_->SetCursor({yTimes, yRaws, static_cast<int32_t>(yNext), static_cast<int32_t>(yEnd), yBase});
+  return each;
 }

@@ -35,9 +35,9 @@ void TTable::Clear() {
 TTable BuildTable(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec) {
   TTable table(spec.XEdges, spec.YEdges);
   TObservationWalker walker(sensors, recording, spec);
-  TTableFiller filler(table);
-  walker.Walk<false>([&filler](const TObservation& o) { filler.Add(o); });
-  filler.Flush();
+  TCellRun run{&table};
+  walker.WalkCells(run);
+  run.Store();
   return table;
 }
 

@@ -71,6 +71,13 @@ class TTable {
 
  private:
   friend class TTableFiller;
+  friend struct TCellRun;
+  // Counts a sample of Z in no cell by the code TObservationWalker::WalkCells gives it.
+  void Skip(int32_t code) {
+    TObservation o;  // observed in no cell unless the code says otherwise
+    o.Fate = static_cast<TObservationFate>(-1 - code);
+    Add(o);
+  }
   TAxisEdges x_, y_;
   std::vector<TCellStats> cells_;
   TTableCounts counts_;  // the skipped ones
@@ -106,6 +113,36 @@ class TTableFiller {
   TTable& table_;
   int cell_ = -1;
   TCellStats run_;
+};
+
+// Files observations into a table by the codes TObservationWalker::WalkCells gives, as TTableFiller
+// does, but as a value with the running cell's figures in fields of their own, so that a walk
+// holding a copy keeps them in registers. Store writes them back.
+struct TCellRun {
+  TTable* Table;
+  int Cell = -1;
+  uint32_t Count = 0;
+  double Sum = 0, Min = 0, Max = 0;
+
+  void Add(int32_t code, double z) {
+    if (code < 0) [[unlikely]] {
+      Table->Skip(code);
+      return;
+    }
+    if (code != Cell) {
+      Store();
+      Cell = code;
+      const TCellStats& s = Table->cells_[static_cast<size_t>(Cell)];
+      Count = s.Count, Sum = s.Sum, Min = s.Min, Max = s.Max;
+    }
+    ++Count;  // as TCellStats::Add
+    Sum += z;
+    if (z < Min) Min = z;
+    if (z > Max) Max = z;
+  }
+  void Store() {
+    if (Cell >= 0) Table->cells_[static_cast<size_t>(Cell)] = {Count, Sum, Min, Max};
+  }
 };
 
 // The table of every sample of Z the recording holds.
