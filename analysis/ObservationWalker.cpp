@@ -1,6 +1,7 @@
 #include "analysis/ObservationWalker.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "history/HistorySet.h"
 #include "vars/SensorList.h"
@@ -8,8 +9,8 @@
 // ---------------------------------------------------------------------------------------------
 // TSensorTrack
 
-TSensorTrack::TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis)
-    : var_(var), history_(history), axis_(axis), unit_(var.Unit), byRaw_(var.ValueFollowsRaw()) {}
+TSensorTrack::TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis, int scale)
+    : var_(var), history_(history), axis_(axis), scale_(scale), unit_(var.Unit), byRaw_(var.ValueFollowsRaw()) {}
 
 void TSensorTrack::Extend(uint16_t raw) {
   // Up to the largest raw value seen, and at least 256 entries: a one-byte sensor needs no more.
@@ -18,7 +19,7 @@ void TSensorTrack::Extend(uint16_t raw) {
   cells_.resize(values_.size());
   for (size_t r = from; r < values_.size(); ++r) {
     values_[r] = var_.Convert(unit_, static_cast<int32_t>(r));
-    cells_[r] = static_cast<int16_t>(axis_ ? axis_->CellOf(values_[r]) : -1);
+    cells_[r] = Placed(axis_ ? axis_->CellOf(values_[r]) : -1);
   }
 }
 
@@ -39,9 +40,38 @@ TSensorTrack::TCursor TSensorTrack::Rewound(int32_t before, uint32_t ticks) cons
 }
 
 void TSensorTrack::Cover(const uint16_t* raws, int32_t n) {
-  uint16_t most = 0;
-  for (int32_t k = 0; k < n; ++k) most = std::max(most, raws[k]);
-  if (most >= values_.size()) Extend(most);
+  // The bits of every raw value ORed eight at a time in a vector: no raw value is larger than
+  // them, so only when they reach past the tables is the largest one looked for.
+  using TEight = uint16_t __attribute__((vector_size(16)));
+  TEight bits8 = {};
+  int32_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    TEight v;
+    std::memcpy(&v, raws + k, sizeof v);
+    bits8 |= v;
+  }
+  uint16_t bits = 0;
+  for (int j = 0; j < 8; ++j) bits |= bits8[j];
+  for (; k < n; ++k) bits |= raws[k];
+  if (bits < values_.size()) return;
+  Extend(n ? *std::max_element(raws, raws + n) : 0);
+}
+
+bool TSensorTrack::Rising(const uint32_t* times, int32_t n) {
+  // Four neighbours compared at a time in a vector.
+  using TFour = uint32_t __attribute__((vector_size(16)));
+  using TFourMask = int32_t __attribute__((vector_size(16)));
+  TFourMask falls = {};
+  int32_t k = 0;
+  for (; k + 5 <= n; k += 4) {
+    TFour v, w;
+    std::memcpy(&v, times + k, sizeof v);
+    std::memcpy(&w, times + k + 1, sizeof w);
+    falls |= v > w;
+  }
+  bool rising = !(falls[0] | falls[1] | falls[2] | falls[3]);
+  for (++k; k < n; ++k) rising &= times[k - 1] <= times[k];
+  return rising;
 }
 
 TSensorTrack::TRun TSensorTrack::RunAtCursor() {
@@ -92,10 +122,10 @@ namespace {
 // The track of a display sensor over its source's history in the recording, which may have none
 // (then the sensor never has a sample to hold); false for a sensor the catalogue does not know.
 bool Open(std::optional<TSensorTrack>& track, const TSensorList& sensors, const THistorySet& recording, uint32_t id,
-          const TAxisEdges* axis = nullptr) {
+          const TAxisEdges* axis = nullptr, int scale = 1) {
   TDisplayVar* var = sensors.FindDisplay(id);
   if (!var) return false;
-  track.emplace(*var, var->HistoryIn(recording), axis);
+  track.emplace(*var, var->HistoryIn(recording), axis, scale);
   return true;
 }
 }  // namespace
@@ -103,7 +133,7 @@ bool Open(std::optional<TSensorTrack>& track, const TSensorList& sensors, const 
 TObservationWalker::TObservationWalker(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec)
     : spec_(spec), maxAgeTicks_(spec.MaxAgeMs * 100), columns_(spec.XEdges.Cells()) {
   // Without a sensor of the catalogue's nothing is walked: then Z stays unopened.
-  if (!Open(x_, sensors, recording, spec_.X, &spec_.XEdges) || !Open(y_, sensors, recording, spec_.Y, &spec_.YEdges))
+  if (!Open(x_, sensors, recording, spec_.X, &spec_.XEdges) || !Open(y_, sensors, recording, spec_.Y, &spec_.YEdges, columns_))
     return;
   for (const TCondition& c : spec_.Filters) {
     std::optional<TSensorTrack> f;

@@ -41,8 +41,13 @@ struct TObservation {
 // the latest sample at or before a time, found by a cursor that moves on with the times asked for.
 class TSensorTrack {
  public:
-  // axis: the edges whose cells HeldCell gives; none for a sensor on no axis.
-  TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis = nullptr);
+  // axis: the edges whose cells HeldCell gives, each multiplied by scale (1 across, the columns
+  // down, so a table's cell is the sum of its X and Y cells); none for a sensor on no axis.
+  TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis = nullptr, int scale = 1);
+
+  // The cell of a value outside the edges: so far below zero that the sum of two cells is
+  // negative whenever one of them is outside.
+  static constexpr int32_t kOutside = -(1 << 30);
 
   const TVarHist* History() const { return history_; }
   // Takes the count the history has published now.
@@ -88,9 +93,9 @@ class TSensorTrack {
   uint32_t HeldTicks() const { return cursor_.HeldTicks; }
   double HeldValue() { return HeldValue(cursor_); }
   double HeldValue(const TCursor& c) { return byRaw_ ? ValueOfRaw(c.HeldRaw) : ValueAt(c.Index); }
-  // The axis cell of the held sample; -1 outside.
-  int HeldCell(const TCursor& c) {
-    if (!byRaw_) return axis_->CellOf(ValueAt(c.Index));
+  // The axis cell of the held sample, scaled; kOutside outside.
+  int32_t HeldCell(const TCursor& c) {
+    if (!byRaw_) return Placed(axis_->CellOf(ValueAt(c.Index)));
     if (c.HeldRaw >= cells_.size()) Extend(c.HeldRaw);
     return cells_[c.HeldRaw];
   }
@@ -101,9 +106,11 @@ class TSensorTrack {
   // Converts every raw value among raws[0 .. n - 1] ahead: the tables by raw value below then
   // hold them.
   void Cover(const uint16_t* raws, int32_t n);
-  // The value and the axis cell by raw value; valid until the next Cover or Extend.
+  // Whether times[0 .. n - 1] never fall.
+  static bool Rising(const uint32_t* times, int32_t n);
+  // The value and the axis cell (scaled) by raw value; valid until the next Cover or Extend.
   const double* Values() const { return values_.data(); }
-  const int16_t* Cells() const { return cells_.data(); }
+  const int32_t* Cells() const { return cells_.data(); }
 
   // A track's place in a plain walk, with the samples of one block as plain arrays: sample Next
   // of the block is the next, Next - 1 the held one (none while Next is 0). Base is the block's
@@ -128,6 +135,7 @@ class TSensorTrack {
   double ValueOf(int32_t i, uint16_t raw) { return byRaw_ ? ValueOfRaw(raw) : ValueAt(i); }
 
  private:
+  int32_t Placed(int cell) const { return cell < 0 ? kOutside : cell * scale_; }
   double ValueOfRaw(uint16_t raw) {
     if (raw >= values_.size()) Extend(raw);
     return values_[raw];
@@ -141,10 +149,11 @@ class TSensorTrack {
   TDisplayVar& var_;
   const TVarHist* history_;
   const TAxisEdges* axis_;
+  int32_t scale_;
   uint8_t unit_;
   bool byRaw_;                  // the value is the conversion of the sample alone
   std::vector<double> values_;  // by raw value, up to the largest seen yet
-  std::vector<int16_t> cells_;  // the axis cell by raw value, as far as values_
+  std::vector<int32_t> cells_;  // the axis cell (scaled) by raw value, as far as values_
   int32_t count_ = 0;
   TCursor cursor_;
 };
@@ -189,7 +198,8 @@ class TObservationWalker {
   // its fields in registers). Returns early at the first sample of Z older than the one before
   // it, where a new call starts by holding X and Y afresh.
   bool Plain() const { return filters_.empty() && x_->ByRaw() && y_->ByRaw() && z_->ByRaw(); }
-  template <bool WithXY, typename F>
+  // ToCells: each is a cells object as WalkCells takes, called with the codes WalkCells gives.
+  template <bool WithXY, bool ToCells = false, typename F>
   F WalkPlain(F each);
   // Fills in the observation of Z sample o.Index at o.Ticks, X and Y held by the cursors given.
   // Kept in the walk's loop, so the cursors stay in registers (the walk's cost is mostly this).
@@ -206,8 +216,7 @@ class TObservationWalker {
         o.Fate = TObservationFate::Filtered;
         return;
       }
-    const int cx = x_->HeldCell(xc), cy = y_->HeldCell(yc);
-    o.Cell = cx < 0 || cy < 0 ? -1 : cy * columns_ + cx;
+    o.Cell = std::max(x_->HeldCell(xc) + y_->HeldCell(yc), -1);
     if (WithXY) {
       o.X = x_->HeldValue(xc);
       o.Y = y_->HeldValue(yc);
@@ -265,16 +274,12 @@ void TObservationWalker::WalkCells(S& cells) {
     return;
   }
   // The walk files into a copy of its own, passed by value, so its figures can stay in registers.
-  struct TFile {
-    S Cells;
-    void operator()(const TObservation& o) { Cells.Add(CellCode(o), o.Z); }
-  };
-  TFile file{cells};
-  while (next_ < z_->Count()) file = WalkPlain<false>(std::move(file));
-  cells = file.Cells;
+  S file = cells;
+  while (next_ < z_->Count()) file = WalkPlain<false, true>(std::move(file));
+  cells = file;
 }
 
-template <bool WithXY, typename F>
+template <bool WithXY, bool ToCells, typename F>
 F TObservationWalker::WalkPlain(F each) {
   const int32_t count = z_->Count();
   // X and Y held at the first time, then walked on by index into their blocks.
@@ -291,12 +296,11 @@ F TObservationWalker::WalkPlain(F each) {
   const uint16_t* yRaws = yr.Raws;
   ptrdiff_t yNext = yr.Next, yEnd = yr.End;
   int32_t yBase = yr.Base;
-  const int16_t* xCells = x_->Cells();
-  const int16_t* yCells = y_->Cells();
+  const int32_t* xCells = x_->Cells();
+  const int32_t* yCells = y_->Cells();
   const double* xValues = x_->Values();
   const double* yValues = y_->Values();
   const uint32_t maxAge = maxAgeTicks_;
-  const int columns = columns_;
   TObservation o;
   bool falling = false;
   // The time before which X and Y hold a sample of their present block without reaching its
@@ -304,10 +308,9 @@ F TObservationWalker::WalkPlain(F each) {
   const auto limitOf = [](const uint32_t* times, ptrdiff_t next, ptrdiff_t end) {
     return next < end ? times[end - 1] : 0;
   };
-  uint32_t limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
   // A track held at t, on into its next blocks where they have a sample at or before t.
   const auto hold = [](TSensorTrack& track, const uint32_t*& times, const uint16_t*& raws, ptrdiff_t& next,
-                       ptrdiff_t& end, int32_t& base, const int16_t*& cells, const double*& values,
+                       ptrdiff_t& end, int32_t& base, const int32_t*& cells, const double*& values,
                        uint32_t t) __attribute__((always_inline)) {
     for (;;) {
       if (next == end) {
@@ -325,33 +328,41 @@ F TObservationWalker::WalkPlain(F each) {
     const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
     z_->Cover(span.Raws, span.Length);
     const double* zValues = z_->Values();
-    // held: X and Y surely hold a sample, whose times are xHeld and yHeld.
-    const auto observe = [&](ptrdiff_t k, uint32_t t, bool held, uint32_t xHeld, uint32_t yHeld)
-                             __attribute__((always_inline)) {
-      o.Index = next_ + static_cast<int32_t>(k);
-      o.Ticks = t;
-      if (!held && (xNext == 0 || yNext == 0)) [[unlikely]] {
-        o.Fate = TObservationFate::NoSample;
-      } else if ((t - xHeld > maxAge) | (t - yHeld > maxAge)) {
-        o.Fate = TObservationFate::TooOld;
-      } else {
-        o.Fate = TObservationFate::Observed;
-        const uint16_t xRaw = xRaws[xNext - 1], yRaw = yRaws[yNext - 1], zRaw = span.Raws[k];
-        const int cx = xCells[xRaw], cy = yCells[yRaw];
-        o.Cell = cx < 0 || cy < 0 ? -1 : cy * columns + cx;
-        if (WithXY) {
-          o.X = xValues[xRaw];
-          o.Y = yValues[yRaw];
-        }
-        o.Z = zValues[zRaw];
-      }
-      each(static_cast<const TObservation&>(o));
-    };
+    const uint32_t* zTimes = span.Times;
+    const uint16_t* zRaws = span.Raws;
     const ptrdiff_t length = span.Length;
+    // Whether the block's times never fall, checked once for the whole block.
+    const bool rising = TSensorTrack::Rising(zTimes, span.Length);
+    // Z sample k at t, X and Y holding a sample each.
+    const auto observe = [&](ptrdiff_t k, uint32_t t) __attribute__((always_inline)) {
+      const uint16_t xRaw = xRaws[xNext - 1], yRaw = yRaws[yNext - 1], zRaw = zRaws[k];
+      const TObservationFate fate = (t - xTimes[xNext - 1] > maxAge) | (t - yTimes[yNext - 1] > maxAge)
+                                        ? TObservationFate::TooOld
+                                        : TObservationFate::Observed;
+      if constexpr (ToCells) {
+        // Observed or not, the cell's figures are looked up (they are there for every sample
+        // held): the code then takes one or the other without a branch.
+        const int32_t cell = std::max(xCells[xRaw] + yCells[yRaw], -1);
+        each.Add(fate == TObservationFate::Observed ? cell : -1 - static_cast<int32_t>(fate), zValues[zRaw]);
+      } else {
+        o.Index = next_ + static_cast<int32_t>(k);
+        o.Ticks = t;
+        o.Fate = fate;
+        if (fate == TObservationFate::Observed) {
+          o.Cell = std::max(xCells[xRaw] + yCells[yRaw], -1);
+          if (WithXY) {
+            o.X = xValues[xRaw];
+            o.Y = yValues[yRaw];
+          }
+          o.Z = zValues[zRaw];
+        }
+        each(static_cast<const TObservation&>(o));
+      }
+    };
     ptrdiff_t k = 0;
     while (k < length) {
       // One sample the long way: on into the next blocks of X and Y where they have one.
-      const uint32_t t = span.Times[k];
+      const uint32_t t = zTimes[k];
       if (t < last) [[unlikely]] {
         falling = true;
         break;
@@ -359,21 +370,41 @@ F TObservationWalker::WalkPlain(F each) {
       last = t;
       hold(*x_, xTimes, xRaws, xNext, xEnd, xBase, xCells, xValues, t);
       hold(*y_, yTimes, yRaws, yNext, yEnd, yBase, yCells, yValues, t);
-      limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
-      uint32_t xHeld = xNext ? xTimes[xNext - 1] : 0, yHeld = yNext ? yTimes[yNext - 1] : 0;
-      observe(k, t, false, xHeld, yHeld);
-      // Then the samples in time order before the limit, with no call in the loop (so the
-      // caller's figures stay in registers). Below the limit X and Y hold a sample each: the
-      // limit is 0 for a track without one.
-      for (++k; k < length; ++k) {
-        const uint32_t tk = span.Times[k];
-        if (tk < last || tk >= limit) [[unlikely]]
-          break;
-        last = tk;
-        for (uint32_t next; (next = xTimes[xNext]) <= tk; ++xNext) xHeld = next;
-        for (uint32_t next; (next = yTimes[yNext]) <= tk; ++yNext) yHeld = next;
-        observe(k, tk, true, xHeld, yHeld);
+      const uint32_t limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
+      if (xNext == 0 || yNext == 0) [[unlikely]] {
+        // X or Y holds none: no index before the held one to read.
+        const TObservationFate fate = TObservationFate::NoSample;
+        if constexpr (ToCells) {
+          each.Add(-1 - static_cast<int32_t>(fate), 0.0);
+        } else {
+          o.Index = next_ + static_cast<int32_t>(k);
+          o.Ticks = t;
+          o.Fate = fate;
+          each(static_cast<const TObservation&>(o));
+        }
+      } else {
+        observe(k, t);
       }
+      // Then the samples before the limit (and, in a block whose times fall somewhere, before
+      // the fall), found before they are walked: there X and Y hold a sample each and do not
+      // reach the last of their block (the limit is 0 for a track without one).
+      ++k;
+      ptrdiff_t stop = k;
+      if (rising) {
+        stop = std::lower_bound(zTimes + k, zTimes + length, limit) - zTimes;
+      } else {
+        for (uint32_t before = t; stop < length && zTimes[stop] >= before && zTimes[stop] < limit; ++stop)
+          before = zTimes[stop];
+      }
+      if (stop == k) continue;
+      // No call in this loop, so the caller's figures stay in registers.
+      for (; k < stop; ++k) {
+        const uint32_t tk = zTimes[k];
+        while (xTimes[xNext] <= tk) ++xNext;
+        while (yTimes[yNext] <= tk) ++yNext;
+        observe(k, tk);
+      }
+      last = zTimes[stop - 1];
     }
     next_ += static_cast<int32_t>(k);
   }

@@ -35,7 +35,7 @@ void TTable::Clear() {
 TTable BuildTable(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec) {
   TTable table(spec.XEdges, spec.YEdges);
   TObservationWalker walker(sensors, recording, spec);
-  TCellRun run{&table};
+  TCellRun run(&table);
   walker.WalkCells(run);
   run.Store();
   return table;

@@ -119,7 +119,9 @@ class TTableFiller {
 // does, but as a value with the running cell's figures in fields of their own, so that a walk
 // holding a copy keeps them in registers. Store writes them back.
 struct TCellRun {
+  explicit TCellRun(TTable* table) : Table(table), Cells(table->cells_.data()) {}
   TTable* Table;
+  TCellStats* Cells;  // the table's
   int Cell = -1;
   uint32_t Count = 0;
   double Sum = 0, Min = 0, Max = 0;
@@ -132,7 +134,7 @@ struct TCellRun {
     if (code != Cell) {
       Store();
       Cell = code;
-      const TCellStats& s = Table->cells_[static_cast<size_t>(Cell)];
+      const TCellStats& s = Cells[Cell];
       Count = s.Count, Sum = s.Sum, Min = s.Min, Max = s.Max;
     }
     ++Count;  // as TCellStats::Add
@@ -141,7 +143,7 @@ struct TCellRun {
     if (z > Max) Max = z;
   }
   void Store() {
-    if (Cell >= 0) Table->cells_[static_cast<size_t>(Cell)] = {Count, Sum, Min, Max};
+    if (Cell >= 0) Cells[Cell] = {Count, Sum, Min, Max};
   }
 };
 

@@ -103,6 +103,21 @@ TEST(AxisEdges, EdgesPrintInTheirShortestExactForm) {
   EXPECT_EQ(RoundStep(23, 10), 2.5);
 }
 
+// A block's times are checked for a fall once, several neighbours at a time: a fall is found at
+// every place, among the first, the middle and the last samples alike, and equal times are no fall.
+TEST(SensorTrack, ABlockRisesUnlessSomeTimeFallsAnywhere) {
+  for (int32_t n = 0; n <= 13; ++n) {
+    std::vector<uint32_t> times(static_cast<size_t>(n));
+    for (int32_t k = 0; k < n; ++k) times[static_cast<size_t>(k)] = 10 + static_cast<uint32_t>(k / 2);
+    EXPECT_TRUE(TSensorTrack::Rising(times.data(), n)) << n;
+    for (int32_t k = 1; k < n; ++k) {
+      std::vector<uint32_t> fall = times;
+      fall[static_cast<size_t>(k)] = 9;
+      EXPECT_FALSE(TSensorTrack::Rising(fall.data(), n)) << n << " falling at " << k;
+    }
+  }
+}
+
 class Tables : public CatalogueTest {
  protected:
   TRecording& Recording(const std::map<int32_t, TSamples>& histories) {
