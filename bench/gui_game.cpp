@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "QtBenchMain.h"
 #include "game/GameForm.h"
 #include "windows/MainForm.h"
 #include "GuiBenchSupport.h"
@@ -186,14 +187,4 @@ void PrintSummary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  PrintSummary();
-  return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv, PrintSummary); }

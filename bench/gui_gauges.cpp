@@ -12,6 +12,7 @@
 #include <chrono>
 #include <memory>
 
+#include "QtBenchMain.h"
 #include "widgets/LEDDisplay.h"
 #include "widgets/Meter270Display.h"
 #include "widgets/ValueDisplay.h"
@@ -210,12 +211,4 @@ BENCHMARK(BM_LampToggle)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv); }

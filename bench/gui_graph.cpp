@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+#include "QtBenchMain.h"
 #include "vars/GraphSelection.h"
 #include "widgets/GraphControl.h"
 #include "widgets/GraphPrint.h"
@@ -271,12 +272,4 @@ void PrintSummary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  PrintSummary();
-  return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv, PrintSummary); }

@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "QtBenchMain.h"
 #include "GuiBenchSupport.h"
 #include "windows/DashboardPage.h"
 #include "windows/MainForm.h"
@@ -527,15 +528,4 @@ void PrintSummary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  // Numbers in files and formatted values always use '.', as in the program.
-  std::setlocale(LC_NUMERIC, "C");
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  PrintSummary();
-  return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv, PrintSummary); }

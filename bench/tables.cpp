@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "QtBenchMain.h"
 #include "BenchSupport.h"
 #include "GuiBenchSupport.h"
 #include "analysis/Table.h"
@@ -263,12 +264,4 @@ void PrintSummary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  PrintSummary();
-  return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv, PrintSummary); }

@@ -7,24 +7,10 @@
 #include "base/IniFile.h"
 #include "cli/Cli.h"
 #include "program/Program.h"
+#include "recording/FileOperations.h"
 #include "rules/TableLayout.h"
 
 namespace {
-
-// Makes the recording current while it is read (sensors computed from more than their own sample
-// read it through the catalogue) and none again afterwards.
-class TCurrentWhileRead {
- public:
-  TCurrentWhileRead(TProgram& program, TRecording& recording) : core_(program.Core) {
-    SetCurrentRecording(core_, &recording);
-  }
-  ~TCurrentWhileRead() { SetCurrentRecording(core_, nullptr); }
-  TCurrentWhileRead(const TCurrentWhileRead&) = delete;
-  TCurrentWhileRead& operator=(const TCurrentWhileRead&) = delete;
-
- private:
-  TCoreContext& core_;
-};
 
 // A whole number 0 .. max; false for anything else.
 bool WholeNumber(const std::string& text, long long max, uint32_t& out) {
@@ -124,7 +110,7 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
 
   std::unique_ptr<TRecording> rec = LoadForCli(program, *path, err);
   if (!rec) return 1;
-  TCurrentWhileRead current(program, *rec);
+  TBorrowCurrent current(rec.get());  // the sensors read the recording
   const TTable table = BuildTable(program.Sensors, *rec, spec);
   text.XName = vars[0]->Name;
   text.YName = vars[1]->Name;
@@ -147,7 +133,7 @@ int CliGears(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
   if (args.size() > 1) return CliUsageError(err, "'gears' takes one recording file (got '" + args[1] + "')");
   std::unique_ptr<TRecording> rec = LoadForCli(program, args[0], err);
   if (!rec) return 1;
-  TCurrentWhileRead current(program, *rec);
+  TBorrowCurrent current(rec.get());  // the sensors read the recording
   TGearLearnSettings settings;
   settings.FinalDrive = program.Config.GearRatios[5];
   settings.Circumference = program.Config.TyreRollingCircumference;
