@@ -57,23 +57,6 @@ void TSensorTrack::Cover(const uint16_t* raws, int32_t n) {
   Extend(n ? *std::max_element(raws, raws + n) : 0);
 }
 
-bool TSensorTrack::Rising(const uint32_t* times, int32_t n) {
-  // Four neighbours compared at a time in a vector.
-  using TFour = uint32_t __attribute__((vector_size(16)));
-  using TFourMask = int32_t __attribute__((vector_size(16)));
-  TFourMask falls = {};
-  int32_t k = 0;
-  for (; k + 5 <= n; k += 4) {
-    TFour v, w;
-    std::memcpy(&v, times + k, sizeof v);
-    std::memcpy(&w, times + k + 1, sizeof w);
-    falls |= v > w;
-  }
-  bool rising = !(falls[0] | falls[1] | falls[2] | falls[3]);
-  for (++k; k < n; ++k) rising &= times[k - 1] <= times[k];
-  return rising;
-}
-
 TSensorTrack::TRun TSensorTrack::RunAtCursor() {
   if (values_.empty()) Extend(0);  // tables to point at
   TRun run;

@@ -106,8 +106,6 @@ class TSensorTrack {
   // Converts every raw value among raws[0 .. n - 1] ahead: the tables by raw value below then
   // hold them.
   void Cover(const uint16_t* raws, int32_t n);
-  // Whether times[0 .. n - 1] never fall.
-  static bool Rising(const uint32_t* times, int32_t n);
   // The value and the axis cell (scaled) by raw value; valid until the next Cover or Extend.
   const double* Values() const { return values_.data(); }
   const int32_t* Cells() const { return cells_.data(); }
@@ -127,6 +125,12 @@ class TSensorTrack {
   // The run of the block starting at sample `first` when there is one and its first sample is at
   // or before ticks (then holding that sample; covered); else one without Times.
   [[gnu::noinline]] TRun BlockFrom(int32_t first, uint32_t ticks);
+  // Whether the times of a run's block never fall and no two neighbours there lie more than gap
+  // apart.
+  bool Close(const TRun& run, uint32_t gap) const {
+    const uint32_t step = run.Times ? history_->LargestStepAt(run.Base, count_) : 0;
+    return step != TVarHist::Falls && step <= gap;
+  }
 
   double ValueAt(int32_t i);
   uint16_t RawAt(int32_t i) const { return history_->RawOf(i); }
@@ -301,6 +305,10 @@ F TObservationWalker::WalkPlain(F each) {
   const double* xValues = x_->Values();
   const double* yValues = y_->Values();
   const uint32_t maxAge = maxAgeTicks_;
+  // Whether no two neighbours in the present blocks of X and Y lie further apart than maxAge + 1.
+  const uint32_t gapLimit = std::max(maxAge, maxAge + 1);
+  bool xYoung = x_->Close(xr, gapLimit);
+  bool yYoung = y_->Close(yr, gapLimit);
   TObservation o;
   bool falling = false;
   // The time before which X and Y hold a sample of their present block without reaching its
@@ -309,8 +317,8 @@ F TObservationWalker::WalkPlain(F each) {
     return next < end ? times[end - 1] : 0;
   };
   // A track held at t, on into its next blocks where they have a sample at or before t.
-  const auto hold = [](TSensorTrack& track, const uint32_t*& times, const uint16_t*& raws, ptrdiff_t& next,
-                       ptrdiff_t& end, int32_t& base, const int32_t*& cells, const double*& values,
+  const auto hold = [gapLimit](TSensorTrack& track, const uint32_t*& times, const uint16_t*& raws, ptrdiff_t& next,
+                       ptrdiff_t& end, int32_t& base, const int32_t*& cells, const double*& values, bool& young,
                        uint32_t t) __attribute__((always_inline)) {
     for (;;) {
       if (next == end) {
@@ -318,6 +326,7 @@ F TObservationWalker::WalkPlain(F each) {
         if (!run.Times) break;
         times = run.Times, raws = run.Raws, next = run.Next, end = run.End, base = run.Base;
         cells = track.Cells(), values = track.Values();
+        young = track.Close(run, gapLimit);
         continue;
       }
       if (times[next] > t) break;
@@ -332,7 +341,7 @@ F TObservationWalker::WalkPlain(F each) {
     const uint16_t* zRaws = span.Raws;
     const ptrdiff_t length = span.Length;
     // Whether the block's times never fall, checked once for the whole block.
-    const bool rising = TSensorTrack::Rising(zTimes, span.Length);
+    const bool rising = z_->History()->LargestStepAt(next_, count) != TVarHist::Falls;
     // Z sample k at t, X and Y holding a sample each.
     const auto observe = [&](ptrdiff_t k, uint32_t t) __attribute__((always_inline)) {
       const uint16_t xRaw = xRaws[xNext - 1], yRaw = yRaws[yNext - 1], zRaw = zRaws[k];
@@ -368,8 +377,8 @@ F TObservationWalker::WalkPlain(F each) {
         break;
       }
       last = t;
-      hold(*x_, xTimes, xRaws, xNext, xEnd, xBase, xCells, xValues, t);
-      hold(*y_, yTimes, yRaws, yNext, yEnd, yBase, yCells, yValues, t);
+      hold(*x_, xTimes, xRaws, xNext, xEnd, xBase, xCells, xValues, xYoung, t);
+      hold(*y_, yTimes, yRaws, yNext, yEnd, yBase, yCells, yValues, yYoung, t);
       const uint32_t limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
       if (xNext == 0 || yNext == 0) [[unlikely]] {
         // X or Y holds none: no index before the held one to read.
@@ -397,6 +406,40 @@ F TObservationWalker::WalkPlain(F each) {
           before = zTimes[stop];
       }
       if (stop == k) continue;
+      if constexpr (ToCells) {
+        // A piece at a time, first the samples' codes and then their filing: each loop alone
+        // keeps its figures in registers, which both at once do not.
+        constexpr ptrdiff_t kPiece = 128;
+        int32_t codes[kPiece];
+        // Where no two neighbours in the blocks of X and Y lie further apart than the maximum
+        // age and one tick, no sample they hold is too old: the ages need no look.
+        const bool young = xYoung && yYoung;
+        while (k < stop) {
+          const ptrdiff_t n = std::min(stop - k, kPiece);
+          const auto code = [&](auto aged) __attribute__((always_inline)) {
+            for (ptrdiff_t i = 0; i < n; ++i) {
+              const uint32_t tk = zTimes[k + i];
+              while (xTimes[xNext] <= tk) ++xNext;
+              while (yTimes[yNext] <= tk) ++yNext;
+              const int32_t cell = std::max(xCells[xRaws[xNext - 1]] + yCells[yRaws[yNext - 1]], -1);
+              if constexpr (decltype(aged)::value) {
+                const bool old = (tk - xTimes[xNext - 1] > maxAge) | (tk - yTimes[yNext - 1] > maxAge);
+                codes[i] = old ? -1 - static_cast<int32_t>(TObservationFate::TooOld) : cell;
+              } else {
+                codes[i] = cell;
+              }
+            }
+          };
+          if (young)
+            code(std::false_type{});
+          else
+            code(std::true_type{});
+          for (ptrdiff_t i = 0; i < n; ++i) each.Add(codes[i], zValues[zRaws[k + i]]);
+          k += n;
+        }
+        last = zTimes[stop - 1];
+        continue;
+      }
       // No call in this loop, so the caller's figures stay in registers.
       for (; k < stop; ++k) {
         const uint32_t tk = zTimes[k];

@@ -86,6 +86,7 @@ TVarHist::Block* TVarHist::GrowBlock(int32_t b) {
   std::memcpy(grown->Times, old->Times, n * sizeof(uint32_t));
   std::memcpy(grown->Raws, old->Raws, n * sizeof(uint16_t));
   std::memcpy(grown->Strides(), old->Strides(), (n + Stride - 1) / Stride * sizeof(uint32_t));
+  grown->LargestStep = old->LargestStep;
   if (b == 0) first_ = grown;
   if (b > 0 || PageAt(0)) PageAt(b / PageBlocks)->Blocks[b % PageBlocks] = grown;
   if (!retired_) retired_ = std::make_unique<std::vector<Block*>>();
@@ -120,6 +121,7 @@ void TVarHist::Append(uint32_t time, uint16_t raw) {
   block->Raws[k] = raw;
   if (k % Stride == 0) block->Strides()[k / Stride] = time;
   if (k == 0) NoteBlockStart(page, b, time);
+  else block->LargestStep = std::max(block->LargestStep, Step(block->Times[k - 1], time));
   if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
   lastTime_ = time;
   count_.store(n + 1, std::memory_order_release);
@@ -138,14 +140,17 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
     Block* block = BlockAt(b);
     if (k == block->Capacity) block = GrowBlock(b);
     int32_t take = std::min(n, block->Capacity - k);
+    uint32_t largest = block->LargestStep;
     for (int32_t j = k; j < k + take; ++j, p += 6) {
       uint32_t t = GetU32(p);
       block->Times[j] = t;
       block->Raws[j] = static_cast<uint16_t>(p[4] | p[5] << 8);
+      if (j > 0) largest = std::max(largest, Step(last, t));
       inOrder &= first || t >= last;
       first = false;
       last = t;
     }
+    block->LargestStep = largest;
     for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides()[j / Stride] = block->Times[j];
     if (k == 0) NoteBlockStart(page, b, block->Times[0]);
     count += take;
@@ -210,6 +215,32 @@ int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   for (int32_t j = first; j < last; ++j) k += block->Times[j] <= key;
   int32_t idx = base + k - 1;
   return idx < 0 ? 0 : idx;
+}
+
+uint32_t TVarHist::LargestStep(const uint32_t* times, int32_t n) {
+  // Four neighbours' steps at a time in a vector; a fall counts as the largest step of all.
+  using TFour = uint32_t __attribute__((vector_size(16)));
+  TFour largest = {};
+  int32_t k = 0;
+  for (; k + 5 <= n; k += 4) {
+    TFour v, w;
+    std::memcpy(&v, times + k, sizeof v);
+    std::memcpy(&w, times + k + 1, sizeof w);
+    const TFour step = w - v;
+    largest = largest > step ? largest : step;
+    largest |= reinterpret_cast<TFour>(w < v);  // all ones where a time falls
+  }
+  uint32_t step = std::max({largest[0], largest[1], largest[2], largest[3]});
+  for (++k; k < n; ++k) step = std::max(step, Step(times[k - 1], times[k]));
+  return step;
+}
+
+uint32_t TVarHist::LargestStepAt(int32_t i, int32_t count) const {
+  const Block* block = BlockOf(i);
+  const int32_t start = i - i % BlockSamples;
+  if (count - start >= BlockSamples) return block->LargestStep;
+  const TSpan span = SpanAt(i, count);
+  return LargestStep(span.Times, span.Length);
 }
 
 TVarHist::TRun TVarHist::RunAt(int32_t i, int32_t count) const {

@@ -86,6 +86,15 @@ class TVarHist {
     return {b->Times + k, b->Raws + k, end - k};
   }
 
+  // The largest step from one time to the next among times[0 .. n - 1]; Falls where a time is
+  // below the one before it.
+  static constexpr uint32_t Falls = UINT32_MAX;
+  static uint32_t LargestStep(const uint32_t* times, int32_t n);
+  // The same for the samples from index i to the end of its block (no further than count): a
+  // block that holds all its samples keeps its figure for the whole of it (which may be larger),
+  // so only the block still filling is looked through.
+  uint32_t LargestStepAt(int32_t i, int32_t count) const;
+
   // Index of the sample in force at t seconds; -1 when empty.
   int32_t IndexAt(double t) const;
   std::optional<TSample> SampleAt(double t);
@@ -112,10 +121,15 @@ class TVarHist {
     uint32_t* Times;
     uint16_t* Raws;
     int32_t Capacity;
+    // The largest step between neighbouring times so far (Falls once one falls). The appender
+    // writes it; readers take it only once all 1350 samples are published.
+    uint32_t LargestStep = 0;
     // Every 16th time, first, next to the times they lead to.
     uint32_t* Strides() { return reinterpret_cast<uint32_t*>(this + 1); }
     const uint32_t* Strides() const { return reinterpret_cast<const uint32_t*>(this + 1); }
   };
+  // The step from a time to the next one; Falls when it is below.
+  static uint32_t Step(uint32_t from, uint32_t to) { return to >= from ? to - from : Falls; }
   static Block* NewBlock(int32_t capacity);
   static void FreeBlock(Block* block);
   static size_t BlockBytes(int32_t capacity);

@@ -162,6 +162,60 @@ TEST_F(History, MatchesTheBisectionAfterTheTickCounterWraps) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Steps between neighbouring times
+
+// Steps are compared several neighbours at a time: the largest is found at every place, among the
+// first, the middle and the last times alike; equal times are a step of 0 and a fall is Falls.
+TEST(HistorySteps, TheLargestStepAndAFallAreFoundAnywhere) {
+  for (int32_t n = 0; n <= 13; ++n) {
+    std::vector<uint32_t> times(static_cast<size_t>(n));
+    for (int32_t k = 0; k < n; ++k) times[static_cast<size_t>(k)] = 10 + static_cast<uint32_t>(k / 2) * 3;
+    EXPECT_EQ(TVarHist::LargestStep(times.data(), n), n > 2 ? 3u : 0u) << n;
+    for (int32_t k = 1; k < n; ++k) {
+      std::vector<uint32_t> wide = times, fall = times;
+      for (size_t j = static_cast<size_t>(k); j < wide.size(); ++j) wide[j] += 100;
+      EXPECT_EQ(TVarHist::LargestStep(wide.data(), n), 100u + (times[static_cast<size_t>(k)] - times[static_cast<size_t>(k) - 1]))
+          << n << " at " << k;
+      fall[static_cast<size_t>(k)] = 9;
+      EXPECT_EQ(TVarHist::LargestStep(fall.data(), n), TVarHist::Falls) << n << " falling at " << k;
+    }
+  }
+}
+
+// A block that holds all its samples answers with the figure kept while they arrived, one by one
+// or read from a file alike; the block still filling is looked through from the sample asked for.
+TEST_F(History, ABlockKeepsItsLargestStepOnceFull) {
+  TVarHist h(1);
+  const int32_t n = TVarHist::BlockSamples;
+  uint32_t t = 0;
+  for (int32_t i = 0; i < 2 * n + 10; ++i) {
+    t += i == 700 ? 900 : i == n + 3 ? 0 : 5;
+    h.Append(i == 2 * n + 4 ? t - 20 : t, 0);
+  }
+  EXPECT_EQ(h.LargestStepAt(0, h.Count()), 900u);
+  EXPECT_EQ(h.LargestStepAt(800, h.Count()), 900u);  // the block's, not just from 800 on
+  EXPECT_EQ(h.LargestStepAt(n, h.Count()), 5u);
+  EXPECT_EQ(h.LargestStepAt(2 * n, h.Count()), TVarHist::Falls);
+  EXPECT_EQ(h.LargestStepAt(2 * n + 4, h.Count()), 25u);  // from the fallen one on
+  // Only the samples published at count are looked at in a block still filling.
+  EXPECT_EQ(h.LargestStepAt(2 * n, 2 * n + 4), 5u);
+
+  TBinFile out;
+  ASSERT_TRUE(out.CreateNew(dir_.File("h.bin")));
+  ASSERT_TRUE(h.WriteTo(out));
+  out.Close();
+  TVarHist back(0);
+  TBinFile in;
+  ASSERT_TRUE(in.OpenExisting(dir_.File("h.bin")));
+  ASSERT_TRUE(back.ReadFrom(in));
+  for (int32_t i : {0, 800, n, 2 * n, 2 * n + 4}) EXPECT_EQ(back.LargestStepAt(i, back.Count()), h.LargestStepAt(i, h.Count())) << i;
+  // The short last block of a file grows to a whole one as samples arrive, keeping its figure.
+  for (int32_t i = 0; i < n; ++i) back.Append(t += 7, 0);
+  EXPECT_EQ(back.LargestStepAt(2 * n, back.Count()), TVarHist::Falls);
+  EXPECT_EQ(back.LargestStepAt(3 * n, back.Count()), 7u);
+}
+
+// ---------------------------------------------------------------------------------------------
 // File blocks
 
 TEST_F(History, BlockRoundTripIsByteExact) {

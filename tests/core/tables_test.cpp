@@ -103,21 +103,6 @@ TEST(AxisEdges, EdgesPrintInTheirShortestExactForm) {
   EXPECT_EQ(RoundStep(23, 10), 2.5);
 }
 
-// A block's times are checked for a fall once, several neighbours at a time: a fall is found at
-// every place, among the first, the middle and the last samples alike, and equal times are no fall.
-TEST(SensorTrack, ABlockRisesUnlessSomeTimeFallsAnywhere) {
-  for (int32_t n = 0; n <= 13; ++n) {
-    std::vector<uint32_t> times(static_cast<size_t>(n));
-    for (int32_t k = 0; k < n; ++k) times[static_cast<size_t>(k)] = 10 + static_cast<uint32_t>(k / 2);
-    EXPECT_TRUE(TSensorTrack::Rising(times.data(), n)) << n;
-    for (int32_t k = 1; k < n; ++k) {
-      std::vector<uint32_t> fall = times;
-      fall[static_cast<size_t>(k)] = 9;
-      EXPECT_FALSE(TSensorTrack::Rising(fall.data(), n)) << n << " falling at " << k;
-    }
-  }
-}
-
 class Tables : public CatalogueTest {
  protected:
   TRecording& Recording(const std::map<int32_t, TSamples>& histories) {
@@ -363,6 +348,30 @@ TEST_F(Tables, WithoutFiltersCellsMatchABruteForceCountAcrossBlocksAndFallingTim
     tracker.Update();
     ExpectSameAsBruteForce(*sensors_, rec, spec, tracker.Table());
   }
+}
+
+// Where no two neighbouring samples of a block of X or Y lie more than the maximum age and a tick
+// apart, the walk does not look at ages there: the figures stay the same on both sides of that
+// bound, with a block just within it, one just past it and ages of exactly the maximum.
+TEST_F(Tables, AgesCountTheSameInBlocksWithAndWithoutWideSteps) {
+  const int32_t n = TVarHist::BlockSamples;
+  TSamples revs, errors, z;
+  // Revs every 25001 ticks: a held sample is at most 250 ms old. The error byte too, but in its
+  // second block every fifth step is 25002 ticks, so some samples held there are 250.01 ms old.
+  for (int32_t i = 0; i < 3 * n; ++i) revs.push_back({static_cast<uint32_t>(i) * 25001, static_cast<uint16_t>(300 + i % 900)});
+  uint32_t t = 0;
+  for (int32_t i = 0; i < 3 * n; ++i) {
+    errors.push_back({t, static_cast<uint16_t>(10 + i % 17)});
+    t += i >= n && i < 2 * n && i % 5 == 0 ? 25002 : 25001;
+  }
+  // Z just before each error sample, so its held one is one step old.
+  for (size_t i = 1; i < errors.size(); ++i) z.push_back({errors[i].first - 1, static_cast<uint16_t>(i % 256)});
+  TRecording& rec = Recording({{1, revs}, {40, errors}, {2, z}});
+  const TTableSpec spec = RevsByErrorByte("1000:8000:500", "10:30:5", 250);
+  const TTable table = BuildTable(*sensors_, rec, spec);
+  ExpectSameAsBruteForce(*sensors_, rec, spec, table);
+  EXPECT_GT(table.Counts().TooOld, n / 10);
+  EXPECT_GT(table.Counts().Counted, 2 * n);
 }
 
 TEST_F(Tables, HeldValuesCountUpToTheirMaximumAgeAndExactEdgesOpenTheirCell) {
