@@ -140,17 +140,19 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
     Block* block = BlockAt(b);
     if (k == block->Capacity) block = GrowBlock(b);
     int32_t take = std::min(n, block->Capacity - k);
-    uint32_t largest = block->LargestStep;
     for (int32_t j = k; j < k + take; ++j, p += 6) {
-      uint32_t t = GetU32(p);
-      block->Times[j] = t;
+      block->Times[j] = GetU32(p);
       block->Raws[j] = static_cast<uint16_t>(p[4] | p[5] << 8);
-      if (j > 0) largest = std::max(largest, Step(last, t));
-      inOrder &= first || t >= last;
-      first = false;
-      last = t;
     }
-    block->LargestStep = largest;
+    // The steps among the new times and from the block's sample before them, looked through
+    // while they are still in the cache; a fall anywhere (also from the block before) marks the
+    // history unsorted.
+    const int32_t from = k > 0 ? k - 1 : 0;
+    const uint32_t step = LargestStep(block->Times + from, k + take - from);
+    block->LargestStep = std::max(block->LargestStep, step);
+    inOrder &= step != Falls && (first || k > 0 || block->Times[0] >= last);
+    first = false;
+    last = block->Times[k + take - 1];
     for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides()[j / Stride] = block->Times[j];
     if (k == 0) NoteBlockStart(page, b, block->Times[0]);
     count += take;

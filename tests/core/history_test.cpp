@@ -161,6 +161,35 @@ TEST_F(History, MatchesTheBisectionAfterTheTickCounterWraps) {
   }
 }
 
+// Read from a file, a history whose times wrap (between two blocks or within one) answers as the
+// bisection does, as one built sample by sample does.
+TEST_F(History, ReadBackAfterTheTickCounterWrapsItMatchesTheBisection) {
+  for (int wrapAt : {TVarHist::BlockSamples, 2000}) {
+    TVarHist h(1);
+    std::vector<uint32_t> times;
+    uint32_t t = 0xFFFFFFFFu - static_cast<uint32_t>(wrapAt - 1) * 7;
+    for (int i = 0; i < 3000; ++i, t += 7) {
+      times.push_back(t);
+      h.Append(t, 0);
+    }
+    ASSERT_LT(times[static_cast<size_t>(wrapAt)], times[static_cast<size_t>(wrapAt) - 1]);
+    TBinFile out;
+    const std::string path = dir_.File("wrap" + std::to_string(wrapAt) + ".bin");
+    ASSERT_TRUE(out.CreateNew(path));
+    ASSERT_TRUE(h.WriteTo(out));
+    out.Close();
+    TVarHist back(0);
+    TBinFile in;
+    ASSERT_TRUE(in.OpenExisting(path));
+    ASSERT_TRUE(back.ReadFrom(in));
+    std::mt19937 rng(4);
+    for (int q = 0; q < 2000; ++q) {
+      double when = (q % 2 ? rng() % 0xFFFFFFFFu : rng() % 30000) * 0.00001;
+      ASSERT_EQ(back.IndexAt(when), ReferenceIndexAt(times, when)) << wrapAt << " " << when;
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Steps between neighbouring times
 
