@@ -196,7 +196,7 @@ TEST_F(History, ReadBackAfterTheTickCounterWrapsItMatchesTheBisection) {
 // Steps are compared several neighbours at a time: the largest is found at every place, among the
 // first, the middle and the last times alike; equal times are a step of 0 and a fall is Falls.
 TEST(HistorySteps, TheLargestStepAndAFallAreFoundAnywhere) {
-  for (int32_t n = 0; n <= 13; ++n) {
+  for (int32_t n = 0; n <= 21; ++n) {
     std::vector<uint32_t> times(static_cast<size_t>(n));
     for (int32_t k = 0; k < n; ++k) times[static_cast<size_t>(k)] = 10 + static_cast<uint32_t>(k / 2) * 3;
     EXPECT_EQ(TVarHist::LargestStep(times.data(), n), n > 2 ? 3u : 0u) << n;
