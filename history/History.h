@@ -95,8 +95,10 @@ class TVarHist {
   // so only the block still filling is looked through.
   uint32_t LargestStepAt(int32_t i, int32_t count) const;
 
-  // Index of the sample in force at t seconds; -1 when empty.
+  // Index of the sample in force at t seconds; -1 when empty. In a history whose times never fall
+  // (Sorted), that is the last sample at or before t, or the first when all are later.
   int32_t IndexAt(double t) const;
+  bool Sorted() const { return sorted_.load(std::memory_order_relaxed); }
   std::optional<TSample> SampleAt(double t);
   int64_t MemorySize() const { return 32 + 14 * static_cast<int64_t>(Count()); }
 

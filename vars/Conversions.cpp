@@ -1,6 +1,7 @@
 #include "vars/Conversions.h"
 
 #include <cmath>
+#include <typeinfo>
 
 #include "history/History.h"
 #include "vars/EcuType.h"
@@ -146,11 +147,10 @@ double TGearVar::GetValueAt(uint8_t, double t) {
 }
 
 double TGearVar::GetValueAtIndex(uint8_t, int32_t i) {
-  if (i == 0) Gear = 0;
   TRawVar* src = Source;
-  double kmh = SpeedRawToKmh(src->RawAtIndex(i), SpeedK(RecordedReading()));
-  double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, src->TimeAtIndex(i)) : 0;
-  return Evaluate(kmh, rpm);
+  const uint16_t raw = src->RawAtIndex(i);
+  const double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, src->TimeAtIndex(i)) : 0;
+  return ValueOf(i, raw, SpeedK(RecordedReading()), rpm);
 }
 
 namespace {
@@ -182,10 +182,12 @@ double TSpeedAccelVar::Convert(uint8_t, int32_t) {
 double TSpeedAccelVar::GetValueAtIndex(uint8_t, int32_t i) {
   TRawVar* src = Source;
   hist_ = src ? src->History() : nullptr;
-  if (!hist_ || i >= hist_->Count() - 2 || i < 0) return 0;
-  const double speedK = SpeedK(RecordedReading());
-  return AccelBetween(SpeedRawToKmh(hist_->RawOf(i), speedK), hist_->TimeOf(i), SpeedRawToKmh(hist_->RawOf(i + 2), speedK),
-                      hist_->TimeOf(i + 2));
+  return hist_ ? ValueOf(*hist_, i, SpeedK(RecordedReading())) : 0;
+}
+
+double TSpeedAccelVar::ValueOf(const TVarHist& h, int32_t i, double speedK) {
+  if (i >= h.Count() - 2 || i < 0) return 0;
+  return AccelBetween(SpeedRawToKmh(h.RawOf(i), speedK), h.TimeOf(i), SpeedRawToKmh(h.RawOf(i + 2), speedK), h.TimeOf(i + 2));
 }
 
 // The acceleration at the sample in force at t.
@@ -462,6 +464,76 @@ double TIdleDiffVar::GetValueAtIndex(uint8_t, int32_t i) {
 }
 int32_t TIdleDiffVar::ToRaw(uint8_t, double) { return 0; }
 void TIdleDiffVar::SetDefaultRange() { SetRange(-300, 300, 100); }
+
+// ---------------------------------------------------------------------------------------------
+// Values in index order
+
+TValuesInOrder::TValuesInOrder(TDisplayVar& var)
+    : var_(var),
+      gear_(dynamic_cast<TGearVar*>(&var)),
+      duty_(dynamic_cast<TDutyCycleVar*>(&var)),
+      idle_(dynamic_cast<TIdleDiffVar*>(&var)),
+      accel_(dynamic_cast<TSpeedAccelVar*>(&var)) {}
+
+void TValuesInOrder::Start() {
+  started_ = true;
+  if (!gear_ && !duty_ && !idle_ && !accel_) return;
+  // The histories as GetValueAtIndex finds them: its source's in the current recording, and the
+  // one the revs variable's GetValueAt reads (the revs sensors convert the sample in force alone).
+  TRawVar* source = var_.Source;
+  source_ = source ? source->History() : nullptr;
+  speedK_ = var_.RecordedSpeedK();
+  revs_ = gear_ ? gear_->RevsVar : duty_ ? duty_->RevsVar : idle_ ? idle_->RevsVar : nullptr;
+  if (revs_ && (typeid(*revs_) == typeid(TRevsVar) || typeid(*revs_) == typeid(TPackedRevsVar))) {
+    TRawVar* revsSource = revs_->RecordedSource();
+    revsHistory_ = revsSource ? revsSource->History() : nullptr;
+  }
+}
+
+double TValuesInOrder::At(int32_t i) {
+  if (!started_) Start();
+  if (!source_) return var_.GetValueAtIndex(var_.Unit, i);
+  if (accel_) return TSpeedAccelVar::ValueOf(*source_, i, speedK_);
+  const uint16_t raw = source_->RawOf(i);
+  const double rpm = revs_ ? RpmAt(source_->TimeOf(i)) : 0;
+  if (duty_) return TDutyCycleVar::Duty(InjRawToMs(raw), rpm);
+  if (idle_) return rpm - PeriodToRpm(raw);
+  return gear_->ValueOf(i, raw, speedK_, rpm);
+}
+
+double TValuesInOrder::RpmAt(double t) {
+  // The key TVarHist::IndexAt makes of t.
+  const auto key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
+  if (!revsHistory_ || key < revsKey_ || !revsHistory_->Sorted()) return revs_->GetValueAt(UNIT_RPM, t);
+  const int32_t count = revsHistory_->Count();
+  if (count == 0) return revs_->ConvertRecorded(UNIT_RPM, 0);
+  revsKey_ = key;
+  // On through the block of the sample held, and the blocks after it.
+  for (;;) {
+    if (revsNext_ == revsEnd_) {
+      const int32_t next = revsBase_ + static_cast<int32_t>(revsEnd_ - revsTimes_);
+      if (next >= count) break;
+      const TVarHist::TSpan span = revsHistory_->SpanAt(next, count);
+      if (span.Times[0] > key) break;
+      revsBase_ = next;
+      revsTimes_ = span.Times;
+      revsRaws_ = span.Raws;
+      revsNext_ = span.Times + 1;
+      revsEnd_ = span.Times + span.Length;
+      continue;
+    }
+    if (*revsNext_ > key) break;
+    ++revsNext_;
+  }
+  // The first sample when all are later.
+  const uint16_t raw = revsTimes_ ? revsRaws_[revsNext_ - revsTimes_ - 1] : revsHistory_->RawOf(0);
+  if (raw != rpmRaw_ || !rpmKnown_) {
+    rpmRaw_ = raw;
+    rpm_ = revs_->ConvertRecorded(UNIT_RPM, raw);
+    rpmKnown_ = true;
+  }
+  return rpm_;
+}
 
 // ---------------------------------------------------------------------------------------------
 // The settings and the ECU type as the conversions see them

@@ -76,6 +76,12 @@ class TGearVar : public TDisplayVar {
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 
+  // The gear at sample i of its history, whose raw value is raw, at rpm: as GetValueAtIndex.
+  double ValueOf(int32_t i, uint16_t raw, double speedK, double rpm) {
+    if (i == 0) Gear = 0;
+    return Evaluate(SpeedRawToKmh(raw, speedK), rpm);
+  }
+
   TDisplayVar* RevsVar;
   int32_t Gear = 0;
   double Upper[6] = {};  // indexed by gear 1..5
@@ -94,6 +100,9 @@ class TSpeedAccelVar : public TDisplayVar {
   bool ValueFollowsRaw() const override { return false; }
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
+  // The acceleration at sample i of history h, whose road speed is read with speedK: from sample
+  // i to sample i + 2; 0 without those.
+  static double ValueOf(const TVarHist& h, int32_t i, double speedK);
 
  private:
   TVarHist* hist_ = nullptr;
@@ -156,10 +165,10 @@ class TDutyCycleVar : public TDisplayVar {
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 
-  TDisplayVar* RevsVar;
-
- private:
+  // The duty cycle of an injection of ms milliseconds at rpm.
   static double Duty(double ms, double rpm);
+
+  TDisplayVar* RevsVar;
 };
 
 class TIgnAdvanceVar : public TDisplayVar {
@@ -298,4 +307,44 @@ class TIdleDiffVar : public TDisplayVar {
   void SetDefaultRange() override;
 
   TDisplayVar* RevsVar;
+};
+
+// A display variable's values at the samples of its source's history in the current recording,
+// asked by ascending index, as GetValueAtIndex gives them, without finding the histories again for
+// every sample: the gear, duty cycle, idle difference and acceleration read their source's history
+// through a pointer taken once, and the engine speed at a sample's time by a pass that only moves
+// forward over the revs history. A time before the one asked last, a revs history whose times fall
+// somewhere and every other sensor are answered by GetValueAtIndex itself. The recording must be
+// the current one, and the same, whenever At is asked.
+class TValuesInOrder {
+ public:
+  explicit TValuesInOrder(TDisplayVar& var);
+  double At(int32_t i);
+
+ private:
+  void Start();
+  // What revs_->GetValueAt(UNIT_RPM, t) gives.
+  double RpmAt(double t);
+
+  TDisplayVar& var_;
+  TGearVar* gear_;
+  TDutyCycleVar* duty_;
+  TIdleDiffVar* idle_;
+  TSpeedAccelVar* accel_;
+  bool started_ = false;
+  const TVarHist* source_ = nullptr;  // none: every value is asked of the variable
+  double speedK_ = 0;
+  TDisplayVar* revs_ = nullptr;
+  const TVarHist* revsHistory_ = nullptr;  // none: the engine speed is asked of revs_
+  uint32_t revsKey_ = 0;  // the last time asked
+  // The block of the revs sample held (none before the first): it is revsNext_ - 1.
+  const uint32_t* revsTimes_ = nullptr;
+  const uint16_t* revsRaws_ = nullptr;
+  const uint32_t* revsNext_ = nullptr;
+  const uint32_t* revsEnd_ = nullptr;
+  int32_t revsBase_ = 0;
+  // The engine speed of the last raw value converted.
+  uint16_t rpmRaw_ = 0;
+  bool rpmKnown_ = false;
+  double rpm_ = 0;
 };

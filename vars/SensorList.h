@@ -124,6 +124,8 @@ class TDisplayVar : public TVar {
   TVarHist* History() const;
   int32_t SampleCount() const;
   double TimeAtIndex(int32_t i) const;
+  // The speed constant the current recording's road speed is read with.
+  double RecordedSpeedK() const { return SpeedK(RecordedReading()); }
 
  protected:
   uint16_t SourceRaw() const;

@@ -332,6 +332,42 @@ TEST_F(Classes, AccelerationFromTheHistory) {
   EXPECT_EQ(accel->GetValue(18), 0);
 }
 
+// Asked by ascending index, the values of the sensors that read the revs at their samples' times
+// (and the acceleration) are GetValueAtIndex's: before the first revs sample, on a revs sample's
+// tick and on two at once, between them, across the revs history's blocks and after its last;
+// also asked again backwards, and with the tick counter wrapping in the revs history or the
+// sensor's own.
+TEST_F(Classes, ValuesInOrderAreTheValuesAtIndex) {
+  // Both histories from 0; both wrapping after 4096 ticks; only the sensor's own wrapping.
+  for (const uint32_t offset : {0u, 0xFFFFF000u, 0xFFFFC000u}) {
+    TRecording rec(*sensors_->RawVars);
+    rec.CreateHistories();
+    TVarHist* revs = rec.HistoryFor(*sensors_->RawRevs);
+    const uint32_t revsOffset = offset == 0xFFFFC000u ? 0 : offset;
+    // Revs every 13 ticks from 7 on, with a second sample on every tenth one's tick.
+    for (uint32_t t = 7; t < 40000; t += 13) {
+      revs->Append(revsOffset + t, static_cast<uint16_t>(300 + t % 1700));
+      if (t % 130 == 7) revs->Append(revsOffset + t, 400);
+    }
+    sensors_->Gear->SetDefaultRange();
+    TDisplayVar* vars[] = {sensors_->DutyCycle, sensors_->FindDisplay(1047), sensors_->Gear, sensors_->Acceleration};
+    for (TDisplayVar* var : vars) {
+      TVarHist* h = rec.HistoryFor(*var->Source.load());
+      if (h->Count() == 0)
+        for (uint32_t t = 0; t < 42000; ++t) h->Append(offset + t, static_cast<uint16_t>(500 + t % 900));
+    }
+    SetCurrentRecording(core_, &rec);
+    for (TDisplayVar* var : vars) {
+      TValuesInOrder inOrder(*var);
+      const int32_t n = var->SampleCount();
+      ASSERT_GT(n, 2 * TVarHist::BlockSamples);
+      for (int32_t i = 0; i < n; ++i) ASSERT_EQ(inOrder.At(i), var->GetValueAtIndex(var->Unit, i)) << var->Name << " " << i;
+      for (int32_t i = n - 1; i >= n - 50; --i) ASSERT_EQ(inOrder.At(i), var->GetValueAtIndex(var->Unit, i)) << var->Name << " " << i;
+    }
+    SetCurrentRecording(core_, nullptr);
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // ECU type
 
