@@ -137,7 +137,7 @@ struct TTextCache {
 // Raw values by their low 12 bits and high 4 (a raw value may hold two bytes); only the places
 // in use take cache lines. Values by a hash of their bits.
 using TRawTexts = TTextCache<uint16_t, 4096>;
-using TValueTexts = TTextCache<uint64_t, 256>;
+using TValueTexts = TTextCache<uint64_t, 4096>;
 }  // namespace
 
 // A source history as the rows see it: the sample in force at each row of the batch.
@@ -172,6 +172,8 @@ struct TCsvExport::TColumn {
   // keep their texts by value.
   std::unique_ptr<TRawTexts> RawTexts;
   std::unique_ptr<TValueTexts> ValueTexts;
+  // The values of the others, whose samples are asked in ascending order.
+  std::unique_ptr<TValuesInOrder> InOrder;
   double RowValue[kBatchRows];
 
   // The field of row r at p, which has room for the longest; the end of the text.
@@ -200,7 +202,7 @@ struct TCsvExport::TColumn {
   }
 
   char* WriteValue(char* p, uint64_t bits, double value) {
-    return ValueTexts->Write(p, bits, (bits * 0x9E3779B97F4A7C15u) >> 56,
+    return ValueTexts->Write(p, bits, (bits * 0x9E3779B97F4A7C15u) >> 52,
                              [&](char* at) { return WriteFixed(at, value, kValueDecimals); });
   }
 
@@ -210,7 +212,7 @@ struct TCsvExport::TColumn {
     if (!Source || RawTexts || Gear) return;
     for (int r = Source->FirstRow; r < rows; ++r) {
       const int32_t index = Source->RowIndex[r];
-      RowValue[r] = r > Source->FirstRow && index == Source->RowIndex[r - 1] ? RowValue[r - 1] : Var->GetValueAtIndex(Var->Unit, index);
+      RowValue[r] = r > Source->FirstRow && index == Source->RowIndex[r - 1] ? RowValue[r - 1] : InOrder->At(index);
     }
   }
 };
@@ -218,22 +220,66 @@ struct TCsvExport::TColumn {
 void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
   // The cursor in a local, which the compiler keeps in registers.
   TCursor follow = Follow;
-  const bool walk = !Walkers.empty();
   FirstRow = 0;
   const int32_t start = follow.Index;
-  for (int r = 0; r < rows; ++r) {
-    const uint64_t key = keys[r];
-    while (follow.NextTicks <= key) {
-      follow.Step();
-      if (walk)
-        for (TColumn* c : Walkers) c->WalkedValue = c->Gear->GetValueAtIndex(c->Var->Unit, follow.Index);
-    }
-    if (walk)
+  if (!Walkers.empty()) {
+    for (int r = 0; r < rows; ++r) {
+      const uint64_t key = keys[r];
+      while (follow.NextTicks <= key) {
+        follow.Step();
+        for (TColumn* c : Walkers) c->WalkedValue = c->InOrder->At(follow.Index);
+      }
       for (TColumn* c : Walkers) c->RowValue[r] = c->WalkedValue;
-    if (follow.Index < 0) FirstRow = r + 1;
-    RowIndex[r] = follow.Index;
-    RowRaw[r] = follow.Raw;
-    RowTicks[r] = follow.IndexTicks;
+      if (follow.Index < 0) FirstRow = r + 1;
+      RowIndex[r] = follow.Index;
+      RowRaw[r] = follow.Raw;
+      RowTicks[r] = follow.IndexTicks;
+    }
+  } else {
+    // Within a block whose times never fall, a sample's time is the block's base plus its ticks:
+    // there the held sample moves on by plain comparisons of ticks, short of the block's last
+    // sample, which the cursor steps onto and past.
+    const uint32_t* times = nullptr;
+    const uint16_t* raws = nullptr;
+    int32_t held = 0;            // in the block
+    uint64_t base = 0, end = 0;  // end: the block's last time; 0 where the cursor steps
+    const auto enter = [&] {
+      end = 0;
+      const int32_t k = follow.Index - follow.RunStart;
+      if (k < 0 || k + 1 >= follow.Run.Length) return;
+      if (follow.History->LargestStepAt(follow.RunStart, follow.Count) == TVarHist::Falls) return;
+      times = follow.Run.Times;
+      raws = follow.Run.Raws;
+      held = k;
+      base = follow.IndexTicks - times[k];
+      end = base + times[follow.Run.Length - 1];
+    };
+    const auto leave = [&] {
+      follow.Index = follow.RunStart + held;
+      follow.IndexTicks = base + times[held];
+      follow.Raw = raws[held];
+      follow.NextTicks = base + times[held + 1];
+    };
+    enter();
+    for (int r = 0; r < rows; ++r) {
+      const uint64_t key = keys[r];
+      if (key < end) {
+        const auto ticks = static_cast<uint32_t>(key - base);
+        while (times[held + 1] <= ticks) ++held;
+        RowIndex[r] = follow.RunStart + held;
+        RowRaw[r] = raws[held];
+        RowTicks[r] = base + times[held];
+        continue;
+      }
+      if (end) leave();
+      follow.AdvanceTo(key);
+      if (follow.Index < 0) FirstRow = r + 1;
+      RowIndex[r] = follow.Index;
+      RowRaw[r] = follow.Raw;
+      RowTicks[r] = follow.IndexTicks;
+      enter();
+    }
+    if (end) leave();
   }
   Follow = follow;
   // The next batch takes about as many samples as this one.
@@ -279,8 +325,10 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
       if (c.Gear) same->Walkers.push_back(&c);
       if (c.Var->ValueFollowsRaw() && !c.Gear)
         c.RawTexts = std::make_unique<TRawTexts>();
-      else
+      else {
         c.ValueTexts = std::make_unique<TValueTexts>();
+        c.InOrder = std::make_unique<TValuesInOrder>(*c.Var);
+      }
     }
 
     const TSettings* settings = c.Var->Owner && c.Var->Owner->Context ? c.Var->Owner->Context->Settings : nullptr;
@@ -331,12 +379,26 @@ int TCsvExport::NextRowTimes(int n) {
   return rows;
 }
 
+char* TCsvExport::WriteTime(char* p, uint64_t ticks) {
+  // The whole seconds stay the same for many rows: their text ("12.") is kept.
+  const uint64_t whole = ticks / 100000;
+  if (whole != timeWhole_ || timeLength_ == 0) {
+    timeWhole_ = whole;
+    timeLength_ = static_cast<size_t>(WriteScaled(timeText_, whole * 100000, kTimeDecimals) - timeText_) - kTimeDecimals;
+  }
+  std::memcpy(p, timeText_, sizeof timeText_);
+  p += timeLength_;
+  auto fraction = static_cast<uint32_t>(ticks - whole * 100000);
+  for (int i = kTimeDecimals - 1; i >= 0; --i, fraction /= 10) p[i] = static_cast<char>('0' + fraction % 10);
+  return p + kTimeDecimals;
+}
+
 template <bool Age>
 char* TCsvExport::WriteRow(char* p, int r) {
   const bool every = options_.EverySample;
   const uint64_t key = rowKeys_[static_cast<size_t>(r)];
   const double seconds = rowSeconds_[static_cast<size_t>(r)];
-  p = every || ticksPerRow_ ? WriteScaled(p, key, kTimeDecimals) : WriteFixed(p, seconds, kTimeDecimals);
+  p = every || ticksPerRow_ ? WriteTime(p, key) : WriteFixed(p, seconds, kTimeDecimals);
   // The row's time in ticks, for the ages: whole at sample times, a fraction between them.
   const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
   for (TColumn& c : columns_) {

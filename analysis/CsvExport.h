@@ -66,6 +66,8 @@ class TCsvExport {
   int NextRowTimes(int n);
   template <bool Age>
   char* WriteRow(char* p, int row);
+  // A time of ticks as seconds with five decimals, as WriteScaled writes it.
+  char* WriteTime(char* p, uint64_t ticks);
 
   TRecording& recording_;
   TCsvOptions options_;
@@ -83,6 +85,10 @@ class TCsvExport {
   uint64_t lastKey_ = 0;
   double lastSeconds_ = 0;
   bool ended_ = false;  // no more row times
+  // The text of the last row's whole seconds and the point, kept while they last.
+  uint64_t timeWhole_ = 0;
+  size_t timeLength_ = 0;
+  char timeText_[32] = {};
   // The batch whose sources and texts are made: its rows, and the next of them to write.
   int batchRows_ = 0, batchNext_ = 0;
   int64_t rows_ = 0;

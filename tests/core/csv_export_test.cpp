@@ -277,6 +277,45 @@ TEST_F(Csv, FieldsAreRightWhateverTheRowsBeforeLeftInTheTextCaches) {
         << "row " << i;
 }
 
+// Histories of several blocks with irregular gaps (from none to several samples between two
+// rows) and the tick counter wrapping inside a block: each row holds the latest sample at or
+// before its time, as a plain search over the unwrapped times finds it.
+TEST_F(Csv, RowsHoldTheLatestSampleAcrossBlocksAndAWrap) {
+  std::mt19937 rng(11);
+  const auto samples = [&](uint32_t first, int n, uint32_t maxGap) {
+    std::vector<std::pair<uint32_t, uint16_t>> s;
+    uint32_t t = first;
+    for (int i = 0; i < n; ++i, t += 1 + rng() % maxGap) s.push_back({t, static_cast<uint16_t>(rng() % 250)});
+    return s;
+  };
+  // Revs wrap in their first block, MAP in its fourth.
+  const auto revs = samples(4294000000u, 4000, 1500), map = samples(4294000003u, 12000, 400);
+  std::unique_ptr<TRecording> rec(MakeRecording("R", 43000000, {{1, revs}, {9, map}}));
+  TCsvOptions options;
+  options.Sensors = {sensors_->Revs, sensors_->MAP};
+  options.RateHz = 100;
+  options.From = 42939.99;
+  options.To = 42960;
+  const auto lines = Lines(Table(*rec, options));
+  // The text of the latest sample at or before ticks, by the unwrapped times.
+  const auto held = [&](TDisplayVar* var, const std::vector<std::pair<uint32_t, uint16_t>>& s, uint64_t ticks) {
+    std::string text;
+    uint64_t unwrapped = s[0].first;
+    for (size_t i = 0; i < s.size() && unwrapped <= ticks; ++i) {
+      text = Value(var, s[i].second);
+      if (i + 1 < s.size()) unwrapped += static_cast<uint32_t>(s[i + 1].first - s[i].first);
+    }
+    return text;
+  };
+  ASSERT_EQ(lines.size(), 2003u);  // the header and rows 4293999 .. 4296000
+  for (size_t row = 1; row < lines.size(); ++row) {
+    const uint64_t ticks = 4293999000u + (row - 1) * 1000;
+    ASSERT_EQ(lines[row], Fixed(ticks / 100000.0, 5) + "," + held(sensors_->Revs, revs, ticks) + "," +
+                              held(sensors_->MAP, map, ticks))
+        << "row " << row;
+  }
+}
+
 TEST_F(Csv, TheLiveGearIsLeftAsItWas) {
   auto* gear = static_cast<TGearVar*>(sensors_->Gear);
   std::unique_ptr<TRecording> rec(MakeRecording("R", 100, {{static_cast<int32_t>(gear->Source.load()->Id.load()), {{0, 100}}}}));
