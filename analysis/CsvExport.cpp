@@ -150,16 +150,23 @@ struct TCsvExport::TSource {
   int FirstRow = 0;
   int32_t RowIndex[kBatchRows];
   uint16_t RowRaw[kBatchRows];
-  uint64_t RowTicks[kBatchRows];
+  uint64_t RowTicks[kBatchRows];  // kept for the ages only
+  bool Ages = false;
 
   void FollowRows(const uint64_t* keys, int rows);
 };
 
 struct TCsvExport::TColumn {
   TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
-  // The last field written: its key (below) and text.
-  uint64_t LastKey = 0;
-  uint8_t LastLength = 0;  // 0: none
+  // The batch's rows from HeldFrom on hold a sample (none without a source); a column kept by raw
+  // value reads the rows' raw values at Raws.
+  int HeldFrom = kBatchRows;
+  const uint16_t* Raws = nullptr;
+  // The last field written: its key (below) and text; kNoKey when its text is not kept (or none
+  // was written yet). No raw value is that, and no value: it is a NaN no arithmetic on numbers makes.
+  static constexpr uint64_t kNoKey = UINT64_MAX;
+  uint64_t LastKey = kNoKey;
+  uint8_t LastLength = 0;
   char LastText[kSlot] = {};
   TDisplayVar* Var = nullptr;
   // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
@@ -179,19 +186,19 @@ struct TCsvExport::TColumn {
   // The field of row r at p, which has room for the longest; the end of the text.
   char* Write(char* p, int r) {
     uint64_t key = 0;
-    if (RawTexts)
-      key = Source->RowRaw[r];
+    if (Raws)
+      key = Raws[r];
     else
       std::memcpy(&key, &RowValue[r], sizeof key);
     // Most fields repeat the row before's, whose text is here, in a line the rows keep warm.
-    if (key == LastKey && LastLength != 0) {
+    if (key == LastKey) {
       std::memcpy(p, LastText, kSlot);
       return p + LastLength;
     }
-    char* end = RawTexts ? WriteRaw(p, static_cast<uint16_t>(key)) : WriteValue(p, key, RowValue[r]);
+    char* end = Raws ? WriteRaw(p, static_cast<uint16_t>(key)) : WriteValue(p, key, RowValue[r]);
     const auto length = static_cast<size_t>(end - p);
-    LastKey = key;
-    LastLength = static_cast<uint8_t>(length <= kSlot ? length : 0);
+    LastKey = length <= kSlot ? key : kNoKey;
+    LastLength = static_cast<uint8_t>(length);
     std::memcpy(LastText, p, kSlot);
     return end;
   }
@@ -268,7 +275,7 @@ void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
         while (times[held + 1] <= ticks) ++held;
         RowIndex[r] = follow.RunStart + held;
         RowRaw[r] = raws[held];
-        RowTicks[r] = base + times[held];
+        if (Ages) RowTicks[r] = base + times[held];
         continue;
       }
       if (end) leave();
@@ -319,12 +326,15 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
       if (same == sources_.end()) {
         same = sources_.emplace(sources_.end());
         same->Follow.Start(history, history->Count());
+        same->Ages = options.Age;
         same->Merge = same->Follow;
       }
       c.Source = &*same;
       if (c.Gear) same->Walkers.push_back(&c);
-      if (c.Var->ValueFollowsRaw() && !c.Gear)
+      if (c.Var->ValueFollowsRaw() && !c.Gear) {
         c.RawTexts = std::make_unique<TRawTexts>();
+        c.Raws = same->RowRaw;
+      }
       else {
         c.ValueTexts = std::make_unique<TValueTexts>();
         c.InOrder = std::make_unique<TValuesInOrder>(*c.Var);
@@ -403,7 +413,7 @@ char* TCsvExport::WriteRow(char* p, int r) {
   const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
   for (TColumn& c : columns_) {
     *p++ = ',';
-    const bool held = c.Source && r >= c.Source->FirstRow;
+    const bool held = r >= c.HeldFrom;
     if (held) p = c.Write(p, r);
     if constexpr (!Age) continue;
     *p++ = ',';
@@ -430,7 +440,10 @@ size_t TCsvExport::NextRows(char* out, size_t capacity) {
       batchRows_ = NextRowTimes(kBatchRows);
       if (batchRows_ == 0) break;
       for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), batchRows_);
-      for (TColumn& c : columns_) c.FindValues(batchRows_);
+      for (TColumn& c : columns_) {
+        if (c.Source) c.HeldFrom = c.Source->FirstRow;
+        c.FindValues(batchRows_);
+      }
     }
     // The rows that fit; the rest of the batch waits for the next call.
     const int first = batchNext_;
