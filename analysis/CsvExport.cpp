@@ -334,8 +334,7 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
       if (c.Var->ValueFollowsRaw() && !c.Gear) {
         c.RawTexts = std::make_unique<TRawTexts>();
         c.Raws = same->RowRaw;
-      }
-      else {
+      } else {
         c.ValueTexts = std::make_unique<TValueTexts>();
         c.InOrder = std::make_unique<TValuesInOrder>(*c.Var);
       }
