@@ -397,6 +397,9 @@ TEST_F(History, ReadersSeeOnlyCompleteSamplesWhileAppending) {
       if (h.TicksOf(i) != static_cast<uint32_t>(i) * 3 || h.RawOf(i) != static_cast<uint16_t>(i ^ 0x5A5A)) bad = true;
       int32_t found = h.IndexAt(i * 3 * 0.00001 + 0.000001);
       if (found < i) bad = true;  // later samples may have arrived meanwhile, never fewer
+      // A whole block's kept figure, or the filling one looked through (none to step with one sample).
+      const uint32_t step = h.LargestStepAt(i, n);
+      if (step != 3 && !(step == 0 && i + 1 == n)) bad = true;
       checked.fetch_add(1, std::memory_order_relaxed);
     }
   };
