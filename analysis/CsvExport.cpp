@@ -48,14 +48,14 @@ struct TCursor {
   uint16_t Raw = 0;
   uint64_t NextTicks = kNoSample;
   // The stretch of samples from RunStart on that holds the next sample.
-  TVarHist::TRun Run{};
+  TVarHist::TSpan Run{};
   int32_t RunStart = 0;
 
   void Start(const TVarHist* history, int32_t count) {
     History = history;
     Count = count;
     if (count == 0) return;
-    Run = history->RunAt(0, count);
+    Run = history->SpanAt(0, count);
     NextTicks = Run.Times[0];
   }
 
@@ -71,7 +71,7 @@ struct TCursor {
     }
     if (k + 1 >= Run.Length) {
       RunStart = Index + 1;
-      Run = History->RunAt(RunStart, Count);
+      Run = History->SpanAt(RunStart, Count);
     }
     NextTicks = Unwrapped(IndexTicks, Run.Times[Index + 1 - RunStart]);
   }
@@ -82,7 +82,7 @@ struct TCursor {
     int32_t next = Index + 1;
     n = std::min(n, Count - next);
     for (int32_t start = RunStart; n > 0;) {
-      const TVarHist::TRun run = start == RunStart ? Run : History->RunAt(start, Count);
+      const TVarHist::TSpan run = start == RunStart ? Run : History->SpanAt(start, Count);
       const int32_t from = next - start, to = std::min(run.Length, from + n);
       for (int32_t k = from; k < to; k += 16) __builtin_prefetch(run.Times + k);
       for (int32_t k = from; k < to; k += 32) __builtin_prefetch(run.Raws + k);
@@ -331,7 +331,7 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
       }
       c.Source = &*same;
       if (c.Gear) same->Walkers.push_back(&c);
-      if (c.Var->ValueFollowsRaw() && !c.Gear) {
+      if (c.Var->ValueFollowsRaw()) {
         c.RawTexts = std::make_unique<TRawTexts>();
         c.Raws = same->RowRaw;
       } else {

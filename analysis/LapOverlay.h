@@ -50,7 +50,6 @@ class TLapOverlay {
   bool HasLaps() const { return !laps_.empty(); }
   // The fastest lap (the first of equal ones).
   size_t Reference() const { return reference_; }
-  bool HasDistance() const { return track_.has_value(); }
 
   TLapAxis Axis() const { return axis_; }
   // Distance only with a road speed; time otherwise.

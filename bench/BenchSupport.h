@@ -5,15 +5,23 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "recording/RecordingList.h"
 #include "vars/Config.h"
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
+
+// The middle one of the figures of several rounds.
+inline double Median(std::vector<double> v) {
+  std::nth_element(v.begin(), v.begin() + static_cast<ptrdiff_t>(v.size() / 2), v.end());
+  return v[v.size() / 2];
+}
 
 inline double Now() { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 

@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "QtBenchMain.h"
 #include "vars/GraphSelection.h"
 #include "widgets/GraphControl.h"
@@ -103,11 +104,6 @@ double TimeMs(F&& f) {
 }
 
 // The median: a figure that the other programs sharing the machine disturb little.
-double Median(std::vector<double> ms) {
-  std::nth_element(ms.begin(), ms.begin() + static_cast<ptrdiff_t>(ms.size() / 2), ms.end());
-  return ms[ms.size() / 2];
-}
-
 // Every sample of the graphed histories read once, keeping their lowest and highest value.
 double PlainPassMs(const TGraphModel& m) {
   const auto t0 = Clock::now();

@@ -97,11 +97,6 @@ struct TFigures {
 };
 TFigures fig;
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
-
 // Thread time of f in milliseconds: what it costs this thread, whatever else the machine runs.
 template <typename F>
 double CpuMs(F&& f) {

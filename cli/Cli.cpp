@@ -85,6 +85,13 @@ std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const st
   return std::nullopt;
 }
 
+int CliOneFile(const TArgs& args, const std::string& command, std::ostream& err) {
+  if (args.empty()) return CliUsageError(err, "'" + command + "' needs a recording file");
+  if (args[0].size() > 1 && args[0][0] == '-') return CliUsageError(err, "unknown option '" + args[0] + "'");
+  if (args.size() > 1) return CliUsageError(err, "'" + command + "' takes one recording file (got '" + args[1] + "')");
+  return 0;
+}
+
 int CliFileArgument(const TArgs& args, size_t i, bool missing, const std::string& command,
                     std::optional<std::string>& path, std::ostream& err) {
   if (missing) return CliUsageError(err, "'" + args[i] + "' needs a value");

@@ -38,6 +38,9 @@ int CliUsageError(std::ostream& err, const std::string& message);
 // "--name VALUE" or "--name=VALUE" at args[i]: the value, and i advanced past it. None when
 // args[i] is another argument, or when the value is missing (then missing is set).
 std::optional<std::string> CliOptionValue(const TArgs& args, size_t& i, const std::string& name, bool& missing);
+// The arguments of a command that takes one recording file and no options: 0 when args is just
+// that file, else a usage error (its exit code returned).
+int CliOneFile(const TArgs& args, const std::string& command, std::ostream& err);
 // An argument at args[i] that no option of the command took: a missing value or an unknown option
 // is a usage error (its exit code returned); otherwise it is the command's one file, put into path
 // (0 returned; a second file is a usage error).

@@ -8,11 +8,10 @@
 #include "cli/Cli.h"
 #include "program/Program.h"
 #include "recording/FileOperations.h"
+#include "recording/Recording.h"
+#include "rules/ExportDialogLogic.h"
 
 namespace {
-// Rows can come no closer than the histories' ticks of 10 microseconds.
-constexpr double kMaxRateHz = 100000;
-
 bool IsFolder(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -64,7 +63,7 @@ int CliExportCsv(TProgram& program, const TArgs& args, std::ostream& out, std::o
   }
   if (!path) return CliUsageError(err, "'export' needs a recording file");
   if (rate && everySample) return CliUsageError(err, "'--rate' and '--every-sample' exclude each other");
-  if (rate && !(*rate > 0 && *rate <= kMaxRateHz))
+  if (rate && !RateAllowed(*rate))
     return CliUsageError(err, "'--rate' must be above 0 and at most 100000 rows a second");
   if (from && to && *from > *to)
     return CliUsageError(err, "'--from' (" + Seconds(*from) + " s) is after '--to' (" + Seconds(*to) + " s)");
@@ -109,7 +108,7 @@ int CliExportCsv(TProgram& program, const TArgs& args, std::ostream& out, std::o
     if (IsFolder(target)) target += (target.back() == '/' ? "" : "/") + ExportFileName(*rec) + ".csv";
     result = ExportCsvFile(*rec, options, target);
     if (!result.Ok) {
-      err << "revscope-cli: Could not export to '" << target << "' - " << result.Error << "\n";
+      err << "revscope-cli: " << FileFailureText("Could not export to", target, result.Error) << "\n";
       return 1;
     }
     out << target << "\n";

@@ -5,7 +5,6 @@
 #include <optional>
 #include <ostream>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "cli/Cli.h"
 #include "program/Program.h"
@@ -66,9 +65,7 @@ std::string UnknownSensorText(const TSensorList& sensors, const std::string& spe
 }
 
 int CliInfo(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) return CliUsageError(err, "'info' needs a recording file");
-  if (args[0].size() > 1 && args[0][0] == '-') return CliUsageError(err, "unknown option '" + args[0] + "'");
-  if (args.size() > 1) return CliUsageError(err, "'info' takes one recording file (got '" + args[1] + "')");
+  if (int rc = CliOneFile(args, "info", err)) return rc;
   const std::string& path = args[0];
 
   std::unique_ptr<TRecording> rec = LoadForCli(program, path, err);
@@ -170,7 +167,7 @@ int CliRecover(TProgram& program, const TArgs& args, std::ostream& out, std::ost
     struct stat st {};
     if (path.find('/') == std::string::npos && ::stat(path.c_str(), &st) != 0) path = folder + "/" + path;
   } else {
-    for (const TJournalInfo& j : ListJournals(folder))
+    for (const TJournalInfo& j : ListJournals(folder, TJournalScan::Quick))
       if (!j.InUse) {
         path = j.Path;
         break;

@@ -57,14 +57,8 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
       maxAge = *a;
     } else if (auto m = CliOptionValue(args, i, "--min-count", missing)) {
       minCount = *m;
-    } else if (missing) {
-      return CliUsageError(err, "'" + args[i] + "' needs a value");
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return CliUsageError(err, "unknown option '" + args[i] + "'");
-    } else if (path) {
-      return CliUsageError(err, "'table' takes one recording file (got '" + args[i] + "')");
-    } else {
-      path = args[i];
+    } else if (int rc = CliFileArgument(args, i, missing, "table", path, err)) {
+      return rc;
     }
   }
   if (!path) return CliUsageError(err, "'table' needs a recording file");
@@ -128,9 +122,7 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
 }
 
 int CliGears(TProgram& program, const TArgs& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) return CliUsageError(err, "'gears' needs a recording file");
-  if (args[0].size() > 1 && args[0][0] == '-') return CliUsageError(err, "unknown option '" + args[0] + "'");
-  if (args.size() > 1) return CliUsageError(err, "'gears' takes one recording file (got '" + args[1] + "')");
+  if (int rc = CliOneFile(args, "gears", err)) return rc;
   std::unique_ptr<TRecording> rec = LoadForCli(program, args[0], err);
   if (!rec) return 1;
   TBorrowCurrent current(rec.get());  // the sensors read the recording

@@ -13,6 +13,12 @@
 #include "vars/SensorList.h"
 
 namespace {
+// The tick at which a variable polled rate times a second (0: once every ten seconds) is due
+// again after its last update.
+uint32_t DueTicks(const TRawVar& v, int32_t rate) {
+  const uint32_t last = v.LastUpdate;
+  return rate == 0 ? last + 1000000u : static_cast<uint32_t>(last + static_cast<uint32_t>(100000 / rate));
+}
 
 constexpr uint32_t kDatalogErrorId = 160;
 constexpr uint32_t kWaitForCTSMs = 150;
@@ -354,8 +360,7 @@ void TPollThread::WaitUntilDue() {
       if (!v->PollEnabled || !v->Supported) continue;
       const int32_t rate = v->RateHz;
       if (rate == -1) return;
-      const uint32_t last = v->LastUpdate;
-      until(now, rate == 0 ? last + 1000000u : static_cast<uint32_t>(last + static_cast<uint32_t>(100000 / rate)), 10);
+      until(now, DueTicks(*v, rate), 10);
     }
   }
   const uint32_t ms = LinkMs();
@@ -392,9 +397,7 @@ int TPollThread::PollNextVar() {
         PollVar(v);
         result = 1;
       } else {
-        uint32_t due = rate == 0 ? v->LastUpdate + 1000000u
-                                 : static_cast<uint32_t>(v->LastUpdate + static_cast<uint32_t>(100000 / rate));
-        if (RecordTicks() >= due) {
+        if (RecordTicks() >= DueTicks(*v, rate)) {
           PollVar(v);
           result = 1;
         }

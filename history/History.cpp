@@ -253,12 +253,6 @@ uint32_t TVarHist::LargestStepAt(int32_t i, int32_t count) const {
   return LargestStep(span.Times, span.Length);
 }
 
-TVarHist::TRun TVarHist::RunAt(int32_t i, int32_t count) const {
-  const Block* block = BlockOf(i);
-  const int32_t k = i % BlockSamples;
-  return {block->Times + k, block->Raws + k, std::min(BlockSamples - k, count - i)};
-}
-
 int32_t TVarHist::IndexAt(double t) const {
   int32_t count = Count();
   if (count == 0) return -1;

@@ -1,6 +1,5 @@
 #pragma once
 // One variable's sample history.
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -46,6 +45,8 @@ class TVarHist {
 
   // One writer only.
   void Append(uint32_t time, uint16_t raw);
+  // Appends n records of 6 bytes (time, raw; little-endian) and publishes them at once.
+  void AppendRecords(const unsigned char* records, int32_t n);
   void EnsureCapacity(int32_t n);
 
   uint32_t TicksOf(int32_t i) const { return BlockOf(i)->Times[static_cast<size_t>(i % BlockSamples)]; }
@@ -56,21 +57,11 @@ class TVarHist {
   template <typename F>
   void ForEachSample(int32_t from, int32_t to, F&& f) const {
     while (from < to) {
-      const Block* b = BlockOf(from);
-      const int32_t at = from % BlockSamples, n = std::min(to - from, BlockSamples - at);
-      for (int32_t k = at; k < at + n; ++k) f(b->Times[k], b->Raws[k]);
-      from += n;
+      const TSpan span = SpanAt(from, to);
+      for (int32_t k = 0; k < span.Length; ++k) f(span.Times[k], span.Raws[k]);
+      from += span.Length;
     }
   }
-
-  // The samples from index i to the end of its block, no further than count: their times and raw
-  // values side by side, for a reader that walks the history in order.
-  struct TRun {
-    const uint32_t* Times;
-    const uint16_t* Raws;
-    int32_t Length;
-  };
-  TRun RunAt(int32_t i, int32_t count) const;
 
   // Samples i .. i + Length - 1 lie side by side in one block (Length reaches at most the block's
   // end and count): a reader walking many samples reads them without a lookup per sample.
@@ -162,8 +153,6 @@ class TVarHist {
   // the history goes, for a reader that still holds it).
   Block* GrowBlock(int32_t b);
   void NoteBlockStart(Page* page, int32_t b, uint32_t time);
-  // Appends n records of 6 bytes (time, raw; little-endian) and publishes them at once.
-  void AppendRecords(const unsigned char* records, int32_t n);
   int32_t IndexAtSorted(uint32_t key, int32_t count) const;
   int32_t IndexAtLiteral(uint32_t key, int32_t count) const;
 

@@ -245,7 +245,7 @@ void TJournal::Flush() {
       PutU32(p, static_cast<uint32_t>(i));
       PutU32(p + 4, static_cast<uint32_t>(take));
       h->CopyRecords(from, from + take, p + kGroupHead);
-      coverMs = std::max<uint32_t>(coverMs, static_cast<uint32_t>((h->TicksOf(from + take - 1) + 99ull) / 100));
+      coverMs = std::max<uint32_t>(coverMs, CoverMsOf(h->TicksOf(from + take - 1)));
       ++groups;
       samples += static_cast<uint64_t>(take);
       from += take;

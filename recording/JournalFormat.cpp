@@ -166,7 +166,7 @@ uint32_t TChunk::CoverMs() const {
   uint32_t ms = 0;
   for (const TGroup& g : Groups)
     if (g.Count > 0)
-      ms = std::max<uint32_t>(ms, static_cast<uint32_t>((GetU32(g.Records + (g.Count - 1) * kRecordBytes) + 99ull) / 100));
+      ms = std::max<uint32_t>(ms, CoverMsOf(GetU32(g.Records + (g.Count - 1) * kRecordBytes)));
   return ms;
 }
 
@@ -181,10 +181,11 @@ TChunkWalker::TChunkWalker(int fd, uint64_t fileBytes, size_t histories, bool ve
   report_.BytesRead = std::min(pos_, size_);
 }
 
-bool TChunkWalker::Plausible(uint64_t offset, uint32_t& length) {
+bool TChunkWalker::Plausible(uint64_t offset, uint32_t& length, uint32_t& crc) {
   unsigned char head[kChunkHead];
   if (offset + kChunkHead > size_ || !ReadAt(fd_, offset, head, sizeof head) || GetU32(head) != kChunkMagic) return false;
   length = GetU32(head + 4);
+  crc = GetU32(head + 8);
   const uint64_t start = offset + kChunkHead;
   if (length < kChunkFixed || length > kMaxChunkPayload || length > size_ - start) return false;
   // A payload over a hole was never written: a sparse file claims what it does not hold.
@@ -193,15 +194,14 @@ bool TChunkWalker::Plausible(uint64_t offset, uint32_t& length) {
 }
 
 bool TChunkWalker::ChunkAt(uint64_t offset, bool verify, TChunk& chunk, uint64_t& end) {
-  uint32_t length = 0;
+  uint32_t length = 0, crc = 0;
   end = offset + kChunkHead;
-  if (!Plausible(offset, length)) return false;
+  if (!Plausible(offset, length, crc)) return false;
   end += length;
   if (!verify) return true;
-  unsigned char head[kChunkHead];
   payload_.resize(length);
-  if (!ReadAt(fd_, offset, head, sizeof head) || !ReadAt(fd_, offset + kChunkHead, payload_.data(), length)) return false;
-  return Crc32(payload_.data(), length) == GetU32(head + 8) && chunk.Parse(payload_, histories_);
+  if (!ReadAt(fd_, offset + kChunkHead, payload_.data(), length)) return false;
+  return Crc32(payload_.data(), length) == crc && chunk.Parse(payload_, histories_);
 }
 
 bool TChunkWalker::Verify(uint64_t offset, TChunk& chunk) {

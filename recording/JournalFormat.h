@@ -22,6 +22,8 @@ constexpr size_t kChunkFixed = 4 + 4 + 128 + 4;  // length, model and padding, d
 constexpr size_t kGroupHead = 8;                 // history index, sample count
 constexpr size_t kRecordBytes = 6;
 constexpr int32_t kMaxHistories = 1 << 16;
+// The whole milliseconds that cover a sample at ticks (of 10 microseconds).
+inline uint32_t CoverMsOf(uint32_t ticks) { return static_cast<uint32_t>((ticks + 99ull) / 100); }
 // A writer splits what one flush carries into chunks of at most this payload (a flush after a
 // long stall of the disk carries many seconds); a reader takes no chunk above kMaxChunkPayload,
 // so what one chunk costs in memory is bounded whatever its head claims.
@@ -102,7 +104,7 @@ class TChunkWalker {
   TJournalReport& Report() { return report_; }
 
  private:
-  bool Plausible(uint64_t offset, uint32_t& length);
+  bool Plausible(uint64_t offset, uint32_t& length, uint32_t& crc);
   bool ChunkAt(uint64_t offset, bool verify, TChunk& chunk, uint64_t& end);
   uint64_t FindMagic(uint64_t from);
 

@@ -131,18 +131,15 @@ bool RecoverJournal(const TFileLock& journal, TRecording& into, std::string* err
     lengthMs = chunk.LengthMs;
     model = chunk.Model;
     description = chunk.Description;
-    for (const TChunk::TGroup& g : chunk.Groups) {
-      TVarHist& h = *histories[g.Index];
-      const unsigned char* p = g.Records;
-      for (uint32_t k = 0; k < g.Count; ++k, p += kRecordBytes) h.Append(GetU32(p), static_cast<uint16_t>(p[4] | p[5] << 8));
-    }
+    for (const TChunk::TGroup& g : chunk.Groups)
+      histories[g.Index]->AppendRecords(g.Records, static_cast<int32_t>(g.Count));
   }
   // The ids are those of the family the model byte names; the recording is read with its wiring.
   into.SetEcuModel(model, FamilyOfModel(model));
   // The length covers every sample, even one that arrived after the length was last taken.
   for (auto& h : histories) {
     int32_t n = h->Count();
-    if (n > 0) lengthMs = std::max<uint32_t>(lengthMs, static_cast<uint32_t>((h->TicksOf(n - 1) + 99ull) / 100));
+    if (n > 0) lengthMs = std::max<uint32_t>(lengthMs, CoverMsOf(h->TicksOf(n - 1)));
     if (h->SensorId >= 0 && into.Vars.FindByIdIn(static_cast<uint32_t>(h->SensorId), into.EcuFamily))
       into.AddHistory(h.release());
   }

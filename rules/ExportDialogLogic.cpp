@@ -8,11 +8,11 @@
 #include "vars/SensorList.h"
 #include "vars/Settings.h"
 
+bool RateAllowed(double hz) { return hz > 0 && hz <= MaxExportRateHz; }
+
 namespace {
 // "1 sensor", "3 sensors".
 std::string Count(int64_t n, const char* one, const char* many) { return GroupedCount(n) + " " + (n == 1 ? one : many); }
-
-bool RateAllowed(double hz) { return hz > 0 && hz <= MaxExportRateHz; }
 
 // At most this many names of files that are there are listed in the question.
 constexpr size_t kNamesListed = 8;

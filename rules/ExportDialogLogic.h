@@ -25,6 +25,8 @@ struct TExportChoices {
 
 // Rows can come no closer than the histories' ticks of 10 microseconds.
 constexpr double MaxExportRateHz = 100000;
+// Whether rows at hz a second can be made: above 0, at most MaxExportRateHz.
+bool RateAllowed(double hz);
 
 // The choices as the settings keep them; a format or rate the dialog cannot show gives the default.
 TExportChoices StoredExportChoices(const TSettings& settings);

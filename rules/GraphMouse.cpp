@@ -9,10 +9,11 @@ using TKind = TGraphMouseAction::TKind;
 
 TGraphMouseAction At(TKind kind, double t) { return {kind, t, {}}; }
 
-bool OnLine(const TGraphModel& m, int x, double t) {
+}  // namespace
+
+bool OnCursorLine(const TGraphModel& m, int x, double t) {
   return m.PixelsPerSecond > 0 && m.StartTime <= t && t <= m.EndTime && std::abs(x - m.TimeToX(t)) <= CursorGrip;
 }
-}  // namespace
 
 TGraphMouseAction TGraphMouse::Press(const TGraphModel& m, int x, int y, bool shift, double cursor,
                                      std::optional<double> reference) {
@@ -21,9 +22,9 @@ TGraphMouseAction TGraphMouse::Press(const TGraphModel& m, int x, int y, bool sh
   moved_ = false;
   mode_ = TMode::None;
   if (shift) return At(TKind::SetReference, m.XToTime(x));
-  if (OnLine(m, x, cursor))
+  if (OnCursorLine(m, x, cursor))
     mode_ = TMode::Cursor;
-  else if (reference && OnLine(m, x, *reference))
+  else if (reference && OnCursorLine(m, x, *reference))
     mode_ = TMode::Reference;
   else
     mode_ = TMode::Band;

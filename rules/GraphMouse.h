@@ -18,6 +18,9 @@ constexpr int CursorGrip = 3;
 // One wheel notch: the span becomes 0.8 of itself (as Zoom In), or pans by a tenth of it.
 constexpr double WheelZoomFactor = 0.8;
 constexpr double WheelPanShare = 0.1;
+
+// Whether x lies within CursorGrip of the line of a cursor at t on the chart.
+bool OnCursorLine(const TGraphModel& m, int x, double t);
 constexpr int WheelNotch = 120;  // angle units of one notch
 
 struct TGraphMouseAction {

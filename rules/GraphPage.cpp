@@ -1,5 +1,7 @@
 #include "rules/GraphPage.h"
 
+#include "rules/GraphModel.h"
+
 std::vector<TPaneMenuItem> GraphPaneMenu(const TPaneMenuInputs& in) {
   using C = TCommand;
   using P = TPaneCommand;
@@ -34,10 +36,13 @@ std::vector<TPaneMenuItem> GraphPaneMenu(const TPaneMenuInputs& in) {
 }
 
 const std::vector<TColourChoice>& PaneColourChoices() {
-  static const std::vector<TColourChoice> choices = {
-      {"Red", 0xFF0000},  {"Blue", 0x0000FF}, {"Purple", 0x800080}, {"Fuchsia", 0xFF00FF}, {"Maroon", 0x800000},
-      {"Navy", 0x000080}, {"Olive", 0x808000}, {"Teal", 0x008080},  {"Yellow", 0xFFFF00},  {"Black", 0x000000},
-  };
+  static const std::vector<TColourChoice> choices = [] {
+    static constexpr const char* names[] = {"Red", "Blue", "Purple", "Fuchsia", "Maroon", "Navy", "Olive", "Teal", "Yellow"};
+    std::vector<TColourChoice> c;
+    for (int i = 0; i < 9; ++i) c.push_back({names[i], GraphPaneColour(i)});
+    c.push_back({"Black", 0x000000});
+    return c;
+  }();
   return choices;
 }
 

@@ -1,6 +1,5 @@
 #include "rules/RunCompare.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "rules/GraphModel.h"

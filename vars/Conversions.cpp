@@ -1,7 +1,6 @@
 #include "vars/Conversions.h"
 
 #include <cmath>
-#include <typeinfo>
 
 #include "history/History.h"
 #include "vars/EcuType.h"
@@ -484,7 +483,7 @@ void TValuesInOrder::Start() {
   source_ = source ? source->History() : nullptr;
   speedK_ = var_.RecordedSpeedK();
   revs_ = gear_ ? gear_->RevsVar : duty_ ? duty_->RevsVar : idle_ ? idle_->RevsVar : nullptr;
-  if (revs_ && (typeid(*revs_) == typeid(TRevsVar) || typeid(*revs_) == typeid(TPackedRevsVar))) {
+  if (revs_ && revs_->ValueFollowsRaw()) {
     TRawVar* revsSource = revs_->RecordedSource();
     revsHistory_ = revsSource ? revsSource->History() : nullptr;
   }

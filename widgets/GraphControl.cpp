@@ -361,11 +361,6 @@ std::string TGraphControl::ValuesTable() {
 
 void TGraphControl::CopyValues() { QGuiApplication::clipboard()->setText(QText(ValuesTable())); }
 
-QRect TGraphControl::Rectangle() const {
-  const std::optional<TDragBand> b = mouse_.Band();
-  return b ? QRect(QPoint(b->Left, b->Top), QPoint(b->Right, b->Bottom)) : QRect();
-}
-
 void TGraphControl::DropBand() {
   mouse_.Cancel();
   SetBand(std::nullopt);
@@ -451,9 +446,7 @@ void TGraphControl::mouseMoveEvent(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
   if (!(e->buttons() & Qt::LeftButton)) {
     const TGraphModel& m = graph_.Model;
-    auto near = [&](double t) {
-      return m.PixelsPerSecond > 0 && m.StartTime <= t && t <= m.EndTime && std::abs(pt.x() - m.TimeToX(t)) <= CursorGrip;
-    };
+    auto near = [&](double t) { return OnCursorLine(m, pt.x(), t); };
     const bool grip = Current() && (near(position_) || (reference_ && near(*reference_)));
     setCursor(grip ? Qt::SizeHorCursor : Qt::CrossCursor);
     return;

@@ -77,7 +77,6 @@ class TGraphControl : public QWidget {
   bool Comparing() const { return compared_ != nullptr; }
   void SetCompared(std::unique_ptr<TRecording> reference);
   void ClearCompared();
-  const TRecording* Compared() const { return compared_.get(); }
   const TRunCompare* Compare() const { return compare_ ? &*compare_ : nullptr; }
   // The compared run's point (chosen with Ctrl and a click at the current run's time t) and the
   // shift that puts it under the cursor, or back to the starts.
@@ -100,7 +99,6 @@ class TGraphControl : public QWidget {
   // The off-screen image, drawn first when it is out of date.
   const QImage& Buffer();
   bool RectangleShown() const { return mouse_.Band().has_value(); }
-  QRect Rectangle() const;
   // What the last change of the cursors asked to be painted again.
   const QRegion& ChangedRegion() const { return changed_; }
   // The time under the pointer when the pane menu was asked for.

@@ -50,7 +50,5 @@ QString VersionText();
 QString EcuFamilyText(const TECUType& ecu);
 // The program's icon: a rev counter's dial with its needle, drawn at any size.
 QIcon ProgramIcon();
-// The icon drawn at one size (the desktop's icon theme gets it in several).
-QPixmap ProgramIconPixmap(int size);
 // The icon as PNG files at every size of the icon theme (AssociationIconSizes).
 std::vector<TIconImage> ProgramIconImages();

@@ -146,7 +146,7 @@ struct TExportRun {
       return true;
     }
     if (!result.Ok) {
-      if (auto report = OnError()) report("Could not export to '" + *path + "' - " + result.Error);
+      if (auto report = OnError()) report(FileFailureText("Could not export to", *path, result.Error));
       return false;
     }
     Done(CsvExportedText(*path, result.Rows, Vars.size()));

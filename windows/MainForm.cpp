@@ -44,6 +44,7 @@
 #include "windows/SettingsForm.h"
 #include "windows/TablesPage.h"
 #include "analysis/GearLearning.h"
+#include "analysis/Laps.h"
 #include "program/Program.h"
 #include "windows/QtMessageTarget.h"
 #include "rules/PortList.h"
@@ -66,8 +67,6 @@ const char* const kCaptions[TMainForm::PageCount] = {"F1 Dash", "F2 Sensors", "F
                                                      "F4 Error Codes", "F5 Recordings", "F6 Laps", "F7 Tables"};
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-constexpr uint32_t kLapVarId = 158;  // the raw "Lap" counter: one sample per lap signal
 
 // Runs work with the wait cursor, restoring the previous cursor afterwards.
 void Busy(const std::function<void()>& work) {
@@ -1064,7 +1063,7 @@ void TMainForm::RefreshTables(bool force) {
 // the recording or its number of lap signals changed, not on every refresh of a playback.
 void TMainForm::UpdateLaps() {
   if (!lapDisplay_) return;
-  const TRawVar* lap = p_.Sensors.FindRaw(kLapVarId);
+  const TRawVar* lap = p_.Sensors.FindRaw(static_cast<uint32_t>(LapSignalVarId));
   const std::pair<const TRecording*, int32_t> shown{p_.CurrentRecording(), lap ? lap->SampleCount() : 0};
   if (shown == lapsShown_) return;
   lapsShown_ = shown;

@@ -102,7 +102,10 @@ QWidget* LabelledSlider(QSlider** slider, const char* name, int max, const QStri
 TSettingsForm::TSettingsForm(TSettings& settings, TFileAssociation* association,
                              const std::vector<std::string>& foundDevices, QWidget* parent,
                              const std::string& runDevice)
-    : QDialog(parent), settings_(settings), association_(association) {
+    : QDialog(parent),
+      settings_(settings),
+      association_(association),
+      associationBox_(AssociationBoxFor(association)) {
   setObjectName("SettingsForm");
   setWindowTitle("Settings");
   setModal(true);
@@ -139,7 +142,7 @@ TSettingsForm::TSettingsForm(TSettings& settings, TFileAssociation* association,
   all->addWidget(pages_);
   all->addLayout(buttons);
 
-  Fill(FillSettingsValues(settings_, shownPort_, AssociationBoxFor(association_).Checked));
+  Fill(FillSettingsValues(settings_, shownPort_, associationBox_.Checked));
 
   setFixedSize(sizeHint());
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -237,7 +240,7 @@ QWidget* TSettingsForm::BuildGeneral() {
   auto* assoc = new QGroupBox("File Association", page);
   auto* al = new QVBoxLayout(assoc);
   auto* cb = CheckBox("Associate recording files with Revscope", "cbAssociate", assoc);
-  const TAssociationBox state = AssociationBoxFor(association_);
+  const TAssociationBox& state = associationBox_;
   cb->setEnabled(state.Enabled);
   al->addWidget(cb);
   if (!state.Note.empty()) {
@@ -545,7 +548,7 @@ void TSettingsForm::TyreSizeChanged() {
 }
 
 void TSettingsForm::AssociationClicked(bool on) {
-  if (initialising_ || !AssociationBoxFor(association_).Enabled) return;
+  if (initialising_ || !associationBox_.Enabled) return;
   // The desktop's databases are rebuilt meanwhile, which can take a moment.
   QGuiApplication::setOverrideCursor(Qt::WaitCursor);
   if (on)

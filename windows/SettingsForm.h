@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "rules/FileAssociation.h"
 #include "rules/PortList.h"
 #include "rules/SettingsLogic.h"
 
@@ -83,6 +84,8 @@ class TSettingsForm : public QDialog {
 
   TSettings& settings_;
   TFileAssociation* association_;
+  // What the association box shows as the dialog opens; whether it can change stays so.
+  TAssociationBox associationBox_;
   TPortChoice storedPort_;
   TPortChoice shownPort_;
   std::vector<TPortEntry> ports_;
