@@ -97,7 +97,7 @@ void TGraphControl::RecordingChanged() {
     compare_.reset();
   }
   overlay_.reset();
-  if (hadOverlay && Current() && HasLapSignals(*Current()) && core_.Sensors) overlay_ = TLapOverlay::Of(*Current(), *core_.Sensors);
+  if (hadOverlay && Current() && HasLapSignals(*Current()) && core_.Sensors) MakeOverlay(*Current());
   if (hadOverlay || hadCompare) {
     graph_.Model.StartTime = graph_.Model.EndTime = 0;
     ApplyOverlay();
@@ -491,8 +491,7 @@ bool TGraphControl::SetOverlay(bool on) {
   if (on) {
     compared_.reset();
     compare_.reset();
-    overlay_ = TLapOverlay::Of(*r, *core_.Sensors);
-    overlay_->SetAxis(lapAxis_);
+    MakeOverlay(*r);
     position_ = overlay_->ToAxis(position_).value_or(0);
   } else {
     position_ = overlay_->FromAxis(position_);
@@ -507,6 +506,11 @@ bool TGraphControl::SetOverlay(bool on) {
   }
   emit OverlayChanged();
   return true;
+}
+
+void TGraphControl::MakeOverlay(const TRecording& r) {
+  overlay_ = TLapOverlay::Of(r, *core_.Sensors);
+  overlay_->SetAxis(lapAxis_);
 }
 
 void TGraphControl::SetLapAxis(TLapAxis axis) {

@@ -139,6 +139,8 @@ class TGraphControl : public QWidget {
   // The axis, the right margin, the Δ time pane and the lines the chart draws for the laps or
   // the compared run; then Rebuild.
   void ApplyOverlay();
+  // The laps of r laid over each other, on the lap axis chosen.
+  void MakeOverlay(const TRecording& r);
   std::vector<TPaneLine> LinesUnder(const TGraphlet& pane);
   const std::vector<TPlacedValue>& LapTrace(const TGraphlet& pane, size_t lap);
   std::string OverlayReadout(const TGraphlet& pane);

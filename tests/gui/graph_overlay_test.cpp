@@ -170,6 +170,20 @@ TEST_F(GraphOverlay, ByDistanceTheDeltaTimePaneShowsTimeLostOnTheFastestLap) {
   EXPECT_EQ(m.PaneCount, 2);
 }
 
+// Laps laid over each other by distance stay so when another recording with laps becomes current.
+TEST_F(GraphOverlay, AnotherRecordingsLapsKeepTheChosenAxis) {
+  auto form = Open(LapRun());
+  const std::string other = File("other.rec");
+  WriteRun(other, "Second session", 150, {70, 140}, [](int) { return 90.0; });
+  Act(*form, C::LapAxisDistance)->trigger();
+  Act(*form, C::OverlayLaps)->trigger();
+  ASSERT_TRUE(form->OpenRecentFile(other));
+  TGraphControl& g = *form->GraphView();
+  ASSERT_TRUE(g.Overlaying());
+  EXPECT_TRUE(Act(*form, C::LapAxisDistance)->isChecked());
+  EXPECT_EQ(g.Graph().Model.AxisCaptionText, "Distance (m)");
+}
+
 TEST_F(GraphOverlay, AComparedRunLiesUnderThisOneShiftsToTheCursorAndGoesWithEitherRecording) {
   const std::string other = File("other.rec");
   WriteRun(other, "Last week", 150, {}, [](int s) { return s < 20 ? 0.0 : 90.0; });
