@@ -205,7 +205,7 @@ struct TCsvExport::TColumn {
 
   char* WriteRaw(char* p, uint16_t raw) {
     return RawTexts->Write(p, raw, (raw ^ (raw >> 12)) & 0xFFFu,
-                           [&](char* at) { return WriteFixed(at, Var->Convert(Var->Unit, raw), kValueDecimals); });
+                           [&](char* at) { return WriteFixed(at, Var->ConvertRecorded(Var->Unit, raw), kValueDecimals); });
   }
 
   char* WriteValue(char* p, uint64_t bits, double value) {

@@ -18,7 +18,7 @@ void TSensorTrack::Extend(uint16_t raw) {
   values_.resize(std::min<size_t>(65536, std::max<size_t>({raw + size_t{1}, 2 * from, 256})));
   cells_.resize(values_.size());
   for (size_t r = from; r < values_.size(); ++r) {
-    values_[r] = var_.Convert(unit_, static_cast<int32_t>(r));
+    values_[r] = var_.ConvertRecorded(unit_, static_cast<int32_t>(r));
     cells_[r] = Placed(axis_ ? axis_->CellOf(values_[r]) : -1);
   }
 }

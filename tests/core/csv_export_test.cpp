@@ -316,6 +316,27 @@ TEST_F(Csv, RowsHoldTheLatestSampleAcrossBlocksAndAWrap) {
   }
 }
 
+// A recording of another ECU family exported while the link polls is read with its own family's
+// wiring (its speed constant), as the .tdf export reads it.
+TEST_F(Csv, ARecordingOfAnotherFamilyIsReadWithItsOwnWiringWhileTheLinkPolls) {
+  ecu_->SetModel(2);
+  sensors_->ApplyEcuType(ecu_->Family);
+  const auto speedId = static_cast<int32_t>(sensors_->RawSpeed->IdIn(FAMILY_ANY));
+  std::unique_ptr<TRecording> rec(MakeRecording("R", 100, {{speedId, {{0, 10000}, {5000, 12000}}}}));
+  rec->SetEcuModel(4, FamilyOfModel(4));
+  core_.LinkPolling = true;
+  TCsvOptions options;
+  options.Sensors = {sensors_->Speed};
+  options.EverySample = true;
+  const auto lines = Lines(Table(*rec, options));
+  const std::vector<std::string> tdf = TdfValues(*rec, sensors_->Speed);
+  core_.LinkPolling = false;
+  ASSERT_EQ(tdf.size(), 2u);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], "0.00000," + tdf[0]);
+  EXPECT_EQ(lines[2], "0.05000," + tdf[1]);
+}
+
 TEST_F(Csv, TheLiveGearIsLeftAsItWas) {
   auto* gear = static_cast<TGearVar*>(sensors_->Gear);
   std::unique_ptr<TRecording> rec(MakeRecording("R", 100, {{static_cast<int32_t>(gear->Source.load()->Id.load()), {{0, 100}}}}));
