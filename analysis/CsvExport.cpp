@@ -144,44 +144,92 @@ using TValueTexts = TTextCache<uint64_t, 4096>;
 struct TCsvExport::TSource {
   TCursor Follow;  // the rows' samples
   TCursor Merge;   // every sample, for the rows' times
+  int Index = 0;   // in the export's sources, and so in a batch's rows
   // Gear columns, which see every sample.
   std::vector<TColumn*> Walkers;
   // The batch's rows before the history's first sample, whose fields stay empty.
   int FirstRow = 0;
   int32_t RowIndex[kBatchRows];
-  uint16_t RowRaw[kBatchRows];
-  uint64_t RowTicks[kBatchRows];  // kept for the ages only
   bool Ages = false;
 
-  void FollowRows(const uint64_t* keys, int rows);
+  void FollowRows(TBatch& batch);
 };
 
+// The rows of a batch as they are written: their times and what each field shows.
+struct TCsvExport::TBatch {
+  TBatch(size_t sources, size_t columns)
+      : HeldFrom(columns), Raws(sources * kBatchRows), Ticks(sources * kBatchRows), Values(columns * kBatchRows) {}
+  int Rows = 0;
+  // The last tick each row covers and, at a rate, its time in seconds.
+  uint64_t Keys[kBatchRows] = {};
+  double Seconds[kBatchRows] = {};
+  // Each column's first row that holds a sample (kBatchRows: none).
+  std::vector<int> HeldFrom;
+  // Each source's rows' raw values and sample times (the latter for the ages), kBatchRows apiece.
+  std::vector<uint16_t> Raws;
+  std::vector<uint64_t> Ticks;
+  // The rows' values of each column kept by value, kBatchRows apiece.
+  std::vector<double> Values;
+};
+
+// A column as its rows are made.
 struct TCsvExport::TColumn {
   TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
-  // The batch's rows from HeldFrom on hold a sample (none without a source); a column kept by raw
-  // value reads the rows' raw values at Raws.
-  int HeldFrom = kBatchRows;
-  const uint16_t* Raws = nullptr;
-  // The last field written: its key (below) and text; kNoKey when its text is not kept (or none
-  // was written yet). No raw value is that, and no value: it is a NaN no arithmetic on numbers makes.
-  static constexpr uint64_t kNoKey = UINT64_MAX;
-  uint64_t LastKey = kNoKey;
-  uint8_t LastLength = 0;
-  char LastText[kSlot] = {};
+  int Index = 0;              // in the export's columns
   TDisplayVar* Var = nullptr;
   // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
   // one of its samples is evaluated in order, as the .tdf export evaluates them.
   TGearVar* Gear = nullptr;
   int32_t GearState = 0;
   double WalkedValue = 0;
+  // The values of a column whose value is not the conversion of its raw sample alone, for
+  // samples asked in ascending order.
+  std::unique_ptr<TValuesInOrder> InOrder;
+
+  // The values of the batch's rows, for a column kept by value whose values the rows do not
+  // already have; a row whose sample is the row before's has its value.
+  void FindValues(TBatch& batch) const {
+    if (!Source || !InOrder || Gear) return;
+    double* values = batch.Values.data() + static_cast<size_t>(Index) * kBatchRows;
+    for (int r = Source->FirstRow; r < batch.Rows; ++r) {
+      const int32_t index = Source->RowIndex[r];
+      values[r] = r > Source->FirstRow && index == Source->RowIndex[r - 1] ? values[r - 1] : InOrder->At(index);
+    }
+  }
+};
+
+// A column as its fields are written: what the rows read, field after field, kept together.
+struct TCsvExport::TField {
+  TDisplayVar* Var = nullptr;
+  int Index = 0;         // in the export's columns
+  int SourceIndex = -1;  // in the export's sources; -1: none
+  // The batch being written: its rows from HeldFrom on hold a sample; a column kept by raw value
+  // reads the rows' raw values at Raws, one kept by value their values at Values.
+  int HeldFrom = kBatchRows;
+  const uint16_t* Raws = nullptr;
+  const double* Values = nullptr;
+  const uint64_t* Ticks = nullptr;
+  // The last field written: its key (below) and text; kNoKey when its text is not kept (or none
+  // was written yet). No raw value is that, and no value: it is a NaN no arithmetic on numbers makes.
+  static constexpr uint64_t kNoKey = UINT64_MAX;
+  uint64_t LastKey = kNoKey;
+  uint8_t LastLength = 0;
+  char LastText[kSlot] = {};
   // Where the value is the conversion of the raw sample alone, equal raw values give equal
-  // texts: they are kept by raw value. Other columns find each row's value first (RowValue) and
-  // keep their texts by value.
+  // texts: they are kept by raw value. Other columns are given each row's value and keep their
+  // texts by value.
   std::unique_ptr<TRawTexts> RawTexts;
   std::unique_ptr<TValueTexts> ValueTexts;
-  // The values of the others, whose samples are asked in ascending order.
-  std::unique_ptr<TValuesInOrder> InOrder;
-  double RowValue[kBatchRows];
+
+  // The batch's rows as this column reads them.
+  void Bind(const TBatch& batch) {
+    HeldFrom = batch.HeldFrom[static_cast<size_t>(Index)];
+    if (SourceIndex < 0) return;
+    const size_t rows = static_cast<size_t>(SourceIndex) * kBatchRows;
+    Raws = RawTexts ? batch.Raws.data() + rows : nullptr;
+    Ticks = batch.Ticks.data() + rows;
+    Values = batch.Values.data() + static_cast<size_t>(Index) * kBatchRows;
+  }
 
   // The field of row r at p, which has room for the longest; the end of the text.
   char* Write(char* p, int r) {
@@ -189,13 +237,13 @@ struct TCsvExport::TColumn {
     if (Raws)
       key = Raws[r];
     else
-      std::memcpy(&key, &RowValue[r], sizeof key);
+      std::memcpy(&key, &Values[r], sizeof key);
     // Most fields repeat the row before's, whose text is here, in a line the rows keep warm.
     if (key == LastKey) {
       std::memcpy(p, LastText, kSlot);
       return p + LastLength;
     }
-    char* end = Raws ? WriteRaw(p, static_cast<uint16_t>(key)) : WriteValue(p, key, RowValue[r]);
+    char* end = Raws ? WriteRaw(p, static_cast<uint16_t>(key)) : WriteValue(p, key, Values[r]);
     const auto length = static_cast<size_t>(end - p);
     LastKey = length <= kSlot ? key : kNoKey;
     LastLength = static_cast<uint8_t>(length);
@@ -212,19 +260,14 @@ struct TCsvExport::TColumn {
     return ValueTexts->Write(p, bits, (bits * 0x9E3779B97F4A7C15u) >> 52,
                              [&](char* at) { return WriteFixed(at, value, kValueDecimals); });
   }
-
-  // The values of the batch's rows, for a column kept by value whose values the rows do not
-  // already have; a row whose sample is the row before's has its value.
-  void FindValues(int rows) {
-    if (!Source || RawTexts || Gear) return;
-    for (int r = Source->FirstRow; r < rows; ++r) {
-      const int32_t index = Source->RowIndex[r];
-      RowValue[r] = r > Source->FirstRow && index == Source->RowIndex[r - 1] ? RowValue[r - 1] : InOrder->At(index);
-    }
-  }
 };
 
-void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
+void TCsvExport::TSource::FollowRows(TBatch& batch) {
+  const uint64_t* const keys = batch.Keys;
+  const int rows = batch.Rows;
+  uint16_t* const rowRaw = batch.Raws.data() + static_cast<size_t>(Index) * kBatchRows;
+  uint64_t* const rowTicks = batch.Ticks.data() + static_cast<size_t>(Index) * kBatchRows;
+  double* const values = batch.Values.data();
   // The cursor in a local, which the compiler keeps in registers.
   TCursor follow = Follow;
   FirstRow = 0;
@@ -236,11 +279,11 @@ void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
         follow.Step();
         for (TColumn* c : Walkers) c->WalkedValue = c->InOrder->At(follow.Index);
       }
-      for (TColumn* c : Walkers) c->RowValue[r] = c->WalkedValue;
+      for (TColumn* c : Walkers) values[static_cast<size_t>(c->Index) * kBatchRows + static_cast<size_t>(r)] = c->WalkedValue;
       if (follow.Index < 0) FirstRow = r + 1;
       RowIndex[r] = follow.Index;
-      RowRaw[r] = follow.Raw;
-      RowTicks[r] = follow.IndexTicks;
+      rowRaw[r] = follow.Raw;
+      rowTicks[r] = follow.IndexTicks;
     }
   } else {
     // Within a block whose times never fall, a sample's time is the block's base plus its ticks:
@@ -274,16 +317,16 @@ void TCsvExport::TSource::FollowRows(const uint64_t* keys, int rows) {
         const auto ticks = static_cast<uint32_t>(key - base);
         while (times[held + 1] <= ticks) ++held;
         RowIndex[r] = follow.RunStart + held;
-        RowRaw[r] = raws[held];
-        if (Ages) RowTicks[r] = base + times[held];
+        rowRaw[r] = raws[held];
+        if (Ages) rowTicks[r] = base + times[held];
         continue;
       }
       if (end) leave();
       follow.AdvanceTo(key);
       if (follow.Index < 0) FirstRow = r + 1;
       RowIndex[r] = follow.Index;
-      RowRaw[r] = follow.Raw;
-      RowTicks[r] = follow.IndexTicks;
+      rowRaw[r] = follow.Raw;
+      rowTicks[r] = follow.IndexTicks;
       enter();
     }
     if (end) leave();
@@ -308,7 +351,7 @@ struct TCsvExport::TGearState {
 };
 
 TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
-    : recording_(recording), options_(options), rowKeys_(kBatchRows), rowSeconds_(kBatchRows) {
+    : recording_(recording), options_(options) {
   const double to = options.To ? *options.To : recording.LengthSeconds();
   options_.To = to;
   fromKey_ = TicksOf(options.From, true);
@@ -316,26 +359,30 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
   header_ = "Time (s)";
   // Columns and sources keep their places: they point at each other.
   columns_.resize(options.Sensors.size());
+  fields_.resize(options.Sensors.size());
   sources_.reserve(options.Sensors.size());
   for (size_t i = 0; i < columns_.size(); ++i) {
     TColumn& c = columns_[i];
-    c.Var = options.Sensors[i];
+    TField& f = fields_[i];
+    c.Index = f.Index = static_cast<int>(i);
+    c.Var = f.Var = options.Sensors[i];
     c.Gear = dynamic_cast<TGearVar*>(c.Var);
     if (const TVarHist* history = c.Var->HistoryIn(recording)) {
       auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
       if (same == sources_.end()) {
         same = sources_.emplace(sources_.end());
+        same->Index = static_cast<int>(sources_.size() - 1);
         same->Follow.Start(history, history->Count());
         same->Ages = options.Age;
         same->Merge = same->Follow;
       }
       c.Source = &*same;
+      f.SourceIndex = same->Index;
       if (c.Gear) same->Walkers.push_back(&c);
       if (c.Var->ValueFollowsRaw()) {
-        c.RawTexts = std::make_unique<TRawTexts>();
-        c.Raws = same->RowRaw;
+        f.RawTexts = std::make_unique<TRawTexts>();
       } else {
-        c.ValueTexts = std::make_unique<TValueTexts>();
+        f.ValueTexts = std::make_unique<TValueTexts>();
         c.InOrder = std::make_unique<TValuesInOrder>(*c.Var);
       }
     }
@@ -362,30 +409,42 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
   } else if (fromKey_ > 0) {
     for (TSource& s : sources_) s.Merge.AdvanceTo(fromKey_ - 1);
   }
+  batch_ = std::make_unique<TBatch>(sources_.size(), columns_.size());
 }
 
 TCsvExport::~TCsvExport() = default;
 
-// The times of up to n next rows; fewer once the rows end.
-int TCsvExport::NextRowTimes(int n) {
+// The times of the next batch of rows; fewer than a batch once the rows end.
+int TCsvExport::NextRowTimes(TBatch& batch) {
   int rows = 0;
-  for (; rows < n; ++rows) {
+  for (; rows < kBatchRows; ++rows) {
     if (options_.EverySample) {
       uint64_t key = kNoSample;
       for (const TSource& s : sources_) key = std::min(key, s.Merge.NextTicks);
       if (key > toKey_) break;
       for (TSource& s : sources_) s.Merge.AdvanceTo(key);
-      rowKeys_[static_cast<size_t>(rows)] = key;
+      batch.Keys[rows] = key;
     } else {
       const double seconds = static_cast<double>(k_) / options_.RateHz;
       if (seconds > *options_.To) break;
       ++k_;
-      rowSeconds_[static_cast<size_t>(rows)] = seconds;
-      rowKeys_[static_cast<size_t>(rows)] = TicksOf(seconds, false);
+      batch.Seconds[rows] = seconds;
+      batch.Keys[rows] = TicksOf(seconds, false);
     }
   }
-  if (rows < n) ended_ = true;
+  if (rows < kBatchRows) ended_ = true;
   return rows;
+}
+
+void TCsvExport::MakeBatch(TBatch& batch) {
+  batchNext_ = 0;
+  batch.Rows = NextRowTimes(batch);
+  if (batch.Rows == 0) return;
+  for (TSource& s : sources_) s.FollowRows(batch);
+  for (TColumn& c : columns_) {
+    batch.HeldFrom[static_cast<size_t>(c.Index)] = c.Source ? c.Source->FirstRow : kBatchRows;
+    c.FindValues(batch);
+  }
 }
 
 char* TCsvExport::WriteTime(char* p, uint64_t ticks) {
@@ -403,14 +462,14 @@ char* TCsvExport::WriteTime(char* p, uint64_t ticks) {
 }
 
 template <bool Age>
-char* TCsvExport::WriteRow(char* p, int r) {
+char* TCsvExport::WriteRow(char* p, const TBatch& batch, int r) {
   const bool every = options_.EverySample;
-  const uint64_t key = rowKeys_[static_cast<size_t>(r)];
-  const double seconds = rowSeconds_[static_cast<size_t>(r)];
+  const uint64_t key = batch.Keys[r];
+  const double seconds = batch.Seconds[r];
   p = every || ticksPerRow_ ? WriteTime(p, key) : WriteFixed(p, seconds, kTimeDecimals);
   // The row's time in ticks, for the ages: whole at sample times, a fraction between them.
   const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
-  for (TColumn& c : columns_) {
+  for (TField& c : fields_) {
     *p++ = ',';
     const bool held = r >= c.HeldFrom;
     if (held) p = c.Write(p, r);
@@ -418,52 +477,52 @@ char* TCsvExport::WriteRow(char* p, int r) {
     *p++ = ',';
     if (!held) continue;
     // A tick is a hundredth of a millisecond.
-    const double age = std::max(0.0, rowTicks - static_cast<double>(c.Source->RowTicks[r]));
+    const double age = std::max(0.0, rowTicks - static_cast<double>(c.Ticks[r]));
     p = WriteScaled(p, static_cast<uint64_t>(std::llround(age)), kAgeDecimals);
   }
   *p++ = '\n';
   return p;
 }
 
+bool TCsvExport::WriteBatch(char*& p, const char* last, const TBatch& batch) {
+  for (TField& f : fields_) f.Bind(batch);
+  const int first = batchNext_;
+  int r = first;
+  if (options_.Age)
+    for (; r < batch.Rows && p <= last; ++r) p = WriteRow<true>(p, batch, r);
+  else
+    for (; r < batch.Rows && p <= last; ++r) p = WriteRow<false>(p, batch, r);
+  if (r > first) {
+    rows_ += r - first;
+    lastKey_ = batch.Keys[r - 1];
+    lastSeconds_ = batch.Seconds[r - 1];
+  }
+  batchNext_ = r;
+  return r == batch.Rows;
+}
+
 size_t TCsvExport::NextRows(char* out, size_t capacity) {
-  TBorrowCurrent borrow(&recording_);
-  TGearState gears(columns_);
-  char* p = out;
   if (capacity < maxRow_) return 0;
   // Room for one more row while p is at or before last.
   const char* const last = out + (capacity - maxRow_);
+  TBorrowCurrent borrow(&recording_);
+  TGearState gears(columns_);
+  TBatch& batch = *batch_;
+  char* p = out;
+  // A batch's rows that do not fit wait for the next call.
   for (;;) {
-    if (batchNext_ == batchRows_) {
+    if (batchNext_ == batch.Rows) {
       if (ended_) break;
-      batchNext_ = 0;
-      batchRows_ = NextRowTimes(kBatchRows);
-      if (batchRows_ == 0) break;
-      for (TSource& s : sources_) s.FollowRows(rowKeys_.data(), batchRows_);
-      for (TColumn& c : columns_) {
-        if (c.Source) c.HeldFrom = c.Source->FirstRow;
-        c.FindValues(batchRows_);
-      }
+      MakeBatch(batch);
+      if (batch.Rows == 0) break;
     }
-    // The rows that fit; the rest of the batch waits for the next call.
-    const int first = batchNext_;
-    int r = first;
-    if (options_.Age)
-      for (; r < batchRows_ && p <= last; ++r) p = WriteRow<true>(p, r);
-    else
-      for (; r < batchRows_ && p <= last; ++r) p = WriteRow<false>(p, r);
-    batchNext_ = r;
-    if (r > first) {
-      rows_ += r - first;
-      lastKey_ = rowKeys_[static_cast<size_t>(r - 1)];
-      lastSeconds_ = rowSeconds_[static_cast<size_t>(r - 1)];
-    }
-    if (r < batchRows_) break;
+    if (!WriteBatch(p, last, batch)) break;
   }
   return static_cast<size_t>(p - out);
 }
 
 double TCsvExport::Done() const {
-  if (ended_ && batchNext_ == batchRows_) return 1.0;
+  if (ended_ && batchNext_ == batch_->Rows) return 1.0;
   if (rows_ == 0) return 0.0;
   const double span = options_.EverySample ? static_cast<double>(toKey_ - fromKey_) : *options_.To - options_.From;
   const double done = options_.EverySample ? static_cast<double>(lastKey_ - fromKey_) : lastSeconds_ - options_.From;

@@ -62,36 +62,42 @@ class TCsvExport {
  private:
   struct TSource;
   struct TColumn;
+  struct TField;
   struct TGearState;
-  int NextRowTimes(int n);
+  struct TBatch;
+  // A batch of rows is made (the histories followed, the values found), then written as text.
+  int NextRowTimes(TBatch& batch);
+  void MakeBatch(TBatch& batch);
+  // Writes the batch's rows from batchNext_ on while there is room (p at or before last); true
+  // when its last row is written.
+  bool WriteBatch(char*& p, const char* last, const TBatch& batch);
   template <bool Age>
-  char* WriteRow(char* p, int row);
+  char* WriteRow(char* p, const TBatch& batch, int r);
   // A time of ticks as seconds with five decimals, as WriteScaled writes it.
   char* WriteTime(char* p, uint64_t ticks);
 
   TRecording& recording_;
   TCsvOptions options_;
   std::vector<TSource> sources_;
+  // Each column as its rows are made, and as its fields are written.
   std::vector<TColumn> columns_;
+  std::vector<TField> fields_;
   std::string header_;
   size_t maxRow_ = 0;
   // The rows' bounds in ticks of 10 microseconds.
   uint64_t fromKey_ = 0, toKey_ = 0;
   int64_t k_ = 0;  // the next row's k of t = k / rate
   uint64_t ticksPerRow_ = 0;  // 1 / rate in ticks, when that is whole
-  // The times of the batch of rows: the last tick each covers and, at a rate, the seconds.
-  std::vector<uint64_t> rowKeys_;
-  std::vector<double> rowSeconds_;
+  bool ended_ = false;  // no more row times
+  std::unique_ptr<TBatch> batch_;
+  int batchNext_ = 0;  // the next row of the batch to write
+  int64_t rows_ = 0;
   uint64_t lastKey_ = 0;
   double lastSeconds_ = 0;
-  bool ended_ = false;  // no more row times
   // The text of the last row's whole seconds and the point, kept while they last.
   uint64_t timeWhole_ = 0;
   size_t timeLength_ = 0;
   char timeText_[32] = {};
-  // The batch whose sources and texts are made: its rows, and the next of them to write.
-  int batchRows_ = 0, batchNext_ = 0;
-  int64_t rows_ = 0;
 };
 
 struct TCsvResult {
