@@ -314,11 +314,22 @@ void TCsvExport::TSource::FollowRows(TBatch& batch) {
     for (int r = 0; r < rows; ++r) {
       const uint64_t key = keys[r];
       if (key < end) {
-        const auto ticks = static_cast<uint32_t>(key - base);
-        while (times[held + 1] <= ticks) ++held;
-        RowIndex[r] = follow.RunStart + held;
-        rowRaw[r] = raws[held];
-        if (Ages) rowTicks[r] = base + times[held];
+        // The rows within the block, with what they need in locals the stores cannot touch.
+        const uint32_t* const t = times;
+        const uint16_t* const w = raws;
+        const uint64_t b = base, e = end;
+        const int32_t runStart = follow.RunStart;
+        const bool ages = Ages;
+        int32_t h = held;
+        for (; r < rows && keys[r] < e; ++r) {
+          const auto ticks = static_cast<uint32_t>(keys[r] - b);
+          while (t[h + 1] <= ticks) ++h;
+          RowIndex[r] = runStart + h;
+          rowRaw[r] = w[h];
+          if (ages) rowTicks[r] = b + t[h];
+        }
+        held = h;
+        --r;
         continue;
       }
       if (end) leave();
