@@ -157,7 +157,22 @@ void BM_EverySampleVsToChars(benchmark::State& state) {
 }
 BENCHMARK(BM_EverySampleVsToChars)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(3);
 
-std::vector<double> RunChild(const char* what, const std::string& path);
+// This program run again as "--child WHAT PATH OUT": the figures it wrote to OUT.
+std::vector<double> RunChild(const char* what, const std::string& path) {
+  std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  std::string out = Fixture().env.dir / (std::string("child-") + what);
+  const char* argv[] = {self.c_str(), "--child", what, path.c_str(), out.c_str(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) std::abort();
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::abort();
+  std::ifstream in(out);
+  std::vector<double> figures;
+  for (double x; in >> x;) figures.push_back(x);
+  if (figures.empty()) std::abort();
+  return figures;
+}
 
 // Each round in a new process, as the command runs: the recording loaded into fresh memory, then
 // exported at 20 Hz; then loaded again, into the memory the first load gave back.
@@ -189,23 +204,6 @@ double PeakBytes() {
   for (std::string line; std::getline(status, line);)
     if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) * 1024;
   return 0;
-}
-
-// This program run again as "--child WHAT PATH OUT": the figures it wrote to OUT.
-std::vector<double> RunChild(const char* what, const std::string& path) {
-  std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  std::string out = Fixture().env.dir / (std::string("child-") + what);
-  const char* argv[] = {self.c_str(), "--child", what, path.c_str(), out.c_str(), nullptr};
-  pid_t pid = 0;
-  if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) std::abort();
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::abort();
-  std::ifstream in(out);
-  std::vector<double> figures;
-  for (double x; in >> x;) figures.push_back(x);
-  if (figures.empty()) std::abort();
-  return figures;
 }
 
 void BM_PeakMemory(benchmark::State& state) {
