@@ -377,6 +377,33 @@ TEST_F(Csv, RowsComeOneAtATimeIntoTheSmallestBuffer) {
   EXPECT_EQ(table.Done(), 1.0);
 }
 
+// Batches of rows cut off by the buffer anywhere, in columns of raw values, of values worked out
+// from other histories, of the gear and of no history, with ages: the pieces make the same table.
+TEST_F(Csv, ATableWrittenInSmallPiecesIsTheTableWrittenWhole) {
+  std::vector<std::pair<uint32_t, uint16_t>> revs, speed;
+  for (int i = 0; i < 3000; ++i) {
+    revs.push_back({static_cast<uint32_t>(700 * i), static_cast<uint16_t>(2000 + (i * 37) % 900)});
+    speed.push_back({static_cast<uint32_t>(1100 * i + 300), static_cast<uint16_t>(40 + (i * 11) % 80)});
+  }
+  TDisplayVar* gear = sensors_->Gear;
+  std::unique_ptr<TRecording> rec(
+      MakeRecording("R", 33000, {{1, revs}, {static_cast<int32_t>(gear->Source.load()->Id.load()), speed}}));
+  TCsvOptions options;
+  options.Sensors = {sensors_->Revs, gear, sensors_->Acceleration, sensors_->TPS, sensors_->FindDisplay(1047)};
+  options.Age = true;
+  options.RateHz = 100;
+  const std::string whole = Table(*rec, options);
+  ASSERT_GT(Lines(whole).size(), 3000u);
+  for (const size_t extra : {size_t{0}, size_t{97}, size_t{1000}}) {
+    TCsvExport table(*rec, options);
+    std::vector<char> buffer(table.MaxRowBytes() + extra);
+    std::string pieces = table.Header();
+    for (size_t n; (n = table.NextRows(buffer.data(), buffer.size())) > 0;) pieces.append(buffer.data(), n);
+    EXPECT_EQ(pieces, whole) << "buffer of " << buffer.size();
+    EXPECT_EQ(table.Done(), 1.0);
+  }
+}
+
 TEST_F(Csv, NumbersUseThePointWhateverTheLocale) {
   // A German locale, built for this test (the machine may have none installed).
   const std::string locales = dir_.File("locales");
