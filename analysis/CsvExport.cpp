@@ -311,9 +311,8 @@ void TCsvExport::TSource::FollowRows(TBatch& batch) {
       follow.NextTicks = base + times[held + 1];
     };
     enter();
-    for (int r = 0; r < rows; ++r) {
-      const uint64_t key = keys[r];
-      if (key < end) {
+    for (int r = 0; r < rows;) {
+      if (keys[r] < end) {
         // The rows within the block, with what they need in locals the stores cannot touch.
         const uint32_t* const t = times;
         const uint16_t* const w = raws;
@@ -329,16 +328,17 @@ void TCsvExport::TSource::FollowRows(TBatch& batch) {
           if (ages) rowTicks[r] = b + t[h];
         }
         held = h;
-        --r;
         continue;
       }
       if (end) leave();
+      const uint64_t key = keys[r];
       follow.AdvanceTo(key);
       if (follow.Index < 0) FirstRow = r + 1;
       RowIndex[r] = follow.Index;
       rowRaw[r] = follow.Raw;
       rowTicks[r] = follow.IndexTicks;
       enter();
+      ++r;
     }
     if (end) leave();
   }

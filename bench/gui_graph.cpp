@@ -103,7 +103,6 @@ double TimeMs(F&& f) {
   return Ms(Clock::now() - t0);
 }
 
-// The median: a figure that the other programs sharing the machine disturb little.
 // Every sample of the graphed histories read once, keeping their lowest and highest value.
 double PlainPassMs(const TGraphModel& m) {
   const auto t0 = Clock::now();

@@ -49,7 +49,6 @@ QString VersionText() {
 
 QString EcuFamilyText(const TECUType& ecu) { return QString::fromUtf8(ecu.FamilyName()) + QStringLiteral(" ECU"); }
 
-
 std::vector<TIconImage> ProgramIconImages() {
   std::vector<TIconImage> images;
   for (int size : AssociationIconSizes) {
