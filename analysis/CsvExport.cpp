@@ -5,30 +5,35 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 #include "analysis/DecimalText.h"
 #include "base/AtomicSave.h"
 #include "base/BinFile.h"
+#include "history/HistoryCursor.h"
 #include "recording/FileOperations.h"
 #include "vars/Conversions.h"
 #include "vars/Settings.h"
 
 namespace {
-constexpr uint64_t kNoSample = std::numeric_limits<uint64_t>::max();
-constexpr double kTicksPerSecond = 100000.0;
 // The decimals of the exported numbers: values as the .tdf files have them ("%f"), the time as
 // seconds, the age as milliseconds.
 constexpr int kValueDecimals = 6, kTimeDecimals = 5, kAgeDecimals = 2;
 // The longest time or age field (20 digits, a point, the decimals).
 constexpr size_t kMaxNumberChars = 32;
 
-// A time in seconds as ticks of 10 microseconds, a time within 10 nanoseconds of a tick counting
-// as on it; rounded down (the last tick at or before t) or up (the first at or after it).
-uint64_t TicksOf(double seconds, bool up) {
-  const double x = seconds * kTicksPerSecond;
-  const double nearest = std::nearbyint(x);
-  const double ticks = std::fabs(x - nearest) <= 1e-3 ? nearest : up ? std::ceil(x) : std::floor(x);
-  return ticks <= 0 ? 0 : static_cast<uint64_t>(ticks);
+// A bound in seconds as ticks of 10 microseconds: the last tick at or before it, or the first at
+// or after it; none before the recording's start.
+TTicks BoundTicks(double seconds, bool up) {
+  return std::max<TTicks>(0, up ? TicksAtOrAfter(seconds) : TicksAtOrBefore(seconds));
+}
+
+// The tick a row's time in seconds is written with (its five decimals): the row holds its values
+// there.
+TTicks RowTicks(double seconds) {
+  uint64_t ticks = 0;
+  if (!RoundScaled(seconds, 5, ticks)) return ticks_detail::Clamped(seconds * static_cast<double>(kTicksPerSecond));
+  return seconds < 0 ? 0 : static_cast<TTicks>(ticks);
 }
 
 // Rows are made in batches: each history is followed over the batch's rows in one stretch, the
@@ -38,70 +43,21 @@ constexpr int kBatchRows = 256;
 // A value's text of up to this many characters is copied as one block of this size.
 constexpr size_t kSlot = 16;
 
-// A pass over a history in time order: the sample in force and the next sample's time. Times are
-// unwrapped (the 32-bit tick counter wraps after 11.9 hours) so that they always ascend.
-struct TCursor {
-  const TVarHist* History = nullptr;
-  int32_t Count = 0;  // the samples when the export began
-  int32_t Index = -1;
-  uint64_t IndexTicks = 0;
-  uint16_t Raw = 0;
-  uint64_t NextTicks = kNoSample;
-  // The stretch of samples from RunStart on that holds the next sample.
-  TVarHist::TSpan Run{};
-  int32_t RunStart = 0;
-
-  void Start(const TVarHist* history, int32_t count) {
-    History = history;
-    Count = count;
-    if (count == 0) return;
-    Run = history->SpanAt(0, count);
-    NextTicks = Run.Times[0];
+// Asks the memory for the next n samples' times and raw values after a cursor's: a pass over many
+// histories at once reads each one a little at a time, too little for the processor to see the
+// stream.
+void Prefetch(const THistoryCursor& c, int32_t n) {
+  int32_t next = c.Index() + 1;
+  n = std::min(n, c.Count() - next);
+  for (int32_t start = c.SpanStart(); n > 0;) {
+    const TVarHist::TSpan run = start == c.SpanStart() ? c.Span() : c.History()->SpanAt(start, c.Count());
+    const int32_t from = next - start, to = std::min(run.Length, from + n);
+    for (int32_t k = from; k < to; k += 16) __builtin_prefetch(run.Times + k);
+    for (int32_t k = from; k < to; k += 32) __builtin_prefetch(run.Raws + k);
+    n -= to - from;
+    next = start += run.Length;
   }
-
-  // Onto the next sample (there is one: NextTicks is a time).
-  void Step() {
-    ++Index;
-    const int32_t k = Index - RunStart;
-    IndexTicks = NextTicks;
-    Raw = Run.Raws[k];
-    if (Index + 1 >= Count) {
-      NextTicks = kNoSample;
-      return;
-    }
-    if (k + 1 >= Run.Length) {
-      RunStart = Index + 1;
-      Run = History->SpanAt(RunStart, Count);
-    }
-    NextTicks = Unwrapped(IndexTicks, Run.Times[Index + 1 - RunStart]);
-  }
-
-  // Asks the memory for the next n samples' times and raw values: a pass over many histories
-  // at once reads each one a little at a time, too little for the processor to see the stream.
-  void Prefetch(int32_t n) const {
-    int32_t next = Index + 1;
-    n = std::min(n, Count - next);
-    for (int32_t start = RunStart; n > 0;) {
-      const TVarHist::TSpan run = start == RunStart ? Run : History->SpanAt(start, Count);
-      const int32_t from = next - start, to = std::min(run.Length, from + n);
-      for (int32_t k = from; k < to; k += 16) __builtin_prefetch(run.Times + k);
-      for (int32_t k = from; k < to; k += 32) __builtin_prefetch(run.Raws + k);
-      n -= to - from;
-      next = start += run.Length;
-    }
-  }
-
-  // Onto the last sample at or before key.
-  void AdvanceTo(uint64_t key) {
-    while (NextTicks <= key) Step();
-  }
-
-  // The unwrapped time of a sample with these ticks that follows one at previous.
-  static uint64_t Unwrapped(uint64_t previous, uint32_t ticks) {
-    const auto low = static_cast<uint32_t>(previous);
-    return (previous - low) + ticks + (ticks < low ? (uint64_t{1} << 32) : 0);
-  }
-};
+}
 
 // The last texts made for keys (raw values or values), one place for each group of them; a text
 // of up to kSlot characters is kept and copied as one block of that size.
@@ -142,8 +98,8 @@ using TValueTexts = TTextCache<uint64_t, 4096>;
 
 // A source history as the rows see it: the sample in force at each row of the batch.
 struct TCsvExport::TSource {
-  TCursor Follow;  // the rows' samples
-  TCursor Merge;   // every sample, for the rows' times
+  THistoryCursor Follow;  // the rows' samples
+  THistoryCursor Merge;   // every sample, for the rows' times
   int Index = 0;   // in the export's sources, and so in a batch's rows
   // Gear columns, which see every sample.
   std::vector<TColumn*> Walkers;
@@ -160,14 +116,15 @@ struct TCsvExport::TBatch {
   TBatch(size_t sources, size_t columns)
       : HeldFrom(columns), Raws(sources * kBatchRows), Ticks(sources * kBatchRows), Values(columns * kBatchRows) {}
   int Rows = 0;
-  // The last tick each row covers and, at a rate, its time in seconds.
-  uint64_t Keys[kBatchRows] = {};
+  // The tick each row holds its values at (the one its time is written with) and, at a rate, its
+  // time in seconds.
+  TTicks Keys[kBatchRows] = {};
   double Seconds[kBatchRows] = {};
   // Each column's first row that holds a sample (kBatchRows: none).
   std::vector<int> HeldFrom;
   // Each source's rows' raw values and sample times (the latter for the ages), kBatchRows apiece.
   std::vector<uint16_t> Raws;
-  std::vector<uint64_t> Ticks;
+  std::vector<TTicks> Ticks;
   // The rows' values of each column kept by value, kBatchRows apiece.
   std::vector<double> Values;
 };
@@ -177,10 +134,10 @@ struct TCsvExport::TColumn {
   TSource* Source = nullptr;  // none: the recording has no history of it and the field stays empty
   int Index = 0;              // in the export's columns
   TDisplayVar* Var = nullptr;
-  // A gear sensor keeps the gear it found last (the bands between the ratios hold it), so every
-  // one of its samples is evaluated in order, as the .tdf export evaluates them.
-  TGearVar* Gear = nullptr;
-  int32_t GearState = 0;
+  // A gear sensor's value follows from the samples before (the bands between the ratios hold the
+  // gear found last), so every one of its samples is evaluated in order, as the .tdf export
+  // evaluates them.
+  bool Gear = false;
   double WalkedValue = 0;
   // The values of a column whose value is not the conversion of its raw sample alone, for
   // samples asked in ascending order.
@@ -208,7 +165,7 @@ struct TCsvExport::TField {
   int HeldFrom = kBatchRows;
   const uint16_t* Raws = nullptr;
   const double* Values = nullptr;
-  const uint64_t* Ticks = nullptr;
+  const TTicks* Ticks = nullptr;
   // The last field written: its key (below) and text; kNoKey when its text is not kept (or none
   // was written yet). No raw value is that, and no value: it is a NaN no arithmetic on numbers makes.
   static constexpr uint64_t kNoKey = UINT64_MAX;
@@ -263,67 +220,64 @@ struct TCsvExport::TField {
 };
 
 void TCsvExport::TSource::FollowRows(TBatch& batch) {
-  const uint64_t* const keys = batch.Keys;
+  const TTicks* const keys = batch.Keys;
   const int rows = batch.Rows;
   uint16_t* const rowRaw = batch.Raws.data() + static_cast<size_t>(Index) * kBatchRows;
-  uint64_t* const rowTicks = batch.Ticks.data() + static_cast<size_t>(Index) * kBatchRows;
+  TTicks* const rowTicks = batch.Ticks.data() + static_cast<size_t>(Index) * kBatchRows;
   double* const values = batch.Values.data();
   // The cursor in a local, which the compiler keeps in registers.
-  TCursor follow = Follow;
+  THistoryCursor follow = Follow;
   FirstRow = 0;
-  const int32_t start = follow.Index;
+  const int32_t start = follow.Index();
   if (!Walkers.empty()) {
     for (int r = 0; r < rows; ++r) {
-      const uint64_t key = keys[r];
-      while (follow.NextTicks <= key) {
+      const TTicks key = keys[r];
+      while (follow.NextTicks() <= key) {
         follow.Step();
-        for (TColumn* c : Walkers) c->WalkedValue = c->InOrder->At(follow.Index);
+        for (TColumn* c : Walkers) c->WalkedValue = c->InOrder->At(follow.Index());
       }
       for (TColumn* c : Walkers) values[static_cast<size_t>(c->Index) * kBatchRows + static_cast<size_t>(r)] = c->WalkedValue;
-      if (follow.Index < 0) FirstRow = r + 1;
-      RowIndex[r] = follow.Index;
-      rowRaw[r] = follow.Raw;
-      rowTicks[r] = follow.IndexTicks;
+      if (!follow.Holds()) FirstRow = r + 1;
+      RowIndex[r] = follow.Index();
+      rowRaw[r] = follow.Raw();
+      rowTicks[r] = follow.Ticks();
     }
   } else {
-    // Within a block whose times never fall, a sample's time is the block's base plus its ticks:
-    // there the held sample moves on by plain comparisons of ticks, short of the block's last
-    // sample, which the cursor steps onto and past.
+    // Within a plain block (history/History.h) a sample's time is the block's offset plus its
+    // ticks: there the held sample moves on by plain comparisons of ticks, short of the block's
+    // last sample, which the cursor steps onto and past.
     const uint32_t* times = nullptr;
     const uint16_t* raws = nullptr;
     int32_t held = 0;            // in the block
-    uint64_t base = 0, end = 0;  // end: the block's last time; 0 where the cursor steps
+    TTicks base = 0, end = 0;    // end: the block's last time; 0 where the cursor steps
+    int32_t runStart = 0;
     const auto enter = [&] {
       end = 0;
-      const int32_t k = follow.Index - follow.RunStart;
-      if (k < 0 || k + 1 >= follow.Run.Length) return;
-      if (follow.History->LargestStepAt(follow.RunStart, follow.Count) == TVarHist::Falls) return;
-      times = follow.Run.Times;
-      raws = follow.Run.Raws;
+      const TVarHist::TSpan& run = follow.Span();
+      const int32_t k = follow.Index() - follow.SpanStart();
+      if (k < 0 || k + 1 >= run.Length || !run.Plain()) return;
+      times = run.Times;
+      raws = run.Raws;
       held = k;
-      base = follow.IndexTicks - times[k];
-      end = base + times[follow.Run.Length - 1];
+      runStart = follow.SpanStart();
+      base = run.Offset;
+      end = base + times[run.Length - 1];
     };
-    const auto leave = [&] {
-      follow.Index = follow.RunStart + held;
-      follow.IndexTicks = base + times[held];
-      follow.Raw = raws[held];
-      follow.NextTicks = base + times[held + 1];
-    };
+    const auto leave = [&] { follow.MoveTo(runStart + held); };
     enter();
     for (int r = 0; r < rows;) {
       if (keys[r] < end) {
         // The rows within the block, with what they need in locals the stores cannot touch.
         const uint32_t* const t = times;
         const uint16_t* const w = raws;
-        const uint64_t b = base, e = end;
-        const int32_t runStart = follow.RunStart;
+        const TTicks b = base, e = end;
+        const int32_t first = runStart;
         const bool ages = Ages;
         int32_t h = held;
         for (; r < rows && keys[r] < e; ++r) {
           const auto ticks = static_cast<uint32_t>(keys[r] - b);
           while (t[h + 1] <= ticks) ++h;
-          RowIndex[r] = runStart + h;
+          RowIndex[r] = first + h;
           rowRaw[r] = w[h];
           if (ages) rowTicks[r] = b + t[h];
         }
@@ -331,12 +285,11 @@ void TCsvExport::TSource::FollowRows(TBatch& batch) {
         continue;
       }
       if (end) leave();
-      const uint64_t key = keys[r];
-      follow.AdvanceTo(key);
-      if (follow.Index < 0) FirstRow = r + 1;
-      RowIndex[r] = follow.Index;
-      rowRaw[r] = follow.Raw;
-      rowTicks[r] = follow.IndexTicks;
+      follow.HoldAt(keys[r]);
+      if (!follow.Holds()) FirstRow = r + 1;
+      RowIndex[r] = follow.Index();
+      rowRaw[r] = follow.Raw();
+      rowTicks[r] = follow.Ticks();
       enter();
       ++r;
     }
@@ -344,29 +297,15 @@ void TCsvExport::TSource::FollowRows(TBatch& batch) {
   }
   Follow = follow;
   // The next batch takes about as many samples as this one.
-  follow.Prefetch(follow.Index - start + (follow.Index - start) / 4 + 16);
+  Prefetch(follow, follow.Index() - start + (follow.Index() - start) / 4 + 16);
 }
-
-// While rows are made, the gear sensors hold the export's own last gear; the live displays get
-// theirs back after each batch of rows.
-struct TCsvExport::TGearState {
-  explicit TGearState(std::vector<TColumn>& columns) : columns_(columns) { Swap(); }
-  ~TGearState() { Swap(); }
-  TGearState(const TGearState&) = delete;
-  TGearState& operator=(const TGearState&) = delete;
-  void Swap() {
-    for (TColumn& c : columns_)
-      if (c.Gear) std::swap(c.Gear->Gear, c.GearState);
-  }
-  std::vector<TColumn>& columns_;
-};
 
 TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
     : recording_(recording), options_(options) {
   const double to = options.To ? *options.To : recording.LengthSeconds();
   options_.To = to;
-  fromKey_ = TicksOf(options.From, true);
-  toKey_ = TicksOf(to, false);
+  fromKey_ = BoundTicks(options.From, true);
+  toKey_ = BoundTicks(to, false);
   header_ = "Time (s)";
   // Columns and sources keep their places: they point at each other.
   columns_.resize(options.Sensors.size());
@@ -377,13 +316,13 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
     TField& f = fields_[i];
     c.Index = f.Index = static_cast<int>(i);
     c.Var = f.Var = options.Sensors[i];
-    c.Gear = dynamic_cast<TGearVar*>(c.Var);
+    c.Gear = dynamic_cast<TGearVar*>(c.Var) != nullptr;
     if (const TVarHist* history = c.Var->HistoryIn(recording)) {
-      auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History == history; });
+      auto same = std::find_if(sources_.begin(), sources_.end(), [&](const TSource& s) { return s.Follow.History() == history; });
       if (same == sources_.end()) {
         same = sources_.emplace(sources_.end());
         same->Index = static_cast<int>(sources_.size() - 1);
-        same->Follow.Start(history, history->Count());
+        same->Follow = THistoryCursor(history);
         same->Ages = options.Age;
         same->Merge = same->Follow;
       }
@@ -409,16 +348,15 @@ TCsvExport::TCsvExport(TRecording& recording, const TCsvOptions& options)
   // The first row at a rate: the first k with k / rate at or after From, each time computed as
   // k / rate. At sample times the first row is the first sample time at or after From.
   const double rate = options_.RateHz;
-  // A whole rate that divides a second into whole ticks puts every row on a tick: its time is
-  // then written from the ticks, which gives the same digits.
-  if (rate >= 1 && rate == std::floor(rate) && std::fmod(kTicksPerSecond, rate) == 0)
-    ticksPerRow_ = static_cast<uint64_t>(kTicksPerSecond / rate);
+  // A whole rate that divides a second into whole ticks puts every row on a tick.
+  if (rate >= 1 && rate == std::floor(rate) && std::fmod(static_cast<double>(kTicksPerSecond), rate) == 0)
+    ticksPerRow_ = static_cast<TTicks>(static_cast<double>(kTicksPerSecond) / rate);
   if (!options_.EverySample) {
     k_ = static_cast<int64_t>(std::ceil(options_.From * rate));
     while (k_ > 0 && static_cast<double>(k_ - 1) / rate >= options_.From) --k_;
     while (static_cast<double>(k_) / rate < options_.From) ++k_;
   } else if (fromKey_ > 0) {
-    for (TSource& s : sources_) s.Merge.AdvanceTo(fromKey_ - 1);
+    for (TSource& s : sources_) s.Merge.HoldAt(fromKey_ - 1);
   }
   batch_ = std::make_unique<TBatch>(sources_.size(), columns_.size());
 }
@@ -430,17 +368,17 @@ int TCsvExport::NextRowTimes(TBatch& batch) {
   int rows = 0;
   for (; rows < kBatchRows; ++rows) {
     if (options_.EverySample) {
-      uint64_t key = kNoSample;
-      for (const TSource& s : sources_) key = std::min(key, s.Merge.NextTicks);
+      TTicks key = kNeverTicks;
+      for (const TSource& s : sources_) key = std::min(key, s.Merge.NextTicks());
       if (key > toKey_) break;
-      for (TSource& s : sources_) s.Merge.AdvanceTo(key);
+      for (TSource& s : sources_) s.Merge.HoldAt(key);
       batch.Keys[rows] = key;
     } else {
       const double seconds = static_cast<double>(k_) / options_.RateHz;
       if (seconds > *options_.To) break;
       ++k_;
       batch.Seconds[rows] = seconds;
-      batch.Keys[rows] = TicksOf(seconds, false);
+      batch.Keys[rows] = ticksPerRow_ ? k_ * ticksPerRow_ - ticksPerRow_ : RowTicks(seconds);
     }
   }
   if (rows < kBatchRows) ended_ = true;
@@ -458,28 +396,24 @@ void TCsvExport::MakeBatch(TBatch& batch) {
   }
 }
 
-char* TCsvExport::WriteTime(char* p, uint64_t ticks) {
+char* TCsvExport::WriteTime(char* p, TTicks ticks) {
   // The whole seconds stay the same for many rows: their text ("12.") is kept.
-  const uint64_t whole = ticks / 100000;
+  const auto whole = static_cast<uint64_t>(ticks) / 100000;
   if (whole != timeWhole_ || timeLength_ == 0) {
     timeWhole_ = whole;
     timeLength_ = static_cast<size_t>(WriteScaled(timeText_, whole * 100000, kTimeDecimals) - timeText_) - kTimeDecimals;
   }
   std::memcpy(p, timeText_, sizeof timeText_);
   p += timeLength_;
-  auto fraction = static_cast<uint32_t>(ticks - whole * 100000);
+  auto fraction = static_cast<uint32_t>(static_cast<uint64_t>(ticks) - whole * 100000);
   for (int i = kTimeDecimals - 1; i >= 0; --i, fraction /= 10) p[i] = static_cast<char>('0' + fraction % 10);
   return p + kTimeDecimals;
 }
 
 template <bool Age>
 char* TCsvExport::WriteRow(char* p, const TBatch& batch, int r) {
-  const bool every = options_.EverySample;
-  const uint64_t key = batch.Keys[r];
-  const double seconds = batch.Seconds[r];
-  p = every || ticksPerRow_ ? WriteTime(p, key) : WriteFixed(p, seconds, kTimeDecimals);
-  // The row's time in ticks, for the ages: whole at sample times, a fraction between them.
-  const double rowTicks = every ? static_cast<double>(key) : seconds * kTicksPerSecond;
+  const TTicks key = batch.Keys[r];
+  p = WriteTime(p, key);
   for (TField& c : fields_) {
     *p++ = ',';
     const bool held = r >= c.HeldFrom;
@@ -488,8 +422,7 @@ char* TCsvExport::WriteRow(char* p, const TBatch& batch, int r) {
     *p++ = ',';
     if (!held) continue;
     // A tick is a hundredth of a millisecond.
-    const double age = std::max(0.0, rowTicks - static_cast<double>(c.Ticks[r]));
-    p = WriteScaled(p, static_cast<uint64_t>(std::llround(age)), kAgeDecimals);
+    p = WriteScaled(p, static_cast<uint64_t>(std::max<TTicks>(0, key - c.Ticks[r])), kAgeDecimals);
   }
   *p++ = '\n';
   return p;
@@ -513,11 +446,10 @@ bool TCsvExport::WriteBatch(char*& p, const char* last, const TBatch& batch) {
 }
 
 size_t TCsvExport::NextRows(char* out, size_t capacity) {
-  if (capacity < maxRow_) return 0;
+  if (capacity < maxRow_) throw std::invalid_argument("a CSV row needs a buffer of " + std::to_string(maxRow_) + " bytes");
   // Room for one more row while p is at or before last.
   const char* const last = out + (capacity - maxRow_);
   TBorrowCurrent borrow(&recording_);
-  TGearState gears(columns_);
   TBatch& batch = *batch_;
   char* p = out;
   // A batch's rows that do not fit wait for the next call.
@@ -532,8 +464,10 @@ size_t TCsvExport::NextRows(char* out, size_t capacity) {
   return static_cast<size_t>(p - out);
 }
 
+bool TCsvExport::Finished() const { return ended_ && batchNext_ == batch_->Rows; }
+
 double TCsvExport::Done() const {
-  if (ended_ && batchNext_ == batch_->Rows) return 1.0;
+  if (Finished()) return 1.0;
   if (rows_ == 0) return 0.0;
   const double span = options_.EverySample ? static_cast<double>(toKey_ - fromKey_) : *options_.To - options_.From;
   const double done = options_.EverySample ? static_cast<double>(lastKey_ - fromKey_) : lastSeconds_ - options_.From;

@@ -3,7 +3,8 @@
 // sensor. Each row holds every sensor's value at its latest sample at or before the row's time
 // (sample and hold, never interpolated), converted and written as the .tdf export writes it; the
 // field stays empty before the sensor's first sample. Rows come at a fixed rate (t = k / rate) or
-// at every distinct sample time of the sensors' source histories. The text is made row by row
+// at every distinct sample time of the sensors' source histories; a row holds its values at the
+// tick its time is written with (its five decimals). The text is made row by row
 // into a buffer of fixed size, so memory does not grow with the number of rows.
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "history/Ticks.h"
 
 class TDisplayVar;
 class TRecording;
@@ -50,8 +53,12 @@ class TCsvExport {
   const std::string& Header() const { return header_; }
   // The most bytes one row takes: NextRows needs room for at least this much.
   size_t MaxRowBytes() const { return maxRow_; }
-  // Writes as many whole rows as fit into out; the bytes written, 0 once every row is written.
+  // Writes as many whole rows as fit into out, which must have room for MaxRowBytes() at least
+  // (std::invalid_argument otherwise: a row never waits for a buffer it cannot fit); the bytes
+  // written, 0 once every row is written.
   size_t NextRows(char* out, size_t capacity);
+  // Whether every row is written.
+  bool Finished() const;
 
   // The share of the rows' time span written so far (0..1).
   double Done() const;
@@ -74,7 +81,7 @@ class TCsvExport {
   template <bool Age>
   char* WriteRow(char* p, const TBatch& batch, int r);
   // A time of ticks as seconds with five decimals, as WriteScaled writes it.
-  char* WriteTime(char* p, uint64_t ticks);
+  char* WriteTime(char* p, TTicks ticks);
 
   TRecording& recording_;
   TCsvOptions options_;
@@ -85,14 +92,14 @@ class TCsvExport {
   std::string header_;
   size_t maxRow_ = 0;
   // The rows' bounds in ticks of 10 microseconds.
-  uint64_t fromKey_ = 0, toKey_ = 0;
+  TTicks fromKey_ = 0, toKey_ = 0;
   int64_t k_ = 0;  // the next row's k of t = k / rate
-  uint64_t ticksPerRow_ = 0;  // 1 / rate in ticks, when that is whole
+  TTicks ticksPerRow_ = 0;  // 1 / rate in ticks, when that is whole
   bool ended_ = false;  // no more row times
   std::unique_ptr<TBatch> batch_;
   int batchNext_ = 0;  // the next row of the batch to write
   int64_t rows_ = 0;
-  uint64_t lastKey_ = 0;
+  TTicks lastKey_ = 0;
   double lastSeconds_ = 0;
   // The text of the last row's whole seconds and the point, kept while they last.
   uint64_t timeWhole_ = 0;

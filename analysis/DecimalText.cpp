@@ -68,7 +68,7 @@ char* WriteScaled(char* out, uint64_t whole, int decimals) {
   }
 }
 
-char* WriteFixed(char* out, double value, int decimals) {
+bool RoundScaled(double value, int decimals, uint64_t& whole) {
   const double scale = static_cast<double>(kPow10[decimals]);
   const double a = std::fabs(value);
   const double x = a * scale;
@@ -76,18 +76,23 @@ char* WriteFixed(char* out, double value, int decimals) {
   // product gives the exact remainder of the rounded product (10^decimals is 5^decimals, at most
   // 21 bits, times a power of two, so a's halves of 26 bits multiply exactly), so the rounding is
   // decided on the exact value of |value| x 10^decimals. False for NaN and infinities.
-  if (x < 4503599627370496.0) {
-    const double split = 134217729.0 * a;  // 2^27 + 1
-    const double high = split - (split - a);
-    const double low = a - high;
-    const double remainder = (high * scale - x) + low * scale;
-    const auto truncated = static_cast<uint64_t>(x);
-    const auto whole = static_cast<double>(truncated);
-    // The sign of (exact product - whole - 1/2): the first difference is exact wherever it is
-    // near zero, and a sum's sign survives rounding.
-    const double beyondHalf = ((x - whole) - 0.5) + remainder;
-    const uint64_t n =
-        truncated + (static_cast<uint64_t>(beyondHalf > 0) | (static_cast<uint64_t>(beyondHalf == 0) & truncated & 1));
+  if (!(x < 4503599627370496.0)) return false;
+  const double split = 134217729.0 * a;  // 2^27 + 1
+  const double high = split - (split - a);
+  const double low = a - high;
+  const double remainder = (high * scale - x) + low * scale;
+  const auto truncated = static_cast<uint64_t>(x);
+  const auto below = static_cast<double>(truncated);
+  // The sign of (exact product - whole - 1/2): the first difference is exact wherever it is
+  // near zero, and a sum's sign survives rounding.
+  const double beyondHalf = ((x - below) - 0.5) + remainder;
+  whole = truncated + (static_cast<uint64_t>(beyondHalf > 0) | (static_cast<uint64_t>(beyondHalf == 0) & truncated & 1));
+  return true;
+}
+
+char* WriteFixed(char* out, double value, int decimals) {
+  uint64_t n = 0;
+  if (RoundScaled(value, decimals, n)) {
     if (std::signbit(value)) *out++ = '-';
     return decimals == 0 ? WriteUnsigned(out, n) : WriteScaled(out, n, decimals);
   }

@@ -8,6 +8,9 @@
 // The most characters WriteFixed writes (a minus, 309 digits, the point and nine decimals).
 constexpr size_t MaxFixedChars = 330;
 
+// |value| x 10^decimals (0..9) rounded to a whole number as WriteFixed rounds it (on the exact
+// value, half to even); false when that is 2^52 or more, or not a number.
+bool RoundScaled(double value, int decimals, uint64_t& whole);
 // Writes value with decimals (0..9) digits after the point at out and returns the end.
 char* WriteFixed(char* out, double value, int decimals);
 // Writes whole / 10^decimals exactly, with decimals (1..9) digits after the point: ticks of

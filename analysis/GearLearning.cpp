@@ -121,27 +121,29 @@ TGearLearning LearnGears(const TSensorList& sensors, const THistorySet& recordin
     return out;
   }
   const double k = sensors.Speed->SpeedConstantIn(recording);
-  const auto window = static_cast<uint32_t>(std::lround(s.WindowSeconds * 100000));
-  const uint32_t maxAge = s.MaxAgeMs * 100;
+  const TTicks window = NearestTicks(s.WindowSeconds);
+  const TTicks maxAge = TicksFromMs(s.MaxAgeMs);
   // Revolutions of the engine per revolution of the wheels at 1 km/h, through the final drive.
   const double perKmh = 1000.0 / 60.0 / s.Circumference * s.FinalDrive;
-  auto revsAt = [&](TSensorTrack& track, uint32_t t, double& rpm) {
+  auto revsAt = [&](TSensorTrack& track, TTicks t, double& rpm) {
     const int32_t j = track.Hold(t);
     if (j < 0 || t - track.HeldTicks() > maxAge) return false;
     rpm = track.HeldValue();
     return true;
   };
-  auto pressed = [&](uint32_t t) {
+  auto pressed = [&](TTicks t) {
     if (!clutch) return false;
     const int32_t j = clutch->Hold(t);
     return j >= 0 && clutch->HeldValue() != 0;
   };
 
   std::vector<double> ratios;
-  for (int32_t i = 0; i < speed->Count(); ++i) {
-    const uint32_t t = speed->TicksAt(i);
+  // Each speed sample at time t against the samples in force half a window earlier.
+  THistoryCursor samples(speed->History(), speed->Count());
+  while (samples.Step()) {
+    const TTicks t = samples.Ticks();
     if (t < window) continue;
-    const double kmh = SpeedRawToKmh(speed->RawAt(i), k);
+    const double kmh = SpeedRawToKmh(samples.Raw(), k);
     double rpm = 0, rpmBefore = 0;
     if (kmh <= s.MinKmh || !revsAt(*revs, t, rpm) || rpm <= 0) continue;
     const int32_t jb = speedBefore->Hold(t - window);

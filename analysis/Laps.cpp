@@ -4,21 +4,19 @@
 #include "analysis/DistanceTrack.h"
 #include "recording/Recording.h"
 
-namespace {
-constexpr double kSecondsPerTick = 0.00001;
-}
-
 std::vector<TLap> LapsFromSignals(const std::vector<uint32_t>& signalTicks) {
   std::vector<TLap> laps;
   laps.reserve(signalTicks.size());
-  uint32_t previous = 0;
-  for (uint32_t signal : signalTicks) {
+  TTickUnwrapper unwrap;
+  TTicks previous = 0;
+  for (uint32_t stored : signalTicks) {
+    const TTicks signal = unwrap.Next(stored);
     TLap lap;
     lap.Number = static_cast<int>(laps.size()) + 1;
     lap.StartTicks = previous;
     lap.EndTicks = signal;
-    lap.Start = previous * kSecondsPerTick;
-    lap.Seconds = (static_cast<double>(signal) - previous) * kSecondsPerTick;
+    lap.Start = SecondsOfTicks(previous);
+    lap.Seconds = SecondsOfTicks(signal - previous);
     laps.push_back(lap);
     previous = signal;
   }
@@ -30,7 +28,7 @@ std::vector<TLap> LapsFromSignals(const std::vector<uint32_t>& signalTicks) {
 std::vector<TLap> RecordingLaps(const TRecording& recording) {
   const TVarHist* signals = recording.HistoryById(LapSignalVarId);
   std::vector<uint32_t> ticks(signals ? static_cast<size_t>(signals->Count()) : 0);
-  for (size_t i = 0; i < ticks.size(); ++i) ticks[i] = signals->TicksOf(static_cast<int32_t>(i));
+  for (size_t i = 0; i < ticks.size(); ++i) ticks[i] = signals->StoredTicksOf(static_cast<int32_t>(i));
   return LapsFromSignals(ticks);
 }
 
@@ -73,7 +71,7 @@ std::vector<TLapPoint> LapTrace(const TVarHist& history, const TLap& lap, TLapAx
   std::vector<TLapPoint> points;
   if (lo > 0) points.push_back({0, lo - 1});
   for (int32_t i = lo; i < n && history.TicksOf(i) <= lap.EndTicks; ++i) {
-    const double since = (static_cast<double>(history.TicksOf(i)) - lap.StartTicks) * kSecondsPerTick;
+    const double since = SecondsOfTicks(history.TicksOf(i) - lap.StartTicks);
     points.push_back({byDistance ? track->At(lap.Start + since) - startMetres : since, i});
   }
   return points;

@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "history/Ticks.h"
+
 class TDistanceTrack;
 class TRecording;
 class TVarHist;
 
 struct TLap {
   int Number = 0;           // 1-based
-  uint32_t StartTicks = 0;  // ticks of 10 microseconds from the recording's start
-  uint32_t EndTicks = 0;
+  TTicks StartTicks = 0;  // unwrapped ticks of 10 microseconds from the recording's start
+  TTicks EndTicks = 0;
   double Start = 0;    // seconds from the recording's start
   double Seconds = 0;  // the lap time
   double Delta = 0;    // the lap time less the fastest lap's (0 for the fastest)
@@ -24,7 +26,8 @@ struct TLap {
 // The raw variable whose samples are the lap signals.
 constexpr int32_t LapSignalVarId = 158;
 
-// The laps the signals at these ticks mark.
+// The laps the signals at these ticks (as stored, in order) mark; the times are unwrapped as a
+// history's are (history/Ticks.h).
 std::vector<TLap> LapsFromSignals(const std::vector<uint32_t>& signalTicks);
 // The laps of a recording, from its history of lap signals (none without one).
 std::vector<TLap> RecordingLaps(const TRecording& recording);

@@ -10,7 +10,7 @@
 // TSensorTrack
 
 TSensorTrack::TSensorTrack(TDisplayVar& var, const TVarHist* history, const TAxisEdges* axis, int scale)
-    : var_(var), history_(history), axis_(axis), scale_(scale), unit_(var.Unit), byRaw_(var.ValueFollowsRaw()) {}
+    : var_(var), axis_(axis), scale_(scale), unit_(var.Unit), byRaw_(var.ValueFollowsRaw()), cursor_(history) {}
 
 void TSensorTrack::Extend(uint16_t raw) {
   // Up to the largest raw value seen, and at least 256 entries: a one-byte sensor needs no more.
@@ -21,22 +21,6 @@ void TSensorTrack::Extend(uint16_t raw) {
     values_[r] = var_.ConvertRecorded(unit_, static_cast<int32_t>(r));
     cells_[r] = Placed(axis_ ? axis_->CellOf(values_[r]) : -1);
   }
-}
-
-TSensorTrack::TCursor TSensorTrack::Rewound(int32_t before, uint32_t ticks) const {
-  int32_t lo = 0, n = before;
-  while (n > 1) {
-    const int32_t half = n / 2;
-    if (history_->TicksOf(lo + half) <= ticks) lo += half;
-    n -= half;
-  }
-  TCursor c;  // the samples after it are looked up again
-  c.Index = history_->TicksOf(lo) <= ticks ? lo : -1;
-  if (c.Index >= 0) {
-    c.HeldTicks = history_->TicksOf(c.Index);
-    c.HeldRaw = history_->RawOf(c.Index);
-  }
-  return c;
 }
 
 void TSensorTrack::Cover(const uint16_t* raws, int32_t n) {
@@ -60,42 +44,33 @@ void TSensorTrack::Cover(const uint16_t* raws, int32_t n) {
 TSensorTrack::TRun TSensorTrack::RunAtCursor() {
   if (values_.empty()) Extend(0);  // tables to point at
   TRun run;
-  if (cursor_.Index < 0) return run;
-  run.Base = cursor_.Index - cursor_.Index % TVarHist::BlockSamples;
-  const TVarHist::TSpan span = history_->SpanAt(run.Base, count_);
+  const int32_t i = cursor_.Index();
+  if (i < 0) return run;
+  run.Base = i - i % TVarHist::BlockSamples;
+  const TVarHist::TSpan span = History()->SpanAt(run.Base, Count());
   run.Times = span.Times;
   run.Raws = span.Raws;
   run.End = span.Length;
-  run.Next = cursor_.Index - run.Base + 1;
+  run.Next = i - run.Base + 1;
+  run.Offset = span.Offset;
+  run.Plain = span.Plain();
   Cover(run.Raws, run.End);
   return run;
 }
 
-void TSensorTrack::SetCursor(const TRun& run) {
-  if (run.Next == 0) {
-    cursor_ = {};
-    return;
-  }
-  cursor_.Index = run.Base + run.Next - 1;
-  cursor_.HeldTicks = run.Times[run.Next - 1];
-  cursor_.HeldRaw = run.Raws[run.Next - 1];
-  cursor_.Times = run.Times;
-  cursor_.Raws = run.Raws;
-  cursor_.Next = run.Times + run.Next;
-  cursor_.End = run.Times + run.End;
-}
+void TSensorTrack::SetCursor(const TRun& run) { cursor_.MoveTo(run.Next == 0 ? -1 : run.Base + run.Next - 1); }
 
-TSensorTrack::TRun TSensorTrack::BlockFrom(int32_t first, uint32_t ticks) {
-  if (first >= count_) return {};
-  const TVarHist::TSpan span = history_->SpanAt(first, count_);
-  if (span.Times[0] > ticks) return {};
+TSensorTrack::TRun TSensorTrack::BlockFrom(int32_t first, TTicks t) {
+  if (first >= Count()) return {};
+  const TVarHist::TSpan span = History()->SpanAt(first, Count());
+  if (span.TicksAt(0) > t) return {};
   Cover(span.Raws, span.Length);
-  return {span.Times, span.Raws, 1, span.Length, first};
+  return {span.Times, span.Raws, 1, span.Length, first, span.Offset, span.Plain()};
 }
 
 double TSensorTrack::ValueAt(int32_t i) {
-  if (byRaw_) return ValueOfRaw(history_->RawOf(i));
-  return var_.GetValueAtIndex(unit_, i);
+  if (byRaw_) return ValueOfRaw(History()->RawOf(i));
+  return var_.GetValueAtIndex(unit_, i, state_);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -114,7 +89,7 @@ bool Open(std::optional<TSensorTrack>& track, const TSensorList& sensors, const 
 }  // namespace
 
 TObservationWalker::TObservationWalker(const TSensorList& sensors, const THistorySet& recording, const TTableSpec& spec)
-    : spec_(spec), maxAgeTicks_(spec.MaxAgeMs * 100), columns_(spec.XEdges.Cells()) {
+    : spec_(spec), maxAgeTicks_(TicksFromMs(spec.MaxAgeMs)), columns_(spec.XEdges.Cells()) {
   // Without a sensor of the catalogue's nothing is walked: then Z stays unopened.
   if (!Open(x_, sensors, recording, spec_.X, &spec_.XEdges) || !Open(y_, sensors, recording, spec_.Y, &spec_.YEdges, columns_))
     return;
@@ -136,13 +111,13 @@ void TObservationWalker::Refresh() {
   for (TSensorTrack& f : filters_) f.Refresh();
 }
 
-bool TObservationWalker::At(uint32_t ticks, TObservation& out) {
+bool TObservationWalker::At(TTicks ticks, TObservation& out) {
   if (!z_) return false;
   Refresh();
   const int32_t i = z_->Hold(ticks);
   if (i < 0) return false;
   out.Index = i;
   out.Ticks = z_->HeldTicks();
-  Observe(out, z_->RawAt(i), x_->Cursor(), y_->Cursor());
+  Observe(out, z_->RawAt(i));
   return true;
 }

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "analysis/TableSpec.h"
-#include "history/History.h"
+#include "history/HistoryCursor.h"
+#include "vars/SensorList.h"
 
-class TDisplayVar;
 class THistorySet;
 
 enum class TObservationFate : uint8_t {
@@ -30,15 +30,15 @@ enum class TObservationFate : uint8_t {
 };
 
 struct TObservation {
-  int32_t Index = 0;   // the sample of Z
-  uint32_t Ticks = 0;  // its time, 10 us ticks since the recording started
+  int32_t Index = 0;  // the sample of Z
+  TTicks Ticks = 0;   // its time, unwrapped ticks of 10 us since the recording started
   TObservationFate Fate = TObservationFate::Observed;
   int Cell = -1;               // when observed: cy x columns + cx, or -1 with X or Y outside the edges
   double X = 0, Y = 0, Z = 0;  // when observed
 };
 
 // One display sensor over one history: the value of a sample, the cell of an axis it falls in, and
-// the latest sample at or before a time, found by a cursor that moves on with the times asked for.
+// the latest sample at or before a time, held by a history cursor.
 class TSensorTrack {
  public:
   // axis: the edges whose cells HeldCell gives, each multiplied by scale (1 across, the columns
@@ -49,57 +49,23 @@ class TSensorTrack {
   // negative whenever one of them is outside.
   static constexpr int32_t kOutside = -(1 << 30);
 
-  const TVarHist* History() const { return history_; }
+  const TVarHist* History() const { return cursor_.History(); }
   // Takes the count the history has published now.
-  void Refresh() { count_ = history_ ? history_->Count() : 0; }
-  int32_t Count() const { return count_; }
+  void Refresh() { cursor_.Refresh(); }
+  int32_t Count() const { return cursor_.Count(); }
 
-  // Where a track stands: the sample it holds and the samples after it in that sample's block.
-  // A walk keeps a copy of it in its own variables while it runs.
-  struct TCursor {
-    int32_t Index = -1;  // the sample held; -1 for none
-    uint32_t HeldTicks = 0;
-    uint16_t HeldRaw = 0;
-    // The samples after the held one in their block: Next .. End - 1, raw values beside.
-    const uint32_t* Times = nullptr;
-    const uint16_t* Raws = nullptr;
-    const uint32_t* Next = nullptr;
-    const uint32_t* End = nullptr;
-  };
-
-  // The latest sample at or before ticks among those published at the last Refresh; -1 for none.
-  // Its time is then HeldTicks(). Cheapest for times that rise from call to call; a time further
-  // back is found by bisection.
-  int32_t Hold(uint32_t ticks) { return Hold(cursor_, ticks); }
-  [[gnu::always_inline]] int32_t Hold(TCursor& c, uint32_t ticks) {
-    if (c.Index >= 0 && c.HeldTicks > ticks) c = Rewound(c.Index, ticks);
-    for (;;) {
-      if (c.Next == c.End) {
-        // On into the next block, when there are more samples.
-        if (c.Index + 1 >= count_) break;
-        const TVarHist::TSpan span = history_->SpanAt(c.Index + 1, count_);
-        c.Times = c.Next = span.Times;
-        c.Raws = span.Raws;
-        c.End = span.Times + span.Length;
-      }
-      if (*c.Next > ticks) break;
-      c.HeldTicks = *c.Next;
-      c.HeldRaw = c.Raws[c.Next - c.Times];
-      ++c.Next;
-      ++c.Index;
-    }
-    return c.Index;
-  }
-  uint32_t HeldTicks() const { return cursor_.HeldTicks; }
-  double HeldValue() { return HeldValue(cursor_); }
-  double HeldValue(const TCursor& c) { return byRaw_ ? ValueOfRaw(c.HeldRaw) : ValueAt(c.Index); }
+  // The latest sample at or before t among those published at the last Refresh; -1 for none.
+  int32_t Hold(TTicks t) { return cursor_.HoldAt(t); }
+  TTicks HeldTicks() const { return cursor_.Ticks(); }
+  double HeldValue() { return byRaw_ ? ValueOfRaw(cursor_.Raw()) : ValueAt(cursor_.Index()); }
   // The axis cell of the held sample, scaled; kOutside outside.
-  int32_t HeldCell(const TCursor& c) {
-    if (!byRaw_) return Placed(axis_->CellOf(ValueAt(c.Index)));
-    if (c.HeldRaw >= cells_.size()) Extend(c.HeldRaw);
-    return cells_[c.HeldRaw];
+  int32_t HeldCell() {
+    if (!byRaw_) return Placed(axis_->CellOf(ValueAt(cursor_.Index())));
+    const uint16_t raw = cursor_.Raw();
+    if (raw >= cells_.size()) Extend(raw);
+    return cells_[raw];
   }
-  TCursor& Cursor() { return cursor_; }
+  THistoryCursor& Cursor() { return cursor_; }
 
   // The value alone gives the sample's value (and cell): then these tables by raw value serve.
   bool ByRaw() const { return byRaw_; }
@@ -112,29 +78,29 @@ class TSensorTrack {
 
   // A track's place in a plain walk, with the samples of one block as plain arrays: sample Next
   // of the block is the next, Next - 1 the held one (none while Next is 0). Base is the block's
-  // first index, End its published length.
+  // first index, End its published length. Sample k is at Offset + Times[k] where Plain.
   struct TRun {
     const uint32_t* Times = nullptr;
     const uint16_t* Raws = nullptr;
     int32_t Next = 0, End = 0, Base = 0;
+    TTicks Offset = 0;
+    bool Plain = true;
   };
   // The run at the cursor: the held sample in its block (covered).
   TRun RunAtCursor();
   // The cursor at a run.
   void SetCursor(const TRun& run);
   // The run of the block starting at sample `first` when there is one and its first sample is at
-  // or before ticks (then holding that sample; covered); else one without Times.
-  [[gnu::noinline]] TRun BlockFrom(int32_t first, uint32_t ticks);
-  // Whether the times of a run's block never fall and no two neighbours there lie more than gap
-  // apart.
-  bool Close(const TRun& run, uint32_t gap) const {
-    const uint32_t step = run.Times ? history_->LargestStepAt(run.Base, count_) : 0;
-    return step != TVarHist::Falls && step <= gap;
+  // or before t (then holding that sample; covered); else one without Times.
+  [[gnu::noinline]] TRun BlockFrom(int32_t first, TTicks t);
+  // Whether no two neighbours in a run's block lie more than gap apart.
+  bool Close(const TRun& run, uint64_t gap) const {
+    const uint32_t step = run.Times ? History()->LargestStepAt(run.Base, Count()) : 0;
+    return step != TVarHist::Irregular && step <= gap;
   }
 
   double ValueAt(int32_t i);
-  uint16_t RawAt(int32_t i) const { return history_->RawOf(i); }
-  uint32_t TicksAt(int32_t i) const { return history_->TicksOf(i); }
+  uint16_t RawAt(int32_t i) const { return History()->RawOf(i); }
   // The value of sample i whose raw value is raw.
   double ValueOf(int32_t i, uint16_t raw) { return byRaw_ ? ValueOfRaw(raw) : ValueAt(i); }
 
@@ -146,20 +112,16 @@ class TSensorTrack {
   }
   // Converts the raw values up to raw (at least), once each.
   void Extend(uint16_t raw);
-  // The cursor holding the last sample at or before ticks among the first `before`, found by
-  // bisection.
-  TCursor Rewound(int32_t before, uint32_t ticks) const;
 
   TDisplayVar& var_;
-  const TVarHist* history_;
   const TAxisEdges* axis_;
   int32_t scale_;
   uint8_t unit_;
   bool byRaw_;                  // the value is the conversion of the sample alone
   std::vector<double> values_;  // by raw value, up to the largest seen yet
   std::vector<int32_t> cells_;  // the axis cell (scaled) by raw value, as far as values_
-  int32_t count_ = 0;
-  TCursor cursor_;
+  THistoryCursor cursor_;
+  TDisplayVar::TReadState state_;  // for values that follow from the samples before
 };
 
 class TObservationWalker {
@@ -182,13 +144,11 @@ class TObservationWalker {
   // copied for the walk and back, so it should be small.
   template <typename S>
   void WalkCells(S& cells);
-  // Z samples walked so far, and published but not walked yet.
-  int32_t Walked() const { return next_; }
+  // Z samples published but not walked yet.
   int32_t Unwalked() const { return z_ ? z_->History()->Count() - next_ : 0; }
-  bool CanWalk() const { return z_.has_value(); }
   // The observation of the latest sample of Z at or before ticks (among those published); false
   // when Z has none. Independent of Walk.
-  bool At(uint32_t ticks, TObservation& out);
+  bool At(TTicks ticks, TObservation& out);
 
  private:
   void Refresh();
@@ -196,101 +156,122 @@ class TObservationWalker {
   static int32_t CellCode(const TObservation& o) {
     return o.Fate == TObservationFate::Observed ? o.Cell : -1 - static_cast<int32_t>(o.Fate);
   }
-  // The walk when no filter is set and X, Y and Z take their values from their raw values alone:
-  // cells and values through tables by raw value, X and Y held by an index into their block.
-  // Calls each(o) for every sample of Z and returns each (so a small `each` taken by value keeps
-  // its fields in registers). Returns early at the first sample of Z older than the one before
-  // it, where a new call starts by holding X and Y afresh.
+  // The plain walk serves when no filter is set and X, Y and Z take their values from their raw
+  // values alone: cells and values through tables by raw value, X and Y held by an index into
+  // their block, times compared as stored. It needs the blocks of Z, X and Y it reads to be plain
+  // and on one offset (the tick counter's turns): where they are not (around a wrap of the
+  // counter, or where a time fell), it stops and leaves the rest of Z's block to the general walk
+  // (slowUntil_).
   bool Plain() const { return filters_.empty() && x_->ByRaw() && y_->ByRaw() && z_->ByRaw(); }
-  // ToCells: each is a cells object as WalkCells takes, called with the codes WalkCells gives.
+  // The general walk of Z samples next_ .. end - 1, every sensor held by its history cursor.
+  template <bool WithXY, typename F>
+  void WalkGeneral(int32_t end, F& each);
+  // Calls each(o) for Z samples from next_ on and returns each (so a small `each` taken by value
+  // keeps its fields in registers). ToCells: each is a cells object as WalkCells takes, called
+  // with the codes WalkCells gives.
   template <bool WithXY, bool ToCells = false, typename F>
   F WalkPlain(F each);
-  // Fills in the observation of Z sample o.Index at o.Ticks, X and Y held by the cursors given.
-  // Kept in the walk's loop, so the cursors stay in registers (the walk's cost is mostly this).
+  // Fills in the observation of Z sample o.Index at o.Ticks, X, Y and the filters held by their
+  // cursors.
   template <bool WithXY = true>
-  [[gnu::always_inline]] void Observe(TObservation& o, uint16_t zRaw, TSensorTrack::TCursor& xc,
-                                      TSensorTrack::TCursor& yc) {
+  void Observe(TObservation& o, uint16_t zRaw) {
     o.Fate = TObservationFate::Observed;
-    Hold(*x_, xc, o);
-    Hold(*y_, yc, o);
-    for (TSensorTrack& f : filters_) Hold(f, f.Cursor(), o);
+    Hold(*x_, o);
+    Hold(*y_, o);
+    for (TSensorTrack& f : filters_) Hold(f, o);
     if (o.Fate != TObservationFate::Observed) return;
     for (size_t c = 0; c < filters_.size(); ++c)
       if (!spec_.Filters[c].Holds(filters_[c].HeldValue())) {
         o.Fate = TObservationFate::Filtered;
         return;
       }
-    o.Cell = std::max(x_->HeldCell(xc) + y_->HeldCell(yc), -1);
+    o.Cell = std::max(x_->HeldCell() + y_->HeldCell(), -1);
     if (WithXY) {
-      o.X = x_->HeldValue(xc);
-      o.Y = y_->HeldValue(yc);
+      o.X = x_->HeldValue();
+      o.Y = y_->HeldValue();
     }
     o.Z = z_->ValueOf(o.Index, zRaw);
   }
-  [[gnu::always_inline]] void Hold(TSensorTrack& track, TSensorTrack::TCursor& c, TObservation& o) {
-    if (track.Hold(c, o.Ticks) < 0)
+  void Hold(TSensorTrack& track, TObservation& o) const {
+    if (track.Hold(o.Ticks) < 0)
       o.Fate = TObservationFate::NoSample;
-    else if (o.Ticks - c.HeldTicks > maxAgeTicks_ && o.Fate == TObservationFate::Observed)
+    else if (o.Ticks - track.HeldTicks() > maxAgeTicks_ && o.Fate == TObservationFate::Observed)
       o.Fate = TObservationFate::TooOld;
   }
 
   TTableSpec spec_;
-  uint32_t maxAgeTicks_;
+  TTicks maxAgeTicks_;
   int columns_;
   std::optional<TSensorTrack> z_, x_, y_;
   std::vector<TSensorTrack> filters_;  // one per condition
   int32_t next_ = 0;
+  int32_t slowUntil_ = 0;  // Z samples before this go the general walk
 };
+
+template <bool WithXY, typename F>
+void TObservationWalker::WalkGeneral(int32_t end, F& each) {
+  TObservation o;
+  while (next_ < end) {
+    const TVarHist::TSpan span = z_->History()->SpanAt(next_, end);
+    for (int32_t k = 0; k < span.Length; ++k) {
+      o.Index = next_ + k;
+      o.Ticks = span.TicksAt(k);
+      Observe<WithXY>(o, span.Raws[k]);
+      each(static_cast<const TObservation&>(o));
+    }
+    next_ += span.Length;
+  }
+}
 
 template <bool WithXY, typename F>
 void TObservationWalker::Walk(F&& each) {
   if (!z_) return;
   Refresh();
-  if (Plain()) {
-    while (next_ < z_->Count())
-      WalkPlain<WithXY>([&each](const TObservation& o) { each(o); });
+  const int32_t count = z_->Count();
+  if (!Plain()) {
+    WalkGeneral<WithXY>(count, each);
     return;
   }
-  TObservation o;
-  // The cursors of X and Y in variables of the walk's own while it runs.
-  TSensorTrack::TCursor xc = x_->Cursor(), yc = y_->Cursor();
-  const int32_t count = z_->Count();
+  const auto call = [&each](const TObservation& o) { each(o); };
   while (next_ < count) {
-    const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
-    for (int32_t k = 0; k < span.Length; ++k) {
-      o.Index = next_ + k;
-      o.Ticks = span.Times[k];
-      Observe<WithXY>(o, span.Raws[k], xc, yc);
-      each(static_cast<const TObservation&>(o));
+    if (next_ < slowUntil_) {
+      WalkGeneral<WithXY>(std::min(slowUntil_, count), each);
+      continue;
     }
-    next_ += span.Length;
+    WalkPlain<WithXY>(call);
   }
-  x_->Cursor() = xc;
-  y_->Cursor() = yc;
 }
 
 template <typename S>
 void TObservationWalker::WalkCells(S& cells) {
   if (!z_) return;
   Refresh();
+  const auto file = [&cells](const TObservation& o) { cells.Add(CellCode(o), o.Z); };
+  const int32_t count = z_->Count();
   if (!Plain()) {
-    Walk<false>([&](const TObservation& o) { cells.Add(CellCode(o), o.Z); });
+    WalkGeneral<false>(count, file);
     return;
   }
-  // The walk files into a copy of its own, passed by value, so its figures can stay in registers.
-  S file = cells;
-  while (next_ < z_->Count()) file = WalkPlain<false, true>(std::move(file));
-  cells = file;
+  while (next_ < count) {
+    if (next_ < slowUntil_) {
+      WalkGeneral<false>(std::min(slowUntil_, count), file);
+      continue;
+    }
+    // The walk files into a copy of its own, passed by value, so its figures can stay in registers.
+    cells = WalkPlain<false, true>(std::move(cells));
+  }
 }
 
 template <bool WithXY, bool ToCells, typename F>
 F TObservationWalker::WalkPlain(F each) {
   const int32_t count = z_->Count();
   // X and Y held at the first time, then walked on by index into their blocks.
-  uint32_t last = z_->TicksAt(next_);
-  x_->Hold(last);
-  y_->Hold(last);
+  const TTicks first = z_->History()->TicksOf(next_);
+  x_->Hold(first);
+  y_->Hold(first);
   TSensorTrack::TRun xr = x_->RunAtCursor(), yr = y_->RunAtCursor();
+  // Each run's offset, or -1 (no offset) for a block that is not plain.
+  TTicks xOffset = xr.Plain ? xr.Offset : -1, yOffset = yr.Plain ? yr.Offset : -1;
   const uint32_t* xTimes = xr.Times;
   const uint16_t* xRaws = xr.Raws;
   // Indices as wide as pointers, so the loop does not widen them for each use.
@@ -304,27 +285,34 @@ F TObservationWalker::WalkPlain(F each) {
   const int32_t* yCells = y_->Cells();
   const double* xValues = x_->Values();
   const double* yValues = y_->Values();
-  const uint32_t maxAge = maxAgeTicks_;
+  const uint64_t maxAge = static_cast<uint64_t>(maxAgeTicks_);
   // Whether no two neighbours in the present blocks of X and Y lie further apart than maxAge + 1.
-  const uint32_t gapLimit = std::max(maxAge, maxAge + 1);
+  const uint64_t gapLimit = maxAge + 1;
   bool xYoung = x_->Close(xr, gapLimit);
   bool yYoung = y_->Close(yr, gapLimit);
   TObservation o;
-  bool falling = false;
+  // Set where a block of Z, X or Y is not plain on Z's offset: the rest of Z's block then goes
+  // the general walk.
+  bool foreign = false;
+  TTicks zOffset = 0;
   // The time before which X and Y hold a sample of their present block without reaching its
   // last one: below it, holding needs no look at the next block.
   const auto limitOf = [](const uint32_t* times, ptrdiff_t next, ptrdiff_t end) {
     return next < end ? times[end - 1] : 0;
   };
   // A track held at t, on into its next blocks where they have a sample at or before t.
-  const auto hold = [gapLimit](TSensorTrack& track, const uint32_t*& times, const uint16_t*& raws, ptrdiff_t& next,
-                       ptrdiff_t& end, int32_t& base, const int32_t*& cells, const double*& values, bool& young,
-                       uint32_t t) __attribute__((always_inline)) {
+  const auto hold = [&](TSensorTrack& track, const uint32_t*& times, const uint16_t*& raws, ptrdiff_t& next,
+                        ptrdiff_t& end, int32_t& base, TTicks& offset, const int32_t*& cells, const double*& values,
+                        bool& young, uint32_t t) __attribute__((always_inline)) {
     for (;;) {
       if (next == end) {
-        const TSensorTrack::TRun run = track.BlockFrom(base + static_cast<int32_t>(end), t);
+        const TSensorTrack::TRun run = track.BlockFrom(base + static_cast<int32_t>(end), zOffset + t);
         if (!run.Times) break;
-        times = run.Times, raws = run.Raws, next = run.Next, end = run.End, base = run.Base;
+        if (!run.Plain || run.Offset != zOffset) {
+          foreign = true;
+          break;
+        }
+        times = run.Times, raws = run.Raws, next = run.Next, end = run.End, base = run.Base, offset = run.Offset;
         cells = track.Cells(), values = track.Values();
         young = track.Close(run, gapLimit);
         continue;
@@ -333,15 +321,18 @@ F TObservationWalker::WalkPlain(F each) {
       ++next;
     }
   };
-  while (next_ < count && !falling) {
+  while (next_ < count && !foreign) {
     const TVarHist::TSpan span = z_->History()->SpanAt(next_, count);
+    zOffset = span.Offset;
+    if (!span.Plain() || (xTimes && xOffset != zOffset) || (yTimes && yOffset != zOffset)) {
+      foreign = true;
+      break;
+    }
     z_->Cover(span.Raws, span.Length);
     const double* zValues = z_->Values();
     const uint32_t* zTimes = span.Times;
     const uint16_t* zRaws = span.Raws;
     const ptrdiff_t length = span.Length;
-    // Whether the block's times never fall, checked once for the whole block.
-    const bool rising = z_->History()->LargestStepAt(next_, count) != TVarHist::Falls;
     // Z sample k at t, X and Y holding a sample each.
     const auto observe = [&](ptrdiff_t k, uint32_t t) __attribute__((always_inline)) {
       const uint16_t xRaw = xRaws[xNext - 1], yRaw = yRaws[yNext - 1], zRaw = zRaws[k];
@@ -355,7 +346,7 @@ F TObservationWalker::WalkPlain(F each) {
         each.Add(fate == TObservationFate::Observed ? cell : -1 - static_cast<int32_t>(fate), zValues[zRaw]);
       } else {
         o.Index = next_ + static_cast<int32_t>(k);
-        o.Ticks = t;
+        o.Ticks = zOffset + t;
         o.Fate = fate;
         if (fate == TObservationFate::Observed) {
           o.Cell = std::max(xCells[xRaw] + yCells[yRaw], -1);
@@ -372,13 +363,10 @@ F TObservationWalker::WalkPlain(F each) {
     while (k < length) {
       // One sample the long way: on into the next blocks of X and Y where they have one.
       const uint32_t t = zTimes[k];
-      if (t < last) [[unlikely]] {
-        falling = true;
+      hold(*x_, xTimes, xRaws, xNext, xEnd, xBase, xOffset, xCells, xValues, xYoung, t);
+      hold(*y_, yTimes, yRaws, yNext, yEnd, yBase, yOffset, yCells, yValues, yYoung, t);
+      if (foreign) [[unlikely]]
         break;
-      }
-      last = t;
-      hold(*x_, xTimes, xRaws, xNext, xEnd, xBase, xCells, xValues, xYoung, t);
-      hold(*y_, yTimes, yRaws, yNext, yEnd, yBase, yCells, yValues, yYoung, t);
       const uint32_t limit = std::min(limitOf(xTimes, xNext, xEnd), limitOf(yTimes, yNext, yEnd));
       if (xNext == 0 || yNext == 0) [[unlikely]] {
         // X or Y holds none: no index before the held one to read.
@@ -387,25 +375,19 @@ F TObservationWalker::WalkPlain(F each) {
           each.Add(-1 - static_cast<int32_t>(fate), 0.0);
         } else {
           o.Index = next_ + static_cast<int32_t>(k);
-          o.Ticks = t;
+          o.Ticks = zOffset + t;
           o.Fate = fate;
           each(static_cast<const TObservation&>(o));
         }
       } else {
         observe(k, t);
       }
-      // Then the samples before the limit (and, in a block whose times fall somewhere, before
-      // the fall), found before they are walked: there X and Y hold a sample each and do not
-      // reach the last of their block (the limit is 0 for a track without one).
+      // Then the samples before the limit, found before they are walked: there X and Y hold a
+      // sample each and do not reach the last of their block (the limit is 0 for a track
+      // without one).
       ++k;
-      ptrdiff_t stop = k;
-      if (rising) {
-        stop = std::lower_bound(zTimes + k, zTimes + length, limit) - zTimes;
-      } else {
-        for (uint32_t before = t; stop < length && zTimes[stop] >= before && zTimes[stop] < limit; ++stop)
-          before = zTimes[stop];
-      }
-      if (stop == k) continue;
+      const ptrdiff_t stop = std::lower_bound(zTimes + k, zTimes + length, limit) - zTimes;
+      if (stop <= k) continue;
       if constexpr (ToCells) {
         // A piece at a time, first the samples' codes and then their filing: each loop alone
         // keeps its figures in registers, which both at once do not.
@@ -437,7 +419,6 @@ F TObservationWalker::WalkPlain(F each) {
           for (ptrdiff_t i = 0; i < n; ++i) each.Add(codes[i], zValues[zRaws[k + i]]);
           k += n;
         }
-        last = zTimes[stop - 1];
         continue;
       }
       // No call in this loop, so the caller's figures stay in registers.
@@ -447,10 +428,10 @@ F TObservationWalker::WalkPlain(F each) {
         while (yTimes[yNext] <= tk) ++yNext;
         observe(k, tk);
       }
-      last = zTimes[stop - 1];
     }
     next_ += static_cast<int32_t>(k);
   }
+  if (foreign) slowUntil_ = std::min(count, next_ - next_ % TVarHist::BlockSamples + TVarHist::BlockSamples);
   x_->SetCursor({xTimes, xRaws, static_cast<int32_t>(xNext), static_cast<int32_t>(xEnd), xBase});
   y_->SetCursor({yTimes, yRaws, static_cast<int32_t>(yNext), static_cast<int32_t>(yEnd), yBase});
   return each;

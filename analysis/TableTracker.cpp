@@ -83,14 +83,14 @@ void TTableTracker::SampleLive() {
   TObservation o;
   o.Index = liveIndex_++;
   o.Ticks = t;
-  const uint32_t maxAge = spec_.MaxAgeMs * 100;
+  const TTicks maxAge = TicksFromMs(spec_.MaxAgeMs);
   for (size_t k = 1; k < live_.size(); ++k) {
     TLiveChannel& c = live_[k];
     const uint32_t at = c.Var->Source.load()->LastUpdate;
     c.Seen = c.Seen || at != c.StartUpdate;
     if (!c.Seen)
       o.Fate = TObservationFate::NoSample;
-    else if (at < t && t - at > maxAge && o.Fate == TObservationFate::Observed)
+    else if (at < t && TTicks{t - at} > maxAge && o.Fate == TObservationFate::Observed)
       o.Fate = TObservationFate::TooOld;
   }
   for (size_t c = 0; c < spec_.Filters.size() && o.Fate == TObservationFate::Observed; ++c) {
@@ -107,16 +107,16 @@ void TTableTracker::SampleLive() {
   Take(filler, o);
 }
 
-int TTableTracker::CellAt(uint32_t ticks) {
+int TTableTracker::CellAt(TTicks ticks) {
   TObservation o;
   if (!probe_ || !probe_->At(ticks, o) || o.Fate != TObservationFate::Observed) return -1;
   return o.Cell;
 }
 
-std::optional<uint32_t> TTableTracker::NextStretch(int cell, std::optional<uint32_t> after) {
+std::optional<TTicks> TTableTracker::NextStretch(int cell, std::optional<TTicks> after) {
   if (source_ != TTableSource::Recording || cell < 0) return std::nullopt;
   TObservationWalker walker(sensors_, *recording_, spec_);
-  std::optional<uint32_t> first, next;
+  std::optional<TTicks> first, next;
   int previous = -1;
   walker.Walk([&](const TObservation& o) {
     const int c = o.Fate == TObservationFate::Observed ? o.Cell : -1;

@@ -48,13 +48,13 @@ class TTableTracker {
   // The cell (cy x columns + cx) of the newest observation; -1 when it was in none.
   int NewestCell() const { return newestCell_; }
   // The cell of the observation at a time of the recording; -1 outside every cell or without one.
-  int CellAt(uint32_t ticks);
+  int CellAt(TTicks ticks);
 
   // Where the cursor goes for a click on a cell of the followed recording: the time (ticks) of
   // the first sample of the first stretch of consecutive observations in the cell that starts
   // after `after`, or of the first stretch when none does (or when after is none). None when the
   // cell holds nothing.
-  std::optional<uint32_t> NextStretch(int cell, std::optional<uint32_t> after);
+  std::optional<TTicks> NextStretch(int cell, std::optional<TTicks> after);
 
  private:
   struct TLiveChannel {

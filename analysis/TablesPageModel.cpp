@@ -154,10 +154,10 @@ void TTablesPageModel::Follow(TTableSource source, const THistorySet* recording)
 }
 
 std::optional<double> TTablesPageModel::Click(int cell) {
-  const std::optional<uint32_t> after = cell == clickedCell_ ? clickedAt_ : std::nullopt;
-  const std::optional<uint32_t> at = tracker_.NextStretch(cell, after);
+  const std::optional<TTicks> after = cell == clickedCell_ ? clickedAt_ : std::nullopt;
+  const std::optional<TTicks> at = tracker_.NextStretch(cell, after);
   clickedCell_ = at ? cell : -1;
   clickedAt_ = at;
   if (!at) return std::nullopt;
-  return *at * 0.00001;
+  return SecondsOfTicks(*at);
 }

@@ -67,5 +67,5 @@ class TTablesPageModel {
   TTableChoices choices_;
   TTableTracker tracker_;
   int clickedCell_ = -1;
-  std::optional<uint32_t> clickedAt_;
+  std::optional<TTicks> clickedAt_;
 };

@@ -53,7 +53,7 @@ void BM_HistoryIndexAt(benchmark::State& state) {
   std::vector<double> keys = RandomTimes(kSamples * 11 * 0.00001);
   size_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(h.IndexAt(keys[i++ & (keys.size() - 1)]));
+    benchmark::DoNotOptimize(h.IndexAtSeconds(keys[i++ & (keys.size() - 1)]));
   }
   state.counters["ns_per_lookup"] = PerOperation(static_cast<double>(state.iterations()));
 }
@@ -67,7 +67,7 @@ void BM_HistoryIndexAtSweep(benchmark::State& state) {
   double start = 0;
   int column = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(h.IndexAt(start + column * (10.0 / 1000)));
+    benchmark::DoNotOptimize(h.IndexAtSeconds(start + column * (10.0 / 1000)));
     if (++column == 1000) {
       column = 0;
       start += 10;

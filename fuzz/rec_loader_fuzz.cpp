@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!SensorList->RawVars->FindById(static_cast<uint32_t>(h->SensorId))) std::abort();
     int32_t n = h->Count();
     for (int32_t i = 0; i < n; ++i) sum += h->TicksOf(i) + h->RawOf(i);
-    if (n > 0) sum += static_cast<uint64_t>(h->IndexAt(h->TimeOf(n - 1)));
+    if (n > 0) sum += static_cast<uint64_t>(h->IndexAt(h->TicksOf(n - 1)));
   }
   TBinFile sink;
   if (!sink.CreateNew("/dev/null") || !rec.WriteTo(sink)) std::abort();

@@ -35,6 +35,7 @@ TVarHist::Block* TVarHist::NewBlock(int32_t capacity) {
 
 void TVarHist::FreeBlock(Block* block) {
   if (!block) return;
+  delete[] block->Unwrapped.load(std::memory_order_relaxed);
   block->~Block();
   ::operator delete(block);
 }
@@ -61,7 +62,7 @@ void TVarHist::AddBlock() {
   if (b > 0) {
     if (p >= InlinePages && !morePages_) {
       morePages_.reset(new Page*[MaxPages - InlinePages]());
-      morePageFirst_.reset(new uint32_t[MaxPages - InlinePages]());
+      morePageFirst_.reset(new TTicks[MaxPages - InlinePages]());
     }
     Page*& page = p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages];
     if (!page) {
@@ -87,6 +88,12 @@ TVarHist::Block* TVarHist::GrowBlock(int32_t b) {
   std::memcpy(grown->Raws, old->Raws, n * sizeof(uint16_t));
   std::memcpy(grown->Strides(), old->Strides(), (n + Stride - 1) / Stride * sizeof(uint32_t));
   grown->LargestStep = old->LargestStep;
+  grown->Offset = old->Offset;
+  if (const TTicks* u = old->Unwrapped.load(std::memory_order_relaxed)) {
+    auto* copy = new TTicks[BlockSamples];
+    std::memcpy(copy, u, n * sizeof(TTicks));
+    grown->Unwrapped.store(copy, std::memory_order_release);
+  }
   if (b == 0) first_ = grown;
   if (b > 0 || PageAt(0)) PageAt(b / PageBlocks)->Blocks[b % PageBlocks] = grown;
   if (!retired_) retired_ = std::make_unique<std::vector<Block*>>();
@@ -94,7 +101,7 @@ TVarHist::Block* TVarHist::GrowBlock(int32_t b) {
   return grown;
 }
 
-void TVarHist::NoteBlockStart(Page* page, int32_t b, uint32_t time) {
+void TVarHist::NoteBlockStart(Page* page, int32_t b, TTicks time) {
   if (page) page->FirstTimes[b % PageBlocks] = time;
   if (b % PageBlocks == 0) {
     int32_t p = b / PageBlocks;
@@ -120,18 +127,35 @@ void TVarHist::Append(uint32_t time, uint16_t raw) {
   block->Times[k] = time;
   block->Raws[k] = raw;
   if (k % Stride == 0) block->Strides()[k / Stride] = time;
-  if (k == 0) NoteBlockStart(page, b, time);
-  else block->LargestStep = std::max(block->LargestStep, Step(block->Times[k - 1], time));
-  if (n > 0 && time < lastTime_) sorted_.store(false, std::memory_order_relaxed);
-  lastTime_ = time;
+  NoteTicks(page, b, block, k, unwrap_.Next(time));
   count_.store(n + 1, std::memory_order_release);
+}
+
+TTicks* TVarHist::MakeIrregular(Block* block, int32_t k) {
+  auto* u = new TTicks[static_cast<size_t>(block->Capacity)];
+  for (int32_t j = 0; j < k; ++j) u[j] = block->Offset + block->Times[j];
+  block->LargestStep = Irregular;
+  block->Unwrapped.store(u, std::memory_order_release);
+  return u;
+}
+
+void TVarHist::NoteTicks(Page* page, int32_t b, Block* block, int32_t k, TTicks t) {
+  TTicks* u = block->Unwrapped.load(std::memory_order_relaxed);
+  if (k == 0) {
+    block->Offset = unwrap_.Epoch();
+    NoteBlockStart(page, b, t);
+    if (unwrap_.Raised()) u = MakeIrregular(block, 0);
+  } else if (!u) {
+    if (unwrap_.Raised() || unwrap_.Epoch() != block->Offset)
+      u = MakeIrregular(block, k);
+    else
+      block->LargestStep = std::max(block->LargestStep, block->Times[k] - block->Times[k - 1]);
+  }
+  if (u) u[k] = t;
 }
 
 void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
   int32_t count = count_.load(std::memory_order_relaxed);
-  bool inOrder = true;
-  uint32_t last = lastTime_;
-  bool first = count == 0;
   while (n > 0) {
     int32_t b = count / BlockSamples;
     int32_t k = count - b * BlockSamples;
@@ -144,48 +168,32 @@ void TVarHist::AppendRecords(const unsigned char* p, int32_t n) {
       block->Times[j] = GetU32(p);
       block->Raws[j] = static_cast<uint16_t>(p[4] | p[5] << 8);
     }
-    // The steps among the new times and from the block's sample before them, looked through
-    // while they are still in the cache; a fall anywhere (also from the block before) marks the
-    // history unsorted.
-    const int32_t from = k > 0 ? k - 1 : 0;
-    const uint32_t step = LargestStep(block->Times + from, k + take - from);
-    block->LargestStep = std::max(block->LargestStep, step);
-    inOrder &= step != Falls && (first || k > 0 || block->Times[0] >= last);
-    first = false;
-    last = block->Times[k + take - 1];
     for (int32_t j = (k + Stride - 1) / Stride * Stride; j < k + take; j += Stride) block->Strides()[j / Stride] = block->Times[j];
-    if (k == 0) NoteBlockStart(page, b, block->Times[0]);
+    // The first new time by the rule; then the steps among the new times and from the block's
+    // sample before them, looked through while they are still in the cache. Where none falls in
+    // a plain block, the rest are its offset plus their ticks; else each goes by the rule.
+    NoteTicks(page, b, block, k, unwrap_.Next(block->Times[k]));
+    const uint32_t step = take > 1 ? LargestStep(block->Times + k, take) : 0;
+    if (step != Irregular && !block->Unwrapped.load(std::memory_order_relaxed)) {
+      block->LargestStep = std::max(block->LargestStep, step);
+      if (take > 1) unwrap_.Next(block->Times[k + take - 1]);
+    } else {
+      for (int32_t j = k + 1; j < k + take; ++j) NoteTicks(page, b, block, j, unwrap_.Next(block->Times[j]));
+    }
     count += take;
     n -= take;
   }
-  if (!inOrder) sorted_.store(false, std::memory_order_relaxed);
-  lastTime_ = last;
   while (count > capacity_.load(std::memory_order_relaxed))
     capacity_.store(capacity_.load(std::memory_order_relaxed) + BlockSamples, std::memory_order_relaxed);
   count_.store(count, std::memory_order_release);
-}
-
-// The reference search: a bisection that ends on the last sample whose time is not after the key,
-// or on 0 when every sample is later. Recordings whose tick counter wrapped are searched this way,
-// so a position always finds the same sample whatever the order of the times.
-int32_t TVarHist::IndexAtLiteral(uint32_t key, int32_t count) const {
-  int32_t lo = 0, hi = count, mid = count / 2;
-  while (hi - lo > 1 && mid != 0 && mid < count) {
-    if (TicksOf(mid) > key)
-      hi = mid;
-    else
-      lo = mid;
-    mid = (lo + hi) / 2;
-  }
-  return mid;
 }
 
 namespace {
 // The last index in [0, n) whose value is <= key, or 0 when there is none; values in order. The
 // loop runs a fixed number of times for a given n and compiles to conditional moves, so random
 // keys cost no mispredicted branches.
-template <typename Get>
-int32_t LastNotAfter(int32_t n, uint32_t key, Get value) {
+template <typename Key, typename Get>
+int32_t LastNotAfter(int32_t n, Key key, Get value) {
   int32_t base = 0;
   while (n > 1) {
     int32_t half = n / 2;
@@ -198,7 +206,7 @@ int32_t LastNotAfter(int32_t n, uint32_t key, Get value) {
 
 // Same result for samples in time order: find the page, then the block by its first time, then
 // the stride, then the sample.
-int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
+int32_t TVarHist::IndexAtSorted(TTicks key, int32_t count) const {
   int32_t nblocks = (count + BlockSamples - 1) / BlockSamples;
   int32_t p = LastNotAfter((nblocks + PageBlocks - 1) / PageBlocks, key, [this](int32_t i) { return PageFirstTime(i); });
   // A history of one block has no page yet (the appender may be making it): only its block is read.
@@ -211,10 +219,16 @@ int32_t TVarHist::IndexAtSorted(uint32_t key, int32_t count) const {
   const Block* block = BlockAt(p * PageBlocks + b);
   int32_t base = (p * PageBlocks + b) * BlockSamples;
   int32_t n = std::min(BlockSamples, count - base);
-  int32_t first = LastNotAfter((n + Stride - 1) / Stride, key, [block](int32_t i) { return block->Strides()[i]; }) * Stride;
+  if (const TTicks* u = block->Unwrapped.load(std::memory_order_acquire)) {
+    return base + LastNotAfter(n, key, [u](int32_t i) { return u[i]; });
+  }
+  // In a plain block, by the stored times against the key less the block's offset (before the
+  // block only for its first block, where the first sample is the answer anyway).
+  const auto stored = static_cast<uint32_t>(std::clamp<TTicks>(key - block->Offset, 0, UINT32_MAX));
+  int32_t first = LastNotAfter((n + Stride - 1) / Stride, stored, [block](int32_t i) { return block->Strides()[i]; }) * Stride;
   int32_t last = std::min(first + Stride, n);
   int32_t k = first;
-  for (int32_t j = first; j < last; ++j) k += block->Times[j] <= key;
+  for (int32_t j = first; j < last; ++j) k += block->Times[j] <= stored;
   int32_t idx = base + k - 1;
   return idx < 0 ? 0 : idx;
 }
@@ -237,7 +251,7 @@ uint32_t TVarHist::LargestStep(const uint32_t* times, int32_t n) {
     largest1 = largest1 > step1 ? largest1 : step1;
     falls |= ((w0 ^ flip) < (v0 ^ flip)) | ((w1 ^ flip) < (v1 ^ flip));
   }
-  if (falls[0] | falls[1] | falls[2] | falls[3]) return Falls;
+  if (falls[0] | falls[1] | falls[2] | falls[3]) return Irregular;
   const TFour largest = largest0 > largest1 ? largest0 : largest1;
   uint32_t step = 0;
   for (int i = 0; i < 4; ++i) step = std::max(step, static_cast<uint32_t>(largest[i] ^ INT32_MIN));
@@ -250,14 +264,12 @@ uint32_t TVarHist::LargestStepAt(int32_t i, int32_t count) const {
   const int32_t start = i - i % BlockSamples;
   if (count - start >= BlockSamples) return block->LargestStep;
   const TSpan span = SpanAt(i, count);
-  return LargestStep(span.Times, span.Length);
+  return span.Plain() ? LargestStep(span.Times, span.Length) : Irregular;
 }
 
-int32_t TVarHist::IndexAt(double t) const {
+int32_t TVarHist::IndexAt(TTicks key) const {
   int32_t count = Count();
   if (count == 0) return -1;
-  uint32_t key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
-  if (!sorted_.load(std::memory_order_relaxed)) return IndexAtLiteral(key, count);
   // Players and graphs ask for times close to the previous lookup: try its neighbourhood first,
   // within the hint's block.
   int32_t hint = lastIndex_.load(std::memory_order_relaxed);
@@ -266,12 +278,12 @@ int32_t TVarHist::IndexAt(double t) const {
     int32_t base = hint - hint % BlockSamples;
     int32_t k = hint - base;
     int32_t inBlock = std::min(BlockSamples, count - base);
-    if (block->Times[k] <= key) {
+    if (block->TicksAt(k) <= key) {
       int32_t end = std::min(inBlock, k + 9);
       int32_t j = k + 1;
-      while (j < end && block->Times[j] <= key) ++j;
+      while (j < end && block->TicksAt(j) <= key) ++j;
       if (j < end || base + j == count) return base + j - 1;  // the sample after is later than the key
-    } else if (k > 0 && block->Times[k - 1] <= key) {
+    } else if (k > 0 && block->TicksAt(k - 1) <= key) {
       return hint - 1;
     }
   }
@@ -279,7 +291,7 @@ int32_t TVarHist::IndexAt(double t) const {
 }
 
 std::optional<TSample> TVarHist::SampleAt(double t) {
-  int32_t i = IndexAt(t);
+  int32_t i = IndexAtSeconds(t);
   lastIndex_.store(i, std::memory_order_relaxed);
   if (i < 0) return std::nullopt;
   return TSample{TicksOf(i), RawOf(i)};
@@ -290,7 +302,9 @@ size_t TVarHist::AllocatedBytes() const {
   size_t pages = static_cast<size_t>((blocks_ + PageBlocks - 1) / PageBlocks);
   size_t bytes = sizeof(*this) + (blocks_ > 1 ? pages * sizeof(Page) : 0);
   for (int32_t b = 0; b < blocks_; ++b) bytes += BlockBytes(BlockAt(b)->Capacity);
-  if (morePages_) bytes += (sizeof(Page*) + sizeof(uint32_t)) * (MaxPages - InlinePages);
+  if (morePages_) bytes += (sizeof(Page*) + sizeof(TTicks)) * (MaxPages - InlinePages);
+  for (int32_t b = 0; b < blocks_; ++b)
+    if (BlockAt(b)->Unwrapped.load(std::memory_order_relaxed)) bytes += sizeof(TTicks) * static_cast<size_t>(BlockAt(b)->Capacity);
   return bytes;
 }
 

@@ -12,6 +12,7 @@
 
 #include "base/BinFile.h"
 #include "base/Endian.h"
+#include "history/Ticks.h"
 
 // Raised for a corrupt history block while reading a recording; what() is the reason alone
 // ("history magic number incorrect", "file truncated"), which the loader puts in its message.
@@ -21,12 +22,20 @@ class THistoryError : public std::runtime_error {
 };
 
 struct TSample {
-  uint32_t Time;  // ticks of 10 us since the recording started
+  TTicks Time;  // unwrapped ticks of 10 us since the recording started
   uint16_t Raw;
 };
 
 // One variable's samples. Storage grows in blocks of 1350 samples that never move once allocated,
 // so other threads may read the samples below Count() while one thread appends.
+//
+// Threads: one thread appends (the poll thread while recording, or the loader); any thread may
+// read the samples below the count it loaded from Count(), never waiting for the appender.
+//
+// Times are stored as the file has them (32-bit ticks, see history/Ticks.h) and read as unwrapped
+// TTicks (TicksOf, SpanAt, IndexAt), which never fall along the history. A block is plain when
+// its samples' unwrapped times are its Offset plus the stored ticks (the usual case); a block where
+// the counter wraps or a time falls also keeps every sample's unwrapped time beside the stored ones.
 class TVarHist {
  public:
   static constexpr int32_t BlockSamples = 1350;
@@ -49,47 +58,61 @@ class TVarHist {
   void AppendRecords(const unsigned char* records, int32_t n);
   void EnsureCapacity(int32_t n);
 
-  uint32_t TicksOf(int32_t i) const { return BlockOf(i)->Times[static_cast<size_t>(i % BlockSamples)]; }
-  double TimeOf(int32_t i) const { return TicksOf(i) * 0.00001; }
+  // The unwrapped time of sample i; the time as stored (in the file) alone.
+  TTicks TicksOf(int32_t i) const { return BlockOf(i)->TicksAt(i % BlockSamples); }
+  uint32_t StoredTicksOf(int32_t i) const { return BlockOf(i)->Times[static_cast<size_t>(i % BlockSamples)]; }
+  double TimeOf(int32_t i) const { return SecondsOfTicks(TicksOf(i)); }
   uint16_t RawOf(int32_t i) const { return BlockOf(i)->Raws[static_cast<size_t>(i % BlockSamples)]; }
-  // f(time, raw) for samples from .. to - 1 (below the count) in order, a block at a time: a pass
-  // over many samples without looking each one's block up.
+  // f(ticks, raw) for samples from .. to - 1 (below the count) in order, a block at a time: a
+  // pass over many samples without looking each one's block up.
   template <typename F>
   void ForEachSample(int32_t from, int32_t to, F&& f) const {
     while (from < to) {
       const TSpan span = SpanAt(from, to);
-      for (int32_t k = 0; k < span.Length; ++k) f(span.Times[k], span.Raws[k]);
+      for (int32_t k = 0; k < span.Length; ++k) f(span.TicksAt(k), span.Raws[k]);
       from += span.Length;
     }
   }
 
   // Samples i .. i + Length - 1 lie side by side in one block (Length reaches at most the block's
-  // end and count): a reader walking many samples reads them without a lookup per sample.
+  // end and count): a reader walking many samples reads them without a lookup per sample. In a
+  // plain span (Unwrapped null) sample k is at Offset + Times[k] and the stored times rise; else
+  // at Unwrapped[k].
   struct TSpan {
     const uint32_t* Times;
     const uint16_t* Raws;
     int32_t Length;
+    TTicks Offset;
+    const TTicks* Unwrapped;
+    bool Plain() const { return Unwrapped == nullptr; }
+    TTicks TicksAt(int32_t k) const { return Unwrapped ? Unwrapped[k] : Offset + Times[k]; }
   };
   TSpan SpanAt(int32_t i, int32_t count) const {
     const Block* b = BlockOf(i);
     const int32_t k = i % BlockSamples;
     const int32_t end = count - (i - k) < BlockSamples ? count - (i - k) : BlockSamples;
-    return {b->Times + k, b->Raws + k, end - k};
+    const TTicks* unwrapped = b->Unwrapped.load(std::memory_order_acquire);
+    return {b->Times + k, b->Raws + k, end - k, b->Offset, unwrapped ? unwrapped + k : nullptr};
   }
 
-  // The largest step from one time to the next among times[0 .. n - 1]; Falls where a time is
-  // below the one before it.
-  static constexpr uint32_t Falls = UINT32_MAX;
+  // The largest step from one stored time to the next among times[0 .. n - 1]; Irregular where a
+  // time is below the one before it.
+  static constexpr uint32_t Irregular = UINT32_MAX;
   static uint32_t LargestStep(const uint32_t* times, int32_t n);
-  // The same for the samples from index i to the end of its block (no further than count): a
-  // block that holds all its samples keeps its figure for the whole of it (which may be larger),
-  // so only the block still filling is looked through.
+  // The largest step between neighbouring times from index i to the end of its block (no further
+  // than count), or Irregular where that block is not plain: a block that holds all its samples
+  // keeps its figure for the whole of it (which may be larger), so only the block still filling
+  // is looked through.
   uint32_t LargestStepAt(int32_t i, int32_t count) const;
 
-  // Index of the sample in force at t seconds; -1 when empty. In a history whose times never fall
-  // (Sorted), that is the last sample at or before t, or the first when all are later.
-  int32_t IndexAt(double t) const;
-  bool Sorted() const { return sorted_.load(std::memory_order_relaxed); }
+  // Index of the last sample at or before t (unwrapped ticks), or 0 when every sample is later;
+  // -1 when empty.
+  int32_t IndexAt(TTicks t) const;
+  // The same among the first count samples (at most the count published).
+  int32_t IndexAt(TTicks t, int32_t count) const { return count > 0 ? IndexAtSorted(t, count) : -1; }
+  int32_t IndexAtSeconds(double t) const { return IndexAt(TicksAtOrBefore(t)); }
+  // Seconds are not ticks: asked by seconds, a lookup names them.
+  int32_t IndexAt(double t) const = delete;
   std::optional<TSample> SampleAt(double t);
   int64_t MemorySize() const { return 32 + 14 * static_cast<int64_t>(Count()); }
 
@@ -114,15 +137,28 @@ class TVarHist {
     uint32_t* Times;
     uint16_t* Raws;
     int32_t Capacity;
-    // The largest step between neighbouring times so far (Falls once one falls). The appender
-    // writes it; readers take it only once all 1350 samples are published.
+    // The largest step between neighbouring times so far (Irregular once the block is not plain).
+    // The appender writes it; readers take it only once all 1350 samples are published.
     uint32_t LargestStep = 0;
+    // A plain block's samples are at Offset + Times[k] (Offset: the counter's turns so far).
+    TTicks Offset = 0;
+    // Every sample's unwrapped time, once the block is not plain (Capacity entries); the appender
+    // publishes it before the count that first needs it.
+    std::atomic<TTicks*> Unwrapped{nullptr};
+    TTicks TicksAt(int32_t k) const {
+      const TTicks* u = Unwrapped.load(std::memory_order_acquire);
+      return u ? u[k] : Offset + Times[k];
+    }
     // Every 16th time, first, next to the times they lead to.
     uint32_t* Strides() { return reinterpret_cast<uint32_t*>(this + 1); }
     const uint32_t* Strides() const { return reinterpret_cast<const uint32_t*>(this + 1); }
   };
-  // The step from a time to the next one; Falls when it is below.
-  static uint32_t Step(uint32_t from, uint32_t to) { return to >= from ? to - from : Falls; }
+  // The step from a time to the next one; Irregular when it is below.
+  static uint32_t Step(uint32_t from, uint32_t to) { return to >= from ? to - from : Irregular; }
+  // Keeps every unwrapped time of a block from now on: those of its first k samples from its
+  // offset.
+  static TTicks* MakeIrregular(Block* block, int32_t k);
+
   static Block* NewBlock(int32_t capacity);
   static void FreeBlock(Block* block);
   static size_t BlockBytes(int32_t capacity);
@@ -134,13 +170,13 @@ class TVarHist {
   static constexpr int32_t MaxPages = (0x7FFFFFFF / BlockSamples) / PageBlocks + 1;
   struct Page {
     Block* Blocks[PageBlocks] = {};
-    uint32_t FirstTimes[PageBlocks] = {};  // time of each block's first sample
+    TTicks FirstTimes[PageBlocks] = {};  // unwrapped time of each block's first sample
   };
 
   Page* PageAt(int32_t p) const { return p < InlinePages ? inlinePages_[p] : morePages_[p - InlinePages]; }
   // The time of each page's first sample, kept beside the page pointers so that a lookup finds
   // the page without visiting pages that lie all over memory.
-  uint32_t PageFirstTime(int32_t p) const {
+  TTicks PageFirstTime(int32_t p) const {
     return p < InlinePages ? inlinePageFirst_[p] : morePageFirst_[p - InlinePages];
   }
   // Block 0 is held here: a history of one block needs no page.
@@ -152,9 +188,10 @@ class TVarHist {
   // A short block that must take more samples is replaced by a whole one (the old one stays until
   // the history goes, for a reader that still holds it).
   Block* GrowBlock(int32_t b);
-  void NoteBlockStart(Page* page, int32_t b, uint32_t time);
-  int32_t IndexAtSorted(uint32_t key, int32_t count) const;
-  int32_t IndexAtLiteral(uint32_t key, int32_t count) const;
+  void NoteBlockStart(Page* page, int32_t b, TTicks time);
+  // The block's sample k, just stored, at unwrapped time t as unwrap_ found it.
+  void NoteTicks(Page* page, int32_t b, Block* block, int32_t k, TTicks t);
+  int32_t IndexAtSorted(TTicks key, int32_t count) const;
 
   std::atomic<int32_t> count_{0};
   std::atomic<int32_t> capacity_{BlockSamples};  // grows by 1350 as samples arrive
@@ -164,12 +201,9 @@ class TVarHist {
   int64_t expected_ = 0;  // samples a file read announced; sizes the last block
   Block* first_ = nullptr;
   std::unique_ptr<std::vector<Block*>> retired_;
-  uint32_t lastTime_ = 0;
-  // Cleared for good once a time is appended below its predecessor (the tick counter wraps
-  // after 11.9 hours); until then lookups may use the block index.
-  std::atomic<bool> sorted_{true};
+  TTickUnwrapper unwrap_;
   Page* inlinePages_[InlinePages] = {};
-  uint32_t inlinePageFirst_[InlinePages] = {};
+  TTicks inlinePageFirst_[InlinePages] = {};
   std::unique_ptr<Page*[]> morePages_;
-  std::unique_ptr<uint32_t[]> morePageFirst_;
+  std::unique_ptr<TTicks[]> morePageFirst_;
 };

@@ -2,11 +2,13 @@
 // The journal file's layout (docs/JOURNAL.md) as the writer and the readers share it: the header
 // with its checksum, the chunks, and a walk over the chunks that steps over damaged stretches and
 // says where they are.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "history/Ticks.h"
 #include "recording/Recording.h"
 
 namespace journal {
@@ -23,7 +25,9 @@ constexpr size_t kGroupHead = 8;                 // history index, sample count
 constexpr size_t kRecordBytes = 6;
 constexpr int32_t kMaxHistories = 1 << 16;
 // The whole milliseconds that cover a sample at ticks (of 10 microseconds).
-inline uint32_t CoverMsOf(uint32_t ticks) { return static_cast<uint32_t>((ticks + 99ull) / 100); }
+inline uint32_t CoverMsOf(TTicks ticks) {
+  return static_cast<uint32_t>(std::clamp<int64_t>(MsCeilOfTicks(ticks), 0, UINT32_MAX));
+}
 // A writer splits what one flush carries into chunks of at most this payload (a flush after a
 // long stall of the disk carries many seconds); a reader takes no chunk above kMaxChunkPayload,
 // so what one chunk costs in memory is bounded whatever its head claims.

@@ -51,11 +51,11 @@ TCursorReadout CursorReadout(TDisplayVar& var, TTraceSummary& summary, double cu
   const TVarHist* h = var.History();
   if (!h || h->Count() == 0) return r;
   summary.Extend();
-  const int32_t at = std::max(h->IndexAt(cursor), 0);
+  const int32_t at = std::max(h->IndexAtSeconds(cursor), 0);
   const double v = summary.ValueAt(at);
   r.AtCursor = SensorValueText(var.Unit, v);
   if (!reference) return r;
-  const int32_t ref = std::max(h->IndexAt(*reference), 0);
+  const int32_t ref = std::max(h->IndexAtSeconds(*reference), 0);
   const double vr = summary.ValueAt(ref);
   r.AtReference = SensorValueText(var.Unit, vr);
   r.Delta = DerivedText(var.Unit, v - vr, true);
@@ -74,7 +74,7 @@ std::string SensorValueText(uint8_t unit, double v) {
 std::string HistoryValueText(TDisplayVar& var, TTraceSummary& summary, const TVarHist& history, double t) {
   if (history.Count() == 0) return {};
   summary.Extend();
-  return SensorValueText(var.Unit, summary.ValueAt(std::max(history.IndexAt(t), 0)));
+  return SensorValueText(var.Unit, summary.ValueAt(std::max(history.IndexAtSeconds(t), 0)));
 }
 
 std::string CursorAxisText(TGraphAxisUnit unit, double x) {

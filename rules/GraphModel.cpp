@@ -290,8 +290,8 @@ TTrace TGraphModel::Trace(const TGraphlet& pane, const TGraphTrace& trace, TTrac
   // The window on the trace's own times.
   const double start = StartTime + trace.Offset, end = EndTime + trace.Offset;
   // (A run shifted later starts inside the window: its times before 0 hold no samples.)
-  const int32_t first = std::max(h->IndexAt(std::max(start, 0.0)), 0);
-  int32_t last = std::max(h->IndexAt(std::max(end, 0.0)), first);
+  const int32_t first = std::max(h->IndexAtSeconds(std::max(start, 0.0)), 0);
+  int32_t last = std::max(h->IndexAtSeconds(std::max(end, 0.0)), first);
   if (last + 1 < count && h->TimeOf(last) < end) ++last;
   const int bottom = pane.Bottom();
   auto xOf = [&](int32_t k) { return PixelOf(pane.Left + (h->TimeOf(k) - start) * PixelsPerSecond); };

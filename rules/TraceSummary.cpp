@@ -18,12 +18,16 @@ constexpr int32_t kRechooseGrowth = 16;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr TTraceSummary::TRange kEmpty{kInf, -kInf};
 
-// The smallest k with 2^k >= ticks, within 0 .. 31.
+// The smallest k with 2^k >= ticks, within 0 .. 62.
 int ShiftFor(double ticks) {
   int k = 0;
-  while (k < 31 && static_cast<double>(uint64_t{1} << k) < ticks) ++k;
+  while (k < 62 && static_cast<double>(uint64_t{1} << k) < ticks) ++k;
   return k;
 }
+
+// The bucket of a time at a bucket size of 2^shift ticks (times along a history never fall below
+// the first, which is not negative).
+size_t BucketOf(TTicks ticks, int shift) { return static_cast<size_t>(static_cast<uint64_t>(std::max<TTicks>(ticks, 0)) >> shift); }
 
 // Level 0 may hold a bucket for every second sample, so that a pause in the samples costs no more
 // than they do; past that the buckets are made wider.
@@ -38,7 +42,7 @@ void Widen(TTraceSummary::TRange& r, float lo, float hi) {
 TTraceSummary::TTraceSummary(TDisplayVar& var, const TVarHist& history, uint8_t unit)
     : var_(var), history_(history), unit_(unit), byRaw_(var.ValueFollowsRaw()) {}
 
-double TTraceSummary::ValueAt(int32_t i) { return byRaw_ ? Converted(history_.RawOf(i)) : var_.GetValueAtIndex(unit_, i); }
+double TTraceSummary::ValueAt(int32_t i) { return byRaw_ ? Converted(history_.RawOf(i)) : var_.GetValueAtIndex(unit_, i, state_); }
 
 double TTraceSummary::Converted(uint16_t raw) {
   // As long as the largest raw value seen: a few hundred entries for a one-byte sensor.
@@ -60,7 +64,7 @@ void TTraceSummary::Extend() {
   if (shift_ < 0) {
     if (usable < 2) return;
     // From the first and last sample: about four samples a bucket.
-    const double span = std::abs(static_cast<double>(history_.TicksOf(usable - 1)) - history_.TicksOf(0));
+    const double span = static_cast<double>(history_.TicksOf(usable - 1) - history_.TicksOf(0));
     shift_ = ShiftFor(kSamplesPerBucket * span / (usable - 1));
     chosenAt_ = usable;
     levels_.assign(1, {});
@@ -70,14 +74,12 @@ void TTraceSummary::Extend() {
   const size_t cap = BucketCapFor(usable);
   std::vector<TRange>& first = levels_[0];
   int32_t i = done_;
-  history_.ForEachSample(done_, usable, [&](uint32_t ticks, uint16_t raw) {
-    const double v = byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i);
+  history_.ForEachSample(done_, usable, [&](TTicks ticks, uint16_t raw) {
+    const double v = byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i, state_);
     total_ += v;
     if (++i % SumBlock == 0) sums_.push_back(total_);
     if (!fits) return;
-    if (ticks < lastTicks_) ordered_ = false;
-    lastTicks_ = ticks;
-    const size_t b = ticks >> shift_;
+    const size_t b = BucketOf(ticks, shift_);
     if (b >= first.size()) {
       // A time far beyond what the size was chosen for: all samples are bucketed again below.
       if (b >= cap) {
@@ -98,25 +100,18 @@ void TTraceSummary::Extend() {
 }
 
 void TTraceSummary::Rebucket() {
-  uint32_t lo = UINT32_MAX, hi = 0, prev = 0;
-  ordered_ = true;
-  history_.ForEachSample(0, done_, [&](uint32_t t, uint16_t) {
-    lo = std::min(lo, t);
-    hi = std::max(hi, t);
-    if (t < prev) ordered_ = false;
-    prev = t;
-  });
-  lastTicks_ = prev;
-  shift_ = ShiftFor(kSamplesPerBucket * (hi - lo) / std::max(done_ - 1, 1));
-  while ((hi >> shift_) >= BucketCapFor(done_)) ++shift_;
+  // Times along a history never fall: the first and the last span them.
+  const TTicks lo = history_.TicksOf(0), hi = history_.TicksOf(done_ - 1);
+  shift_ = ShiftFor(kSamplesPerBucket * static_cast<double>(hi - lo) / std::max(done_ - 1, 1));
+  while (BucketOf(hi, shift_) >= BucketCapFor(done_)) ++shift_;
   chosenAt_ = done_;
   levels_.assign(1, {});
   std::vector<TRange>& first = levels_[0];
   int32_t i = 0;
-  history_.ForEachSample(0, done_, [&](uint32_t ticks, uint16_t raw) {
-    const size_t b = ticks >> shift_;
+  history_.ForEachSample(0, done_, [&](TTicks ticks, uint16_t raw) {
+    const size_t b = BucketOf(ticks, shift_);
     if (b >= first.size()) first.resize(b + 1, kEmpty);
-    const auto f = static_cast<float>(byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i));
+    const auto f = static_cast<float>(byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i, state_));
     Widen(first[b], f, f);
     ++i;
   });
@@ -165,10 +160,10 @@ TTraceSummary::TStats TTraceSummary::Stats(int32_t first, int32_t last) {
   // Samples in time order fill whole buckets between the first's and the last's: those are read
   // from the buckets, the samples at either end one by one.
   int32_t a = first, b = std::min(last, done_);
-  if (ordered_ && shift_ >= 0 && b - a > 2 * SumBlock) {
-    const size_t ba = history_.TicksOf(a) >> shift_, bb = history_.TicksOf(b - 1) >> shift_;
-    while (a < b && (history_.TicksOf(a) >> shift_) == ba) take(a++);
-    while (b > a && (history_.TicksOf(b - 1) >> shift_) == bb) take(--b);
+  if (shift_ >= 0 && b - a > 2 * SumBlock) {
+    const size_t ba = BucketOf(history_.TicksOf(a), shift_), bb = BucketOf(history_.TicksOf(b - 1), shift_);
+    while (a < b && BucketOf(history_.TicksOf(a), shift_) == ba) take(a++);
+    while (b > a && BucketOf(history_.TicksOf(b - 1), shift_) == bb) take(--b);
     size_t ga = ba + 1, gb = bb;
     for (size_t level = 0; ga < gb; ++level) {
       const std::vector<TRange>& l = levels_[level];

@@ -1,6 +1,6 @@
 #pragma once
 // A graphed sensor's values kept beside its history so that a chart of any length costs the same:
-//   - buckets by time: level 0 holds the lowest and highest value of the samples in each stretch
+//   - buckets by unwrapped time: level 0 holds the lowest and highest value of the samples in each stretch
 //     of 2^k ticks (k chosen so that a bucket holds about four samples), each level above joins
 //     four buckets of the level below; a wide view reads a few buckets per pixel column and never
 //     the sample times, and a one-sample spike stays in its bucket at every level;
@@ -13,7 +13,8 @@
 #include <tuple>
 #include <vector>
 
-class TDisplayVar;
+#include "vars/SensorList.h"
+
 class TVarHist;
 
 class TTraceSummary {
@@ -70,8 +71,7 @@ class TTraceSummary {
   // Converted values by raw value, filled as raw values turn up (NaN: not yet converted).
   std::vector<double> table_;
   int32_t done_ = 0;
-  bool ordered_ = true;    // every sample so far at or after its predecessor's time
-  uint32_t lastTicks_ = 0;
+  TDisplayVar::TReadState state_;  // for values that follow from the samples before
   int shift_ = -1;         // level 0 spans 2^shift_ ticks; -1 until chosen
   int32_t chosenAt_ = 0;   // samples when the size was chosen; chosen again at 16 times as many
   std::vector<std::vector<TRange>> levels_;

@@ -117,39 +117,56 @@ void TGearVar::SetDefaultRange() {
   for (int g = 2; g <= 5; ++g) Upper[g] = (r[g - 1] + r[g]) / 2;
   for (int g = 1; g <= 4; ++g) Lower[g] = (r[g] + r[g + 1]) / 2;
   Lower[5] = r[5] * 0.8;
-  Gear = 0;
+  liveGear_ = 0;
 }
 
-double TGearVar::Evaluate(double kmh, double rpm) {
+int TGearVar::BandOf(double kmh, double rpm) const {
   const TSettings& c = Cfg();
   double w = kmh * 0.27777777777777778 * 60 / c.TyreRollingCircumference * c.GearRatios[5];
-  if (w == 0) return 0;
+  if (w == 0) return -1;
   double q = rpm / w;
   for (int g = 1; g <= 5; ++g)
-    if (Lower[g] < q && q < Upper[g]) {
-      Gear = g;
-      break;
-    }
-  return Gear;
+    if (Lower[g] < q && q < Upper[g]) return g;
+  return 0;
 }
 
 double TGearVar::GetValue(uint8_t) {
   double rpm = RevsVar ? RevsVar->GetValue(UNIT_RPM) : 0;
-  return Evaluate(SpeedRawToKmh(SourceRaw(), SpeedK(LatestReading())), rpm);
+  return Shown(BandOf(SpeedRawToKmh(SourceRaw(), SpeedK(LatestReading())), rpm), liveGear_);
 }
 
-double TGearVar::GetValueAt(uint8_t, double t) {
-  TRawVar* src = Source;
-  double kmh = SpeedRawToKmh(src ? src->RawAt(t) : 0, SpeedK(RecordedReading()));
-  double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, t) : 0;
-  return Evaluate(kmh, rpm);
+int TGearVar::BandAt(const TVarHist& h, int32_t i, double speedK) {
+  const double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, h.TimeOf(i)) : 0;
+  return BandOf(SpeedRawToKmh(h.RawOf(i), speedK), rpm);
 }
 
-double TGearVar::GetValueAtIndex(uint8_t, int32_t i) {
+int32_t TGearVar::HeldBefore(const TVarHist& h, int32_t i, double speedK) {
+  for (int32_t j = i - 1; j >= 0; --j)
+    if (const int band = BandAt(h, j, speedK); band > 0) return band;
+  return 0;
+}
+
+double TGearVar::GetValueAt(uint8_t unit, double t) {
   TRawVar* src = Source;
-  const uint16_t raw = src->RawAtIndex(i);
-  const double rpm = RevsVar ? RevsVar->GetValueAt(UNIT_RPM, src->TimeAtIndex(i)) : 0;
-  return ValueOf(i, raw, SpeedK(RecordedReading()), rpm);
+  TVarHist* h = src ? src->History() : nullptr;
+  if (!h || h->Count() == 0) return 0;
+  return GetValueAtIndex(unit, std::max(h->IndexAtSeconds(t), 0));
+}
+
+double TGearVar::GetValueAtIndex(uint8_t unit, int32_t i) {
+  TReadState fresh;
+  return GetValueAtIndex(unit, i, fresh);
+}
+
+double TGearVar::GetValueAtIndex(uint8_t, int32_t i, TReadState& state) {
+  TRawVar* src = Source;
+  TVarHist* h = src ? src->History() : nullptr;
+  if (!h) return 0;
+  const double speedK = SpeedK(RecordedReading());
+  int32_t held = i == state.Last + 1 ? state.Held : HeldBefore(*h, i, speedK);
+  const double gear = Shown(BandAt(*h, i, speedK), held);
+  state = {i, held};
+  return gear;
 }
 
 namespace {
@@ -194,7 +211,7 @@ double TSpeedAccelVar::GetValueAt(uint8_t unit, double t) {
   TRawVar* src = Source;
   TVarHist* h = src ? src->History() : nullptr;
   if (!h) return 0;
-  return GetValueAtIndex(unit, h->IndexAt(t));
+  return GetValueAtIndex(unit, h->IndexAtSeconds(t));
 }
 
 int32_t TSpeedAccelVar::ToRaw(uint8_t, double) { return 0; }
@@ -486,46 +503,31 @@ void TValuesInOrder::Start() {
   if (revs_ && revs_->ValueFollowsRaw()) {
     TRawVar* revsSource = revs_->RecordedSource();
     revsHistory_ = revsSource ? revsSource->History() : nullptr;
+    revsCursor_ = THistoryCursor(revsHistory_);
   }
 }
 
 double TValuesInOrder::At(int32_t i) {
   if (!started_) Start();
-  if (!source_) return var_.GetValueAtIndex(var_.Unit, i);
+  if (!source_) return var_.GetValueAtIndex(var_.Unit, i, state_);
   if (accel_) return TSpeedAccelVar::ValueOf(*source_, i, speedK_);
   const uint16_t raw = source_->RawOf(i);
   const double rpm = revs_ ? RpmAt(source_->TimeOf(i)) : 0;
   if (duty_) return TDutyCycleVar::Duty(InjRawToMs(raw), rpm);
   if (idle_) return rpm - PeriodToRpm(raw);
-  return gear_->ValueOf(i, raw, speedK_, rpm);
+  int32_t held = i == state_.Last + 1 ? state_.Held : gear_->HeldBefore(*source_, i, speedK_);
+  const double gear = TGearVar::Shown(gear_->BandOf(SpeedRawToKmh(raw, speedK_), rpm), held);
+  state_ = {i, held};
+  return gear;
 }
 
 double TValuesInOrder::RpmAt(double t) {
-  // The key TVarHist::IndexAt makes of t.
-  const auto key = static_cast<uint32_t>(static_cast<int64_t>(t * 100000));
-  if (!revsHistory_ || key < revsKey_ || !revsHistory_->Sorted()) return revs_->GetValueAt(UNIT_RPM, t);
-  const int32_t count = revsHistory_->Count();
-  if (count == 0) return revs_->ConvertRecorded(UNIT_RPM, 0);
-  revsKey_ = key;
-  // On through the block of the sample held, and the blocks after it.
-  for (;;) {
-    if (revsNext_ == revsEnd_) {
-      const int32_t next = revsBase_ + static_cast<int32_t>(revsEnd_ - revsTimes_);
-      if (next >= count) break;
-      const TVarHist::TSpan span = revsHistory_->SpanAt(next, count);
-      if (span.Times[0] > key) break;
-      revsBase_ = next;
-      revsTimes_ = span.Times;
-      revsRaws_ = span.Raws;
-      revsNext_ = span.Times + 1;
-      revsEnd_ = span.Times + span.Length;
-      continue;
-    }
-    if (*revsNext_ > key) break;
-    ++revsNext_;
-  }
-  // The first sample when all are later.
-  const uint16_t raw = revsTimes_ ? revsRaws_[revsNext_ - revsTimes_ - 1] : revsHistory_->RawOf(0);
+  if (!revsHistory_) return revs_->GetValueAt(UNIT_RPM, t);
+  // The sample TVarHist::IndexAt finds for t: the first when every one is later.
+  revsCursor_.Refresh();
+  if (revsCursor_.Count() == 0) return revs_->ConvertRecorded(UNIT_RPM, 0);
+  if (revsCursor_.HoldAt(TicksAtOrBefore(t)) < 0) revsCursor_.MoveTo(0);
+  const uint16_t raw = revsCursor_.Raw();
   if (raw != rpmRaw_ || !rpmKnown_) {
     rpmRaw_ = raw;
     rpm_ = revs_->ConvertRecorded(UNIT_RPM, raw);

@@ -2,6 +2,7 @@
 // Unit conversions and the display-variable classes built on them.
 #include <cstdint>
 
+#include "history/HistoryCursor.h"
 #include "vars/SensorList.h"
 
 class TVarHist;
@@ -69,26 +70,37 @@ class TGearVar : public TDisplayVar {
  public:
   TGearVar(TSensorList& s, uint32_t id, int32_t src, const char* name);
   double Convert(uint8_t unit, int32_t raw) override;
+  // The live gear: the link's (or the player's) latest values, the gear held between the bands
+  // kept for them alone.
   double GetValue(uint8_t unit) override;
   double GetValueAt(uint8_t unit, double t) override;
   double GetValueAtIndex(uint8_t unit, int32_t i) override;
+  double GetValueAtIndex(uint8_t unit, int32_t i, TReadState& state) override;
   bool ValueFollowsRaw() const override { return false; }
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;
 
-  // The gear at sample i of its history, whose raw value is raw, at rpm: as GetValueAtIndex.
-  double ValueOf(int32_t i, uint16_t raw, double speedK, double rpm) {
-    if (i == 0) Gear = 0;
-    return Evaluate(SpeedRawToKmh(raw, speedK), rpm);
+  // The gear whose band the ratio of engine speed to wheel speed lies in (1..5), 0 between the
+  // bands, -1 while the wheels stand.
+  int BandOf(double kmh, double rpm) const;
+  // The gear shown for a band, the gear held before it given and kept: none while the wheels
+  // stand, the band's gear in a band, the held one between bands.
+  static double Shown(int band, int32_t& held) {
+    if (band < 0) return 0;
+    if (band > 0) held = band;
+    return held;
   }
+  // The band at recorded sample i of the source's history h.
+  int BandAt(const TVarHist& h, int32_t i, double speedK);
+  // The gear held before recorded sample i: the band of the latest sample before it in one, or 0.
+  int32_t HeldBefore(const TVarHist& h, int32_t i, double speedK);
 
   TDisplayVar* RevsVar;
-  int32_t Gear = 0;
   double Upper[6] = {};  // indexed by gear 1..5
   double Lower[6] = {};
 
  private:
-  double Evaluate(double kmh, double rpm);
+  int32_t liveGear_ = 0;  // user-interface thread
 };
 
 class TSpeedAccelVar : public TDisplayVar {
@@ -313,8 +325,9 @@ class TIdleDiffVar : public TDisplayVar {
 // asked by ascending index, as GetValueAtIndex gives them, without finding the histories again for
 // every sample: the gear, duty cycle, idle difference and acceleration read their source's history
 // through a pointer taken once, and the engine speed at a sample's time by a pass that only moves
-// forward over the revs history. A time before the one asked last, a revs history whose times fall
-// somewhere and every other sensor are answered by GetValueAtIndex itself. The recording must be
+// forward over the revs history; a gear keeps the gear held from the sample asked before. An index
+// out of order is answered as GetValueAtIndex answers it, and every other sensor by GetValueAtIndex
+// itself. The recording must be
 // the current one, and the same, whenever At is asked.
 class TValuesInOrder {
  public:
@@ -336,13 +349,8 @@ class TValuesInOrder {
   double speedK_ = 0;
   TDisplayVar* revs_ = nullptr;
   const TVarHist* revsHistory_ = nullptr;  // none: the engine speed is asked of revs_
-  uint32_t revsKey_ = 0;  // the last time asked
-  // The block of the revs sample held (none before the first): it is revsNext_ - 1.
-  const uint32_t* revsTimes_ = nullptr;
-  const uint16_t* revsRaws_ = nullptr;
-  const uint32_t* revsNext_ = nullptr;
-  const uint32_t* revsEnd_ = nullptr;
-  int32_t revsBase_ = 0;
+  THistoryCursor revsCursor_;
+  TDisplayVar::TReadState state_;  // the gear held, and the index asked last
   // The engine speed of the last raw value converted.
   uint16_t rpmRaw_ = 0;
   bool rpmKnown_ = false;

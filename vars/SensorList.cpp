@@ -144,8 +144,9 @@ void TDisplayVar::AutoRangeFromHistory() {
   TVarHist* h = History();
   if (!h) return;
   int32_t n = h->Count();
+  TReadState state;
   for (int32_t i = 0; i < n; ++i) {
-    double v = GetValueAtIndex(Unit, i);
+    double v = GetValueAtIndex(Unit, i, state);
     if (v > RangeMax)
       RangeMax = v;
     else if (v < RangeMin)
@@ -221,8 +222,10 @@ bool TDisplayVar::ExportHistoryText(const std::string& fileName, const std::stri
         batch.reserve(1 << 16);
         int32_t n = SampleCount();
         char buf[700];
+        TReadState state;
         for (int32_t i = 0; i < n && ok; ++i) {
-          int len = std::snprintf(buf, sizeof buf, "%f%s%f\r\n", TimeAtIndex(i), separator.c_str(), GetValueAtIndex(Unit, i));
+          int len = std::snprintf(buf, sizeof buf, "%f%s%f\r\n", TimeAtIndex(i), separator.c_str(),
+                                  GetValueAtIndex(Unit, i, state));
           if (len > 0) batch.append(buf, static_cast<size_t>(std::min<int>(len, sizeof buf - 1)));
           if (batch.size() >= (1 << 16) - 1024) {
             ok = f.WriteBytes(batch.data(), batch.size()) == batch.size();

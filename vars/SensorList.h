@@ -104,7 +104,19 @@ class TDisplayVar : public TVar {
   double SpeedConstantIn(const THistorySet& rec) const { return SpeedK(ReadingOf(rec)); }
   virtual double GetValue(uint8_t unit);
   virtual double GetValueAt(uint8_t unit, double t);
+  // The value at sample i of the current recording. Reading never changes what another reader
+  // sees: a value that depends on the samples before it (the gear held between ratio bands) is
+  // worked out from them. A reader asking by ascending index keeps a TReadState of its own, so
+  // each value follows from the one before.
   virtual double GetValueAtIndex(uint8_t unit, int32_t i);
+  struct TReadState {
+    int32_t Last = -1;  // the index asked last
+    int32_t Held = 0;   // what the variable kept from it
+  };
+  virtual double GetValueAtIndex(uint8_t unit, int32_t i, TReadState& state) {
+    state.Last = i;
+    return GetValueAtIndex(unit, i);
+  }
   // True when GetValueAtIndex is Convert of the source's raw sample alone, so a caller may keep
   // converted values by raw value; false for sensors that also read other samples or histories.
   virtual bool ValueFollowsRaw() const { return true; }

@@ -267,7 +267,7 @@ void TTablesPage::Refresh(const TTablesPageState& state, bool force) {
   // The cursor's cell: the newest sample's while it comes in, else the play position's.
   const bool following = source == TTableSource::Live || state.Recording;
   grid_->SetCursorCell(following ? t.NewestCell()
-                                 : t.CellAt(static_cast<uint32_t>(std::max(0.0, state.Position) * 100000)));
+                                 : t.CellAt(TicksAtOrBefore(state.Position)));
 }
 
 void TTablesPage::SettingsChanged() {

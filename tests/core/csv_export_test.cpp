@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 
 #include "analysis/CsvExport.h"
 #include "analysis/DecimalText.h"
@@ -339,12 +340,25 @@ TEST_F(Csv, ARecordingOfAnotherFamilyIsReadWithItsOwnWiringWhileTheLinkPolls) {
 
 TEST_F(Csv, TheLiveGearIsLeftAsItWas) {
   auto* gear = static_cast<TGearVar*>(sensors_->Gear);
+  gear->SetDefaultRange();
+  // Live values in 4th gear's band, then between the bands: the live gear holds 4th.
+  sensors_->RawSpeed->RawValue = 60;
+  const double kmh = SpeedRawToKmh(60, gear->SpeedConstantIn(THistorySet()));
+  uint16_t inFourth = 0, between = 0;
+  for (uint16_t raw = 1; raw < 60000 && !(inFourth && between); ++raw) {
+    const int band = gear->BandOf(kmh, PeriodToRpm(raw));
+    if (band == 4 && !inFourth) inFourth = raw;
+    if (band == 0 && inFourth && !between) between = raw;
+  }
+  ASSERT_TRUE(inFourth && between);
+  sensors_->RawRevs->RawValue = inFourth;
+  ASSERT_EQ(gear->GetValue(gear->Unit), 4);
+  sensors_->RawRevs->RawValue = between;
   std::unique_ptr<TRecording> rec(MakeRecording("R", 100, {{static_cast<int32_t>(gear->Source.load()->Id.load()), {{0, 100}}}}));
-  gear->Gear = 4;
   TCsvOptions options;
   options.Sensors = {gear};
   Table(*rec, options);
-  EXPECT_EQ(gear->Gear, 4);
+  EXPECT_EQ(gear->GetValue(gear->Unit), 4);
 }
 
 TEST_F(Csv, TheDefaultSensorsAreThoseWithSamplesInTheSensorListsOrder) {
@@ -365,7 +379,9 @@ TEST_F(Csv, RowsComeOneAtATimeIntoTheSmallestBuffer) {
   options.Age = true;
   TCsvExport table(*rec, options);
   std::vector<char> buffer(table.MaxRowBytes());
-  EXPECT_EQ(table.NextRows(buffer.data(), buffer.size() - 1), 0u);
+  // A buffer too small for a row is refused, never taken for the end of the rows.
+  EXPECT_THROW(table.NextRows(buffer.data(), buffer.size() - 1), std::invalid_argument);
+  EXPECT_FALSE(table.Finished());
   size_t n = table.NextRows(buffer.data(), buffer.size());
   EXPECT_EQ(std::string(buffer.data(), n), "0.00000," + Value(sensors_->Revs, 1000) + ",0.00,,\n");
   EXPECT_EQ(table.Rows(), 1);

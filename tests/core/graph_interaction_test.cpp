@@ -190,7 +190,7 @@ TEST_F(GraphCursorTest, ValuesAtBothCursorsAndTheStatisticsBetweenThemMatchTheHi
   }
   TTraceSummary summary(*revs, h, revs->Unit);
   const std::string unit = UnitText(revs->Unit, *core_.Settings);
-  auto valueText = [&](double t) { return FormatValue(revs->Unit, revs->GetValueAtIndex(revs->Unit, h.IndexAt(t))); };
+  auto valueText = [&](double t) { return FormatValue(revs->Unit, revs->GetValueAtIndex(revs->Unit, h.IndexAtSeconds(t))); };
   const struct {
     double cursor, reference;
   } rows[] = {{3.99, 4.01}, {4.01, 3.99}, {12.345, 0.5}, {0.5, 12.345}, {19.999, 0}, {7, 7}};
@@ -201,7 +201,7 @@ TEST_F(GraphCursorTest, ValuesAtBothCursorsAndTheStatisticsBetweenThemMatchTheHi
     EXPECT_EQ(r.AtCursor, valueText(row.cursor));
     EXPECT_EQ(r.AtReference, valueText(row.reference));
     // Every sample from the one in force at the earlier cursor to the one in force at the later.
-    const int32_t a = h.IndexAt(std::min(row.cursor, row.reference)), b = h.IndexAt(std::max(row.cursor, row.reference));
+    const int32_t a = h.IndexAtSeconds(std::min(row.cursor, row.reference)), b = h.IndexAtSeconds(std::max(row.cursor, row.reference));
     double lo = 1e300, hi = -1e300, sum = 0;
     for (int32_t k = a; k <= b; ++k) {
       const double v = revs->GetValueAtIndex(revs->Unit, k);
@@ -212,8 +212,8 @@ TEST_F(GraphCursorTest, ValuesAtBothCursorsAndTheStatisticsBetweenThemMatchTheHi
     EXPECT_EQ(r.Lowest, FormatValue(revs->Unit, lo)) << row.cursor << " " << row.reference;
     EXPECT_EQ(r.Highest, FormatValue(revs->Unit, hi)) << row.cursor << " " << row.reference;
     EXPECT_EQ(r.Mean, FormatValue(revs->Unit, sum / (b - a + 1))) << row.cursor << " " << row.reference;
-    const double delta = revs->GetValueAtIndex(revs->Unit, h.IndexAt(row.cursor)) -
-                         revs->GetValueAtIndex(revs->Unit, h.IndexAt(row.reference));
+    const double delta = revs->GetValueAtIndex(revs->Unit, h.IndexAtSeconds(row.cursor)) -
+                         revs->GetValueAtIndex(revs->Unit, h.IndexAtSeconds(row.reference));
     std::string d = FormatValue(revs->Unit, delta);
     if (d == "-0") d = "0";
     if (delta >= 0.5) d = "+" + d;

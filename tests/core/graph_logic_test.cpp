@@ -408,7 +408,7 @@ TEST_F(GraphTest, ANarrowViewOfManySamplesTakesEachColumnsExtremesExactly) {
   const TTrace t = c.Trace();
   ASSERT_TRUE(t.Columns);
   std::map<int, std::pair<int, int>> truth;  // column x: highest and lowest point
-  for (int32_t i = h.IndexAt(10.005); i <= h.IndexAt(34.005) + 1; ++i) {
+  for (int32_t i = h.IndexAtSeconds(10.005); i <= h.IndexAtSeconds(34.005) + 1; ++i) {
     const int x = PixelOf(p.Left + (h.TimeOf(i) - g.StartTime) * g.PixelsPerSecond);
     const int y = p.ValueToY(c.Tps->GetValueAtIndex(c.Tps->Unit, i));
     auto [it, added] = truth.try_emplace(x, y, y);

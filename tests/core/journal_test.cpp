@@ -419,11 +419,11 @@ TEST_F(JournalTest, ShortHistoriesReadFromAFileTakeMemoryForTheirSamplesOnly) {
   EXPECT_EQ(one->Count(), 2999);
   EXPECT_EQ(one->RawOf(0), 1);
   EXPECT_EQ(one->RawOf(2998), 2999);
-  EXPECT_EQ(one->IndexAt(0.0150), 1499);
+  EXPECT_EQ(one->IndexAtSeconds(0.0150), 1499);
   TVarHist* two = rec.History(1);
   EXPECT_EQ(two->RawOf(1350), 1350);
-  EXPECT_EQ(two->IndexAt(0.01349), 1349);
-  EXPECT_LT(two->AllocatedBytes(), 1351 * 6 + 2000 + sizeof(TVarHist));
+  EXPECT_EQ(two->IndexAtSeconds(0.01349), 1349);
+  EXPECT_LT(two->AllocatedBytes(), 1351 * 6 + 2600 + sizeof(TVarHist));
 }
 
 TEST_F(JournalTest, StaleTemporaryFilesOfOurOwnAreRemovedBeforeTheNextSave) {

@@ -143,7 +143,7 @@ TEST_F(GraphMouseTest, TwoCursorsShowTheValuesStatisticsAndTimesFromTheHistory) 
   TDisplayVar* revs = t_.sensors.FindDisplay(kRevs);
   const TVarHist& h = *revs->History();
   double lo = 1e300, hi = -1e300, sum = 0;
-  const int32_t a = h.IndexAt(12), b = h.IndexAt(40);
+  const int32_t a = h.IndexAtSeconds(12), b = h.IndexAtSeconds(40);
   for (int32_t k = a; k <= b; ++k) {
     const double v = revs->GetValueAtIndex(revs->Unit, k);
     lo = std::min(lo, v);

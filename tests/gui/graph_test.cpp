@@ -100,7 +100,7 @@ TEST_F(GraphControlTest, TheCursorShowsEachSensorsValueAndTheTime) {
   ASSERT_EQ(texts.size(), 3u);
   TDisplayVar* revs = t_.sensors.FindDisplay(kRevs);
   TVarHist* h = revs->History();
-  const double v = revs->Convert(revs->Unit, h->RawOf(h->IndexAt(12.34)));
+  const double v = revs->Convert(revs->Unit, h->RawOf(h->IndexAtSeconds(12.34)));
   EXPECT_EQ(texts[0], FormatValue(revs->Unit, v) + " " + UnitText(revs->Unit, *t_.core.Settings));
   EXPECT_FALSE(texts[1].empty());
   EXPECT_TRUE(texts[2].empty());
