@@ -261,6 +261,23 @@ TEST_F(PollProtocol, StaleBytesArePurgedBeforeTheNextRequest) {
   EXPECT_NE(Raw(5)->RawValue, 0x55);
 }
 
+TEST_F(PollProtocol, BytesStillArrivingAfterATimeOutAreWaitedOutBeforeTheNextRequest) {
+  sim_->SetByteTiming(19200);
+  poll_->Port()->SetTimeoutMs(30);
+  // The reply comes about 2.5 ms after the time-out (within the guard time of 3 ms) with noise
+  // after it: some 10 ms of bytes in all.
+  sim_->SetHook([](TSimExchange& ex) {
+    if (ex.Request != 0x03) return;
+    ex.ExtraLatencyUs = 31500;
+    ex.Reply.resize(20, 0x55);
+  });
+  EXPECT_FALSE(poll_->PollVar(Raw(4)));
+  sim_->SetHook({});
+  ASSERT_TRUE(poll_->PollVar(Raw(5)));
+  EXPECT_EQ(Raw(5)->RawValue, Model(0x04));
+  EXPECT_EQ(Sent(), (std::vector<uint8_t>{0x03, 0x04}));
+}
+
 TEST_F(PollProtocol, AWrittenValueIsTimeStampedOnTheRecordTimer) {
   TRawVar* tw = Raw(4);
   ASSERT_TRUE(poll_->PollVar(tw));
