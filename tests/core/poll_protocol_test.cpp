@@ -262,14 +262,18 @@ TEST_F(PollProtocol, StaleBytesArePurgedBeforeTheNextRequest) {
 }
 
 TEST_F(PollProtocol, BytesStillArrivingAfterATimeOutAreWaitedOutBeforeTheNextRequest) {
+  // At 1200 baud the guard time is 42 ms: wide enough that a busy machine's timing cannot decide
+  // whether the late bytes come within it.
+  poll_->Port()->Close();
+  poll_->Port()->SetBaudRate(1200);
+  ASSERT_TRUE(poll_->Port()->Open());
+  poll_->Port()->SetTimeoutMs(40);
   sim_->SetByteTiming(19200);
-  poll_->Port()->SetTimeoutMs(30);
-  // The reply comes about 2.5 ms after the time-out (within the guard time of 3 ms) with noise
-  // after it: some 10 ms of bytes in all.
+  // The reply comes some 20 ms after the time-out, with noise after it.
   sim_->SetHook([](TSimExchange& ex) {
     if (ex.Request != 0x03) return;
-    ex.ExtraLatencyUs = 31500;
-    ex.Reply.resize(20, 0x55);
+    ex.ExtraLatencyUs = 60000;
+    ex.Reply.resize(8, 0x55);
   });
   EXPECT_FALSE(poll_->PollVar(Raw(4)));
   sim_->SetHook({});
