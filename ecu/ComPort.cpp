@@ -731,6 +731,40 @@ bool TComPort::PurgeIO() {
   return false;
 }
 
+int TComPort::GuardMs() const {
+  constexpr int kGuardBits = 5 * 10;  // five bytes of 8N1
+  const int baud = std::max(baudRate_.load(), 1);
+  return (kGuardBits * 1000 + baud - 1) / baud;
+}
+
+bool TComPort::WaitForQuiet(int limitMs) {
+  if (!IsOpen()) return false;
+  const int64_t deadline = MonotonicNs() + static_cast<int64_t>(limitMs) * 1000000;
+  const int guard = GuardMs();
+  for (;;) {
+    if (!PurgeIO()) return false;
+    uint8_t b;
+    const int n = device_->Read(&b, 1, guard);
+    if (n < 0) {
+      Fail("TComPort::WaitForQuiet - read failed", true);
+      return false;
+    }
+    if (n == 0) return true;
+    if (MonotonicNs() >= deadline) {
+      PurgeIO();
+      return false;
+    }
+  }
+}
+
+bool TComPort::StaysQuiet() {
+  if (!IsOpen()) return false;
+  uint8_t b;
+  const int n = device_->Read(&b, 1, GuardMs());
+  if (n < 0) Fail("TComPort::StaysQuiet - read failed", true);
+  return n == 0;
+}
+
 bool TComPort::SetDTR(bool on) {
   if (!IsOpen()) return false;
   if (device_->SetDTR(on)) return true;

@@ -268,6 +268,15 @@ class TComPort {
   bool ClearError();
   int InQueue();
   bool PurgeIO();
+  // Five byte times at the baud rate, in whole milliseconds rounded up (3 ms at 19200 baud): how
+  // long the line must stay silent before whatever was still on its way is taken to be over.
+  int GuardMs() const;
+  // After a read that timed out: drops what arrives until nothing has come for GuardMs(), or until
+  // limitMs have passed (a line that never goes quiet costs at most limitMs plus one guard time),
+  // emptying the queues as it goes. False when the line did not go quiet or the device failed.
+  bool WaitForQuiet(int limitMs);
+  // Whether nothing arrives within GuardMs(); a byte that does is read and dropped.
+  bool StaysQuiet();
   bool SetDTR(bool on);
   bool SetRTS(bool on);
   // Read from the device (a device that cannot report its lines reads CTS set, DSR and CD clear).

@@ -280,8 +280,9 @@ void TPollThread::EndConnection() {
 
 bool TPollThread::ReadECUType() {
   if (!WaitForCTS()) return false;
+  replyUnchecked_ = false;
   uint8_t reply = 0;
-  if (!SendByteGetReply(0xFE, reply)) return false;
+  if (!SendByteGetReply(0xFE, reply) || !ReplyIsItsOwn()) return false;
   // Start-up creates the ECU type after the thread: it is looked up here.
   if (TECUType* ecu = core_.EcuType) {
     ecu->SetModel(reply);
@@ -430,6 +431,7 @@ bool TPollThread::PollVar(TRawVar* var) {
     }
     port_->PurgeIO();
   }
+  replyUnchecked_ = false;
   uint8_t low = 0;
   if (!SendByteGetReply(static_cast<uint8_t>(var->RequestCode & 0xFF), low)) {
     Trace("SendByteGetReply() failed in PollVar");
@@ -439,7 +441,10 @@ bool TPollThread::PollVar(TRawVar* var) {
   if (var->ReadMode == 1) {
     uint8_t high = 0;
     if (GetByte(high)) value = static_cast<uint16_t>(low + 256 * high);
-  } else if (var->ReadMode == 2) {
+  }
+  // Before another request purges what may have followed the reply.
+  if (!ReplyIsItsOwn()) return false;
+  if (var->ReadMode == 2) {
     if (!port_->CTS()) return false;
     uint8_t high = 0;
     if (!SendByteGetReply(0x00, high)) return false;
@@ -455,6 +460,7 @@ bool TPollThread::PollVar(TRawVar* var) {
 }
 
 bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
+  if (lineUnsettled_.load(std::memory_order_relaxed)) SettleLine();
   if (port_->InQueue() > 0) port_->PurgeIO();
   if (!port_->CTS()) {
     Trace("CTS false in TPollThread::SendByteGetReply() #1");
@@ -471,6 +477,7 @@ bool TPollThread::SendByteGetReply(uint8_t request, uint8_t& reply) {
   }
   uint8_t b = 0xFF;
   if (!port_->Read(&b, 1)) {
+    lineUnsettled_.store(true, std::memory_order_relaxed);
     CommsError("ECU did not reply (#3)");
     return false;
   }
@@ -485,11 +492,31 @@ bool TPollThread::GetByte(uint8_t& byte) {
   }
   uint8_t b = 0xFF;
   if (!port_->Read(&b, 1)) {
+    lineUnsettled_.store(true, std::memory_order_relaxed);
     CommsError("ECU did not reply (#5)");
     return false;
   }
   byte = b;
   return true;
+}
+
+void TPollThread::SettleLine() {
+  // The reply to the request that timed out may still come, and would be taken for the answer to
+  // the next one: wait until the line has been quiet for a few byte times (at most a time-out).
+  lineUnsettled_.store(false, std::memory_order_relaxed);
+  Trace("Waiting for the line to go quiet");
+  if (!port_->WaitForQuiet(port_->TimeoutMs())) Trace("The line did not go quiet");
+  // A reply later than that still arrives ahead of the next one: the exchange looks for it.
+  replyUnchecked_ = true;
+}
+
+bool TPollThread::ReplyIsItsOwn() {
+  if (!replyUnchecked_) return true;
+  replyUnchecked_ = false;
+  if (port_->StaysQuiet()) return true;
+  lineUnsettled_.store(true, std::memory_order_relaxed);
+  CommsError("ECU reply out of step (#6)");
+  return false;
 }
 
 void TPollThread::SetVarValue(TRawVar* var, uint16_t value) {

@@ -118,6 +118,11 @@ class TPollThread {
   bool PollVar(TRawVar* var);
   bool SendByteGetReply(uint8_t request, uint8_t& reply);
   bool GetByte(uint8_t& byte);
+  // After a read time-out, before the next request: waits for the line to go quiet and purges it.
+  void SettleLine();
+  // After the whole reply to a request sent on a line that had just settled: false (an error) when
+  // another byte follows it, which shows the reply was a late one to an earlier request.
+  bool ReplyIsItsOwn();
   void SetVarValue(TRawVar* var, uint16_t value);
   void AddToHistory(TRawVar* var, uint32_t time, uint16_t value);
   bool CommsError(const std::string& message);
@@ -149,6 +154,13 @@ class TPollThread {
   // paused. Counted with an atomic add, so no error is lost even if the two ever overlap.
   std::atomic<int32_t> errorCount_{0};
   Relaxed<int32_t> varCount_{0};
+  // A read timed out, so the ECU may still be answering: the next request waits for the line to
+  // settle first. Set by the poll thread and by SendCommand's caller (while the loop is paused),
+  // cleared by the poll thread.
+  std::atomic<bool> lineUnsettled_{false};
+  // Poll thread: the exchange under way began on a line that had just settled; its reply is
+  // checked before it is used.
+  bool replyUnchecked_ = false;
   Relaxed<uint32_t> nextUIUpdate_{0};
   Relaxed<uint32_t> nextStatistics_{0};
 

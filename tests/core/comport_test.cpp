@@ -340,6 +340,28 @@ TEST(ComPortSim, ByteTimingDelaysTheReplyByTheLineTime) {
   EXPECT_EQ(reply, 2);
 }
 
+TEST(ComPortSim, WaitingForQuietDropsABurstAndGivesUpOnALineThatKeepsTalking) {
+  auto sim = std::make_shared<TSimDevice>();
+  sim->SetByteTiming(19200);
+  size_t length = 20;
+  sim->SetHook([&](TSimExchange& ex) { ex.Reply.assign(length, 0x55); });
+  TComPort port;
+  port.SetDevice(sim);
+  ASSERT_TRUE(port.Open());
+  EXPECT_EQ(port.GuardMs(), 3);  // five byte times at 19200 baud
+  uint8_t req = 0x03, b = 0;
+  ASSERT_TRUE(port.Write(&req, 1));
+  EXPECT_TRUE(port.WaitForQuiet(1000));
+  EXPECT_EQ(port.InQueue(), 0);
+  EXPECT_TRUE(port.StaysQuiet());
+  // About a second of chatter: the wait ends at its limit with the line still busy.
+  length = 2000;
+  ASSERT_TRUE(port.Write(&req, 1));
+  EXPECT_FALSE(port.WaitForQuiet(20));
+  EXPECT_FALSE(port.StaysQuiet());
+  EXPECT_TRUE(port.Read(&b, 1));
+}
+
 TEST(ComPortSim, AnUnpluggedDeviceFailsEveryCallAndCannotBeOpened) {
   auto sim = std::make_shared<TSimDevice>();
   TComPort port;

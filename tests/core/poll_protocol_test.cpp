@@ -261,6 +261,27 @@ TEST_F(PollProtocol, StaleBytesArePurgedBeforeTheNextRequest) {
   EXPECT_NE(Raw(5)->RawValue, 0x55);
 }
 
+TEST_F(PollProtocol, BytesStillArrivingAfterATimeOutAreWaitedOutBeforeTheNextRequest) {
+  // At 1200 baud the guard time is 42 ms: wide enough that a busy machine's timing cannot decide
+  // whether the late bytes come within it.
+  poll_->Port()->Close();
+  poll_->Port()->SetBaudRate(1200);
+  ASSERT_TRUE(poll_->Port()->Open());
+  poll_->Port()->SetTimeoutMs(40);
+  sim_->SetByteTiming(19200);
+  // The reply comes some 20 ms after the time-out, with noise after it.
+  sim_->SetHook([](TSimExchange& ex) {
+    if (ex.Request != 0x03) return;
+    ex.ExtraLatencyUs = 60000;
+    ex.Reply.resize(8, 0x55);
+  });
+  EXPECT_FALSE(poll_->PollVar(Raw(4)));
+  sim_->SetHook({});
+  ASSERT_TRUE(poll_->PollVar(Raw(5)));
+  EXPECT_EQ(Raw(5)->RawValue, Model(0x04));
+  EXPECT_EQ(Sent(), (std::vector<uint8_t>{0x03, 0x04}));
+}
+
 TEST_F(PollProtocol, AWrittenValueIsTimeStampedOnTheRecordTimer) {
   TRawVar* tw = Raw(4);
   ASSERT_TRUE(poll_->PollVar(tw));

@@ -4,9 +4,11 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -356,6 +358,46 @@ TEST_F(PollThread, ANewMessageTargetTakesOverAndNoneSilencesTheThread) {
   const int updates = other.Count(WM_UPDATE_UI);
   std::this_thread::sleep_for(250ms);
   EXPECT_EQ(other.Count(WM_UPDATE_UI), updates);
+}
+
+// An ECU that answers every request with its sensor's own constant, and now and then so late that
+// the reply arrives during the next exchange: no sample holds the value of another sensor.
+TEST_F(PollThread, ALateReplyIsNeverRecordedAsTheNextExchangesValue) {
+  const std::map<uint8_t, uint16_t> values = {{10, 0x3412}, {3, 0x56}, {4, 0x78}, {7, 0x9A}, {8, 0xBC}, {17, 0xDE21}};
+  const uint32_t ids[] = {1, 4, 5, 9, 6, 15};  // Revs, TW, TA, MAP, TPS, Injector Duration
+  for (int i = 0; i < sensors_->RawVars->Count(); ++i) sensors_->Raw(i)->PollEnabled = 0;
+  for (uint32_t id : ids) sensors_->FindRaw(id)->PollEnabled = 1;
+  poll_->ErrorTolerance = 1000000;
+  poll_->Port()->SetTimeoutMs(20);
+  auto late = std::make_shared<std::atomic<int>>(0);
+  sim_->SetHook([values, late, requests = 0, high = uint8_t{0}](TSimExchange& ex) mutable {
+    if (ex.Request == 0xFE) return;
+    const uint16_t v = ex.Request == 0x00 ? high : values.at(ex.Request);
+    ex.Reply = {uint8_t(v & 0xFF)};
+    high = uint8_t(v >> 8);  // what the next request 0x00 fetches
+    // Every fifth request is answered 25 ms late: after the poll thread has given up on it.
+    if (++requests % 5 == 0) {
+      ex.ExtraLatencyUs = 25000;
+      late->fetch_add(1);
+    }
+  });
+  Connect();
+  ASSERT_TRUE(log_.WaitFor(WM_POLL_CONNECTED));
+  TRecording* rec = NewRecording();
+  poll_->Record(rec);
+  ASSERT_TRUE(WaitUntil([&] {
+    return late->load() >= 20 && std::all_of(std::begin(ids), std::end(ids), [&](uint32_t id) { return Samples(rec, id) >= 20; });
+  }, 20s));
+  poll_->StopRecording();
+  core_.Recordings->Release(rec);
+  for (uint32_t id : ids) {
+    const TRawVar* v = sensors_->FindRaw(id);
+    const uint16_t own = values.at(static_cast<uint8_t>(v->RequestCode));
+    const TVarHist* h = rec->HistoryById(static_cast<int32_t>(id));
+    int wrong = 0;
+    for (int32_t i = 0; i < h->Count(); ++i) wrong += h->RawOf(i) != own;
+    EXPECT_EQ(wrong, 0) << v->Name << ": " << wrong << " of " << h->Count() << " samples are not its own";
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
