@@ -134,7 +134,10 @@ int CliGears(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
     err << "revscope-cli: no gear ratios from '" << args[0] << "': " << learned.Problem << "\n";
     return 1;
   }
-  out << GearsText(learned.Gears) << std::flush;
+  // Numbered as the settings dialog numbers them: against the gear ratios set now.
+  double set[5];
+  for (int g = 0; g < 5; ++g) set[g] = program.Config.GearRatios[g];
+  out << GearsText(learned.Gears, MatchGears(learned.Gears, set)) << std::flush;
   err << "gears: " << learned.Gears.size() << " from " << learned.SteadySamples << " steady samples (final drive "
       << FormatDouble(settings.FinalDrive) << ", circumference " << FormatDouble(settings.Circumference) << " m)\n";
   return 0;
