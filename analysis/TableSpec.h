@@ -25,6 +25,9 @@ constexpr uint32_t DefaultTableX = 1008;
 constexpr uint32_t DefaultTableY = 1007;
 constexpr uint32_t DefaultTableZ = 1131;
 constexpr uint32_t DefaultMaxAgeMs = 250;
+// The Tables page's maximum age goes from 0 to this (ten minutes); a stored one beyond it is
+// taken as this, so the page shows the age it uses.
+constexpr uint32_t PageMaxAgeMs = 600000;
 constexpr uint32_t DefaultMinCount = 3;
 
 struct TTableSpec {
@@ -35,6 +38,9 @@ struct TTableSpec {
 
   bool operator==(const TTableSpec&) const = default;
 };
+
+// A maximum age in ticks of 10 us, in 64 bits: the tool's longest (a day) does not fit in 32.
+constexpr uint64_t MaxAgeTicks(uint32_t ms) { return uint64_t{ms} * 100; }
 
 // The page's choices as the settings keep them (section "Tables" of the program's INI file).
 struct TTableChoices {

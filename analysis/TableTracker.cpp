@@ -83,7 +83,7 @@ void TTableTracker::SampleLive() {
   TObservation o;
   o.Index = liveIndex_++;
   o.Ticks = t;
-  const uint32_t maxAge = spec_.MaxAgeMs * 100;
+  const uint64_t maxAge = MaxAgeTicks(spec_.MaxAgeMs);
   for (size_t k = 1; k < live_.size(); ++k) {
     TLiveChannel& c = live_[k];
     const uint32_t at = c.Var->Source.load()->LastUpdate;

@@ -12,7 +12,10 @@
 
 namespace {
 
-// A whole number 0 .. max; false for anything else.
+// --max-age goes up to a day, whose ticks (MaxAgeTicks) need more than 32 bits.
+constexpr long long kToolMaxAgeMs = 24LL * 3600 * 1000;
+
+// A whole number 0 .. max (max within 32 bits); false for anything else.
 bool WholeNumber(const std::string& text, long long max, uint32_t& out) {
   long long v = 0;
   if (!ParseInteger(text, v) || v < 0 || v > max) return false;
@@ -91,7 +94,8 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
   TTableTextOptions text;
   if (!ParseStat(stat, text.Stat))
     return CliUsageError(err, "--stat must be mean, min, max or count (got '" + stat + "')");
-  if (!WholeNumber(maxAge, 24LL * 3600 * 1000, spec.MaxAgeMs))
+  static_assert(kToolMaxAgeMs <= UINT32_MAX);
+  if (!WholeNumber(maxAge, kToolMaxAgeMs, spec.MaxAgeMs))
     return CliUsageError(err, "--max-age needs a whole number of milliseconds (got '" + maxAge + "')");
   if (!WholeNumber(minCount, 0xFFFFFFFFLL, text.MinCount))
     return CliUsageError(err, "--min-count needs a whole number (got '" + minCount + "')");
