@@ -169,11 +169,11 @@ TGearLearning LearnGears(const TSensorList& sensors, const THistorySet& recordin
   return out;
 }
 
-std::string GearsText(const std::vector<TLearnedGear>& gears) {
+std::string GearsText(const std::vector<TLearnedGear>& gears, const std::vector<int>& numbers) {
   std::string text = "Gear,Ratio,Samples\n";
   char buf[96];
-  for (size_t g = 0; g < gears.size(); ++g) {
-    std::snprintf(buf, sizeof buf, "%zu,%.3f,%lld\n", g + 1, gears[g].Ratio, static_cast<long long>(gears[g].Samples));
+  for (size_t g = 0; g < gears.size() && g < numbers.size(); ++g) {
+    std::snprintf(buf, sizeof buf, "%d,%.3f,%lld\n", numbers[g], gears[g].Ratio, static_cast<long long>(gears[g].Samples));
     text += buf;
   }
   return text;

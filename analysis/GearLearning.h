@@ -44,12 +44,14 @@ TGearLearning LearnGears(const TSensorList& sensors, const THistorySet& recordin
 // Sorted from the highest ratio down; Samples and Share as above.
 std::vector<TLearnedGear> GroupRatios(std::vector<double> ratios, int maxGears);
 
-// "Gear,Ratio,Samples" and one line per gear, the ratio with three decimals.
-std::string GearsText(const std::vector<TLearnedGear>& gears);
+// "Gear,Ratio,Samples" and one line per gear, numbered by MatchGears, the ratio with three
+// decimals.
+std::string GearsText(const std::vector<TLearnedGear>& gears, const std::vector<int>& numbers);
 
 // Which gears (1 .. 5) the learned ratios are, in order, when fewer than five were found: the
 // order-keeping choice nearest the ratios set now (a run that never held first gear steady finds
-// second to fifth). Five found are first to fifth.
+// second to fifth). Five found are first to fifth. The settings dialog and the tool number the
+// gears so, each with the ratios it holds (the dialog's edits, the tool's settings).
 std::vector<int> MatchGears(const std::vector<TLearnedGear>& gears, const double (&current)[5]);
 // The learned ratios as the settings dialog offers them, one line per gear:
 // "2nd gear: 2.047 (24 % of the steady samples)".

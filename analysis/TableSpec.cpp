@@ -1,5 +1,7 @@
 #include "analysis/TableSpec.h"
 
+#include <algorithm>
+
 #include "vars/SensorList.h"
 #include "vars/Settings.h"
 
@@ -55,7 +57,8 @@ TTableChoices LoadTableChoices(const TSettings& s, const TSensorList& sensors) {
   spec.XEdges = EdgesOr(c.XEdgesText, sensors, spec.X);
   spec.YEdges = EdgesOr(c.YEdgesText, sensors, spec.Y);
   spec.Filters = LoadConditions(s.TableFilters, sensors);
-  spec.MaxAgeMs = s.TableMaxAgeMs >= 0 ? static_cast<uint32_t>(s.TableMaxAgeMs.load()) : DefaultMaxAgeMs;
+  spec.MaxAgeMs = s.TableMaxAgeMs >= 0 ? std::min(static_cast<uint32_t>(s.TableMaxAgeMs.load()), PageMaxAgeMs)
+                                       : DefaultMaxAgeMs;
   c.Stat =
       s.TableStat >= 0 && s.TableStat < TableStatCount ? static_cast<TTableStat>(s.TableStat.load()) : TTableStat::Mean;
   c.MinCount = s.TableMinCount >= 0 ? static_cast<uint32_t>(s.TableMinCount.load()) : DefaultMinCount;

@@ -25,6 +25,9 @@ constexpr uint32_t DefaultTableX = 1008;
 constexpr uint32_t DefaultTableY = 1007;
 constexpr uint32_t DefaultTableZ = 1131;
 constexpr uint32_t DefaultMaxAgeMs = 250;
+// The Tables page's maximum age goes from 0 to this (ten minutes); a stored one beyond it is
+// taken as this, so the page shows the age it uses.
+constexpr uint32_t PageMaxAgeMs = 600000;
 constexpr uint32_t DefaultMinCount = 3;
 
 struct TTableSpec {

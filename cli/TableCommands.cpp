@@ -12,7 +12,10 @@
 
 namespace {
 
-// A whole number 0 .. max; false for anything else.
+// --max-age goes up to a day, whose ticks (TicksFromMs, 64 bits) need more than 32 bits.
+constexpr long long kToolMaxAgeMs = 24LL * 3600 * 1000;
+
+// A whole number 0 .. max (max within 32 bits); false for anything else.
 bool WholeNumber(const std::string& text, long long max, uint32_t& out) {
   long long v = 0;
   if (!ParseInteger(text, v) || v < 0 || v > max) return false;
@@ -91,7 +94,8 @@ int CliTable(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
   TTableTextOptions text;
   if (!ParseStat(stat, text.Stat))
     return CliUsageError(err, "--stat must be mean, min, max or count (got '" + stat + "')");
-  if (!WholeNumber(maxAge, 24LL * 3600 * 1000, spec.MaxAgeMs))
+  static_assert(kToolMaxAgeMs <= UINT32_MAX);
+  if (!WholeNumber(maxAge, kToolMaxAgeMs, spec.MaxAgeMs))
     return CliUsageError(err, "--max-age needs a whole number of milliseconds (got '" + maxAge + "')");
   if (!WholeNumber(minCount, 0xFFFFFFFFLL, text.MinCount))
     return CliUsageError(err, "--min-count needs a whole number (got '" + minCount + "')");
@@ -134,7 +138,10 @@ int CliGears(TProgram& program, const TArgs& args, std::ostream& out, std::ostre
     err << "revscope-cli: no gear ratios from '" << args[0] << "': " << learned.Problem << "\n";
     return 1;
   }
-  out << GearsText(learned.Gears) << std::flush;
+  // Numbered as the settings dialog numbers them: against the gear ratios set now.
+  double set[5];
+  for (int g = 0; g < 5; ++g) set[g] = program.Config.GearRatios[g];
+  out << GearsText(learned.Gears, MatchGears(learned.Gears, set)) << std::flush;
   err << "gears: " << learned.Gears.size() << " from " << learned.SteadySamples << " steady samples (final drive "
       << FormatDouble(settings.FinalDrive) << ", circumference " << FormatDouble(settings.Circumference) << " m)\n";
   return 0;

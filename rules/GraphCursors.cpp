@@ -81,10 +81,9 @@ std::string CursorAxisText(TGraphAxisUnit unit, double x) {
   return unit == TGraphAxisUnit::Seconds ? CursorTimeText(x) : Fixed(x, "%.1f m");
 }
 
-std::string CursorTimeText(double t) {
-  // FormatSeconds truncates: 4.01 s, held as 4.00999..., would read 4.009.
-  return FormatSeconds(std::round(t * 1000) / 1000 + 1e-7);
-}
+// The toolbar's rule, so the cursor's box and the toolbar say the same (4.01 s, held as
+// 4.00999..., reads 4.010).
+std::string CursorTimeText(double t) { return PositionText(t); }
 
 std::string CursorDeltaText(double cursor, double reference) {
   return std::string(kDelta) + " " + CursorTimeText(std::abs(cursor - reference));

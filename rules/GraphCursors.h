@@ -35,7 +35,7 @@ struct TCursorReadout {
 // summary, which must be the one of var's own history and unit).
 TCursorReadout CursorReadout(TDisplayVar& var, TTraceSummary& summary, double cursor, std::optional<double> reference);
 
-// A cursor's time, "0:01:05.250s", to the nearest millisecond.
+// A cursor's time, "0:01:05.250s", to the nearest millisecond: PositionText.
 std::string CursorTimeText(double t);
 // A cursor's place on the axis: its time as above, or metres with one decimal ("1234.5 m").
 std::string CursorAxisText(TGraphAxisUnit unit, double x);

@@ -561,12 +561,9 @@ TPrintLayout PrintWindowLayout(int pageWidth, int pageHeight, int imageWidth, in
 
 int TrackBarMaximum(uint32_t lengthMs) { return static_cast<int>(std::min<uint32_t>(lengthMs, INT_MAX)); }
 
-int TrackBarPosition(double currentTime) {
-  const double ms = std::trunc(currentTime * 1000);
-  if (std::isnan(ms)) return 0;
-  if (ms < INT_MIN) return INT_MIN;
-  if (ms > INT_MAX) return INT_MAX;
-  return static_cast<int>(ms);
+TShownPosition ShownPosition(double currentTime) {
+  const uint32_t ms = PositionMilliseconds(currentTime);
+  return {ms / 1000.0, FormatMilliseconds(ms), static_cast<int>(std::min<uint32_t>(ms, INT_MAX))};
 }
 
 double TrackBarTime(int position) { return position * 0.001; }

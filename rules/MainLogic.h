@@ -299,7 +299,7 @@ struct TStatusInputs {
   bool HasRecording = false;
   std::string LengthText;    // FormatMilliseconds of the current recording's LengthMs
   int64_t MemorySize = 0;    // of the current recording
-  std::string PositionText;  // FormatSeconds of the player's CurrentTime
+  std::string PositionText;  // the play position shown (ShownPosition's Text)
 };
 
 struct TStatusPanels {
@@ -394,10 +394,18 @@ TPrintLayout PrintWindowLayout(int pageWidth, int pageHeight, int imageWidth, in
 // when c is 0.
 int MulDivRound(int a, int b, int c);
 
+// The play position as the window shows it: one instant, the whole millisecond nearest the
+// player's time (PositionMilliseconds), for the toolbar's panel, the chart's cursor and the track
+// bar alike.
+struct TShownPosition {
+  double Cursor = 0;  // seconds: where the chart's cursor stands and reads the values
+  std::string Text;   // the toolbar's panel, as the cursor's box on the time axis writes it
+  int TrackBar = 0;
+};
+TShownPosition ShownPosition(double currentTime);
+
 // The position track bar counts milliseconds: range 0 .. the recording's LengthMs.
 int TrackBarMaximum(uint32_t lengthMs);
-// trunc(currentTime x 1000).
-int TrackBarPosition(double currentTime);
 // position x 0.001 seconds.
 double TrackBarTime(int position);
 // A move of the track bar: ignored while the window moves it itself or without a current

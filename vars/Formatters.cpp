@@ -1,5 +1,6 @@
 #include "vars/Formatters.h"
 
+#include <cmath>
 #include <cstdio>
 
 
@@ -46,6 +47,15 @@ std::string FormatSeconds(double t) {
   std::snprintf(buf, sizeof buf, "%d:%02d:%02d.%03ds", x.h, x.m, x.s, TruncInt(x.rest * 1000));
   return buf;
 }
+
+uint32_t PositionMilliseconds(double t) {
+  const double ms = std::round(t * 1000);
+  if (!(ms > 0)) return 0;
+  if (ms >= 4294967295.0) return 4294967295u;
+  return static_cast<uint32_t>(ms);
+}
+
+std::string PositionText(double t) { return FormatMilliseconds(PositionMilliseconds(t)); }
 
 std::string FormatAxisTime(double t) {
   THms x = SplitSeconds(t);

@@ -1,6 +1,6 @@
 #pragma once
 // Times and sizes as the window, the graph, the status bar and the tool show them. Every division
-// truncates toward zero.
+// truncates toward zero; the play position is taken to the nearest millisecond first.
 #include <cstdint>
 #include <string>
 
@@ -10,6 +10,12 @@ std::string FormatMilliseconds(uint32_t ms);
 std::string FormatWholeSeconds(uint32_t ms);
 // The same text from seconds, e.g. 65.25 -> 0:01:05.250s.
 std::string FormatSeconds(double t);
+// The play position as the window shows it: the whole millisecond nearest t seconds (0 for a
+// time before the start or NaN, at most 4294967295). The toolbar, the chart's cursor and the
+// track bar all stand at this instant.
+uint32_t PositionMilliseconds(double t);
+// That millisecond as FormatMilliseconds writes it, e.g. 58.1446 -> 0:00:58.145s.
+std::string PositionText(double t);
 // Axis labels: "h:mm:ss" from an hour on, "%2d:%02d" from a minute on, else "%2d" seconds.
 std::string FormatAxisTime(double t);
 // A recording's length as the recordings page shows it: "%01d:%02ds" of minutes and seconds,

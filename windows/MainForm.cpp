@@ -582,7 +582,7 @@ void TMainForm::UpdateStatusPanels() {
     in.HasRecording = true;
     in.LengthText = FormatMilliseconds(r->LengthMs);
     in.MemorySize = r->MemorySize();
-    in.PositionText = FormatSeconds(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0);
+    in.PositionText = shown_.Text;
   }
   const TStatusPanels p = ::UpdateStatusPanels(state_, in);
   auto set = [this](TStatusPanel which, const std::string& text) {
@@ -630,14 +630,19 @@ void TMainForm::UpdateJournalNotice() {
   if (!n.Message.empty()) QTimer::singleShot(0, this, [this, m = n.Message] { Report(m); });
 }
 
+void TMainForm::ShowPlayPosition(bool recordingChanged) {
+  shown_ = ShownPosition(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0);
+  if (state_.RecordState == TRecordState::Recording && !recordingChanged) return;
+  updatingPosition_ = true;
+  trackBar_->setValue(shown_.TrackBar);
+  updatingPosition_ = false;
+  if (graph_) graph_->SetPosition(shown_.Cursor);
+}
+
 void TMainForm::UpdateDisplays() {
   UpdatePages();
-  if (state_.RecordState != TRecordState::Recording) {
-    updatingPosition_ = true;
-    trackBar_->setValue(TrackBarPosition(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0));
-    updatingPosition_ = false;
-    if (graph_) graph_->SetPosition(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0);
-  } else {
+  ShowPlayPosition();
+  if (state_.RecordState == TRecordState::Recording) {
     p_.Sensors.ExtendRanges();
     if (graph_) {
       // The graph follows the growing recording: its last GraphTimespan seconds.
@@ -655,10 +660,12 @@ void TMainForm::RefreshViews() {
   TRecording* r = p_.CurrentRecording();
   updatingPosition_ = true;
   trackBar_->setRange(0, TrackBarMaximum(r ? r->LengthMs.load() : 0));
-  trackBar_->setValue(0);
   updatingPosition_ = false;
   UpdateRecordingsMenu();
   if (graph_) graph_->RecordingChanged();
+  // The player was reset for the recording now current: the chart's cursor, the track bar and
+  // the toolbar go where it is.
+  ShowPlayPosition(true);
   RefreshPages();
   if (state_.LinkState != TLinkState::Connected) ClearDashboard();
   UpdateStatusPanels();

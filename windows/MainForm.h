@@ -129,6 +129,10 @@ class TMainForm : public TBaseForm {
   TRecordingOptions Options() const;
   bool Playing() const;
   void SeekTo(double seconds);
+  // Reads the player's time once and shows it (ShownPosition): the toolbar's text, the track bar
+  // and the chart's cursor. While a run is recorded the chart follows the run and only the text
+  // changes, unless the recording shown has just changed.
+  void ShowPlayPosition(bool recordingChanged = false);
   void RefreshViews();
   void UpdateStatusPanels();
   void UpdateJournalNotice();
@@ -165,6 +169,7 @@ class TMainForm : public TBaseForm {
   TProgram& p_;
   TMainState state_;
   bool updatingPosition_ = false;
+  TShownPosition shown_ = ShownPosition(0);  // the play position on show
   QTabWidget* pages_ = nullptr;
   std::array<QWidget*, PageCount> pageWidgets_{};
   std::array<QAction*, CommandCount> actions_{};

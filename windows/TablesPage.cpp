@@ -123,7 +123,7 @@ QWidget* TTablesPage::BuildChoices() {
   minCount_->setToolTip("Cells with fewer samples stay empty");
   maxAge_ = new QSpinBox(box);
   maxAge_->setObjectName("spnTableMaxAge");
-  maxAge_->setRange(0, 600000);
+  maxAge_->setRange(0, static_cast<int>(PageMaxAgeMs));
   maxAge_->setSingleStep(50);
   maxAge_->setSuffix(" ms");
   maxAge_->setToolTip("The oldest sample of X, Y or a filter sensor that still counts with a sample of Z");

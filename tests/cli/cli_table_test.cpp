@@ -2,6 +2,8 @@
 // their usage errors.
 #include "../core/TableRecordings.h"
 #include "CliSupport.h"
+#include "analysis/GearLearning.h"
+#include "vars/Settings.h"
 
 namespace {
 
@@ -156,6 +158,31 @@ TEST(CliGears, PrintsTheRatiosOfASimulatedRunWithinOnePercent) {
     EXPECT_EQ(line.find(',', 2), 7u) << "three decimals: " << line;
   }
   EXPECT_NE(r.err.find("final drive 4.4, circumference 1.856 m"), std::string::npos) << r.err;
+}
+
+TEST(CliGears, ARunWithoutFirstGearIsNumberedAsTheSettingsDialogNumbersIt) {
+  TCliSandbox box;
+  TDrive drive;
+  drive.FirstGear = 2;
+  WriteRecording(box.Path("drive.rec"), drive.Histories());
+  WriteText(box.IniPath(), "[Vehicle]\nFinal=4.4\nTyreRollingCircumference=1.856\n");
+  TCliResult r = box.Run({"gears", box.Path("drive.rec")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::vector<std::string> lines = SplitLines(r.out);
+  ASSERT_EQ(lines.size(), 5u) << r.out;
+  std::vector<int> printed;
+  std::vector<TLearnedGear> learned;
+  for (size_t k = 1; k < lines.size(); ++k) {
+    printed.push_back(std::stoi(lines[k]));
+    learned.push_back({std::stod(lines[k].substr(2)), 1, 0});
+    EXPECT_NEAR(learned.back().Ratio, drive.Ratios[k], drive.Ratios[k] * 0.01) << lines[k];
+  }
+  EXPECT_EQ(printed, (std::vector<int>{2, 3, 4, 5})) << r.out;
+  // The settings dialog's numbers for the same ratios against the ratios set (the defaults here).
+  const TSettings defaults;
+  double set[5];
+  for (int g = 0; g < 5; ++g) set[g] = defaults.GearRatios[g];
+  EXPECT_EQ(printed, MatchGears(learned, set));
 }
 
 TEST(CliGears, TooLittleSteadyDrivingFailsWithTheReason) {

@@ -73,6 +73,8 @@ struct TDrive {
   // Also coast for this long at 60 km/h with the clutch pressed and the engine idling.
   double CoastSeconds = 0;
   uint32_t Seed = 7;
+  // The run drives from this gear (1 .. 5) up to fifth.
+  int FirstGear = 1;
 
   std::map<int32_t, TSamples> Histories() const {
     std::map<int32_t, TSamples> h;
@@ -90,7 +92,7 @@ struct TDrive {
       t += 0.05;
     };
     double kmh = 20;
-    for (int gear = 0; gear < 5; ++gear) {
+    for (int gear = FirstGear - 1; gear < 5; ++gear) {
       // Speeds that put the engine between 2500 and 5000 rpm in this gear.
       const double low = 2500 / rpmFor(gear, 1), high = 5000 / rpmFor(gear, 1);
       for (int k = 0; k < 3; ++k) {

@@ -119,7 +119,7 @@ TEST(GearGroups, RatiosGatherAroundTheirGearsAndStraysAreLeftOut) {
   EXPECT_EQ(GroupRatios(ratios, 2).size(), 2u);
   EXPECT_EQ(GroupRatios(ratios, 2)[0].Ratio, found[0].Ratio);  // the best populated ones
   EXPECT_TRUE(GroupRatios({}, 5).empty());
-  EXPECT_EQ(GearsText({{3.2304, 10, 0.5}, {0.8476, 7, 0.2}}), "Gear,Ratio,Samples\n1,3.230,10\n2,0.848,7\n");
+  EXPECT_EQ(GearsText({{3.2304, 10, 0.5}, {0.8476, 7, 0.2}}, {1, 5}), "Gear,Ratio,Samples\n1,3.230,10\n5,0.848,7\n");
 }
 
 }  // namespace

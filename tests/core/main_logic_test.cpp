@@ -2,10 +2,12 @@
 // command table, auto-save names, printout layout and the track bar and resize arithmetic.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "rules/GraphCursors.h"
 #include "rules/MainLogic.h"
 #include "vars/Formatters.h"
 
@@ -446,10 +448,21 @@ TEST(MainPrintLayout, TheNoteNamesTheFileOrThePrinter) {
   EXPECT_EQ(PrintedNote("Laser", "/tmp/run.pdf"), "Printed to run.pdf");
 }
 
+TEST(MainShownPosition, TheToolbarTheCursorAndTheTrackBarShowTheNearestMillisecond) {
+  const TShownPosition p = ShownPosition(58.1445);  // truncated it would read 58.144
+  EXPECT_EQ(p.Text, "0:00:58.145s");
+  EXPECT_EQ(p.Cursor, 58.145);
+  EXPECT_EQ(p.TrackBar, 58145);
+  // The cursor's box on the time axis says the same at the cursor and at the time itself.
+  EXPECT_EQ(CursorTimeText(p.Cursor), p.Text);
+  EXPECT_EQ(CursorTimeText(58.1445), p.Text);
+  EXPECT_EQ(ShownPosition(4.01).Text, "0:00:04.010s");  // held as 4.00999...
+  EXPECT_EQ(ShownPosition(-0.0019).Cursor, 0);
+  EXPECT_EQ(ShownPosition(std::nan("")).Text, "0:00:00.000s");
+  EXPECT_EQ(ShownPosition(1e12).TrackBar, INT32_MAX);
+}
+
 TEST(MainTrackBarAndResize, Arithmetic) {
-  EXPECT_EQ(TrackBarPosition(1.2349), 1234);
-  EXPECT_EQ(TrackBarPosition(-0.0019), -1);
-  EXPECT_EQ(TrackBarPosition(1e12), INT32_MAX);
   EXPECT_EQ(TrackBarMaximum(4294967295u), INT32_MAX);
   EXPECT_TRUE(TrackBarChanged(true, true, 100).empty());
   EXPECT_TRUE(TrackBarChanged(false, false, 100).empty());

@@ -598,4 +598,17 @@ TEST_F(Tables, ChoicesRoundTripThroughTheIniFileAndBadOnesFallBack) {
   EXPECT_EQ(fallen.Stat, TTableStat::Mean);
 }
 
+TEST_F(Tables, AStoredMaximumAgeBeyondThePagesRangeIsTakenAsItsLongest) {
+  for (const auto& [stored, taken] : {std::pair{"9000000", PageMaxAgeMs}, {"600001", PageMaxAgeMs},
+                                      {"600000", PageMaxAgeMs}, {"0", 0u}}) {
+    TIniFile ini(config_->IniPath);
+    ini.WriteString("Tables", "MaxAgeMs", stored);
+    ASSERT_TRUE(ini.Save(config_->IniPath));
+    TConfig again(config_->IniPath, dir_.Path());
+    again.MachinePath = config_->MachinePath;
+    again.Load(nullptr, nullptr);
+    EXPECT_EQ(LoadTableChoices(again, *sensors_).Spec.MaxAgeMs, taken) << stored;
+  }
+}
+
 }  // namespace

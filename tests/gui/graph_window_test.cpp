@@ -16,6 +16,7 @@
 #include <QPrinter>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <filesystem>
 
@@ -27,6 +28,8 @@
 #include "widgets/GraphPrint.h"
 #include "recording/PlayThread.h"
 #include "rules/GraphCursors.h"
+#include "rules/MainLogic.h"
+#include "windows/RecordingsPage.h"
 #include "vars/Formatters.h"
 
 namespace {
@@ -148,6 +151,70 @@ TEST_F(GraphWindow, ZoomAndTheKeysMoveTheWindowAndTheCursor) {
   for (qreal dpr : {1.0, 2.0}) SaveArtifact(RenderWidget(*form, dpr), QString("main_window_graph@%1x").arg(dpr));
 }
 
+// After a seek between two milliseconds and after every way of making a recording current, the
+// toolbar and the chart's cursor stand at one instant: the player's time to the nearest
+// millisecond.
+TEST_F(GraphWindow, TheToolbarAndTheCursorShowOneInstantWhateverRecordingIsCurrent) {
+  for (const char* name : {"a.rec", "b.rec", "c.rec"}) WriteRecording(File(name), 60);
+  auto form = MakeWindow();
+  form->resize(1280, 800);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  ASSERT_TRUE(form->OpenRecentFile(File("a.rec")));
+  ASSERT_TRUE(form->OpenRecentFile(File("b.rec")));
+  TGraphControl* graph = form->GraphView();
+  auto oneInstant = [&](const std::string& how, bool boxShown = true) {
+    ProcessEvents();
+    const TShownPosition played = ShownPosition(program_->PlayThread->CurrentTime());
+    const std::string toolbar = form->StatusPanel(TStatusPanel::PlayPosition)->text().toStdString();
+    EXPECT_EQ(toolbar, played.Text) << how;
+    EXPECT_EQ(graph->Position(), played.Cursor) << how;
+    if (boxShown) {
+      EXPECT_EQ(graph->CursorTimeText(), toolbar) << how;
+    }
+  };
+  // A click on the chart at a time whose thousandths end in half a millisecond or more, where
+  // cutting and rounding differ.
+  auto clickBetweenMilliseconds = [&] {
+    form->SelectPage(TMainForm::tsGraphs);
+    ProcessEvents();
+    const TGraphModel& m = graph->Graph().Model;
+    int x = m.TimeToX(20);
+    for (double ms = m.XToTime(x) * 1000; ms - std::floor(ms) < 0.5 || ms - std::floor(ms) > 0.9;
+         ms = m.XToTime(x) * 1000)
+      ++x;
+    QTest::mouseClick(graph, Qt::LeftButton, {}, QPoint(x, 60));
+    oneInstant("the click");
+    EXPECT_GT(graph->Position(), 1);
+  };
+
+  clickBetweenMilliseconds();
+  form->RecordingsMenu()->actions()[0]->trigger();  // a.rec
+  oneInstant("the Recordings menu");
+  clickBetweenMilliseconds();
+  form->SelectPage(TMainForm::tsRecordings);
+  QTreeWidget* list = form->RecordingsView()->ListView();
+  const QRect row = list->visualItemRect(list->topLevelItem(1));  // b.rec
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+  ASSERT_EQ(program_->CurrentRecording()->FileName, File("b.rec"));
+  form->SelectPage(TMainForm::tsGraphs);
+  oneInstant("the recordings page");
+  clickBetweenMilliseconds();
+  openPath_ = File("c.rec");
+  form->Action(TCommand::actFileOpen)->trigger();
+  ASSERT_EQ(program_->CurrentRecording()->FileName, File("c.rec"));
+  oneInstant("opening a file");
+  clickBetweenMilliseconds();
+  form->Action(TCommand::actFileClose)->trigger();
+  ASSERT_NE(program_->CurrentRecording(), nullptr);
+  oneInstant("closing the current recording");
+  clickBetweenMilliseconds();
+  QTest::keyClick(form.get(), Qt::Key_F9);  // a new recording, as soon as the link is up
+  ASSERT_TRUE(WaitFor([&] { return form->State().RecordState == TRecordState::Recording; }));
+  oneInstant("a new recording", false);
+  QTest::keyClick(form.get(), Qt::Key_F9);
+}
+
 TEST_F(GraphWindow, AClickOnTheChartOrTheTrackBarMovesThePlayPosition) {
   auto form = Open(60);
   QTest::keyClick(form.get(), Qt::Key_1, Qt::ControlModifier);
@@ -156,7 +223,8 @@ TEST_F(GraphWindow, AClickOnTheChartOrTheTrackBarMovesThePlayPosition) {
   const int x = graph->Graph().Model.TimeToX(42);
   QTest::mouseClick(graph, Qt::LeftButton, {}, QPoint(x, 60));
   EXPECT_NEAR(program_->PlayThread->CurrentTime(), 42, 0.2);
-  EXPECT_EQ(form->StatusPanel(TStatusPanel::PlayPosition)->text().toStdString(), FormatSeconds(program_->PlayThread->CurrentTime()));
+  EXPECT_EQ(form->StatusPanel(TStatusPanel::PlayPosition)->text().toStdString(),
+            ShownPosition(program_->PlayThread->CurrentTime()).Text);
   // The track bar goes straight to the clicked place, not a page towards it.
   QSlider* bar = form->PositionTrackBar();
   QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 4, bar->height() / 2));

@@ -182,6 +182,14 @@ TEST_F(TablesPage, ChoicesChangeTheTableAreKeptInTheSettingsAndBadOnesAreSaid) {
   EXPECT_EQ(again->SpanEdit()->placeholderText(), "0.15");
 }
 
+TEST_F(TablesPage, AStoredMaximumAgeBeyondTheBoxIsTheAgeShownAndUsed) {
+  settings_.TableMaxAgeMs = 9000000;
+  auto page = Page();
+  EXPECT_EQ(page->MaxAgeBox()->maximum(), static_cast<int>(PageMaxAgeMs));
+  EXPECT_EQ(page->MaxAgeBox()->value(), static_cast<int>(PageMaxAgeMs));
+  EXPECT_EQ(page->Model().Choices().Spec.MaxAgeMs, PageMaxAgeMs);
+}
+
 TEST_F(TablesPage, HoveringShowsACellsSamplesAndClicksVisitItsStretches) {
   TRecording* rec = t_.Add("Track day", 120000, Drive(120));
   SetCurrentRecording(t_.core, rec);
