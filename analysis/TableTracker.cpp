@@ -1,6 +1,7 @@
 #include "analysis/TableTracker.h"
 
 #include "history/HistorySet.h"
+#include "history/SampleFeed.h"
 #include "vars/SensorList.h"
 
 TTableTracker::TTableTracker(const TSensorList& sensors) : sensors_(sensors), table_(spec_.XEdges, spec_.YEdges) {}
@@ -20,17 +21,12 @@ void TTableTracker::FollowRecording(const THistorySet* recording) {
   Restart();
 }
 
-void TTableTracker::FollowLive() {
-  if (source_ == TTableSource::Live) return;
+void TTableTracker::FollowLive(const TSampleFeed* feed) {
+  if (source_ == TTableSource::Live && feed == feed_) return;
   source_ = TTableSource::Live;
   recording_ = nullptr;
+  feed_ = feed;
   Restart();
-}
-
-TTableTracker::TLiveChannel TTableTracker::Channel(uint32_t id) const {
-  TDisplayVar* var = sensors_.FindDisplay(id);
-  TRawVar* source = var ? var->Source.load() : nullptr;
-  return {source ? var : nullptr, source ? source->LastUpdate.load() : 0};
 }
 
 void TTableTracker::Restart() {
@@ -45,12 +41,12 @@ void TTableTracker::Restart() {
     walker_ = std::make_unique<TObservationWalker>(sensors_, *recording_, spec_);
     probe_ = std::make_unique<TObservationWalker>(sensors_, *recording_, spec_);
   } else if (source_ == TTableSource::Live) {
-    live_.push_back(Channel(spec_.Z));
-    live_.push_back(Channel(spec_.X));
-    live_.push_back(Channel(spec_.Y));
-    for (const TCondition& c : spec_.Filters) live_.push_back(Channel(c.VarId));
-    lastZUpdate_ = live_.front().StartUpdate;
+    for (uint32_t id : {spec_.Z, spec_.X, spec_.Y}) live_.push_back({sensors_.FindDisplay(id)});
+    for (const TCondition& c : spec_.Filters) live_.push_back({sensors_.FindDisplay(c.VarId)});
+    fed_ = feed_ ? feed_->End() : 0;
+    liveClock_ = {};
     liveIndex_ = 0;
+    lostLive_ = 0;
   }
 }
 
@@ -63,47 +59,69 @@ void TTableTracker::Take(TTableFiller& filler, const TObservation& o) {
 bool TTableTracker::Update() {
   const int64_t before = taken_;
   if (walker_) {
-    points_.reserve(points_.size() + static_cast<size_t>(walker_->Unwalked()));
     TTableFiller filler(table_);
     walker_->Walk([&](const TObservation& o) { Take(filler, o); });
   } else if (source_ == TTableSource::Live) {
-    SampleLive();
+    TakeLive();
   }
   return taken_ != before;
 }
 
-// One observation when Z's source has a new value: the others' latest values, their age measured
-// from their own last update to Z's.
-void TTableTracker::SampleLive() {
-  for (const TLiveChannel& c : live_)
-    if (!c.Var) return;
-  const uint32_t t = live_[0].Var->Source.load()->LastUpdate;
-  if (t == lastZUpdate_) return;
-  lastZUpdate_ = t;
+double TTableTracker::TLiveChannel::Value() const {
+  // The live wiring's conversion of the value read; a sensor that reads more than its own value
+  // (the gear, ...) gives its latest.
+  return Var->ValueFollowsRaw() ? Var->Convert(Var->Unit, Raw) : Var->GetValue(Var->Unit);
+}
+
+// Every value read since the last call, in order: each one held as its sensor's latest, and each
+// of Z's an observation.
+void TTableTracker::TakeLive() {
+  if (!feed_) return;
+  entries_.clear();
+  fed_ = feed_->Take(fed_, entries_, lostLive_);
+  if (entries_.empty()) return;
+  // The channels' sources as the link wires them now.
+  std::vector<uint32_t>& ids = liveIds_;
+  ids.clear();
+  for (const TLiveChannel& c : live_) {
+    TRawVar* source = c.Var ? c.Var->Source.load() : nullptr;
+    ids.push_back(source ? source->Id.load() : UINT32_MAX);
+  }
+  TTableFiller filler(table_);
+  for (const TSampleFeed::TEntry& e : entries_) {
+    TTicks t = liveClock_.Next(e.Ticks);
+    if (liveClock_.Raised()) {
+      // The link's clock started again (a new connection): what was held is from before it.
+      liveClock_ = {};
+      t = liveClock_.Next(e.Ticks);
+      for (TLiveChannel& c : live_) c.Seen = false;
+    }
+    for (size_t k = 0; k < live_.size(); ++k)
+      if (ids[k] == e.Id) live_[k] = {live_[k].Var, true, t, e.Raw};
+    if (ids[0] == e.Id) ObserveLive(filler, t);
+  }
+}
+
+void TTableTracker::ObserveLive(TTableFiller& filler, TTicks t) {
   TObservation o;
   o.Index = liveIndex_++;
   o.Ticks = t;
   const TTicks maxAge = TicksFromMs(spec_.MaxAgeMs);
   for (size_t k = 1; k < live_.size(); ++k) {
-    TLiveChannel& c = live_[k];
-    const uint32_t at = c.Var->Source.load()->LastUpdate;
-    c.Seen = c.Seen || at != c.StartUpdate;
-    if (!c.Seen)
+    const TLiveChannel& c = live_[k];
+    if (!c.Var || !c.Seen)
       o.Fate = TObservationFate::NoSample;
-    else if (at < t && TTicks{t - at} > maxAge && o.Fate == TObservationFate::Observed)
+    else if (t - c.At > maxAge && o.Fate == TObservationFate::Observed)
       o.Fate = TObservationFate::TooOld;
   }
-  for (size_t c = 0; c < spec_.Filters.size() && o.Fate == TObservationFate::Observed; ++c) {
-    TDisplayVar* v = live_[3 + c].Var;
-    if (!spec_.Filters[c].Holds(v->GetValue(v->Unit))) o.Fate = TObservationFate::Filtered;
-  }
+  for (size_t c = 0; c < spec_.Filters.size() && o.Fate == TObservationFate::Observed; ++c)
+    if (!spec_.Filters[c].Holds(live_[3 + c].Value())) o.Fate = TObservationFate::Filtered;
   if (o.Fate == TObservationFate::Observed) {
-    o.X = live_[1].Var->GetValue(live_[1].Var->Unit);
-    o.Y = live_[2].Var->GetValue(live_[2].Var->Unit);
-    o.Z = live_[0].Var->GetValue(live_[0].Var->Unit);
+    o.X = live_[1].Value();
+    o.Y = live_[2].Value();
+    o.Z = live_[0].Value();
     o.Cell = table_.CellOf(o.X, o.Y);
   }
-  TTableFiller filler(table_);
   Take(filler, o);
 }
 

@@ -146,9 +146,9 @@ void TTablesPageModel::Reload() {
   clickedCell_ = -1;
 }
 
-void TTablesPageModel::Follow(TTableSource source, const THistorySet* recording) {
+void TTablesPageModel::Follow(TTableSource source, const THistorySet* recording, const TSampleFeed* feed) {
   if (source == TTableSource::Live)
-    tracker_.FollowLive();
+    tracker_.FollowLive(feed);
   else
     tracker_.FollowRecording(source == TTableSource::Recording ? recording : nullptr);
 }

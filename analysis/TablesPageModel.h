@@ -53,7 +53,7 @@ class TTablesPageModel {
   // are read again and the table starts over.
   void Reload();
   // Follows the source ChooseTableSource gives; the recording is the current one.
-  void Follow(TTableSource source, const THistorySet* recording);
+  void Follow(TTableSource source, const THistorySet* recording, const TSampleFeed* feed = nullptr);
 
   // A click on a cell: the time (seconds) of the first sample of the cell's next stretch, the
   // first one again after the last; none for a cell without samples or without a recording.

@@ -520,9 +520,11 @@ bool TPollThread::ReplyIsItsOwn() {
 }
 
 void TPollThread::SetVarValue(TRawVar* var, uint16_t value) {
+  const uint32_t now = RecordTicks();
   var->RawValue = value;
-  if (recording_) AddToHistory(var, RecordTicks(), value);
-  var->LastUpdate = RecordTicks();
+  if (recording_) AddToHistory(var, now, value);
+  var->LastUpdate = now;
+  Feed.Push(var->Id, now, value);
 }
 
 void TPollThread::AddToHistory(TRawVar* var, uint32_t time, uint16_t value) {

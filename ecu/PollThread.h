@@ -12,6 +12,7 @@
 
 #include "base/Relaxed.h"
 #include "base/Event.h"
+#include "history/SampleFeed.h"
 #include "ecu/ComPort.h"
 
 class TSensorList;
@@ -93,6 +94,9 @@ class TPollThread {
 
   TSharedTimer RecordTimer;
   TSharedTimer LinkTimer;
+  // Every value read, recorded or not, for the live table (the poll thread pushes, the
+  // user-interface thread takes).
+  TSampleFeed Feed;
 
   std::thread::native_handle_type NativeHandle() { return thread_.native_handle(); }
 

@@ -1062,7 +1062,8 @@ void TMainForm::RefreshTables(bool force) {
   s.Connected = state_.LinkState == TLinkState::Connected;
   s.Recording = state_.RecordState == TRecordState::Recording;
   s.Current = p_.CurrentRecording();
-  s.Position = p_.PlayThread ? p_.PlayThread->CurrentTime() : 0;
+  s.Position = ShownPosition(p_.PlayThread ? p_.PlayThread->CurrentTime() : 0).Cursor;
+  s.Feed = p_.PollThread ? &p_.PollThread->Feed : nullptr;
   tables_->Refresh(s, force);
 }
 

@@ -253,7 +253,7 @@ void TTablesPage::Refresh(const TTablesPageState& state, bool force) {
   TTableTracker& t = model_.Tracker();
   const TTableSource source = ChooseTableSource(state.Connected, state.Recording, state.Current != nullptr);
   bool anew = source != t.Source() || (source == TTableSource::Recording && t.Recording() != state.Current);
-  model_.Follow(source, state.Current);
+  model_.Follow(source, state.Current, state.Feed);
   if (ended && !anew && source == TTableSource::Recording) {
     t.Restart();
     anew = true;
@@ -262,8 +262,9 @@ void TTablesPage::Refresh(const TTablesPageState& state, bool force) {
     grid_->TableChanged();
     scatter_->PointsAdded();
   }
-  if (!isVisible() && !force) return;
+  // Taken in also while hidden: the live feed holds about a minute, and the table shows at once.
   if (force || anew || sinceTaken_.elapsed() >= kTakeEveryMs) Take();
+  if (!isVisible() && !force) return;
   // The cursor's cell: the newest sample's while it comes in, else the play position's.
   const bool following = source == TTableSource::Live || state.Recording;
   grid_->SetCursorCell(following ? t.NewestCell()

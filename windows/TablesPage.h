@@ -29,6 +29,7 @@ struct TTablesPageState {
   bool Recording = false;  // a run is being recorded into the current recording
   TRecording* Current = nullptr;
   double Position = 0;  // the play position, seconds
+  const TSampleFeed* Feed = nullptr;  // every value the link reads, for the live table
 };
 
 class TTablesPage : public QWidget {
@@ -38,8 +39,8 @@ class TTablesPage : public QWidget {
 
   TTablesPageModel& Model() { return model_; }
 
-  // Follows the source the state gives and, while the page is shown, takes in what arrived (at
-  // most every quarter of a second unless forced) and frames the cursor's cell. The recording
+  // Follows the source the state gives, takes in what arrived (at most every quarter of a second
+  // unless forced), shown or not, and while the page is shown frames the cursor's cell. The recording
   // followed is the current one: a recording is made not current before it is closed, and the
   // window refreshes then, so the page never holds one that is gone.
   void Refresh(const TTablesPageState& state, bool force = false);

@@ -16,6 +16,21 @@
 
 using TSamples = std::vector<std::pair<uint32_t, uint16_t>>;
 
+// A history's times as readers must see them, worked out here from the stored 32-bit times: the
+// counter went round where a time falls from 2^31 or more to below 2^31 (2^32 added from there
+// on); any other fall is out of order and takes the time before it.
+inline std::vector<int64_t> ExpectedTimes(const TVarHist& h) {
+  std::vector<int64_t> times;
+  int64_t turns = 0;
+  for (int32_t i = 0; i < h.Count(); ++i) {
+    const uint32_t stored = h.StoredTicksOf(i);
+    if (i > 0 && h.StoredTicksOf(i - 1) >= 0x80000000u && stored < 0x80000000u) turns += int64_t{1} << 32;
+    const int64_t t = turns + stored;
+    times.push_back(i > 0 && t < times.back() ? times.back() : t);
+  }
+  return times;
+}
+
 // Adds one history per raw variable id with its samples (ticks, raw) in order.
 inline void AddHistories(TRecording& rec, const std::map<int32_t, TSamples>& histories) {
   for (const auto& [id, samples] : histories) {

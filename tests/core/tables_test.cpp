@@ -208,23 +208,26 @@ std::vector<TBruteCell> BruteForce(const TSensorList& sensors, const TRecording&
   for (const TCondition& c : spec.Filters) held.push_back(c.VarId);
   std::vector<TBruteCell> cells(static_cast<size_t>(spec.XEdges.Cells() * spec.YEdges.Cells()));
   const TVarHist* z = history(spec.Z);
+  const std::vector<int64_t> zTimes = ExpectedTimes(*z);
+  std::vector<std::vector<int64_t>> heldTimes;
+  for (uint32_t id : held) heldTimes.push_back(ExpectedTimes(*history(id)));
   counts = {};
   for (int32_t i = 0; i < z->Count(); ++i) {
     ++counts.Samples;
-    const uint32_t t = z->TicksOf(i);
+    const int64_t t = zTimes[static_cast<size_t>(i)];
     std::vector<double> values;
     bool none = false, old = false;
-    for (uint32_t id : held) {
-      const TVarHist* h = history(id);
+    for (size_t k = 0; k < held.size(); ++k) {
+      const TVarHist* h = history(held[k]);
       int32_t found = -1;
       for (int32_t j = 0; j < h->Count(); ++j)
-        if (h->TicksOf(j) <= t) found = j;
+        if (heldTimes[k][static_cast<size_t>(j)] <= t) found = j;
       if (found < 0) {
         none = true;
         continue;
       }
-      if (t - h->TicksOf(found) > spec.MaxAgeMs * 100) old = true;
-      values.push_back(value(id, h->RawOf(found)));
+      if (t - heldTimes[k][static_cast<size_t>(found)] > int64_t{spec.MaxAgeMs} * 100) old = true;
+      values.push_back(value(held[k], h->RawOf(found)));
     }
     if (none) {
       ++counts.NoSample;
@@ -486,13 +489,15 @@ TEST_F(Tables, WhileConnectedWithoutRecordingTheLatestValuesAreObserved) {
   TRawVar* y = sensors_->FindRaw(40);
   TRawVar* z = sensors_->FindRaw(2);
   TRawVar* filter = sensors_->FindRaw(41);
-  auto poll = [](TRawVar* v, uint16_t raw, uint32_t t) {
+  TSampleFeed feed;
+  auto poll = [&feed](TRawVar* v, uint16_t raw, uint32_t t) {
     v->RawValue = raw;
-    v->LastUpdate = t;
+    feed.Push(v->Id, t, raw);
   };
+  poll(z, 50, 5);  // before following: not taken
   TTableTracker tracker(*sensors_);
   tracker.SetSpec(spec);
-  tracker.FollowLive();
+  tracker.FollowLive(&feed);
   EXPECT_EQ(tracker.Source(), TTableSource::Live);
   poll(z, 51, 10);
   EXPECT_TRUE(tracker.Update());  // the others not polled since: no sample
