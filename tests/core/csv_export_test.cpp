@@ -205,6 +205,40 @@ TEST_F(Csv, TimesGoOnPastTheTickCountersWrap) {
   EXPECT_EQ(lines[2], "42949.72296," + Value(sensors_->Revs, 900));
 }
 
+// A time that falls by one tick (a damaged file) is out of order, not a wrap: the sample is held
+// at its predecessor's time, and the column goes on following its history afterwards.
+TEST_F(Csv, ATimeThatFallsByOneTickIsHeldAtTheTimeBeforeAndTheColumnGoesOn) {
+  std::unique_ptr<TRecording> rec(MakeRecording("R", 100, {{1, {{1000, 1000}, {999, 900}, {3000, 800}, {5000, 700}}}}));
+  TCsvOptions options;
+  options.Sensors = {sensors_->Revs};
+  options.EverySample = true;
+  EXPECT_EQ(Lines(Table(*rec, options)),
+            (std::vector<std::string>{"Time (s),Revs (rpm)", "0.01000," + Value(sensors_->Revs, 900),
+                                      "0.03000," + Value(sensors_->Revs, 800), "0.05000," + Value(sensors_->Revs, 700)}));
+  options.EverySample = false;
+  options.RateHz = 100;
+  const auto rows = Lines(Table(*rec, options));
+  ASSERT_EQ(rows.size(), 12u);
+  EXPECT_EQ(rows[2], "0.01000," + Value(sensors_->Revs, 900));
+  EXPECT_EQ(rows[4], "0.03000," + Value(sensors_->Revs, 800));
+  EXPECT_EQ(rows[6], "0.05000," + Value(sensors_->Revs, 700));
+}
+
+// At a rate that does not divide a second into ticks, a row holds its values at the tick its
+// time is written with: at 60 Hz row 6301 is written 105.01667 and holds the sample of that tick.
+TEST_F(Csv, ARowHoldsItsValuesAtTheTickItsTimeIsWrittenWith) {
+  std::unique_ptr<TRecording> rec(MakeRecording("R", 106000, {{1, {{0, 1000}, {10501667, 900}}}}));
+  TCsvOptions options;
+  options.Sensors = {sensors_->Revs};
+  options.RateHz = 60;
+  options.From = 105;
+  options.To = 105.02;
+  options.Age = true;
+  EXPECT_EQ(Lines(Table(*rec, options)),
+            (std::vector<std::string>{"Time (s),Revs (rpm),Revs age (ms)", "105.00000," + Value(sensors_->Revs, 1000) + ",105000.00",
+                                      "105.01667," + Value(sensors_->Revs, 900) + ",0.00"}));
+}
+
 TEST_F(Csv, ValuesAreTheTdfExportsValuesAlsoForSensorsThatReadOtherHistories) {
   // Speeds near 100 km/h (raw 100 and up) with revs that put the ratio in gear 1, in no gear's
   // band (the gear holds), in gear 2, no band, no band, gear 1: the gear depends on every sample

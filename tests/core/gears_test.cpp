@@ -52,6 +52,19 @@ TEST_F(Gears, AnExactDriveGivesItsRatios) {
   ExpectRatios(Learn(drive, drive.Histories()), drive);
 }
 
+// The same drive with the tick counter wrapping a minute into it: the same steady samples.
+TEST_F(Gears, ADriveAcrossTheTickCountersWrapGivesWhatItGivesWithout) {
+  TDrive drive;
+  const TGearLearning plain = Learn(drive, drive.Histories());
+  std::map<int32_t, TSamples> shifted = drive.Histories();
+  for (auto& [id, samples] : shifted)
+    for (auto& sample : samples) sample.first += 0xFFFFFFFFu - 60 * 100000;
+  const TGearLearning wrapped = Learn(drive, shifted);
+  EXPECT_EQ(wrapped.SteadySamples, plain.SteadySamples);
+  ASSERT_EQ(wrapped.Gears.size(), plain.Gears.size());
+  for (size_t g = 0; g < plain.Gears.size(); ++g) EXPECT_EQ(wrapped.Gears[g].Ratio, plain.Gears[g].Ratio);
+}
+
 TEST_F(Gears, NoisyDrivesOfOtherGearboxesComeOutWithinOnePercent) {
   TDrive drive;
   drive.Noise = 0.012;

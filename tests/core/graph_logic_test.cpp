@@ -12,6 +12,7 @@
 #include "rules/GraphModel.h"
 #include "rules/TraceSummary.h"
 #include "vars/GraphSelection.h"
+#include "vars/Conversions.h"
 #include "vars/Formatters.h"
 
 namespace {
@@ -420,6 +421,77 @@ TEST_F(GraphTest, ANarrowViewOfManySamplesTakesEachColumnsExtremesExactly) {
     it->second = {std::min(it->second.first, pt.Y), std::max(it->second.second, pt.Y)};
   }
   EXPECT_EQ(drawn, truth);
+}
+
+// 12.5 hours of one sample a second, past the tick counter's wrap: the full view starts with the
+// run's start and draws the sample right after the wrap at its true time, not at the start.
+TEST_F(GraphTest, AFullViewPastTheTickCountersWrapDrawsEachSampleAtItsTrueTime) {
+  constexpr int32_t n = 45000;
+  const int64_t wrap = int64_t{1} << 32;
+  Record(n);
+  TVarHist& h = HistoryOf(kTps);
+  int32_t afterWrap = -1;
+  for (int32_t i = 0; i < n; ++i) {
+    const int64_t t = int64_t{i} * 100000 + 7;
+    if (t >= wrap && afterWrap < 0) afterWrap = i;
+    h.Append(static_cast<uint32_t>(t), i < 300 ? 230 : i == afterWrap ? 120 : 40);
+  }
+  TTpsChart c = TpsChart();
+  TGraphModel& g = c.Model;
+  const TGraphlet& p = c.Pane();
+  const TTrace t = c.Trace();
+  ASSERT_TRUE(t.Columns);
+  EXPECT_EQ(t.Points.front().X, p.Left);
+  EXPECT_EQ(t.Points.front().Y, p.ValueToY(c.Tps->Convert(c.Tps->Unit, 230)));
+  const int spikeY = p.ValueToY(c.Tps->Convert(c.Tps->Unit, 120));
+  const int spikeX = static_cast<int>(p.Left + h.TimeOf(afterWrap) * g.PixelsPerSecond);
+  ASSERT_GT(spikeX, p.Left + p.Width * 9 / 10);
+  int spikes = 0;
+  for (const auto& pt : t.Points)
+    if (pt.Y == spikeY) {
+      ++spikes;
+      EXPECT_LE(std::abs(pt.X - spikeX), 1);
+    }
+  EXPECT_EQ(spikes, 1);
+  EXPECT_EQ(t.Points.back().X, p.Left + p.Width - 1);
+}
+
+// Drawing the gear of a recording (its summary reads every sample from the first) leaves the
+// dashboard's live gear, held between the ratio bands, as it was.
+TEST_F(GraphTest, DrawingTheGearLeavesTheLiveGearAsItWas) {
+  auto* gear = static_cast<TGearVar*>(sensors_->Gear);
+  gear->SetDefaultRange();
+  ecu_->SpeedConstant = 10000.0;
+  const uint16_t speedRaw = 60;
+  const double kmh = SpeedRawToKmh(speedRaw, gear->SpeedConstantIn(THistorySet()));
+  uint16_t inFourth = 0, between = 0, inSecond = 0;
+  for (uint16_t raw = 1; raw < 60000; ++raw) {
+    const int band = gear->BandOf(kmh, PeriodToRpm(raw));
+    if (band == 4 && !inFourth) inFourth = raw;
+    if (band == 0 && inFourth && !between) between = raw;
+    if (band == 2 && !inSecond) inSecond = raw;
+  }
+  ASSERT_TRUE(inFourth && between && inSecond);
+  Record(100);
+  TVarHist& speed = HistoryOf(gear->Id);
+  TVarHist& revs = HistoryOf(kRevs);
+  for (uint32_t i = 0; i < 5000; ++i) {
+    revs.Append(i * 2000, inSecond);
+    speed.Append(i * 2000 + 1000, speedRaw);
+  }
+  sensors_->RawSpeed->RawValue = speedRaw;
+  sensors_->RawRevs->RawValue = inFourth;
+  ASSERT_EQ(gear->GetValue(gear->Unit), 4);
+  sensors_->RawRevs->RawValue = between;
+  ASSERT_EQ(gear->GetValue(gear->Unit), 4);
+  selection_->AddId(gear->Id);
+  TGraphModel g = Model(842, 300);
+  g.Layout(rec_);
+  TTraceSummary summary(*gear, speed, gear->Unit);
+  const TTrace t = g.Trace(g.Panes[0], g.Panes[0].OwnTrace(), &summary);
+  ASSERT_FALSE(t.Points.empty());
+  EXPECT_EQ(summary.ValueAt(0), 2);
+  EXPECT_EQ(gear->GetValue(gear->Unit), 4);
 }
 
 TEST_F(GraphTest, TimesThatGoBackwardsStillDrawAndEnd) {

@@ -31,6 +31,18 @@ TEST(LapList, EachSignalEndsALapAndTheFastestIsTheReference) {
   EXPECT_EQ(LapTable({}), "Lap,Start (s),Time (s),Delta (s)\n");
 }
 
+// A lap signal after the tick counter's wrap ends a lap 2^32 ticks later than its stored time.
+TEST(LapList, ALapAcrossTheTickCountersWrapKeepsItsTrueLength) {
+  const auto laps = LapsFromSignals({6000000, 4294000000u, 300000});
+  ASSERT_EQ(laps.size(), 3u);
+  EXPECT_EQ(laps[2].StartTicks, 4294000000);
+  EXPECT_EQ(laps[2].EndTicks, (int64_t{1} << 32) + 300000);
+  EXPECT_NEAR(laps[2].Seconds, 12.67296, 1e-9);
+  EXPECT_NEAR(laps[1].Seconds, 42880, 1e-9);
+  EXPECT_EQ(FastestLap(laps), 2);
+  EXPECT_NEAR(laps[0].Delta, 60 - 12.67296, 1e-9);
+}
+
 class LapAnalysis : public RecordingTest {
  protected:
   // Samples every second from..to (inclusive) of one raw value.

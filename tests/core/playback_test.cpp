@@ -104,6 +104,21 @@ TEST_F(Playback, APositionBetweenSamplesShowsTheEarlierOne) {
   EXPECT_EQ(target_.CountOf(WM_PLAY_STOPPED), 0);
 }
 
+// Past the tick counter's wrap at 42949.67296 s a position shows the samples of its true time.
+TEST_F(Playback, APositionPastTheTickCountersWrapShowsTheSamplesOfItsTime) {
+  TRecording* rec = MakeRecording("long", 45000000, {{1, {{100000, 1000}, {4294000000u, 2000}, {100000, 3000}}}});
+  recordings_.Add(rec);
+  SetCurrentRecording(core_, rec);
+  player_->SetCurrentTime(42949.0);
+  EXPECT_EQ(sensors_->RawRevs->RawValue, 2000);
+  player_->SetCurrentTime(42950.0);
+  EXPECT_EQ(sensors_->RawRevs->RawValue, 2000);
+  player_->SetCurrentTime(42950.68);
+  EXPECT_EQ(sensors_->RawRevs->RawValue, 3000);
+  player_->SetCurrentTime(0.5);
+  EXPECT_EQ(sensors_->RawRevs->RawValue, 1000);
+}
+
 TEST_F(Playback, APositionBeforeTheFirstSampleShowsTheFirstSample) {
   Current(3000);
   player_->SetCurrentTime(0.2);

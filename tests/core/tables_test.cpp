@@ -482,6 +482,70 @@ TEST_F(Tables, ALiveTableFillsWhileThePollThreadAppendsAndEndsAsTheWholeRecordin
   ExpectSameAsBruteForce(*sensors_, rec, spec, tracker.Table());
 }
 
+// 12.5 hours at 500 rpm until the tick counter wraps at 11.93 hours, at 1500 rpm after: every
+// sample of Z after the wrap is filed under 1500 rpm, walked whole or as it arrives, and the
+// table equals the brute-force count over the times worked out independently.
+TEST_F(Tables, ARecordingAcrossTheTickCountersWrapFilesEachSampleAtItsTrueTime) {
+  const int64_t wrap = int64_t{1} << 32, end = int64_t{45000} * 100000;
+  TSamples revs, errors, o2;
+  for (int64_t t = 0; t < end; t += 2000000) revs.push_back({static_cast<uint32_t>(t), static_cast<uint16_t>(t < wrap ? 3750 : 1250)});
+  for (int64_t t = 1000; t < end; t += 2000000) errors.push_back({static_cast<uint32_t>(t), 15});
+  for (int64_t t = 3000; t < end; t += 500000) o2.push_back({static_cast<uint32_t>(t), 100});
+  TRecording& rec = Recording({{1, revs}, {40, errors}, {2, o2}});
+  const TTableSpec spec = RevsByErrorByte("500:2000:500", "10:30:10", 25000);
+  const TTable whole = BuildTable(*sensors_, rec, spec);
+  ExpectSameAsBruteForce(*sensors_, rec, spec, whole);
+  // Samples of Z whose revs are held from before the wrap.
+  int64_t before = 0;
+  for (int64_t t = 3000; t < end; t += 500000) before += t / 2000000 * 2000000 < wrap;
+  EXPECT_EQ(whole.Cell(0, 0).Count, static_cast<uint32_t>(before));
+  EXPECT_EQ(whole.Cell(2, 0).Count, static_cast<uint32_t>(o2.size() - before));
+  EXPECT_EQ(whole.Counts().Counted, static_cast<int64_t>(o2.size()));
+  TTableTracker tracker(*sensors_);
+  tracker.SetSpec(spec);
+  tracker.FollowRecording(&rec);
+  tracker.Update();
+  EXPECT_EQ(tracker.Table().Cell(2, 0).Count, whole.Cell(2, 0).Count);
+}
+
+// The counter wrapping just where a block of Z begins and a block of X and of Y begins a little
+// later: the walk that compares times as stored must not compare them across the wrap.
+TEST_F(Tables, WrapsOnBlockBoundariesAreWalkedAtTheirTrueTimes) {
+  const int64_t end = int64_t{45000} * 100000;
+  TSamples revs, errors, o2;
+  // X and Y every 15.9 s, their 2700th sample (a block's first) the first after the wrap, their
+  // 2699th after Z's last before it; revs 1500 rpm from the 2699th on, 500 before.
+  constexpr int64_t kHeld = 1590729, kZ = 530243;  // Z's 8100th sample is the first after the wrap
+  for (int64_t k = 0; k * kHeld + 1200000 < end; ++k) {
+    revs.push_back({static_cast<uint32_t>(k * kHeld + 1200000), static_cast<uint16_t>(k < 2699 ? 3750 : 1250)});
+    errors.push_back({static_cast<uint32_t>(k * kHeld + 1200100), 15});
+  }
+  for (int64_t k = 0; k * kZ < end; ++k) o2.push_back({static_cast<uint32_t>(k * kZ), 100});
+  TRecording& rec = Recording({{1, revs}, {40, errors}, {2, o2}});
+  const TTableSpec spec = RevsByErrorByte("500:2000:500", "10:30:10", 25000);
+  const TTable whole = BuildTable(*sensors_, rec, spec);
+  ExpectSameAsBruteForce(*sensors_, rec, spec, whole);
+  EXPECT_EQ(whole.Cell(2, 0).Count, static_cast<uint32_t>(o2.size() - 8100));
+}
+
+// A live table fed at 20 Hz for 10 s and looked at once at the end takes every sample.
+TEST_F(Tables, ALiveTableTakesEverySampleReadSinceItLastLooked) {
+  TTableSpec spec = RevsByErrorByte("500:2000:500", "10:30:10");
+  TSampleFeed feed;
+  TTableTracker tracker(*sensors_);
+  tracker.SetSpec(spec);
+  tracker.FollowLive(&feed);
+  for (uint32_t k = 0; k < 200; ++k) {
+    feed.Push(1, k * 5000, 1875);
+    feed.Push(40, k * 5000 + 100, 15);
+    feed.Push(2, k * 5000 + 200, static_cast<uint16_t>(k));
+  }
+  EXPECT_TRUE(tracker.Update());
+  EXPECT_EQ(tracker.Table().Counts().Samples, 200);
+  EXPECT_EQ(tracker.Table().Cell(1, 0).Count, 200u);
+  EXPECT_EQ(tracker.LostLive(), 0u);
+}
+
 TEST_F(Tables, WhileConnectedWithoutRecordingTheLatestValuesAreObserved) {
   TTableSpec spec = RevsByErrorByte("500:2000:500", "10:30:10");
   ASSERT_TRUE(ParseConditions("Error codes #2 = 0", *sensors_, spec.Filters));
