@@ -562,8 +562,10 @@ TPrintLayout PrintWindowLayout(int pageWidth, int pageHeight, int imageWidth, in
 int TrackBarMaximum(uint32_t lengthMs) { return static_cast<int>(std::min<uint32_t>(lengthMs, INT_MAX)); }
 
 TShownPosition ShownPosition(double currentTime) {
+  // The cursor stands at the position itself (a sample a click on the tables seeks to is held
+  // there); both texts of it and the track bar give its nearest millisecond.
   const uint32_t ms = PositionMilliseconds(currentTime);
-  return {ms / 1000.0, FormatMilliseconds(ms), static_cast<int>(std::min<uint32_t>(ms, INT_MAX))};
+  return {std::max(currentTime, 0.0), FormatMilliseconds(ms), static_cast<int>(std::min<uint32_t>(ms, INT_MAX))};
 }
 
 double TrackBarTime(int position) { return position * 0.001; }

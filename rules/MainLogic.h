@@ -394,9 +394,9 @@ TPrintLayout PrintWindowLayout(int pageWidth, int pageHeight, int imageWidth, in
 // when c is 0.
 int MulDivRound(int a, int b, int c);
 
-// The play position as the window shows it: one instant, the whole millisecond nearest the
-// player's time (PositionMilliseconds), for the toolbar's panel, the chart's cursor and the track
-// bar alike.
+// The play position as the window shows it: one instant, where the chart's cursor stands and
+// reads the values, written as its nearest whole millisecond (PositionMilliseconds) by the
+// toolbar's panel and the cursor's box alike, the track bar at that millisecond.
 struct TShownPosition {
   double Cursor = 0;  // seconds: where the chart's cursor stands and reads the values
   std::string Text;   // the toolbar's panel, as the cursor's box on the time axis writes it

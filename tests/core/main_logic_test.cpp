@@ -448,10 +448,10 @@ TEST(MainPrintLayout, TheNoteNamesTheFileOrThePrinter) {
   EXPECT_EQ(PrintedNote("Laser", "/tmp/run.pdf"), "Printed to run.pdf");
 }
 
-TEST(MainShownPosition, TheToolbarTheCursorAndTheTrackBarShowTheNearestMillisecond) {
+TEST(MainShownPosition, TheToolbarAndTheTrackBarShowTheNearestMillisecondOfTheCursorsInstant) {
   const TShownPosition p = ShownPosition(58.1445);  // truncated it would read 58.144
   EXPECT_EQ(p.Text, "0:00:58.145s");
-  EXPECT_EQ(p.Cursor, 58.145);
+  EXPECT_EQ(p.Cursor, 58.1445);
   EXPECT_EQ(p.TrackBar, 58145);
   // The cursor's box on the time axis says the same at the cursor and at the time itself.
   EXPECT_EQ(CursorTimeText(p.Cursor), p.Text);

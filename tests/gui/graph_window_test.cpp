@@ -152,8 +152,8 @@ TEST_F(GraphWindow, ZoomAndTheKeysMoveTheWindowAndTheCursor) {
 }
 
 // After a seek between two milliseconds and after every way of making a recording current, the
-// toolbar and the chart's cursor stand at one instant: the player's time to the nearest
-// millisecond.
+// toolbar and the chart's cursor show one instant: the player's time, written to the nearest
+// millisecond by both.
 TEST_F(GraphWindow, TheToolbarAndTheCursorShowOneInstantWhateverRecordingIsCurrent) {
   for (const char* name : {"a.rec", "b.rec", "c.rec"}) WriteRecording(File(name), 60);
   auto form = MakeWindow();

@@ -291,20 +291,19 @@ TEST_F(TablesPage, FillsAsTheRecordingGrowsAndFromTheLatestValuesWhileConnected)
     dots += static_cast<int>(page->Scatter()->Bins().Count(bin));
   EXPECT_EQ(dots, before);
 
-  // Connected without recording: the latest values.
+  // Connected without recording: every value the link reads.
+  TSampleFeed feed;
   s.Recording = false;
+  s.Feed = &feed;
   page->Refresh(s, true);
   EXPECT_EQ(page->Model().Tracker().Source(), TTableSource::Live);
   EXPECT_TRUE(page->StatusLine()->text().startsWith("Live values (connected, not recording): 0 of 0 samples"));
   TRawVar* revs = t_.sensors.FindRaw(1);
   TRawVar* map = t_.sensors.FindRaw(9);
   TRawVar* o2 = t_.sensors.FindRaw(2);
-  revs->RawValue = RevsRaw(3100);
-  revs->LastUpdate = 500;
-  map->RawValue = MapRaw(0.5);
-  map->LastUpdate = 600;
-  o2->RawValue = LambdaRaw(0.95);
-  o2->LastUpdate = 700;
+  feed.Push(revs->Id, 500, RevsRaw(3100));
+  feed.Push(map->Id, 600, MapRaw(0.5));
+  feed.Push(o2->Id, 700, LambdaRaw(0.95));
   page->Refresh(s, true);
   EXPECT_EQ(page->Model().Tracker().Table().Counts().Counted, 1);
   EXPECT_EQ(page->Grid()->CursorCell(), 2 * 15 + 5);
@@ -312,6 +311,33 @@ TEST_F(TablesPage, FillsAsTheRecordingGrowsAndFromTheLatestValuesWhileConnected)
   s.Connected = false;
   page->Refresh(s, true);
   EXPECT_EQ(page->Model().Tracker().Table().Counts().Counted, before);
+}
+
+// Connected without recording and the page hidden, 10 s of the link reading the lambda sensor at
+// 20 Hz are all in the table, taken in by the window's refreshes.
+TEST_F(TablesPage, AHiddenPageTakesEveryLiveSample) {
+  auto page = Page();
+  page->hide();
+  TSampleFeed feed;
+  TTablesPageState s;
+  s.Connected = true;
+  s.Feed = &feed;
+  page->Refresh(s);
+  ASSERT_EQ(page->Model().Tracker().Source(), TTableSource::Live);
+  for (uint32_t k = 0; k < 200; ++k) {
+    feed.Push(1, k * 5000, RevsRaw(3100));
+    feed.Push(9, k * 5000 + 1000, MapRaw(0.5));
+    feed.Push(2, k * 5000 + 2000, LambdaRaw(0.95));
+  }
+  const TTableTracker& tracker = page->Model().Tracker();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        page->Refresh(s);
+        return tracker.Table().Counts().Samples == 200;
+      },
+      10000));
+  EXPECT_FALSE(page->isVisible());
+  EXPECT_EQ(tracker.Table().Counts().Counted, 200);
 }
 
 TEST_F(TablesPage, TheScatterPlotDrawsEachDotInItsColourAndTellsWhatLiesThere) {
