@@ -121,12 +121,11 @@ void BM_Table(benchmark::State& state) {
     double sum = 0;
     for (int round = 0; round < kRounds; ++round) {
       pass.push_back(CpuMs([&] {
-        uint64_t ticks = 0;
-        const int32_t n = z->Count();
-        for (int32_t i = 0; i < n; ++i) {
-          ticks += z->TicksOf(i);
-          sum += value[z->RawOf(i) & 0xFF];
-        }
+        TTicks ticks = 0;
+        z->ForEachSample(0, z->Count(), [&](TTicks t, uint16_t raw) {
+          ticks += t;
+          sum += value[raw & 0xFF];
+        });
         benchmark::DoNotOptimize(ticks);
       }));
       table.push_back(CpuMs([&] { fig.counted = BuildTable(w.env.sensors, *w.rec, w.spec).Counts().Counted; }));
@@ -266,7 +265,7 @@ const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
 void PrintSummary() {
   const TFigures& f = fig;
   std::printf(
-      "\nTables over an %.1f-hour recording of 39 variables (%lld samples, %lld of lambda, %lld in cells),"
+      "\nTables over a %.1f-hour recording of 39 variables (%lld samples, %lld of lambda, %lld in cells),"
       " medians of %d rounds of thread time:\n",
       kLongSeconds / 3600, static_cast<long long>(f.samples), static_cast<long long>(f.zSamples),
       static_cast<long long>(f.counted), kRounds);

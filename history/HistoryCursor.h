@@ -22,7 +22,10 @@ class THistoryCursor {
   const TVarHist* History() const { return history_; }
   int32_t Count() const { return count_; }
   // Takes the count published now.
-  void Refresh() { Limit(history_ ? history_->Count() : 0); }
+  void Refresh() {
+    const int32_t count = history_ ? history_->Count() : 0;
+    if (count != count_) Limit(count);
+  }
 
   // The sample held: its index (-1 before the first), unwrapped time and raw value.
   int32_t Index() const { return index_; }

@@ -42,7 +42,15 @@ void Widen(TTraceSummary::TRange& r, float lo, float hi) {
 TTraceSummary::TTraceSummary(TDisplayVar& var, const TVarHist& history, uint8_t unit)
     : var_(var), history_(history), unit_(unit), byRaw_(var.ValueFollowsRaw()) {}
 
-double TTraceSummary::ValueAt(int32_t i) { return byRaw_ ? Converted(history_.RawOf(i)) : var_.GetValueAtIndex(unit_, i, state_); }
+double TTraceSummary::ValueAt(int32_t i) {
+  if (byRaw_) return Converted(history_.RawOf(i));
+  if (i <= state_.Last || i - state_.Last > HeldEvery) {
+    // From the state kept at or before i.
+    state_ = held_[std::min(static_cast<size_t>(i / HeldEvery), held_.size() - 1)];
+  }
+  while (state_.Last + 1 < i) var_.GetValueAtIndex(unit_, state_.Last + 1, state_);
+  return var_.GetValueAtIndex(unit_, i, state_);
+}
 
 double TTraceSummary::Converted(uint16_t raw) {
   // As long as the largest raw value seen: a few hundred entries for a one-byte sensor.
@@ -75,9 +83,10 @@ void TTraceSummary::Extend() {
   std::vector<TRange>& first = levels_[0];
   int32_t i = done_;
   history_.ForEachSample(done_, usable, [&](TTicks ticks, uint16_t raw) {
-    const double v = byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i, state_);
+    const double v = byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i, extendState_);
     total_ += v;
-    if (++i % SumBlock == 0) sums_.push_back(total_);
+    if (++i % HeldEvery == 0 && !byRaw_) held_.push_back(extendState_);
+    if (i % SumBlock == 0) sums_.push_back(total_);
     if (!fits) return;
     const size_t b = BucketOf(ticks, shift_);
     if (b >= first.size()) {
@@ -108,10 +117,11 @@ void TTraceSummary::Rebucket() {
   levels_.assign(1, {});
   std::vector<TRange>& first = levels_[0];
   int32_t i = 0;
+  TDisplayVar::TReadState state;
   history_.ForEachSample(0, done_, [&](TTicks ticks, uint16_t raw) {
     const size_t b = BucketOf(ticks, shift_);
     if (b >= first.size()) first.resize(b + 1, kEmpty);
-    const auto f = static_cast<float>(byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i, state_));
+    const auto f = static_cast<float>(byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i, state));
     Widen(first[b], f, f);
     ++i;
   });
@@ -186,7 +196,8 @@ TTraceSummary::TStats TTraceSummary::Stats(int32_t first, int32_t last) {
 }
 
 size_t TTraceSummary::MemoryBytes() const {
-  size_t n = table_.capacity() * sizeof(double) + sums_.capacity() * sizeof(double);
+  size_t n = table_.capacity() * sizeof(double) + sums_.capacity() * sizeof(double) +
+             held_.capacity() * sizeof(TDisplayVar::TReadState);
   for (const auto& l : levels_) n += l.capacity() * sizeof(TRange);
   return n;
 }

@@ -4,7 +4,8 @@
 //     of 2^k ticks (k chosen so that a bucket holds about four samples), each level above joins
 //     four buckets of the level below; a wide view reads a few buckets per pixel column and never
 //     the sample times, and a one-sample spike stays in its bucket at every level;
-//   - running sums every 64 samples, for the mean of any stretch.
+//   - running sums every 64 samples, for the mean of any stretch (and, for a value that follows
+//     from the samples before, the reading state every 16, so any value is a few samples' work).
 // It is built by the user-interface thread as it draws, for the samples appended since the last
 // time: the poll thread only appends to the history and never waits for it.
 #include <cstdint>
@@ -71,7 +72,12 @@ class TTraceSummary {
   // Converted values by raw value, filled as raw values turn up (NaN: not yet converted).
   std::vector<double> table_;
   int32_t done_ = 0;
-  TDisplayVar::TReadState state_;  // for values that follow from the samples before
+  // For values that follow from the samples before (the gear): the state after every 16th
+  // sample as Extend passed it (held_[k] after sample 16k - 1), so a value asked anywhere is
+  // worked out from at most 15 samples before it; the states of Extend and of ValueAt.
+  static constexpr int32_t HeldEvery = 16;
+  std::vector<TDisplayVar::TReadState> held_{TDisplayVar::TReadState{}};
+  TDisplayVar::TReadState extendState_, state_;
   int shift_ = -1;         // level 0 spans 2^shift_ ticks; -1 until chosen
   int32_t chosenAt_ = 0;   // samples when the size was chosen; chosen again at 16 times as many
   std::vector<std::vector<TRange>> levels_;

@@ -512,7 +512,7 @@ double TValuesInOrder::At(int32_t i) {
   if (!source_) return var_.GetValueAtIndex(var_.Unit, i, state_);
   if (accel_) return TSpeedAccelVar::ValueOf(*source_, i, speedK_);
   const uint16_t raw = source_->RawOf(i);
-  const double rpm = revs_ ? RpmAt(source_->TimeOf(i)) : 0;
+  const double rpm = revs_ ? RpmAt(source_->TicksOf(i)) : 0;
   if (duty_) return TDutyCycleVar::Duty(InjRawToMs(raw), rpm);
   if (idle_) return rpm - PeriodToRpm(raw);
   int32_t held = i == state_.Last + 1 ? state_.Held : gear_->HeldBefore(*source_, i, speedK_);
@@ -521,12 +521,12 @@ double TValuesInOrder::At(int32_t i) {
   return gear;
 }
 
-double TValuesInOrder::RpmAt(double t) {
-  if (!revsHistory_) return revs_->GetValueAt(UNIT_RPM, t);
+double TValuesInOrder::RpmAt(TTicks t) {
+  if (!revsHistory_) return revs_->GetValueAt(UNIT_RPM, SecondsOfTicks(t));
   // The sample TVarHist::IndexAt finds for t: the first when every one is later.
   revsCursor_.Refresh();
   if (revsCursor_.Count() == 0) return revs_->ConvertRecorded(UNIT_RPM, 0);
-  if (revsCursor_.HoldAt(TicksAtOrBefore(t)) < 0) revsCursor_.MoveTo(0);
+  if (revsCursor_.HoldAt(t) < 0) revsCursor_.MoveTo(0);
   const uint16_t raw = revsCursor_.Raw();
   if (raw != rpmRaw_ || !rpmKnown_) {
     rpmRaw_ = raw;

@@ -336,8 +336,9 @@ class TValuesInOrder {
 
  private:
   void Start();
-  // What revs_->GetValueAt(UNIT_RPM, t) gives.
-  double RpmAt(double t);
+  // What revs_->GetValueAt(UNIT_RPM, t) gives at the seconds of these ticks (which name the
+  // same tick again).
+  double RpmAt(TTicks t);
 
   TDisplayVar& var_;
   TGearVar* gear_;

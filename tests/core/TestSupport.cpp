@@ -5,6 +5,9 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "base/BinFile.h"
+#include "history/History.h"
+
 TTempDir::TTempDir() {
   std::string tmpl = (std::filesystem::temp_directory_path() / "revscope-test-XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
@@ -45,4 +48,13 @@ std::string ReadFileBytes(const std::string& path) {
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
+}
+
+std::unique_ptr<TVarHist> ReadBack(const TVarHist& history, const std::string& path) {
+  TBinFile out;
+  if (!out.CreateNew(path) || !history.WriteTo(out) || !out.Close()) return nullptr;
+  auto back = std::make_unique<TVarHist>(0);
+  TBinFile in;
+  if (!in.OpenExisting(path) || !back->ReadFrom(in)) return nullptr;
+  return back;
 }

@@ -12,6 +12,8 @@
 #include "vars/EcuType.h"
 #include "vars/SensorList.h"
 
+class TVarHist;
+
 // A folder under the system's temporary folder, removed with everything in it.
 class TTempDir {
  public:
@@ -41,4 +43,6 @@ class CatalogueTest : public ::testing::Test {
 };
 
 std::string ReadFileBytes(const std::string& path);
+// A history written to path as a recording's block and read back; none when either failed.
+std::unique_ptr<TVarHist> ReadBack(const TVarHist& history, const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);

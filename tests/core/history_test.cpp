@@ -150,16 +150,9 @@ TEST_F(History, TimesRiseOnAfterTheTickCounterWraps) {
       h.Append(static_cast<uint32_t>(first + 7 * i), static_cast<uint16_t>(i));
     }
     ASSERT_LT(h.StoredTicksOf(wrapAt), h.StoredTicksOf(wrapAt - 1));
-    TBinFile out;
-    const std::string path = dir_.File("wrap" + std::to_string(wrapAt) + ".bin");
-    ASSERT_TRUE(out.CreateNew(path));
-    ASSERT_TRUE(h.WriteTo(out));
-    out.Close();
-    TVarHist back(0);
-    TBinFile in;
-    ASSERT_TRUE(in.OpenExisting(path));
-    ASSERT_TRUE(back.ReadFrom(in));
-    for (const TVarHist* read : {&h, &back}) {
+    const std::unique_ptr<TVarHist> back = ReadBack(h, dir_.File("wrap" + std::to_string(wrapAt) + ".bin"));
+    ASSERT_TRUE(back);
+    for (const TVarHist* read : {&h, back.get()}) {
       for (int32_t i = 0; i < 9000; ++i) ASSERT_EQ(read->TicksOf(i), times[static_cast<size_t>(i)]) << wrapAt << " " << i;
       std::mt19937 rng(4);
       for (int q = 0; q < 2000; ++q) {

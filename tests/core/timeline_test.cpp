@@ -81,18 +81,11 @@ TEST_F(Timeline, EveryWayOfReadingAHistoryGivesTheSameTimes) {
     const std::vector<uint32_t> stored = MixedTimes(rng, 1000 + static_cast<int>(rng() % 6000));
     TVarHist h(1);
     for (size_t i = 0; i < stored.size(); ++i) h.Append(stored[i], static_cast<uint16_t>(i));
-    TBinFile out;
-    const std::string path = dir_.File("mixed.bin");
-    ASSERT_TRUE(out.CreateNew(path));
-    ASSERT_TRUE(h.WriteTo(out));
-    out.Close();
-    TVarHist back(0);
-    TBinFile in;
-    ASSERT_TRUE(in.OpenExisting(path));
-    ASSERT_TRUE(back.ReadFrom(in));
+    const std::unique_ptr<TVarHist> back = ReadBack(h, dir_.File("mixed.bin"));
+    ASSERT_TRUE(back);
     const std::vector<int64_t> expected = ExpectedTimes(h);
     const auto n = static_cast<int32_t>(stored.size());
-    for (const TVarHist* read : {&h, &back}) {
+    for (const TVarHist* read : {&h, back.get()}) {
       std::vector<int64_t> each;
       read->ForEachSample(0, n, [&](TTicks t, uint16_t) { each.push_back(t); });
       ASSERT_EQ(each, expected) << round;
