@@ -40,10 +40,11 @@ void Widen(TTraceSummary::TRange& r, float lo, float hi) {
 }  // namespace
 
 TTraceSummary::TTraceSummary(TDisplayVar& var, const TVarHist& history, uint8_t unit)
-    : var_(var), history_(history), unit_(unit), byRaw_(var.ValueFollowsRaw()) {}
+    : var_(var), history_(history), unit_(unit), byRaw_(var.ValueFollowsRaw()), followsBefore_(var.FollowsSamplesBefore()) {}
 
 double TTraceSummary::ValueAt(int32_t i) {
   if (byRaw_) return Converted(history_.RawOf(i));
+  if (!followsBefore_) return var_.GetValueAtIndex(unit_, i);
   if (i <= state_.Last || i - state_.Last > HeldEvery) {
     // From the state kept at or before i.
     state_ = held_[std::min(static_cast<size_t>(i / HeldEvery), held_.size() - 1)];
@@ -85,7 +86,7 @@ void TTraceSummary::Extend() {
   history_.ForEachSample(done_, usable, [&](TTicks ticks, uint16_t raw) {
     const double v = byRaw_ ? Converted(raw) : var_.GetValueAtIndex(unit_, i, extendState_);
     total_ += v;
-    if (++i % HeldEvery == 0 && !byRaw_) held_.push_back(extendState_);
+    if (++i % HeldEvery == 0 && followsBefore_) held_.push_back(extendState_);
     if (i % SumBlock == 0) sums_.push_back(total_);
     if (!fits) return;
     const size_t b = BucketOf(ticks, shift_);

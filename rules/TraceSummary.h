@@ -69,6 +69,7 @@ class TTraceSummary {
   const TVarHist& history_;
   uint8_t unit_;
   bool byRaw_;
+  bool followsBefore_;  // the value depends on the samples before it (the gear)
   // Converted values by raw value, filled as raw values turn up (NaN: not yet converted).
   std::vector<double> table_;
   int32_t done_ = 0;

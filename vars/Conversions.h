@@ -76,6 +76,7 @@ class TGearVar : public TDisplayVar {
   double GetValueAt(uint8_t unit, double t) override;
   double GetValueAtIndex(uint8_t unit, int32_t i) override;
   double GetValueAtIndex(uint8_t unit, int32_t i, TReadState& state) override;
+  bool FollowsSamplesBefore() const override { return true; }
   bool ValueFollowsRaw() const override { return false; }
   int32_t ToRaw(uint8_t unit, double value) override;
   void SetDefaultRange() override;

@@ -117,6 +117,8 @@ class TDisplayVar : public TVar {
     state.Last = i;
     return GetValueAtIndex(unit, i);
   }
+  // Whether a value depends on the samples before it (then a TReadState serves).
+  virtual bool FollowsSamplesBefore() const { return false; }
   // True when GetValueAtIndex is Convert of the source's raw sample alone, so a caller may keep
   // converted values by raw value; false for sensors that also read other samples or histories.
   virtual bool ValueFollowsRaw() const { return true; }
