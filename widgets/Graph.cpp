@@ -116,11 +116,17 @@ QImage TTileText::Render(const QString& text, qreal dpr, int maxWidth) {
   QImage image(std::max(1, width), height, QImage::Format_RGB32);
   image.setDevicePixelRatio(dpr);
   image.fill(ground_);
+  // Row by row from each tile, the lines' addresses taken once (the image is not shared, so
+  // writing needs no copy of it).
+  uchar* const bits = image.bits();
+  const qsizetype line = image.bytesPerLine();
   int x = 0;
   for (const QImage* t : tiles) {
-    for (int y = 0; y < std::min(height, t->height()); ++y)
-      std::memcpy(image.scanLine(y) + x * 4, t->constScanLine(y), static_cast<size_t>(t->width()) * 4);
-    x += t->width();
+    const uchar* from = t->constBits();
+    const qsizetype tileLine = t->bytesPerLine();
+    const int w = t->width(), rows = std::min(height, t->height());
+    for (int y = 0; y < rows; ++y) std::memcpy(bits + y * line + x * 4, from + y * tileLine, static_cast<size_t>(w) * 4);
+    x += w;
   }
   return image;
 }

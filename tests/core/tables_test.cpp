@@ -528,6 +528,16 @@ TEST_F(Tables, WrapsOnBlockBoundariesAreWalkedAtTheirTrueTimes) {
   EXPECT_EQ(whole.Cell(2, 0).Count, static_cast<uint32_t>(o2.size() - 8100));
 }
 
+// A maximum age whose ticks need more than 32 bits (the tool takes up to a day) still counts a
+// sample a second old.
+TEST_F(Tables, AMaximumAgeBeyond32BitsOfTicksCountsOldSamples) {
+  TRecording& rec = Recording({{1, {{0, 3750}}}, {40, {{0, 15}}}, {2, {{100000, 1}, {200000, 2}}}});
+  for (uint32_t ms : {42949672u, 42949673u, 86400000u}) {
+    const TTable table = BuildTable(*sensors_, rec, RevsByErrorByte("500:2000:500", "10:30:10", ms));
+    EXPECT_EQ(table.Counts().Counted, 2) << ms;
+  }
+}
+
 // A live table fed at 20 Hz for 10 s and looked at once at the end takes every sample.
 TEST_F(Tables, ALiveTableTakesEverySampleReadSinceItLastLooked) {
   TTableSpec spec = RevsByErrorByte("500:2000:500", "10:30:10");
