@@ -368,6 +368,7 @@ TEST_F(Classes, ValuesInOrderAreTheValuesAtIndex) {
       for (int32_t i = 0; i < n; ++i) {
         const double value = inOrder.At(i);
         ASSERT_EQ(value, var->GetValueAtIndex(var->Unit, i, state)) << var->Name << " " << i;
+        ASSERT_EQ(value, var->GetValueAtIndex(var->Unit, i, state)) << var->Name << " asked again at " << i;
         if (i % 97 == 0) {
           ASSERT_EQ(value, var->GetValueAtIndex(var->Unit, i)) << var->Name << " " << i;
         }
