@@ -61,10 +61,6 @@ void TTableTracker::Take(TTableFiller& filler, const TObservation& o) {
 bool TTableTracker::Update() {
   const int64_t before = taken_;
   if (walker_) {
-    // Room for every new observation at once, growing by at least half, so a long walk moves
-    // the points once and a live one seldom.
-    const size_t need = points_.size() + static_cast<size_t>(walker_->Unwalked());
-    if (need > points_.capacity()) points_.reserve(std::max(need, points_.capacity() + points_.capacity() / 2));
     TTableFiller filler(table_);
     walker_->Walk([&](const TObservation& o) { Take(filler, o); });
   } else if (source_ == TTableSource::Live) {

@@ -6,6 +6,7 @@
 // observations that fell in a cell for the scatter plot, the cell of the newest one, and finds the
 // stretches of a cell for the cursor.
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,6 +22,9 @@ class TRawVar;
 struct TScatterPoint {
   float X, Y, Z;
 };
+// In pieces that never move: a table growing past a million points never copies them all in one
+// update.
+using TScatterPoints = std::deque<TScatterPoint>;
 
 enum class TTableSource : uint8_t { None, Recording, Live };
 
@@ -49,7 +53,7 @@ class TTableTracker {
   // Live values the poll thread read that were gone from its feed before they were taken.
   uint64_t LostLive() const { return lostLive_; }
   // The observations in a cell, in order.
-  const std::vector<TScatterPoint>& Points() const { return points_; }
+  const TScatterPoints& Points() const { return points_; }
   // The cell (cy x columns + cx) of the newest observation; -1 when it was in none.
   int NewestCell() const { return newestCell_; }
   // The cell of the observation at a time of the recording; -1 outside every cell or without one.
@@ -80,7 +84,7 @@ class TTableTracker {
   const THistorySet* recording_ = nullptr;
   std::unique_ptr<TObservationWalker> walker_, probe_;
   TTable table_;
-  std::vector<TScatterPoint> points_;
+  TScatterPoints points_;
   int newestCell_ = -1;
   int64_t taken_ = 0;  // observations taken since the start
   // Live: Z first, then X, Y and the filter sensors.

@@ -29,7 +29,7 @@ TScatterPlot::TScatterPlot(QWidget* parent) : QWidget(parent) {
   setMinimumSize(160, 120);
 }
 
-void TScatterPlot::SetPoints(const std::vector<TScatterPoint>* points, const TAxisEdges& x, const TAxisEdges& y,
+void TScatterPlot::SetPoints(const TScatterPoints* points, const TAxisEdges& x, const TAxisEdges& y,
                              const TTableNames& names) {
   points_ = points;
   x_ = x;

@@ -20,7 +20,7 @@ class TScatterPlot : public QWidget {
 
   // The observations to draw (kept by their owner, which only appends to them or empties them),
   // over the edges of X and Y; all are binned again.
-  void SetPoints(const std::vector<TScatterPoint>* points, const TAxisEdges& x, const TAxisEdges& y,
+  void SetPoints(const TScatterPoints* points, const TAxisEdges& x, const TAxisEdges& y,
                  const TTableNames& names);
   void SetScale(const TColourScale& scale);
   // Bins the observations appended since the last call (all again when they were emptied).
@@ -48,7 +48,7 @@ class TScatterPlot : public QWidget {
   std::vector<TTick> XTicks() const;
   std::vector<TTick> YTicks() const;
 
-  const std::vector<TScatterPoint>* points_ = nullptr;
+  const TScatterPoints* points_ = nullptr;
   size_t binned_ = 0;
   TAxisEdges x_, y_;
   TTableNames names_;
