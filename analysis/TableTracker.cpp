@@ -1,7 +1,5 @@
 #include "analysis/TableTracker.h"
 
-#include <algorithm>
-
 #include "history/HistorySet.h"
 #include "history/SampleFeed.h"
 #include "vars/SensorList.h"

@@ -38,16 +38,15 @@ inline TTicks Clamped(double x) {
 // A time in seconds as ticks: the last tick at or before it, or the first at or after it. A time
 // within 10 ns of a tick counts as on it, so seconds made from ticks (SecondsOfTicks) come back
 // as the same ticks.
-inline TTicks TicksAtOrBefore(double seconds) {
+namespace ticks_detail {
+inline TTicks OnOrBeside(double seconds, bool after) {
   const double x = seconds * static_cast<double>(kTicksPerSecond);
   const double nearest = std::nearbyint(x);
-  return ticks_detail::Clamped(std::fabs(x - nearest) <= 1e-3 ? nearest : std::floor(x));
+  return Clamped(std::fabs(x - nearest) <= 1e-3 ? nearest : after ? std::ceil(x) : std::floor(x));
 }
-inline TTicks TicksAtOrAfter(double seconds) {
-  const double x = seconds * static_cast<double>(kTicksPerSecond);
-  const double nearest = std::nearbyint(x);
-  return ticks_detail::Clamped(std::fabs(x - nearest) <= 1e-3 ? nearest : std::ceil(x));
-}
+}  // namespace ticks_detail
+inline TTicks TicksAtOrBefore(double seconds) { return ticks_detail::OnOrBeside(seconds, false); }
+inline TTicks TicksAtOrAfter(double seconds) { return ticks_detail::OnOrBeside(seconds, true); }
 // The tick nearest a time in seconds (halves away from zero).
 inline TTicks NearestTicks(double seconds) { return ticks_detail::Clamped(std::round(seconds * kTicksPerSecond)); }
 

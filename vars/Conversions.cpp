@@ -163,9 +163,12 @@ double TGearVar::GetValueAtIndex(uint8_t, int32_t i, TReadState& state) {
   TVarHist* h = src ? src->History() : nullptr;
   if (!h) return 0;
   const double speedK = SpeedK(RecordedReading());
-  // The gear held after the sample before, or after this one (asked again: the same value).
-  int32_t held = i == state.Last + 1 || i == state.Last ? state.Held : HeldBefore(*h, i, speedK);
-  const double gear = Shown(BandAt(*h, i, speedK), held);
+  return ShownAt(*h, i, speedK, BandAt(*h, i, speedK), state);
+}
+
+double TGearVar::ShownAt(const TVarHist& h, int32_t i, double speedK, int band, TReadState& state) {
+  int32_t held = i == state.Last + 1 || i == state.Last ? state.Held : HeldBefore(h, i, speedK);
+  const double gear = Shown(band, held);
   state = {i, held};
   return gear;
 }
@@ -516,10 +519,7 @@ double TValuesInOrder::At(int32_t i) {
   const double rpm = revs_ ? RpmAt(source_->TicksOf(i)) : 0;
   if (duty_) return TDutyCycleVar::Duty(InjRawToMs(raw), rpm);
   if (idle_) return rpm - PeriodToRpm(raw);
-  int32_t held = i == state_.Last + 1 || i == state_.Last ? state_.Held : gear_->HeldBefore(*source_, i, speedK_);
-  const double gear = TGearVar::Shown(gear_->BandOf(SpeedRawToKmh(raw, speedK_), rpm), held);
-  state_ = {i, held};
-  return gear;
+  return gear_->ShownAt(*source_, i, speedK_, gear_->BandOf(SpeedRawToKmh(raw, speedK_), rpm), state_);
 }
 
 double TValuesInOrder::RpmAt(TTicks t) {

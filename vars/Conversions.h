@@ -95,6 +95,9 @@ class TGearVar : public TDisplayVar {
   int BandAt(const TVarHist& h, int32_t i, double speedK);
   // The gear held before recorded sample i: the band of the latest sample before it in one, or 0.
   int32_t HeldBefore(const TVarHist& h, int32_t i, double speedK);
+  // The gear shown at recorded sample i in band `band`, a reader's state carried on: the gear held
+  // after the sample before or after this one (asked again) when the state has it, else looked for.
+  double ShownAt(const TVarHist& h, int32_t i, double speedK, int band, TReadState& state);
 
   TDisplayVar* RevsVar;
   double Upper[6] = {};  // indexed by gear 1..5

@@ -138,13 +138,18 @@ TEST(CliTable, BadChoicesAreUsageErrorsNamingTheProblem) {
   EXPECT_EQ(missing.err, "Could not load '" + box.Path("missing.rec") + "' - No such file or directory\n");
 }
 
+// `gears` over a recording of the drive, with the drive's final ratio and tyre set.
+TCliResult Gears(TCliSandbox& box, const TDrive& drive) {
+  WriteRecording(box.Path("drive.rec"), drive.Histories());
+  WriteText(box.IniPath(), "[Vehicle]\nFinal=4.4\nTyreRollingCircumference=1.856\n");
+  return box.Run({"gears", box.Path("drive.rec")});
+}
+
 TEST(CliGears, PrintsTheRatiosOfASimulatedRunWithinOnePercent) {
   TCliSandbox box;
   TDrive drive;
   drive.Noise = 0.01;
-  WriteRecording(box.Path("drive.rec"), drive.Histories());
-  WriteText(box.IniPath(), "[Vehicle]\nFinal=4.4\nTyreRollingCircumference=1.856\n");
-  TCliResult r = box.Run({"gears", box.Path("drive.rec")});
+  TCliResult r = Gears(box, drive);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::vector<std::string> lines = SplitLines(r.out);
   ASSERT_EQ(lines.size(), 6u) << r.out;
@@ -164,9 +169,7 @@ TEST(CliGears, ARunWithoutFirstGearIsNumberedAsTheSettingsDialogNumbersIt) {
   TCliSandbox box;
   TDrive drive;
   drive.FirstGear = 2;
-  WriteRecording(box.Path("drive.rec"), drive.Histories());
-  WriteText(box.IniPath(), "[Vehicle]\nFinal=4.4\nTyreRollingCircumference=1.856\n");
-  TCliResult r = box.Run({"gears", box.Path("drive.rec")});
+  TCliResult r = Gears(box, drive);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::vector<std::string> lines = SplitLines(r.out);
   ASSERT_EQ(lines.size(), 5u) << r.out;
